@@ -1,0 +1,46 @@
+#pragma once
+// What the directory enumeration reports for one entry, and the few facts of
+// the platform's paths that the scanner depends on.
+
+#include <cstdint>
+#include <string_view>
+
+namespace sizewalk {
+
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;  // symbolic links
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+struct FindRecord {
+    std::uint32_t dwFileAttributes = 0;
+    std::uint32_t nFileSizeHigh = 0;  // directories always carry 0
+    std::uint32_t nFileSizeLow = 0;
+    std::string_view cFileName;  // borrowed; valid until the producer reads on
+
+    bool IsDirectory() const { return (dwFileAttributes & kFileAttributeDirectory) != 0; }
+    std::uint64_t Size() const { return (std::uint64_t{nFileSizeHigh} << 32) | nFileSizeLow; }
+    void SetSize(std::uint64_t n) {
+        nFileSizeHigh = static_cast<std::uint32_t>(n >> 32);
+        nFileSizeLow = static_cast<std::uint32_t>(n);
+    }
+};
+
+// The own size as the program computes it: high * 2^32 + low, in double.
+inline double FileSizeFromHalves(std::uint32_t high, std::uint32_t low) {
+    return static_cast<double>(high) * 4294967296.0 + static_cast<double>(low);
+}
+
+// Number of separator bytes in a NUL-terminated text (bytes, not characters).
+int CountSeparators(const char* text);
+
+// Probes a plain path as the user typed it (links named by the user are
+// followed). Fills attributes and size; the name is left empty.
+bool ProbePath(const char* path, FindRecord& out);
+
+}  // namespace sizewalk

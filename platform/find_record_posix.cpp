@@ -1,0 +1,26 @@
+#include <sys/stat.h>
+
+#include "platform/find_record.h"
+
+namespace sizewalk {
+
+int CountSeparators(const char* text) {
+    int n = 0;
+    for (; *text; ++text) n += (*text == kPathSeparator);
+    return n;
+}
+
+bool ProbePath(const char* path, FindRecord& out) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return false;
+    out = FindRecord{};
+    if (S_ISDIR(st.st_mode)) {
+        out.dwFileAttributes = kFileAttributeDirectory;
+    } else {
+        out.dwFileAttributes = kFileAttributeNormal;
+        out.SetSize(static_cast<std::uint64_t>(st.st_size));
+    }
+    return true;
+}
+
+}  // namespace sizewalk

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running Sizewalk needs on Debian 12.
+# Does nothing when everything is already there.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config libgtest-dev
+  qt6-base-dev libgl-dev
+  xvfb xauth xdotool imagemagick
+  desktop-file-utils appstream dpkg-dev file
+)
+if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -qv 'install ok installed' \
+   || [ "$(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | wc -l)" -ne "${#packages[@]}" ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${packages[@]}"
+fi
