@@ -16,8 +16,10 @@ public:
         const std::size_t need = name.size() + 1;
         if (m_left < need) {
             const std::size_t size = std::max(kBlock, need);
-            m_blocks.emplace_back(new char[size]);
-            m_next = m_blocks.back().get();
+            auto block = std::make_unique_for_overwrite<char[]>(size);
+            char* start = block.get();
+            m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
+            m_next = start;
             m_left = size;
             m_bytes += size;
         }
@@ -80,7 +82,8 @@ CScanEntry& CDirScanner::Append(const FindRecord& record, std::uint32_t dir) {
     const std::size_t slot = m_nCount & (kChunkEntries - 1);
     if (slot == 0 && (m_nCount >> kChunkBits) == m_chunks.size()) {
         // Uninitialised storage: pages are only touched as entries fill them.
-        m_chunks.emplace_back(new unsigned char[kChunkEntries * sizeof(CScanEntry)]);
+        m_chunks.push_back(
+            std::make_unique_for_overwrite<unsigned char[]>(kChunkEntries * sizeof(CScanEntry)));
     }
     const char* name = m_names->Add(record.cFileName);
     auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks.back().get());
