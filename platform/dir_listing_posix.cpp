@@ -1,9 +1,11 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -41,11 +43,39 @@ std::uint32_t AttributesOf(unsigned char type) {
     }
 }
 
+// A directory opened only if it is no link and lies on `device`.
+int OpenChecked(int dirFd, const char* path, std::uint64_t device) {
+    const int fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_dev != device) {
+        ::close(fd);  // another file system: listed, never entered
+        return -1;
+    }
+    return fd;
+}
+
 unsigned char TypeOfMode(mode_t mode) {
     if (S_ISDIR(mode)) return DT_DIR;
     if (S_ISLNK(mode)) return DT_LNK;
     if (S_ISREG(mode)) return DT_REG;
     return DT_UNKNOWN;  // FIFO, socket, device: counted as plain entries
+}
+
+// Opens the subdirectory `name` of `parentFd` unless it is a link or a mount
+// point. openat2 refuses to cross a mount in the same call; where the kernel
+// (or a sandbox) lacks it, one fstat compares devices instead.
+int OpenBelow(int parentFd, const char* name, std::uint64_t parentDevice) {
+    static std::atomic<bool> s_noOpenat2{false};
+    if (!s_noOpenat2.load(std::memory_order_relaxed)) {
+        open_how how{};
+        how.flags = kOpenFlags | O_NOFOLLOW;
+        how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        const long fd = ::syscall(SYS_openat2, parentFd, name, &how, sizeof how);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+        s_noOpenat2.store(true, std::memory_order_relaxed);
+    }
+    return OpenChecked(parentFd, name, parentDevice);
 }
 
 }  // namespace
@@ -89,16 +119,11 @@ bool DirListing::OpenChild(const DirListing& parent, const char* name, const cha
                            std::size_t pathLength) {
     Close();
     if (!PathFits(pathLength)) return false;
-    // O_NOFOLLOW: a link is an entry of its own, never a way into another tree.
-    int fd = parent.m_fd >= 0 ? ::openat(parent.m_fd, name, kOpenFlags | O_NOFOLLOW)
-                              : ::open(path, kOpenFlags | O_NOFOLLOW);
+    // A link is an entry of its own, never a way into another tree.
+    const int fd = parent.m_fd >= 0 ? OpenBelow(parent.m_fd, name, parent.m_device)
+                                    : OpenChecked(AT_FDCWD, path, parent.m_device);
     if (fd < 0) return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_dev != parent.m_device) {
-        ::close(fd);  // another file system: listed, never entered
-        return false;
-    }
-    return ReadAll(fd, st.st_dev);
+    return ReadAll(fd, parent.m_device);
 }
 
 bool DirListing::ReadAll(int fd, std::uint64_t device) {
