@@ -48,11 +48,15 @@ public:
     static bool PathFits(std::size_t pathLength);
 
 private:
+#ifdef _WIN32
+    bool ReadAll(const char* path, std::size_t pathLength);
+#else
     bool ReadAll(int fd, std::uint64_t device);
 
     int m_fd = -1;
     std::uint64_t m_device = 0;
-    std::vector<char> m_buffer;  // raw entries, sizes written in place (see .cpp)
+#endif
+    std::vector<char> m_buffer;  // the records, in the platform's own packing
     std::size_t m_used = 0;
     std::size_t m_pos = 0;
 };

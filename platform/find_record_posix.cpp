@@ -4,12 +4,6 @@
 
 namespace sizewalk {
 
-int CountSeparators(const char* text) {
-    int n = 0;
-    for (; *text; ++text) n += (*text == kPathSeparator);
-    return n;
-}
-
 bool ProbePath(const char* path, FindRecord& out) {
     struct stat st;
     if (::stat(path, &st) != 0) return false;
