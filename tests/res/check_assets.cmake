@@ -94,7 +94,7 @@ endforeach()
 # Two main categories on purpose; written out as the literal line.
 string(FIND "${desktop_text}" "\nCategories=Utility;System;\n" at)
 if(at EQUAL -1)
-  fail("${desktop} lacks the line 'Categories=Utility;System;'")
+  fail("${desktop} does not give the categories Utility and System")
 endif()
 string(REGEX MATCHALL "\nComment=[^\n]+" comments "${desktop_text}")
 list(LENGTH comments comment_count)
