@@ -145,8 +145,11 @@ wait_exit() {
     [ $SECONDS -lt $deadline ] || die "$1 still running ${TIMEOUT}s after Escape"
     sleep 0.2
   done
-  wait "$app_pid" 2>/dev/null
+  local status=0
+  wait "$app_pid" 2>/dev/null || status=$?
   app_pid=""
+  # The exit status means nothing, but a signal is a crash.
+  [ "$status" -lt 128 ] || die "$1 ended by signal $((status - 128))"
 }
 
 # Focus moves OK -> Cancel -> tree -> start directory box; the dialog opens
