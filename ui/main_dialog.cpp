@@ -205,6 +205,11 @@ void CSizewalkDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void CSizewalkDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange) ApplyLayout();  // dialog units follow the font
+}
+
 bool CSizewalkDlg::OnInitDialog() {
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
     m_fields.m_bShowFiles = 0;

@@ -62,6 +62,7 @@ protected:
     virtual void DoDataExchange(bool bSaveAndValidate);
     virtual bool OnInitDialog();
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void CreateControls();
