@@ -10,7 +10,7 @@
 
 #include "temp_tree.h"
 #include "ui/display_text.h"
-#include "ui/label_collator.h"
+#include "ui/name_collator.h"
 #include "ui/scan_command.h"
 #include "ui/tree_model.h"
 
@@ -24,10 +24,10 @@ QStringList ChildLabels(const QAbstractItemModel& m, const QModelIndex& parent) 
     return out;
 }
 
-std::vector<std::string> SortedBytes(const CLabelCollator& c, std::vector<std::string> labels) {
+std::vector<std::string> SortedBytes(const CNameCollator& c, std::vector<std::string> labels) {
     std::vector<std::uint32_t> ids(labels.size());
     for (std::uint32_t i = 0; i < ids.size(); ++i) ids[i] = i;
-    c.Sort(ids, [&](std::uint32_t id, std::string& out) { out = labels[id]; });
+    c.Sort(ids, [&](std::uint32_t id) { return std::string_view(labels[id]); });
     std::vector<std::string> out;
     for (auto id : ids) out.push_back(labels[id]);
     return out;
@@ -46,7 +46,7 @@ private slots:
     }
     void collation() {
         QFETCH(QLocale, locale);
-        const CLabelCollator c(locale);
+        const CNameCollator c(locale);
         // Digit runs compare as numbers, case is ignored, and labels that
         // still tie are ordered by their bytes whatever the input order.
         const std::vector<std::string> expected = {

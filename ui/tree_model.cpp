@@ -112,9 +112,7 @@ void CTreeModel::EnsureSorted(Id parent) const {
     if (m_sorted[parent]) return;
     const Id begin = m_first[parent], end = m_first[parent + 1];
     std::span<Id> children(m_children.data() + begin, end - begin);
-    m_collator.Sort(children, [this](Id id, std::string& out) {
-        FormatLabel(out, *m_entries[id], m_nUnits);
-    });
+    m_collator.Sort(children, [this](Id id) { return m_entries[id]->GetName(); });
     for (Id pos = begin; pos < end; ++pos) m_slot[m_children[pos]] = pos;
     m_sorted[parent] = true;
 }
@@ -123,6 +121,17 @@ QModelIndex CTreeModel::IndexOf(Id id) const {
     if (id == 0) return {};
     const Id parent = ParentOf(id);
     return createIndex(static_cast<int>(m_slot[id] - m_first[parent]), 0, quintptr{id});
+}
+
+QModelIndex CTreeModel::IndexOfItem(TreeItem item) const {
+    if (!m_bPublished || item == kNoTreeItem || item >= m_entries.size()) return {};
+    std::vector<Id> chain;
+    for (Id id = static_cast<Id>(item); id != 0;) {
+        id = ParentOf(id);
+        chain.push_back(id);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) EnsureSorted(*it);
+    return IndexOf(static_cast<Id>(item));
 }
 
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/label_collator.h"
+#include "ui/name_collator.h"
 #include "ui/tree_sink.h"
 
 namespace sizewalk {
@@ -37,6 +37,9 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // The index of an item by the handle InsertItem returned (sorting the
+    // children of its ancestors first, as expanding down to it would).
+    QModelIndex IndexOfItem(TreeItem item) const;
     // The label bytes of an item, as the command formats them.
     std::string LabelOf(const QModelIndex& index) const;
     std::size_t ItemCount() const { return m_bPublished ? m_entries.size() - 1 : 0; }
@@ -65,7 +68,7 @@ private:
     bool m_bPublished = false;
     bool m_bResetting = false;
     int m_nUnits = 0;
-    CLabelCollator m_collator;
+    CNameCollator m_collator;
 };
 
 }  // namespace sizewalk
