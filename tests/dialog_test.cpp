@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <functional>
 
 #include "temp_tree.h"
 #include "ui/main_dialog.h"
@@ -33,22 +32,23 @@ struct SeenBox {
 
 // Watches for the modal message box a press opens, notes what it shows and
 // dismisses it, as a user would with OK.
-void DismissNextBox(SeenBox& seen) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&seen, poll] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen.seen = true;
-            seen.text = box->text();
-            seen.caption = box->windowTitle();
-            seen.icon = box->icon();
-            seen.buttons = box->standardButtons();
-            seen.owner = box->parentWidget();
-            box->button(QMessageBox::Ok)->click();
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+void DismissNextBox(SeenBox& seen, QObject* context) {
+    auto* timer = new QTimer(context);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [&seen, timer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        timer->stop();
+        timer->deleteLater();
+        seen.seen = true;
+        seen.text = box->text();
+        seen.caption = box->windowTitle();
+        seen.icon = box->icon();
+        seen.buttons = box->standardButtons();
+        seen.owner = box->parentWidget();
+        box->button(QMessageBox::Ok)->click();
+    });
+    timer->start();
 }
 
 QStringList ChildLabels(const QAbstractItemModel& m, const QModelIndex& parent) {
@@ -190,7 +190,7 @@ private slots:
         for (const std::string& bad : {std::string(), t.Path("plain"), t.Path("missing")}) {
             edit->setText(QString::fromStdString(bad));
             SeenBox seen;
-            DismissNextBox(seen);
+            DismissNextBox(seen, &dlg);
             QTest::mouseClick(static_cast<QPushButton*>(dlg.GetDlgItem(IDOK)), Qt::LeftButton);
             QVERIFY(seen.seen);
             QCOMPARE(seen.text, QStringLiteral("Start directory does not exist or is not a directory"));

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <new>
 
@@ -48,7 +49,7 @@ constexpr ControlRect kControls[] = {
     {IDC_START_DIR, 57, 14, 130, 14},
     {IDC_STATIC, 21, 18, 33, 8},  // "Start from:"
     {IDC_SHOW_FILES, 201, 135, 50, 10},
-    {IDC_STATIC - 1, 201, 51, 53, 66},  // the "Display" group box
+    {IDC_STATIC, 201, 51, 53, 66},  // the "Display" group box
     {IDC_UNITS_MB, 206, 62, 27, 10},
     {IDC_UNITS_KB, 206, 76, 25, 10},
     {IDC_UNITS_BYTES, 206, 90, 33, 10},
@@ -146,6 +147,7 @@ void CSizewalkDlg::CreateControls() {
     for (const ControlRect& c : kControls) {
         if (QWidget* w = GetDlgItem(c.id)) w->setObjectName(QStringLiteral("control%1").arg(c.id));
     }
+    // The two statics share one id, so they are named for what they are.
     m_startLabel->setObjectName(QStringLiteral("startLabel"));
     m_display->setObjectName(QStringLiteral("displayGroup"));
 
@@ -183,11 +185,13 @@ QRect CSizewalkDlg::DialogRect(int x, int y, int w, int h) const {
 
 void CSizewalkDlg::ApplyLayout() {
     setFixedSize(DialogRect(0, 0, kDialogWidth, kDialogHeight).size());
-    for (const ControlRect& c : kControls) {
-        QWidget* w = c.id == IDC_STATIC       ? m_startLabel
-                     : c.id == IDC_STATIC - 1 ? m_display
-                                              : GetDlgItem(c.id);
-        w->setGeometry(DialogRect(c.x, c.y, c.w, c.h));
+    QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_tree,    m_startDir,
+                                        m_startLabel, m_showFiles, m_display, m_unitsMB,
+                                        m_unitsKB,    m_unitsBytes};
+    static_assert(std::size(inTemplateOrder) == std::size(kControls));
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        const ControlRect& c = kControls[i];
+        inTemplateOrder[i]->setGeometry(DialogRect(c.x, c.y, c.w, c.h));
     }
     // A font wider than the template's would clip "Start from:"; let it grow
     // to the left, keeping its gap to the edit box.
