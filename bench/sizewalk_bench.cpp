@@ -10,14 +10,17 @@
 // accounting; model_rss_bytes_per_item is the resident growth across the
 // fill) and widest_expand_seconds: the first look at the children of the
 // widest directory, every child's row, parent and label, as a view expanding
-// it asks. --redraw then presses OK again with the same path through the
+// it asks; widest_view_expand_seconds is the same in the real dialog,
+// offscreen: a fresh fill, its ancestors opened, then the widest directory
+// expanded and painted. --redraw then presses OK again with the same path through the
 // command (no scan) and adds redraw_seconds. --files shows files, --units
 // picks the label unit (default mb).
 
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTreeView>
 
 #include <chrono>
 #include <cstdio>
@@ -28,6 +31,7 @@
 
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "ui/main_dialog.h"
 #include "ui/scan_command.h"
 #include "ui/tree_model.h"
 
@@ -107,6 +111,27 @@ const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& 
     return count.empty() ? nullptr : &scanner.GetAt(best);
 }
 
+// Fills the real dialog's tree, opens the widest directory's ancestors, then
+// times expanding and painting the widest directory itself.
+double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
+                         const sizewalk::CScanEntry& widest) {
+    sizewalk::CSizewalkDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    sizewalk::CTreeModel& model = dlg.GetTreeModel();
+    sizewalk::FillTree(source, units, files, model);
+    auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
+    const QModelIndex target = model.IndexOfItem(widest.m_hTreeItem);
+    for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
+    view->repaint();
+    QApplication::processEvents();
+    const auto t0 = std::chrono::steady_clock::now();
+    view->expand(target);
+    QApplication::processEvents();
+    view->repaint();
+    return Seconds(t0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,8 +172,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
-    QCoreApplication app(qtArgc, argv);
+    QApplication app(qtArgc, argv);
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
@@ -199,6 +225,8 @@ int main(int argc, char** argv) {
                 std::printf(", \"widest_children\": %d, \"widest_expand_seconds\": %.6f", rows,
                             Seconds(e0));
                 if (chars < 0) std::printf(" ");  // keeps the work observable
+                std::printf(", \"widest_view_expand_seconds\": %.6f",
+                            ViewExpandSeconds(source, units, files, *widest));
             }
         }
         if (redraw) {

@@ -120,6 +120,9 @@ void CSizewalkDlg::CreateControls() {
     m_tree->setTextElideMode(Qt::ElideNone);
     m_tree->header()->setStretchLastSection(false);
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measure the rows in view only: a wide directory opens without
+    // measuring thousands of labels.
+    m_tree->header()->setResizeContentsPrecision(0);
 
     m_startDir = new QLineEdit(this);
     m_startDir->setMaxLength(std::numeric_limits<int>::max());
