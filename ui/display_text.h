@@ -1,8 +1,8 @@
 #pragma once
-// How label bytes are shown: decoded as UTF-8, every invalid byte sequence as
-// U+FFFD, and kept on one line: C0 control characters and DEL become their
-// visible Control Pictures (newline shows as U+240A), C1 controls and the
-// Unicode line and paragraph separators become U+FFFD. Nothing is dropped.
+// How label bytes are shown: decoded as UTF-8 with every invalid byte
+// sequence as U+FFFD, and kept on one line: control characters (C0, DEL, C1)
+// and the Unicode line and paragraph separators are shown as U+FFFD too, a
+// mark every common font draws. Nothing is dropped.
 
 #include <QString>
 
