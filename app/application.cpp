@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "res/version.h"
 #include "ui/main_dialog.h"
 
 namespace sizewalk {
@@ -10,7 +11,7 @@ CSizewalkApp::CSizewalkApp(int& argc, char** argv) : QApplication(argc, argv) {
     // Message boxes are captioned with the executable's name, less its
     // directory and extension.
     setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
-    setApplicationVersion(QStringLiteral(SIZEWALK_VERSION));
+    setApplicationVersion(QString::fromLatin1(version::kText));
 }
 
 bool CSizewalkApp::InitInstance() {
