@@ -1,19 +1,39 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
-//   sizewalk-bench [--repeat N] PATH
+//   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
+//                  [--redraw] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept.
+//
+// --fill runs the scan command's tree fill into the dialog's real tree model
+// (no display needed) after each scan and adds fill_seconds,
+// model_bytes_per_item (what the model holds per item, from its own
+// accounting; model_rss_bytes_per_item is the resident growth across the
+// fill) and widest_expand_seconds: the first look at the children of the
+// widest directory, every child's row, parent and label, as a view expanding
+// it asks; widest_view_expand_seconds is the same in the real dialog,
+// offscreen: a fresh fill, its ancestors opened, then the widest directory
+// expanded and painted. --redraw then presses OK again with the same path through the
+// command (no scan) and adds redraw_seconds. --files shows files, --units
+// picks the label unit (default mb).
 
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <QApplication>
+#include <QTreeView>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "ui/main_dialog.h"
+#include "ui/scan_command.h"
+#include "ui/tree_model.h"
 
 namespace {
 
@@ -30,6 +50,10 @@ long long PeakResidentBytes() {
     struct rusage ru {};
     getrusage(RUSAGE_SELF, &ru);
     return static_cast<long long>(ru.ru_maxrss) * 1024;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // JSON string body: names are bytes, so anything outside printable ASCII is
@@ -53,19 +77,84 @@ std::string JsonEscape(const char* s) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: sizewalk-bench [--repeat N] PATH\n");
+    std::fprintf(stderr,
+                 "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
+                 "[--redraw] PATH\n");
     return 2;
+}
+
+class SilentMessages : public sizewalk::CMessageBox {
+public:
+    void Show(std::string_view text, sizewalk::MessageIcon) override {
+        std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+};
+class NoCursor : public sizewalk::CWaitCursor {
+public:
+    void Begin() override {}
+    void End() override {}
+};
+
+// The directory entry with the most children, by the list's keys.
+const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& children) {
+    std::vector<std::size_t> stack, count(scanner.GetCount(), 0);
+    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
+        const sizewalk::CScanEntry& e = scanner.GetAt(i);
+        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth) stack.pop_back();
+        if (!stack.empty()) ++count[stack.back()];
+        if (e.IsDirectory()) stack.push_back(i);
+    }
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < count.size(); ++i)
+        if (count[i] > count[best]) best = i;
+    children = count.empty() ? 0 : count[best];
+    return count.empty() ? nullptr : &scanner.GetAt(best);
+}
+
+// Fills the real dialog's tree, opens the widest directory's ancestors, then
+// times expanding and painting the widest directory itself.
+double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
+                         const sizewalk::CScanEntry& widest) {
+    sizewalk::CSizewalkDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    sizewalk::CTreeModel& model = dlg.GetTreeModel();
+    sizewalk::FillTree(source, units, files, model);
+    auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
+    const QModelIndex target = model.IndexOfItem(widest.m_hTreeItem);
+    for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
+    view->repaint();
+    QApplication::processEvents();
+    const auto t0 = std::chrono::steady_clock::now();
+    view->expand(target);
+    QApplication::processEvents();
+    view->repaint();
+    return Seconds(t0);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int repeat = 1;
+    bool fill = false, files = false, redraw = false;
+    int units = sizewalk::kUnitsMB;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
             if (repeat < 1) return Usage();
+        } else if (std::strcmp(argv[i], "--fill") == 0) {
+            fill = true;
+        } else if (std::strcmp(argv[i], "--files") == 0) {
+            files = true;
+        } else if (std::strcmp(argv[i], "--redraw") == 0) {
+            redraw = true;
+        } else if (std::strcmp(argv[i], "--units") == 0 && i + 1 < argc) {
+            const char* u = argv[++i];
+            if (std::strcmp(u, "mb") == 0) units = sizewalk::kUnitsMB;
+            else if (std::strcmp(u, "kb") == 0) units = sizewalk::kUnitsKB;
+            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::kUnitsBytes;
+            else return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -75,6 +164,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!path) return Usage();
+    fill = fill || redraw;
 
     sizewalk::FindRecord probe;
     if (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory()) {
@@ -82,13 +172,20 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     sizewalk::CDirScanner scanner;
+    sizewalk::CScannerSource source(scanner);
+    sizewalk::CTreeModel model;
+    SilentMessages messages;
+    NoCursor cursor;
     const long long baseline = ResidentBytes();
     for (int run = 0; run < repeat; ++run) {
+        model.DeleteAllItems();  // the command drops the items before a scan
         const auto t0 = std::chrono::steady_clock::now();
         scanner.Scan(path);
-        const auto t1 = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(t1 - t0).count();
+        const double seconds = Seconds(t0);
 
         std::size_t directories = 0;
         for (std::size_t i = 0; i < scanner.GetCount(); ++i)
@@ -98,10 +195,54 @@ int main(int argc, char** argv) {
         std::printf(
             "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
             "\"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
-            "\"peak_rss_bytes\": %lld, \"bytes_per_entry\": %.2f}\n",
+            "\"bytes_per_entry\": %.2f",
             run + 1, JsonEscape(path).c_str(), entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal, seconds, PeakResidentBytes(),
+            scanner.GetAt(0).m_dTotal, seconds,
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0);
+
+        if (fill) {
+            const long long beforeFill = ResidentBytes();
+            const auto f0 = std::chrono::steady_clock::now();
+            sizewalk::FillTree(source, units, files, model);
+            const double fillSeconds = Seconds(f0);
+            const double items = static_cast<double>(model.ItemCount());
+            std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
+                        "\"model_rss_bytes_per_item\": %.2f",
+                        model.ItemCount(), fillSeconds,
+                        items > 0 ? static_cast<double>(model.MemoryBytes()) / items : 0.0,
+                        items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
+
+            std::size_t width = 0;
+            if (const sizewalk::CScanEntry* widest = Widest(scanner, width)) {
+                const QModelIndex parent = model.IndexOfItem(widest->m_hTreeItem);
+                const auto e0 = std::chrono::steady_clock::now();
+                const int rows = model.rowCount(parent);
+                qsizetype chars = 0;
+                for (int r = 0; r < rows; ++r) {
+                    const QModelIndex child = model.index(r, 0, parent);
+                    chars += model.data(child).toString().size() + (model.parent(child) == parent);
+                }
+                std::printf(", \"widest_children\": %d, \"widest_expand_seconds\": %.6f", rows,
+                            Seconds(e0));
+                if (chars < 0) std::printf(" ");  // keeps the work observable
+                std::printf(", \"widest_view_expand_seconds\": %.6f",
+                            ViewExpandSeconds(source, units, files, *widest));
+            }
+        }
+        if (redraw) {
+            sizewalk::ScanFields fields;
+            fields.m_strStartDir = path;
+            fields.m_nUnits = units;
+            fields.m_bShowFiles = files ? 1 : 0;
+            std::string last = path;
+            sizewalk::StripTrailingSeparator(last);
+            const auto r0 = std::chrono::steady_clock::now();
+            const auto outcome =
+                sizewalk::RunScanCommand(fields, source, last, model, messages, cursor);
+            std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
+                        outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
+        }
+        std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());
         std::fflush(stdout);
     }
     return 0;

@@ -184,6 +184,19 @@ TEST(DirScanner, LinksAreEntriesNeverFollowed) {
     ExpectKeysMatchPaths(rows);
 }
 
+TEST(DirScanner, HardLinksCountOncePerLink) {
+    TempTree t;
+    t.File("original", 100);
+    t.Dir("elsewhere");
+    ASSERT_EQ(::link(t.Path("original").c_str(), t.Path("elsewhere/again").c_str()), 0);
+    CDirScanner s;
+    s.Scan(t.Root());
+    const auto m = ByName(Rows(s));
+    EXPECT_EQ(m.at("again").value, 100.0);
+    EXPECT_EQ(m.at("elsewhere").value, 100.0);
+    EXPECT_EQ(s.GetAt(0).m_dTotal, 200.0);
+}
+
 TEST(DirScanner, StartPathNamedThroughALinkIsFollowed) {
     TempTree t;
     t.Dir("real");

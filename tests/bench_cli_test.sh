@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The benchmark tool's command line: JSON per run, exit 1 on a non-directory.
+set -euo pipefail
+bench=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+mkdir "$dir/sub"
+truncate -s 10 "$dir/a"
+truncate -s 5 "$dir/sub/b"
+
+out=$("$bench" --repeat 2 "$dir")
+[ "$(wc -l <<<"$out")" -eq 2 ] || { echo "expected two JSON lines, got: $out"; exit 1; }
+line=$(head -n1 <<<"$out")
+for key in '"entries": 4' '"directories": 2' '"files": 2' '"total_bytes": 15' \
+           '"scan_seconds": ' '"peak_rss_bytes": ' '"bytes_per_entry": '; do
+  grep -qF "$key" <<<"$line" || { echo "missing $key in: $line"; exit 1; }
+done
+python3 -c 'import json,sys; [json.loads(l) for l in sys.stdin]' <<<"$out"
+
+set +e
+err=$("$bench" "$dir/a" 2>&1 >/dev/null); rc=$?
+set -e
+[ "$rc" -eq 1 ] || { echo "a file gave exit $rc"; exit 1; }
+grep -q "not a directory" <<<"$err" || { echo "unclear error: $err"; exit 1; }
+"$bench" --repeat 0 "$dir" >/dev/null 2>&1 && { echo "--repeat 0 accepted"; exit 1; }
+"$bench" >/dev/null 2>&1 && { echo "no path accepted"; exit 1; }
+echo "bench command line ok"

@@ -1,0 +1,15 @@
+#include "ui/display_text.h"
+
+namespace sizewalk {
+
+QString DisplayText(std::string_view bytes) {
+    QString text = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
+}  // namespace sizewalk

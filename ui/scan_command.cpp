@@ -1,0 +1,150 @@
+#include "ui/scan_command.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <vector>
+
+#include "platform/find_record.h"
+
+namespace sizewalk {
+
+namespace {
+
+constexpr double kBytesToMB = 9.5367431640625e-07;  // 2^-20
+constexpr double kBytesToKB = 0.0009765625;         // 2^-10
+constexpr std::int32_t kMarkerDepth = -99;          // below every real key
+
+// Writes with snprintf into a stack buffer, growing into `out` only for
+// labels longer than any that a 255-byte name produces.
+template <typename Format>
+void Print(std::string& out, Format&& format) {
+    char buffer[512];
+    const int n = format(buffer, sizeof buffer);
+    if (n < 0) {
+        out.clear();
+        return;
+    }
+    if (static_cast<std::size_t>(n) < sizeof buffer) {
+        out.assign(buffer, static_cast<std::size_t>(n));
+        return;
+    }
+    out.resize(static_cast<std::size_t>(n) + 1);
+    format(out.data(), out.size());
+    out.resize(static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+void StripTrailingSeparator(std::string& path) {
+    if (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+}
+
+int IsExistingDirectory(const std::string& path) {
+    // A NUL inside would probe a shorter path than the one typed.
+    if (path.find('\0') != std::string::npos) return 0;
+    FindRecord record;
+    if (!ProbePath(path.c_str(), record)) return 0;
+    return static_cast<int>(record.dwFileAttributes & kFileAttributeDirectory);
+}
+
+int IsDriveSpec(std::string_view path) {
+    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    if (path.size() != 2 || path[1] != ':') return 0;
+    const char c = path[0];
+    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
+}
+
+double LabelSize(const CScanEntry& entry) {
+    return entry.IsDirectory() ? entry.m_dTotal : entry.GetFileSize();
+}
+
+void FormatLabel(std::string& out, const char* name, double size, int nUnits) {
+    switch (nUnits) {
+        case kUnitsMB:
+            Print(out, [&](char* b, std::size_t n) {
+                return std::snprintf(b, n, "%s [%6.2fMB]", name, size * kBytesToMB);
+            });
+            break;
+        case kUnitsKB:
+            Print(out, [&](char* b, std::size_t n) {
+                return std::snprintf(b, n, "%s [%8.2fKB]", name, size * kBytesToKB);
+            });
+            break;
+        default:
+            Print(out, [&](char* b, std::size_t n) {
+                return std::snprintf(b, n, "%s [%10.0f bytes]", name, size);
+            });
+            break;
+    }
+}
+
+void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits) {
+    FormatLabel(out, entry.GetNameCStr(), LabelSize(entry), nUnits);
+}
+
+void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree) {
+    tree.DeleteAllItems();
+    tree.ReserveItems(source.GetCount());
+
+    // Bottom of the ancestor stack: below every key, and its null handle
+    // makes the start entry a top-level item.
+    FindRecord markerRecord;
+    markerRecord.dwFileAttributes = kFileAttributeDirectory;
+    CScanEntry marker(markerRecord, " ", 0);
+    marker.m_nDepth = kMarkerDepth;
+    marker.m_hTreeItem = kNoTreeItem;
+
+    std::vector<CScanEntry*> ancestors;
+    ancestors.reserve(64);
+    ancestors.push_back(&marker);
+    source.Rewind(0);
+    while (CScanEntry* entry = source.GetNext()) {
+        while (ancestors.back()->m_nDepth >= entry->m_nDepth) ancestors.pop_back();
+        const TreeItem parent = ancestors.back()->m_hTreeItem;
+        const bool directory = entry->IsDirectory() != 0;
+        if (directory) ancestors.push_back(entry);
+        if (showFiles || directory) entry->m_hTreeItem = tree.InsertItem(parent, *entry, nUnits);
+    }
+    tree.EndInsert();
+}
+
+ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
+                           std::string& lastScannedDir, CTreeSink& tree,
+                           CMessageBox& messages, CWaitCursor& cursor) {
+    StripTrailingSeparator(fields.m_strStartDir);
+    bool valid = IsExistingDirectory(fields.m_strStartDir) != 0;
+#ifdef _WIN32
+    valid = valid || IsDriveSpec(fields.m_strStartDir) != 0;
+#endif
+    if (!valid) {
+        messages.Show(kInvalidStartDirText, MessageIcon::None);
+        return ScanOutcome::Rejected;
+    }
+
+    bool scanned = false;
+    try {
+        {
+            CWaitCursorScope wait(cursor);
+            if (fields.m_strStartDir != lastScannedDir) {
+                // The items show entries that the scan releases: drop them first.
+                tree.DeleteAllItems();
+                lastScannedDir.clear();
+                scanner.Scan(fields.m_strStartDir);
+                lastScannedDir = fields.m_strStartDir;
+                scanned = true;
+            }
+        }
+        FillTree(scanner, fields.m_nUnits, fields.m_bShowFiles != 0, tree);
+    } catch (const std::bad_alloc&) {
+        // Forget the scan, so that the next press scans afresh instead of
+        // building from whatever is left, and show no half-built tree.
+        lastScannedDir.clear();
+        tree.DeleteAllItems();
+        messages.Show(kOutOfMemoryText, MessageIcon::Warning);
+        return ScanOutcome::OutOfMemory;
+    }
+    return scanned ? ScanOutcome::Scanned : ScanOutcome::Redrawn;
+}
+
+}  // namespace sizewalk
