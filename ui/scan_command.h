@@ -1,0 +1,70 @@
+#pragma once
+// What pressing OK does, free of any toolkit: strip one trailing separator
+// from the start path, check that it names a directory, scan it unless it is
+// byte for byte the path scanned last, and rebuild the tree from the kept
+// list with every item labelled by name and size in the chosen unit.
+//
+// The scanner and the last scanned path are owned by the caller, which keeps
+// them for the life of the process (the dialog holds them as statics).
+
+#include <string>
+#include <string_view>
+
+#include "scan/scan_entry.h"
+#include "ui/entry_source.h"
+#include "ui/message_box.h"
+#include "ui/tree_sink.h"
+#include "ui/wait_cursor.h"
+
+namespace sizewalk {
+
+// The three values the dialog exchanges with its controls.
+struct ScanFields {
+    std::string m_strStartDir;  // bytes, as the file system takes them
+    int m_nUnits = -1;          // 0 MB, 1 KB, anything else bytes; -1 none checked
+    int m_bShowFiles = 0;       // nonzero: files get items too
+};
+
+// Where the dialog starts: the system drive's root, or the file system's.
+#ifdef _WIN32
+inline constexpr std::string_view kDefaultStartDir = "C:\\";
+#else
+inline constexpr std::string_view kDefaultStartDir = "/";
+#endif
+inline constexpr int kUnitsMB = 0;
+inline constexpr int kUnitsKB = 1;
+inline constexpr int kUnitsBytes = 2;
+inline constexpr std::string_view kInvalidStartDirText =
+    "Start directory does not exist or is not a directory";
+inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
+
+// Removes one trailing separator byte, except from a path that is nothing but
+// that separator (the root).
+void StripTrailingSeparator(std::string& path);
+
+// kFileAttributeDirectory when `path`, as typed (links it names followed),
+// is an existing directory; otherwise 0.
+int IsExistingDirectory(const std::string& path);
+
+// 1 when `path`, after dropping one trailing backslash, is a letter and a
+// colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
+int IsDriveSpec(std::string_view path);
+
+// The size a label shows: a directory's total, a file's own size.
+double LabelSize(const CScanEntry& entry);
+// The label "name [size]" in the unit's fixed format, into `out`.
+void FormatLabel(std::string& out, const char* name, double size, int nUnits);
+void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits);
+
+// Rebuilds the whole tree from the source's list, each item under the
+// nearest earlier directory with a smaller depth key.
+void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree);
+
+enum class ScanOutcome { Rejected, Scanned, Redrawn, OutOfMemory };
+
+// One press of OK. `fields.m_strStartDir` is stripped in place.
+ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
+                           std::string& lastScannedDir, CTreeSink& tree,
+                           CMessageBox& messages, CWaitCursor& cursor);
+
+}  // namespace sizewalk
