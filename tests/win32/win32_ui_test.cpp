@@ -1,7 +1,6 @@
 // The dialog's Win32 pieces in this process: the main dialog run modally
 // and probed from inside its own loop, data exchange on a dialog made from
-// the program's own template 102, the wait cursor, the message box styles
-// and the application name.
+// the program's own template 102, the wait cursor and the application name.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,7 +11,6 @@
 #include "res/resource.h"
 #include "ui/win32/app_name.h"
 #include "ui/win32/data_exchange.h"
-#include "ui/win32/dialog_message_box.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/system_wait_cursor.h"
 #include "win_temp_tree.h"
@@ -232,12 +230,6 @@ TEST(WaitCursor, ShowsTheSystemWaitCursorAndPutsThePreviousBack) {
     EXPECT_EQ(::GetCursor(), arrow);
     cursor.End();  // unbalanced: no effect
     EXPECT_EQ(::GetCursor(), arrow);
-}
-
-TEST(MessageBoxStyle, PlainMessageHasNoIconWarningIsSystemModal) {
-    EXPECT_EQ(CDialogMessageBox::StyleFor(MessageIcon::None), static_cast<UINT>(MB_OK));
-    EXPECT_EQ(CDialogMessageBox::StyleFor(MessageIcon::Warning),
-              static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL));
 }
 
 TEST(AppName, BaseNameWithoutDirectoryAndExtension) {

@@ -5,9 +5,13 @@
 
 namespace sizewalk {
 
-UINT CDialogMessageBox::StyleFor(MessageIcon icon) {
+namespace {
+
+UINT StyleFor(MessageIcon icon) {
     return icon == MessageIcon::Warning ? MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL : MB_OK;
 }
+
+}  // namespace
 
 void CDialogMessageBox::Show(std::string_view text, MessageIcon icon) {
     // The out-of-memory report must not need the heap: short texts are

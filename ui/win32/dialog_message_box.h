@@ -15,9 +15,6 @@ public:
     CDialogMessageBox(HWND owner, const char* caption) : m_hOwner(owner), m_pszCaption(caption) {}
     void Show(std::string_view text, MessageIcon icon) override;
 
-    // What Show() passes to MessageBoxA besides the texts and the owner.
-    static UINT StyleFor(MessageIcon icon);
-
 private:
     HWND m_hOwner;
     const char* m_pszCaption;
