@@ -283,6 +283,35 @@ TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
     EXPECT_EQ(window.Count(), 6);
 }
 
+// Labels come from the C runtime's formatting, which is not the same library
+// as on Linux: the widths, the rounding of halves and wide numbers must match.
+TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
+    struct Case {
+        double size;
+        int units;
+        const char* label;
+    };
+    const Case cases[] = {
+        {1536, 1, "docs [    1.50KB]"},
+        {0, 0, "docs [  0.00MB]"},
+        {0, 2, "docs [         0 bytes]"},
+        {5242, 0, "docs [  0.00MB]"},      // 0.004999...
+        {5243, 0, "docs [  0.01MB]"},      // 0.005000...
+        {131072, 0, "docs [  0.12MB]"},    // exactly 0.125: the even neighbour
+        {393216, 0, "docs [  0.38MB]"},    // exactly 0.375
+        {1023, 1, "docs [    1.00KB]"},
+        {4294967296.0, 2, "docs [4294967296 bytes]"},
+        {10737418240.0, 2, "docs [10737418240 bytes]"},
+        {1073741824.0 * 1024, 0, "docs [1048576.00MB]"},
+        {18446744073709551615.0, 2, "docs [18446744073709551616 bytes]"},
+    };
+    std::string out;
+    for (const Case& c : cases) {
+        FormatLabel(out, "docs", c.size, c.units);
+        EXPECT_EQ(out, c.label) << c.size << " in unit " << c.units;
+    }
+}
+
 TEST(TreeViewSink, LabelsUpToTheBufferAndHandlesAsParents) {
     TreeWindow window;
     CTreeViewSink sink(window.Tree());
