@@ -9,6 +9,9 @@ namespace sizewalk {
 bool ProbePath(const char* path, FindRecord& out) {
     // A wildcard would make the search report some other entry that matches.
     if (std::strpbrk(path, "*?")) return false;
+    // The path must fit MAX_PATH with its terminator, as the program's find
+    // record does; not every system's search enforces that itself.
+    if (std::strlen(path) >= MAX_PATH) return false;
     WIN32_FIND_DATAA data;
     HANDLE h = ::FindFirstFileA(path, &data);
     if (h == INVALID_HANDLE_VALUE) return false;

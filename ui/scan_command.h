@@ -25,7 +25,12 @@ struct ScanFields {
     int m_bShowFiles = 0;       // nonzero: files get items too
 };
 
+// Where the dialog starts: the system drive's root, or the file system's.
+#ifdef _WIN32
+inline constexpr std::string_view kDefaultStartDir = "C:\\";
+#else
 inline constexpr std::string_view kDefaultStartDir = "/";
+#endif
 inline constexpr int kUnitsMB = 0;
 inline constexpr int kUnitsKB = 1;
 inline constexpr int kUnitsBytes = 2;

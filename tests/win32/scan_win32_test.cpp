@@ -2,50 +2,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "win_temp_tree.h"
 
 namespace sizewalk {
 namespace {
 
-class WinTempTree {
-public:
-    WinTempTree() {
-        char temp[MAX_PATH];
-        const DWORD n = ::GetTempPathA(MAX_PATH, temp);
-        EXPECT_GT(n, 0u);
-        m_root = std::string(temp, n) + "sizewalk-" + std::to_string(::GetCurrentProcessId()) +
-                 "-" + std::to_string(s_counter++);
-        EXPECT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr)) << m_root;
-    }
-    ~WinTempTree() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    const std::string& Root() const { return m_root; }
-    std::string Path(const std::string& rel) const { return m_root + "\\" + rel; }
-    void Dir(const std::string& rel) const {
-        EXPECT_TRUE(::CreateDirectoryA(Path(rel).c_str(), nullptr)) << rel;
-    }
-    void File(const std::string& rel, long long size) const {
-        HANDLE h = ::CreateFileA(Path(rel).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE) << rel;
-        LARGE_INTEGER at;
-        at.QuadPart = size;
-        EXPECT_TRUE(::SetFilePointerEx(h, at, nullptr, FILE_BEGIN));
-        EXPECT_TRUE(::SetEndOfFile(h));
-        ::CloseHandle(h);
-    }
-
-private:
-    static inline int s_counter = 0;
-    std::string m_root;
-};
+using test::WinTempTree;
 
 struct Row {
     std::string name, dir;

@@ -1,0 +1,343 @@
+// The scan command on Windows, filling a real tree-view control from real
+// directories: backslash and forward-slash paths, drive starts, the
+// MAX_PATH limits, and the control's own sorted order.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "tree_outline.h"
+#include "ui/scan_command.h"
+#include "ui/win32/tree_view_sink.h"
+#include "win_temp_tree.h"
+
+namespace sizewalk {
+namespace {
+
+using test::LocalTreeOutline;
+using test::WinTempTree;
+
+// A hidden top-level window holding a tree-view control with the dialog's
+// styles.
+class TreeWindow {
+public:
+    TreeWindow() {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES};
+        EXPECT_TRUE(::InitCommonControlsEx(&icc));
+        m_frame = ::CreateWindowExA(0, "Static", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400,
+                                    nullptr, nullptr, nullptr, nullptr);
+        EXPECT_NE(m_frame, nullptr);
+        m_tree = ::CreateWindowExA(0, WC_TREEVIEWA, "Tree1",
+                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP |
+                                       TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+                                   0, 0, 300, 300, m_frame, nullptr, nullptr, nullptr);
+        EXPECT_NE(m_tree, nullptr);
+    }
+    ~TreeWindow() { ::DestroyWindow(m_frame); }
+    TreeWindow(const TreeWindow&) = delete;
+    TreeWindow& operator=(const TreeWindow&) = delete;
+
+    HWND Tree() const { return m_tree; }
+    int Count() const { return static_cast<int>(::SendMessageA(m_tree, TVM_GETCOUNT, 0, 0)); }
+
+private:
+    HWND m_frame = nullptr;
+    HWND m_tree = nullptr;
+};
+
+// The real scanner, counting scans; it can run out of memory on request,
+// leaving its list empty as the real one does.
+class CountingSource : public CEntrySource {
+public:
+    void Scan(std::string_view path) override {
+        scanned.emplace_back(path);
+        if (failNextScan) {
+            failNextScan = false;
+            m_empty = true;
+            throw std::bad_alloc();
+        }
+        m_empty = false;
+        m_scanner.Scan(path);
+    }
+    void Rewind(int i) override { m_scanner.Rewind(i); }
+    CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
+    std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
+
+    std::vector<std::string> scanned;
+    bool failNextScan = false;
+
+private:
+    CDirScanner m_scanner;
+    bool m_empty = true;
+};
+
+class Messages : public CMessageBox {
+public:
+    void Show(std::string_view text, MessageIcon icon) override {
+        texts.emplace_back(text);
+        icons.push_back(icon);
+    }
+    std::vector<std::string> texts;
+    std::vector<MessageIcon> icons;
+};
+
+class NoCursor : public CWaitCursor {
+public:
+    void Begin() override {}
+    void End() override {}
+};
+
+char UnmappedDriveLetter() {
+    const DWORD drives = ::GetLogicalDrives();
+    for (char c = 'Y'; c >= 'J'; --c)
+        if (!(drives & (1u << (c - 'A')))) return c;
+    return 0;
+}
+
+std::string Slashed(std::string path) {
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+class WindowsCommand : public ::testing::Test {
+protected:
+    ScanOutcome Press(const std::string& dir, int units, int files) {
+        fields.m_strStartDir = dir;
+        fields.m_nUnits = units;
+        fields.m_bShowFiles = files;
+        CTreeViewSink sink(window.Tree());
+        return RunScanCommand(fields, source, last, sink, messages, cursor);
+    }
+    std::string Outline() const { return LocalTreeOutline(window.Tree()); }
+    // Data holds a.txt (10 bytes), Beta (empty), C.bin (3 bytes) and sub,
+    // which holds b.txt (5 bytes).
+    std::string MakeExample() {
+        t.Dir("Data");
+        t.File("Data\\a.txt", 10);
+        t.Dir("Data\\Beta");
+        t.File("Data\\C.bin", 3);
+        t.Dir("Data\\sub");
+        t.File("Data\\sub\\b.txt", 5);
+        return t.Path("Data");
+    }
+
+    WinTempTree t;
+    TreeWindow window;
+    ScanFields fields;
+    CountingSource source;
+    std::string last;
+    Messages messages;
+    NoCursor cursor;
+};
+
+TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
+    const std::string data = MakeExample();
+    struct Case {
+        int units, files;
+        std::string outline;
+    };
+    // The control sorts without regard to case: a.txt, Beta, C.bin, sub.
+    const Case cases[] = {
+        {2, 1, " [        18 bytes]\n  a.txt [        10 bytes]\n  Beta [         0 bytes]\n"
+               "  C.bin [         3 bytes]\n  sub [         5 bytes]\n    b.txt [         5 bytes]\n"},
+        {1, 1, " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n  C.bin [    0.00KB]\n"
+               "  sub [    0.00KB]\n    b.txt [    0.00KB]\n"},
+        {0, 0, " [  0.00MB]\n  Beta [  0.00MB]\n  sub [  0.00MB]\n"},
+        {-1, 0, " [        18 bytes]\n  Beta [         0 bytes]\n  sub [         5 bytes]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "units " << c.units << " files " << c.files);
+        EXPECT_NE(Press(data + "\\", c.units, c.files), ScanOutcome::Rejected);
+        EXPECT_EQ(fields.m_strStartDir, data);  // one backslash stripped
+        EXPECT_EQ(Outline(), data + c.outline);
+    }
+    EXPECT_EQ(source.scanned, std::vector<std::string>{data});
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(WindowsCommand, StartPathForms) {
+    const std::string data = MakeExample();
+    t.File("plain", 4);
+    const char unmapped = UnmappedDriveLetter();
+    ASSERT_NE(unmapped, 0);
+    const std::string q(1, unmapped);
+    struct Case {
+        std::string typed;
+        std::string label;  // name of the one top-level item; empty: rejected
+    };
+    const Case cases[] = {
+        {data, data},
+        {data + "\\", data},
+        {data + "\\\\", ""},  // one backslash stays, and the search rejects it
+        {Slashed(data), Slashed(data)},
+        {Slashed(data) + "/", ""},  // only a backslash is stripped
+        {q + ":", q + ":"},
+        {q + ":\\", q + ":"},
+        {q + ":\\\\", q + ":\\"},  // the drive test forgives the second one
+        {"C:", "C:"},
+        {"C:\\", "C:"},
+        {"c:\\\\", "c:\\"},
+        {"1:", ""},
+        {"CC:", ""},
+        {"", ""},
+        {t.Path("plain"), ""},
+        {t.Path("missing"), ""},
+        {data + "\\*", ""},
+        {data + "\\s?b", ""},
+        {data + "\\sub\\b.txt", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        messages.texts.clear();
+        last.clear();  // every case scans afresh
+        const ScanOutcome outcome = Press(c.typed, 0, 0);
+        if (c.label.empty()) {
+            EXPECT_EQ(outcome, ScanOutcome::Rejected);
+            ASSERT_EQ(messages.texts.size(), 1u);
+            EXPECT_EQ(messages.texts[0], "Start directory does not exist or is not a directory");
+            EXPECT_EQ(messages.icons[0], MessageIcon::None);
+            continue;
+        }
+        EXPECT_EQ(outcome, ScanOutcome::Scanned);
+        EXPECT_TRUE(messages.texts.empty());
+        const std::string outline = Outline();
+        EXPECT_EQ(outline.rfind(c.label + " [", 0), 0u) << outline;
+        // Exactly one top-level item: every later line is indented.
+        for (std::size_t at = 0; (at = outline.find('\n', at)) + 1 < outline.size(); ++at)
+            EXPECT_EQ(outline[at + 1], ' ') << outline;
+    }
+}
+
+TEST_F(WindowsCommand, ForwardSlashStartKeepsItsSubtree) {
+    const std::string data = Slashed(MakeExample());
+    Press(data, 2, 1);
+    EXPECT_EQ(Outline(), data + " [        18 bytes]\n  a.txt [        10 bytes]\n"
+                                "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
+                                "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
+}
+
+TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
+    const char unmapped = UnmappedDriveLetter();
+    ASSERT_NE(unmapped, 0);
+    const std::string drive = std::string(1, unmapped) + ":";
+    for (int units : {0, 1, 2}) {
+        Press(drive + "\\", units, 1);
+        EXPECT_EQ(fields.m_strStartDir, drive);
+    }
+    EXPECT_EQ(Outline(), drive + " [         0 bytes]\n");
+    EXPECT_EQ(source.scanned, std::vector<std::string>{drive});
+}
+
+TEST_F(WindowsCommand, PathLimits) {
+    // 257 bytes: the pattern "\*" still fits MAX_PATH, so the file shows.
+    const std::string fits = t.DirOfLength(257);
+    t.File(fits.substr(t.Root().size() + 1) + "\\f", 7);
+    EXPECT_EQ(Press(fits, 2, 1), ScanOutcome::Scanned);
+    EXPECT_EQ(Outline(), fits + " [         7 bytes]\n  f [         7 bytes]\n");
+
+    // 259 bytes, the longest start path: accepted, but it cannot be listed.
+    const std::string longest = t.DirOfLength(259);
+    t.File(longest.substr(t.Root().size() + 1) + "\\g", 9);
+    EXPECT_EQ(Press(longest, 2, 1), ScanOutcome::Scanned);
+    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");
+    // Typed with a backslash it is 260 bytes, 259 once stripped.
+    EXPECT_EQ(Press(longest + "\\", 2, 1), ScanOutcome::Redrawn);
+
+    // 260 bytes is past the limit, whether or not the directory exists.
+    const std::string tooLong = t.DirOfLength(260);
+    messages.texts.clear();
+    EXPECT_EQ(Press(tooLong, 2, 1), ScanOutcome::Rejected);
+    EXPECT_EQ(Press(tooLong + "\\", 2, 1), ScanOutcome::Rejected);
+    EXPECT_EQ(messages.texts.size(), 2u);
+    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");  // the tree is kept
+}
+
+TEST_F(WindowsCommand, LetterCaseMakesAnotherPathOnACaseBlindDisk) {
+    const std::string data = MakeExample();
+    std::string upper = data;
+    for (char& c : upper) c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
+    ASSERT_NE(upper, data);
+    EXPECT_EQ(Press(data, 0, 0), ScanOutcome::Scanned);
+    EXPECT_EQ(Press(data, 2, 0), ScanOutcome::Redrawn);
+    EXPECT_EQ(Press(upper, 2, 0), ScanOutcome::Scanned);  // the same directory, typed otherwise
+    EXPECT_EQ(Outline(), upper + " [        18 bytes]\n  Beta [         0 bytes]\n"
+                                 "  sub [         5 bytes]\n");
+    EXPECT_EQ(source.scanned.size(), 2u);
+}
+
+TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
+    const std::string data = MakeExample();
+    Press(data, 2, 1);
+    ASSERT_GT(window.Count(), 0);
+    source.failNextScan = true;
+    EXPECT_EQ(Press(t.Root(), 2, 1), ScanOutcome::OutOfMemory);
+    EXPECT_EQ(window.Count(), 0);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_EQ(messages.texts[0], "Out of memory.");
+    EXPECT_EQ(messages.icons[0], MessageIcon::Warning);
+    EXPECT_EQ(Press(data, 2, 1), ScanOutcome::Scanned);
+    EXPECT_EQ(window.Count(), 6);
+}
+
+// Labels come from the C runtime's formatting, which is not the same library
+// as on Linux: the widths, the rounding of halves and wide numbers must match.
+TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
+    struct Case {
+        double size;
+        int units;
+        const char* label;
+    };
+    const Case cases[] = {
+        {1536, 1, "docs [    1.50KB]"},
+        {0, 0, "docs [  0.00MB]"},
+        {0, 2, "docs [         0 bytes]"},
+        {5242, 0, "docs [  0.00MB]"},      // 0.004999...
+        {5243, 0, "docs [  0.01MB]"},      // 0.005000...
+        {131072, 0, "docs [  0.12MB]"},    // exactly 0.125: the even neighbour
+        {393216, 0, "docs [  0.38MB]"},    // exactly 0.375
+        {1023, 1, "docs [    1.00KB]"},
+        {4294967296.0, 2, "docs [4294967296 bytes]"},
+        {10737418240.0, 2, "docs [10737418240 bytes]"},
+        {1073741824.0 * 1024, 0, "docs [1048576.00MB]"},
+        {18446744073709551615.0, 2, "docs [18446744073709551616 bytes]"},
+    };
+    std::string out;
+    for (const Case& c : cases) {
+        FormatLabel(out, "docs", c.size, c.units);
+        EXPECT_EQ(out, c.label) << c.size << " in unit " << c.units;
+    }
+}
+
+TEST(TreeViewSink, LabelsUpToTheBufferAndHandlesAsParents) {
+    TreeWindow window;
+    CTreeViewSink sink(window.Tree());
+    FindRecord dir;
+    dir.dwFileAttributes = kFileAttributeDirectory;
+    const std::string longName(600, 'n');
+    CScanEntry top(dir, longName.c_str(), 0);
+    top.m_dTotal = 1;
+    const std::string fileName(255, 'f');  // the longest name a file system gives
+    FindRecord file;
+    file.SetSize(4294967296ull);
+    CScanEntry child(file, fileName.c_str(), 0);
+
+    sink.DeleteAllItems();
+    sink.ReserveItems(2);
+    const TreeItem parent = sink.InsertItem(kNoTreeItem, top, 2);
+    ASSERT_NE(parent, kNoTreeItem);
+    const TreeItem item = sink.InsertItem(parent, child, 2);
+    ASSERT_NE(item, kNoTreeItem);
+    sink.EndInsert();
+    const std::string cut = (longName + " [         1 bytes]").substr(0, CTreeViewSink::kMaxLabel);
+    EXPECT_EQ(LocalTreeOutline(window.Tree()), cut + "\n  " + fileName + " [4294967296 bytes]\n");
+
+    sink.DeleteAllItems();
+    EXPECT_EQ(window.Count(), 0);
+}
+
+}  // namespace
+}  // namespace sizewalk
