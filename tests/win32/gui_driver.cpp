@@ -179,17 +179,6 @@ private:
     HWND m_hwnd;
 };
 
-// Data holds a.txt (10 bytes), Beta (empty), C.bin (3 bytes) and sub, which
-// holds b.txt (5 bytes).
-std::string MakeExample(const WinTempTree& t) {
-    t.Dir("Data");
-    t.File("Data\\a.txt", 10);
-    t.Dir("Data\\Beta");
-    t.File("Data\\C.bin", 3);
-    t.Dir("Data\\sub");
-    t.File("Data\\sub\\b.txt", 5);
-    return t.Path("Data");
-}
 
 void HoldForScreenshot(const Dialog& dialog) {
     const char* dir = std::getenv("SIZEWALK_SCREENSHOT_DIR");
@@ -251,7 +240,7 @@ TEST(SizewalkWindow, OpensWithItsDefaults) {
 
 TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     WinTempTree t;
-    const std::string data = MakeExample(t);
+    const std::string data = test::MakeExampleTree(t);
     Program program(g_exe);
     ASSERT_TRUE(program.Started());
     Dialog dialog(program, program.WaitForDialog("Sizewalk"));
@@ -293,7 +282,7 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
 
 TEST(SizewalkWindow, RejectedPathIsReportedUnderTheProgramsName) {
     WinTempTree t;
-    const std::string data = MakeExample(t);
+    const std::string data = test::MakeExampleTree(t);
     // Renamed, the program captions its message box with its new name.
     const std::string renamed = t.Path("Disk Report.v2.exe");
     ASSERT_TRUE(::CopyFileA(g_exe.c_str(), renamed.c_str(), FALSE));

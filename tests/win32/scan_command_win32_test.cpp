@@ -113,17 +113,7 @@ protected:
         return RunScanCommand(fields, source, last, sink, messages, cursor);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
-    // Data holds a.txt (10 bytes), Beta (empty), C.bin (3 bytes) and sub,
-    // which holds b.txt (5 bytes).
-    std::string MakeExample() {
-        t.Dir("Data");
-        t.File("Data\\a.txt", 10);
-        t.Dir("Data\\Beta");
-        t.File("Data\\C.bin", 3);
-        t.Dir("Data\\sub");
-        t.File("Data\\sub\\b.txt", 5);
-        return t.Path("Data");
-    }
+    std::string MakeExample() { return test::MakeExampleTree(t); }
 
     WinTempTree t;
     TreeWindow window;

@@ -88,4 +88,16 @@ private:
     std::string m_root;
 };
 
+// Data holds a.txt (10 bytes), Beta (empty), C.bin (3 bytes) and sub, which
+// holds b.txt (5 bytes). Returns the path of Data.
+inline std::string MakeExampleTree(const WinTempTree& t) {
+    t.Dir("Data");
+    t.File("Data\\a.txt", 10);
+    t.Dir("Data\\Beta");
+    t.File("Data\\C.bin", 3);
+    t.Dir("Data\\sub");
+    t.File("Data\\sub\\b.txt", 5);
+    return t.Path("Data");
+}
+
 }  // namespace sizewalk::test
