@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config libgtest-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   desktop-file-utils appstream dpkg-dev file
 )
