@@ -137,11 +137,10 @@ bool DirListing::ReadAll(int fd, std::uint64_t device) {
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (errno == EINVAL) {  // one record larger than the space left
-                m_buffer.resize(m_buffer.size() * 2);
-                continue;
-            }
-            break;  // a read error ends the listing with what was read
+            // Any other error ends the listing with what was read. (EINVAL
+            // would mean a record larger than the space left, which at 32 KiB
+            // cannot be: growing on it could only loop on a broken driver.)
+            break;
         }
         m_used += static_cast<std::size_t>(n);
     }
