@@ -5,7 +5,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -28,7 +30,12 @@ struct LinuxDirent64 {
 };
 
 constexpr unsigned char kKindSkip = 0xFF;  // ".", "..", or vanished before stat
-constexpr std::size_t kMinRead = 32 * 1024;
+// A first read of one page holds most directories; larger ones double the
+// buffer. It grows only when a whole record (a 255-byte name) might not fit,
+// so a small directory's listing, kept while its subtree is walked, costs a
+// page and not tens of kilobytes on every level of a deep tree.
+constexpr std::size_t kFirstRead = 4 * 1024;
+constexpr std::size_t kMaxRecord = (offsetof(LinuxDirent64, d_name) + 256 + 7) & ~std::size_t{7};
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 
 bool IsDotOrDotDot(const char* n) {
@@ -132,7 +139,8 @@ bool DirListing::ReadAll(int fd, std::uint64_t device) {
     m_used = 0;
     m_pos = 0;
     for (;;) {
-        if (m_buffer.size() - m_used < kMinRead) m_buffer.resize(m_buffer.size() * 2 + kMinRead);
+        if (m_buffer.size() - m_used < kMaxRecord)
+            m_buffer.resize(std::max(kFirstRead, m_buffer.size() * 2));
         long n = ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
         if (n == 0) break;
         if (n < 0) {

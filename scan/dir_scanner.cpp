@@ -21,7 +21,6 @@ public:
             m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
             m_next = start;
             m_left = size;
-            m_bytes += size;
         }
         char* p = m_next;
         std::memcpy(p, name.data(), name.size());
@@ -30,14 +29,12 @@ public:
         m_left -= need;
         return p;
     }
-    std::size_t Bytes() const { return m_bytes; }
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::vector<std::unique_ptr<char[]>> m_blocks;
     char* m_next = nullptr;
     std::size_t m_left = 0;
-    std::size_t m_bytes = 0;
 };
 
 namespace {
@@ -199,11 +196,6 @@ std::string CDirScanner::GetDir(const CScanEntry& entry) const {
         path += GetAt(m_dirs[*it].nEntry).GetName();
     }
     return path;
-}
-
-std::size_t CDirScanner::GetMemoryBytes() const {
-    return m_chunks.size() * kChunkEntries * sizeof(CScanEntry) +
-           (m_names ? m_names->Bytes() : 0) + m_dirs.capacity() * sizeof(DirRecord);
 }
 
 }  // namespace sizewalk

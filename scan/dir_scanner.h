@@ -42,13 +42,9 @@ public:
     std::size_t GetCount() const { return m_nCount; }
     CScanEntry& GetAt(std::size_t index);
     const CScanEntry& GetAt(std::size_t index) const;
-    std::size_t GetDirectoryCount() const { return m_dirs.size(); }
     // The path of the directory in which `entry` was found; for the start
     // entry, the start path itself. Built on demand from the directory table.
     std::string GetDir(const CScanEntry& entry) const;
-
-    // Bytes held for the kept scan (entries, names, directory table).
-    std::size_t GetMemoryBytes() const;
 
 private:
     struct DirRecord {

@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -80,6 +81,22 @@ public:
 private:
     char m_old[PATH_MAX];
 };
+
+// A line of /proc/self/status in KiB, such as "VmRSS:" or the peak "VmHWM:".
+long ResidentKiB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+    return -1;
+}
+
+// Starts the peak ("VmHWM:") afresh from the current resident size.
+bool ResetPeakResident() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.close();
+    return clear.good();
+}
 
 TEST(DirScanner, ExampleTreeInPreOrderWithKeysAndTotals) {
     TempTree t;
@@ -290,9 +307,16 @@ TEST(DirScanner, TreeDeeperThanThePathLimitStopsThereWithoutRunningOutOfHandles)
     rlimit low = old;
     low.rlim_cur = std::min<rlim_t>(old.rlim_cur, 200);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const bool peakReset = ResetPeakResident();
+    const long residentBefore = ResidentKiB("VmRSS:");
     CDirScanner s;
     s.Scan(t.Root());
     ::setrlimit(RLIMIT_NOFILE, &old);
+    // Each open level keeps its listing: that must cost about a page for a
+    // directory of one entry, not tens of kilobytes (2,000 levels here).
+    if (peakReset) {
+        EXPECT_LT(ResidentKiB("VmHWM:") - residentBefore, 48 * 1024);
+    }
 
     // Every directory whose path fits was entered; the first one that does
     // not is listed without children; the bottom file is out of reach.

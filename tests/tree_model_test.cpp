@@ -77,6 +77,17 @@ private slots:
         QTest::newRow("escape and del") << QByteArray("\x1b\x7f") << QStringLiteral("\ufffd\ufffd");
         QTest::newRow("C1 control") << QByteArray("a\xc2\x85") << QStringLiteral("a\ufffd");
         QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8") << QStringLiteral("a\ufffd");
+        // Direction overrides, embeddings and isolates in a name would reorder
+        // the size after it ("x" + U+202E showed "x ]BM10.0  [").
+        QTest::newRow("right-to-left override")
+            << QByteArray("x\xe2\x80\xae [  0.01MB]") << QStringLiteral("x\ufffd [  0.01MB]");
+        QTest::newRow("embeddings and pop")
+            << QByteArray("\xe2\x80\xaa\xe2\x80\xab\xe2\x80\xac\xe2\x80\xad")
+            << QStringLiteral("\ufffd\ufffd\ufffd\ufffd");
+        QTest::newRow("isolates") << QByteArray("\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9")
+                                  << QStringLiteral("\ufffd\ufffd\ufffd\ufffd");
+        QTest::newRow("right-to-left letters stay")
+            << QByteArray("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d") << QStringLiteral("\u05e9\u05dc\u05d5\u05dd");
     }
     void displayText() {
         QFETCH(QByteArray, bytes);

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   desktop-file-utils appstream dpkg-dev file
+  python3  # the benchmark test checks its JSON with it
 )
 if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -qv 'install ok installed' \
    || [ "$(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | wc -l)" -ne "${#packages[@]}" ]; then

@@ -133,6 +133,16 @@ visible_windows() {
   xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null
 }
 
+# Waits up to TIMEOUT seconds until app_pid shows exactly $1 visible windows.
+wait_window_count() {
+  local deadline=$((SECONDS + TIMEOUT))
+  while [ $SECONDS -lt $deadline ]; do
+    [ "$(visible_windows | wc -l)" -eq "$1" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Exact caption of a window.
 caption() {
   xdotool getwindowname "$1" 2>/dev/null
@@ -223,8 +233,7 @@ box=$(wait_window '^renamed-walk$') || {
 [ "$(caption "$box")" = renamed-walk ] || die "message box caption is \"$(caption "$box")\""
 # OK closes the box, Escape the dialog.
 xdotool key Return
-sleep 0.5
-[ "$(visible_windows | wc -l)" -eq 1 ] || die "renamed copy: the message box did not close on Enter"
+wait_window_count 1 || die "renamed copy: the message box did not close on Enter"
 xdotool key Escape
 wait_exit renamed-walk
 check_nothing_written renamed-walk
