@@ -146,8 +146,8 @@ bool DirListing::ReadAll(int fd, std::uint64_t device) {
         if (n < 0) {
             if (errno == EINTR) continue;
             // Any other error ends the listing with what was read. (EINVAL
-            // would mean a record larger than the space left, which at 32 KiB
-            // cannot be: growing on it could only loop on a broken driver.)
+            // would mean a record larger than the space left, which the
+            // growth above rules out: retrying could only loop.)
             break;
         }
         m_used += static_cast<std::size_t>(n);
