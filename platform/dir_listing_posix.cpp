@@ -38,10 +38,6 @@ constexpr std::size_t kFirstRead = 4 * 1024;
 constexpr std::size_t kMaxRecord = (offsetof(LinuxDirent64, d_name) + 256 + 7) & ~std::size_t{7};
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 
-bool IsDotOrDotDot(const char* n) {
-    return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
-}
-
 std::uint32_t AttributesOf(unsigned char type) {
     switch (type) {
         case DT_DIR: return kFileAttributeDirectory;

@@ -13,10 +13,6 @@ namespace {
 // then the name with its NUL. Read back with memcpy: no alignment is kept.
 constexpr std::size_t kHeader = 3 * sizeof(std::uint32_t);
 
-bool IsDotOrDotDot(const char* n) {
-    return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
-}
-
 }  // namespace
 
 DirListing::~DirListing() { Close(); }

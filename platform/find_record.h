@@ -36,6 +36,11 @@ inline double FileSizeFromHalves(std::uint32_t high, std::uint32_t low) {
     return static_cast<double>(high) * 4294967296.0 + static_cast<double>(low);
 }
 
+// The entries "." and ".." that every listing skips (byte comparison).
+inline bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
 // Number of separator bytes in a NUL-terminated text (bytes, not characters).
 int CountSeparators(const char* text);
 
