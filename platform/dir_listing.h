@@ -1,15 +1,23 @@
 #pragma once
-// Reads the whole listing of one directory: one FindRecord per entry, "." and
-// ".." left out, in the order the file system returns them. Sizes are the
-// apparent sizes of non-directories (links are not followed; special files are
-// never opened); directories record 0. An entry that vanishes before its size
-// is read is left out.
+// Opening and reading directories, for one walk below a start directory.
 //
-// A listing is opened relative to its parent's handle when the parent still
-// holds one (cheap), otherwise by its full path. A directory on another
-// device than its parent, a link, or one that cannot be opened or read fails
-// to open, so the caller shows it without children.
+// Opening is separate from reading, so that a walker can open a directory
+// while it still holds the parent, and read it later on any thread. Every
+// directory below the start is entered under one rule at every depth: it is
+// no link (or other reparse point), it lies on the start directory's file
+// system (mount points and bind mounts are listed, never entered), and its
+// path fits the platform's limit. A directory that fails the rule, cannot be
+// opened or has vanished is refused: the walker lists it without children.
+//
+// Reading gives one FindRecord per entry, "." and ".." left out, in the order
+// the file system returns them. Sizes are those of the entries themselves:
+// links are never followed and special files never opened. An entry that
+// vanishes before its size is read is left out.
+//
+// Handles and readers are not shared between threads; the functions are safe
+// to call from several threads at once.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,46 +27,96 @@
 
 namespace sizewalk {
 
-class DirListing {
+enum class OpenStatus {
+    Opened,
+    Refused,    // listed without children
+    NoHandles,  // the process has no file handle to spare: try again once some are given back
+};
+
+// One open directory.
+class DirHandle {
 public:
-    DirListing() = default;
-    ~DirListing();
-    DirListing(const DirListing&) = delete;
-    DirListing& operator=(const DirListing&) = delete;
-    DirListing(DirListing&& other) noexcept;
-    DirListing& operator=(DirListing&& other) noexcept;
+    DirHandle() = default;
+    ~DirHandle();
+    DirHandle(DirHandle&& other) noexcept;
+    DirHandle& operator=(DirHandle&& other) noexcept;
+    DirHandle(const DirHandle&) = delete;
+    DirHandle& operator=(const DirHandle&) = delete;
 
-    // The start directory, by path; a link named by the user is followed.
-    bool OpenPath(const char* path);
-    // A subdirectory `name` of `parent`, whose full path is `path`. Fails for
-    // paths the platform cannot enumerate (too long), links, and other devices.
-    bool OpenChild(const DirListing& parent, const char* name, const char* path,
-                   std::size_t pathLength);
-
-    // The next record, false at the end. The record's name stays valid until
-    // the listing is opened again or destroyed.
-    bool Next(FindRecord& out);
-
-    // Drops the operating-system handle but keeps the records: deep trees must
-    // not hold one handle per level. Children are then opened by full path.
-    void ReleaseHandle();
+    bool IsOpen() const;
+    // Gives the operating-system handle back.
     void Close();
-
-    // Whether a directory path of this length can still be enumerated.
-    static bool PathFits(std::size_t pathLength);
+    // The directory's own size on disk where opening it tells it (0 where
+    // its listing record carries it instead).
+    std::uint64_t OwnDiskSize() const { return m_nOwnDisk; }
 
 private:
-#ifdef _WIN32
-    bool ReadAll(const char* path, std::size_t pathLength);
-#else
-    bool ReadAll(int fd, std::uint64_t device);
+    friend OpenStatus OpenStartDir(const char*, DirHandle&);
+    friend OpenStatus OpenSubdir(const DirHandle&, const char*, std::size_t, DirHandle&);
+    friend OpenStatus OpenBelowStart(const DirHandle&, const char*, std::size_t, DirHandle&);
+    friend class DirReader;
 
+    std::uint64_t m_nOwnDisk = 0;
+#ifdef _WIN32
+    std::string m_path;  // full path, as the find calls take it
+    bool m_bOpen = false;
+#else
     int m_fd = -1;
-    std::uint64_t m_device = 0;
+    std::uint64_t m_mount = 0;  // mount id (or device) of the walk's start
 #endif
+};
+
+// The start directory as the user typed it; a link it names is followed.
+OpenStatus OpenStartDir(const char* path, DirHandle& out);
+
+// The subdirectory `name` of the open directory `parent`. `pathLength` is the
+// length of the subdirectory's full path.
+OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pathLength,
+                      DirHandle& out);
+
+// A directory below the open start directory `start`, by its path relative to
+// it ("a/b/c"), for when its parent's handle has been given back. Follows the
+// same rule as OpenSubdir for every directory on the way.
+OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath,
+                          std::size_t pathLength, DirHandle& out);
+
+// Reads whole directories into one buffer, reused from one directory to the
+// next.
+class DirReader {
+public:
+    DirReader() = default;
+    DirReader(DirReader&&) noexcept = default;
+    DirReader& operator=(DirReader&&) noexcept = default;
+
+    // Reads every record of `dir` now. False when it cannot be read at all,
+    // or when `*stop` became true meanwhile (what was read is then dropped).
+    bool Read(const DirHandle& dir, const std::atomic<bool>* stop = nullptr);
+    // The next record; false after the last. The record's name stays valid
+    // until the next Read().
+    bool Next(FindRecord& out);
+    // Goes back to the first record.
+    void Rewind();
+    // Forgets the records and gives a large buffer's memory back.
+    void Clear();
+
+    // Tests only: the first read asks for this many bytes; the buffer grows
+    // as records need.
+    void SetFirstRead(std::size_t bytes) { m_nFirstRead = bytes; }
+
+private:
+    // Who the files with several links are, by the offset of their record.
+    struct LinkInfo {
+        std::size_t nOffset;
+        std::uint64_t nDevice;
+        std::uint64_t nInode;
+    };
+
     std::vector<char> m_buffer;  // the records, in the platform's own packing
     std::size_t m_used = 0;
     std::size_t m_pos = 0;
+    std::size_t m_nFirstRead = 4 * 1024;
+    std::vector<LinkInfo> m_links;
+    std::size_t m_nextLink = 0;
 };
 
 }  // namespace sizewalk

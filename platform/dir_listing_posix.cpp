@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstddef>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -19,8 +19,8 @@ namespace sizewalk {
 namespace {
 
 // The kernel's getdents64 record. After reading, each record is rewritten in
-// place: d_ino holds the entry's size and d_type one of the kinds below, so
-// the whole listing needs no second allocation.
+// place: d_ino holds the entry's size, d_off its bytes on disk and d_type one
+// of the kinds below, so the whole listing needs no second allocation.
 struct LinuxDirent64 {
     std::uint64_t d_ino;
     std::int64_t d_off;
@@ -29,33 +29,25 @@ struct LinuxDirent64 {
     char d_name[1];
 };
 
-constexpr unsigned char kKindSkip = 0xFF;  // ".", "..", or vanished before stat
-// A first read of one page holds most directories; larger ones double the
-// buffer. It grows only when a whole record (a 255-byte name) might not fit,
-// so a small directory's listing, kept while its subtree is walked, costs a
-// page and not tens of kilobytes on every level of a deep tree.
-constexpr std::size_t kFirstRead = 4 * 1024;
-constexpr std::size_t kMaxRecord = (offsetof(LinuxDirent64, d_name) + 256 + 7) & ~std::size_t{7};
+constexpr unsigned char kKindSkip = 0xFF;    // ".", "..", or vanished before stat
+constexpr unsigned char kKindLinked = 0x80;  // added to a kind: a file with several links
+// A record that does not fit the space left makes getdents64 fail with
+// EINVAL; the buffer then grows and the read is retried. Names of file
+// systems that hold UTF-16 reach 765 bytes in UTF-8, so no fixed reserve
+// serves; a record this large can only be a driver's fault.
+constexpr std::size_t kLargestRecord = 64 * 1024;
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 
+OpenStatus Failed(int error) {
+    return (error == EMFILE || error == ENFILE) ? OpenStatus::NoHandles : OpenStatus::Refused;
+}
+
 std::uint32_t AttributesOf(unsigned char type) {
-    switch (type) {
+    switch (type & ~kKindLinked) {
         case DT_DIR: return kFileAttributeDirectory;
         case DT_LNK: return kFileAttributeReparsePoint;
         default: return kFileAttributeNormal;
     }
-}
-
-// A directory opened only if it is no link and lies on `device`.
-int OpenChecked(int dirFd, const char* path, std::uint64_t device) {
-    const int fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
-    if (fd < 0) return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_dev != device) {
-        ::close(fd);  // another file system: listed, never entered
-        return -1;
-    }
-    return fd;
 }
 
 unsigned char TypeOfMode(mode_t mode) {
@@ -65,99 +57,168 @@ unsigned char TypeOfMode(mode_t mode) {
     return DT_UNKNOWN;  // FIFO, socket, device: counted as plain entries
 }
 
-// Opens the subdirectory `name` of `parentFd` unless it is a link or a mount
-// point. openat2 refuses to cross a mount in the same call; where the kernel
-// (or a sandbox) lacks it, one fstat compares devices instead.
-int OpenBelow(int parentFd, const char* name, std::uint64_t parentDevice) {
-    static std::atomic<bool> s_noOpenat2{false};
+std::uint64_t DiskBytes(const struct stat& st) { return static_cast<std::uint64_t>(st.st_blocks) * 512; }
+
+// Which file system an open directory lies on: its mount id where the kernel
+// tells it (bind mounts of one device differ), else its device.
+std::uint64_t MountOf(int fd) {
+    static std::atomic<bool> s_noMountId{false};
+    if (!s_noMountId.load(std::memory_order_relaxed)) {
+        struct statx stx {};
+        if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID))
+            return stx.stx_mnt_id;
+        s_noMountId.store(true, std::memory_order_relaxed);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return 0;
+    return static_cast<std::uint64_t>(st.st_dev);
+}
+
+// openat2 refuses links and mount crossings on every component in the same
+// call. Where the kernel (or a sandbox) lacks it, a plain openat is checked
+// afterwards: no link as the last component, and the start's mount.
+std::atomic<bool> s_noOpenat2{false};
+
+int OpenResolved(int dirFd, const char* path, int& error) {
     if (!s_noOpenat2.load(std::memory_order_relaxed)) {
         open_how how{};
         how.flags = kOpenFlags | O_NOFOLLOW;
         how.resolve = RESOLVE_NO_XDEV | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-        const long fd = ::syscall(SYS_openat2, parentFd, name, &how, sizeof how);
-        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+        const long fd = ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
+        if (fd >= 0) return static_cast<int>(fd);
+        if (errno != ENOSYS && errno != EPERM && errno != E2BIG) {
+            error = errno;
+            return -1;
+        }
         s_noOpenat2.store(true, std::memory_order_relaxed);
     }
-    return OpenChecked(parentFd, name, parentDevice);
+    return -2;  // checked open needed
+}
+
+// Opens `path` below `dirFd` under the walk's rule, with its stat in `st`.
+OpenStatus OpenBelow(int dirFd, const char* path, std::uint64_t mount, std::size_t pathLength,
+                     int& fd, struct stat& st) {
+    if (pathLength + 1 > PATH_MAX) return OpenStatus::Refused;
+    int error = 0;
+    fd = OpenResolved(dirFd, path, error);
+    const bool checked = fd == -2;
+    if (checked) {
+        fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
+        if (fd < 0) error = errno;
+    }
+    if (fd < 0) return Failed(error);
+    if (::fstat(fd, &st) != 0 || (checked && MountOf(fd) != mount)) {
+        ::close(fd);  // another file system: listed, never entered
+        fd = -1;
+        return OpenStatus::Refused;
+    }
+    return OpenStatus::Opened;
 }
 
 }  // namespace
 
-DirListing::~DirListing() { Close(); }
+DirHandle::~DirHandle() { Close(); }
 
-DirListing::DirListing(DirListing&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
-      m_device(other.m_device),
-      m_buffer(std::move(other.m_buffer)),
-      m_used(std::exchange(other.m_used, 0)),
-      m_pos(std::exchange(other.m_pos, 0)) {}
+DirHandle::DirHandle(DirHandle&& other) noexcept
+    : m_nOwnDisk(other.m_nOwnDisk), m_fd(std::exchange(other.m_fd, -1)), m_mount(other.m_mount) {}
 
-DirListing& DirListing::operator=(DirListing&& other) noexcept {
+DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
         Close();
+        m_nOwnDisk = other.m_nOwnDisk;
         m_fd = std::exchange(other.m_fd, -1);
-        m_device = other.m_device;
-        m_buffer = std::move(other.m_buffer);
-        m_used = std::exchange(other.m_used, 0);
-        m_pos = std::exchange(other.m_pos, 0);
+        m_mount = other.m_mount;
     }
     return *this;
 }
 
-bool DirListing::PathFits(std::size_t pathLength) { return pathLength + 1 <= PATH_MAX; }
+bool DirHandle::IsOpen() const { return m_fd >= 0; }
 
-bool DirListing::OpenPath(const char* path) {
-    Close();
-    int fd = ::open(path, kOpenFlags);
-    if (fd < 0) return false;
+void DirHandle::Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+OpenStatus OpenStartDir(const char* path, DirHandle& out) {
+    out.Close();
+    out.m_nOwnDisk = 0;
+    const int fd = ::open(path, kOpenFlags);
+    if (fd < 0) return Failed(errno);
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         ::close(fd);
-        return false;
+        return OpenStatus::Refused;
     }
-    return ReadAll(fd, st.st_dev);
+    out.m_fd = fd;
+    out.m_nOwnDisk = DiskBytes(st);
+    out.m_mount = MountOf(fd);
+    return OpenStatus::Opened;
 }
 
-bool DirListing::OpenChild(const DirListing& parent, const char* name, const char* path,
-                           std::size_t pathLength) {
-    Close();
-    if (!PathFits(pathLength)) return false;
-    // A link is an entry of its own, never a way into another tree.
-    const int fd = parent.m_fd >= 0 ? OpenBelow(parent.m_fd, name, parent.m_device)
-                                    : OpenChecked(AT_FDCWD, path, parent.m_device);
-    if (fd < 0) return false;
-    return ReadAll(fd, parent.m_device);
+OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pathLength,
+                      DirHandle& out) {
+    out.Close();
+    out.m_nOwnDisk = 0;
+    out.m_mount = parent.m_mount;
+    int fd = -1;
+    struct stat st;
+    const OpenStatus status = OpenBelow(parent.m_fd, name, parent.m_mount, pathLength, fd, st);
+    if (status == OpenStatus::Opened) {
+        out.m_fd = fd;
+        out.m_nOwnDisk = DiskBytes(st);
+    } else if (status == OpenStatus::Refused && ::fstatat(parent.m_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        out.m_nOwnDisk = DiskBytes(st);  // its own blocks count, though it is not entered
+    }
+    return status;
 }
 
-bool DirListing::ReadAll(int fd, std::uint64_t device) {
-    m_fd = fd;
-    m_device = device;
+// The same rule as for a child: every component is checked in one call.
+OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std::size_t pathLength,
+                          DirHandle& out) {
+    return OpenSubdir(start, relativePath, pathLength, out);
+}
+
+bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_used = 0;
     m_pos = 0;
+    m_links.clear();
+    if (dir.m_fd < 0) return false;
+    const int fd = dir.m_fd;
+    if (m_buffer.empty()) m_buffer.resize(m_nFirstRead);
     for (;;) {
-        if (m_buffer.size() - m_used < kMaxRecord)
-            m_buffer.resize(std::max(kFirstRead, m_buffer.size() * 2));
-        long n = ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            // Any other error ends the listing with what was read. (EINVAL
-            // would mean a record larger than the space left, which the
-            // growth above rules out: retrying could only loop.)
-            break;
+        if (m_used == m_buffer.size()) m_buffer.resize(m_buffer.size() * 2);
+        const long n =
+            ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
+        if (n > 0) {
+            m_used += static_cast<std::size_t>(n);
+            continue;
         }
-        m_used += static_cast<std::size_t>(n);
+        if (n == 0) break;
+        if (errno == EINTR) continue;
+        // The next record is larger than the space left: grow and read it.
+        if (errno == EINVAL && m_buffer.size() - m_used < kLargestRecord) {
+            m_buffer.resize(m_buffer.size() * 2);
+            continue;
+        }
+        break;  // any other error ends the listing with what was read
     }
     // Sizes are read now, while the handle is certainly open.
+    std::size_t checked = 0;
     for (std::size_t off = 0; off < m_used;) {
         auto* d = reinterpret_cast<LinuxDirent64*>(m_buffer.data() + off);
+        const std::size_t here = off;
         off += d->d_reclen;
         if (IsDotOrDotDot(d->d_name)) {
             d->d_type = kKindSkip;
             continue;
         }
+        if (stop && (++checked & 63) == 0 && stop->load(std::memory_order_relaxed)) {
+            m_used = 0;
+            return false;
+        }
         d->d_ino = 0;
-        if (d->d_type == DT_DIR) continue;
+        d->d_off = 0;
+        if (d->d_type == DT_DIR) continue;  // its own blocks come with opening it
         struct stat st;
         if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT) d->d_type = kKindSkip;  // vanished since the listing
@@ -165,33 +226,53 @@ bool DirListing::ReadAll(int fd, std::uint64_t device) {
             continue;
         }
         d->d_type = TypeOfMode(st.st_mode);
-        if (d->d_type != DT_DIR) d->d_ino = static_cast<std::uint64_t>(st.st_size);
+        if (d->d_type == DT_DIR) continue;
+        d->d_ino = static_cast<std::uint64_t>(st.st_size);
+        d->d_off = static_cast<std::int64_t>(DiskBytes(st));
+        if (st.st_nlink > 1) {
+            d->d_type |= kKindLinked;
+            m_links.push_back({here, static_cast<std::uint64_t>(st.st_dev),
+                               static_cast<std::uint64_t>(st.st_ino)});
+        }
     }
-    return true;
+    m_nextLink = 0;
+    return stop == nullptr || !stop->load(std::memory_order_relaxed);
 }
 
-bool DirListing::Next(FindRecord& out) {
+bool DirReader::Next(FindRecord& out) {
     while (m_pos < m_used) {
         auto* d = reinterpret_cast<LinuxDirent64*>(m_buffer.data() + m_pos);
+        const std::size_t here = m_pos;
         m_pos += d->d_reclen;
         if (d->d_type == kKindSkip) continue;
         out.dwFileAttributes = AttributesOf(d->d_type);
         out.SetSize(d->d_ino);
+        out.nDiskSize = static_cast<std::uint64_t>(d->d_off);
+        out.nLinkDevice = 0;
+        out.nLinkInode = 0;
+        if (d->d_type & kKindLinked) {
+            while (m_nextLink < m_links.size() && m_links[m_nextLink].nOffset < here) ++m_nextLink;
+            if (m_nextLink < m_links.size() && m_links[m_nextLink].nOffset == here) {
+                out.nLinkDevice = m_links[m_nextLink].nDevice;
+                out.nLinkInode = m_links[m_nextLink].nInode;
+            }
+        }
         out.cFileName = d->d_name;
         return true;
     }
     return false;
 }
 
-void DirListing::ReleaseHandle() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+void DirReader::Rewind() {
+    m_pos = 0;
+    m_nextLink = 0;
 }
 
-void DirListing::Close() {
-    ReleaseHandle();
+void DirReader::Clear() {
     m_used = 0;
     m_pos = 0;
+    m_links.clear();
+    if (m_buffer.size() > 64 * 1024) std::vector<char>().swap(m_buffer);
 }
 
 }  // namespace sizewalk

@@ -13,42 +13,62 @@ namespace {
 // then the name with its NUL. Read back with memcpy: no alignment is kept.
 constexpr std::size_t kHeader = 3 * sizeof(std::uint32_t);
 
+// The search pattern is the path plus "\*", and it must fit MAX_PATH with
+// its terminator.
+bool PathFits(std::size_t pathLength) { return pathLength + 3 <= MAX_PATH; }
+
 }  // namespace
 
-DirListing::~DirListing() { Close(); }
+DirHandle::~DirHandle() { Close(); }
 
-DirListing::DirListing(DirListing&& other) noexcept
-    : m_buffer(std::move(other.m_buffer)),
-      m_used(std::exchange(other.m_used, 0)),
-      m_pos(std::exchange(other.m_pos, 0)) {}
+DirHandle::DirHandle(DirHandle&& other) noexcept
+    : m_nOwnDisk(other.m_nOwnDisk),
+      m_path(std::move(other.m_path)),
+      m_bOpen(std::exchange(other.m_bOpen, false)) {}
 
-DirListing& DirListing::operator=(DirListing&& other) noexcept {
+DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
-        m_buffer = std::move(other.m_buffer);
-        m_used = std::exchange(other.m_used, 0);
-        m_pos = std::exchange(other.m_pos, 0);
+        m_nOwnDisk = other.m_nOwnDisk;
+        m_path = std::move(other.m_path);
+        m_bOpen = std::exchange(other.m_bOpen, false);
     }
     return *this;
 }
 
-// The search pattern is the path plus "\*", and it must fit MAX_PATH with
-// its terminator.
-bool DirListing::PathFits(std::size_t pathLength) { return pathLength + 3 <= MAX_PATH; }
+bool DirHandle::IsOpen() const { return m_bOpen; }
 
-bool DirListing::OpenPath(const char* path) {
-    Close();
-    return ReadAll(path, std::strlen(path));
+// Nothing is held between reads: the handle is the path.
+void DirHandle::Close() { m_bOpen = false; }
+
+OpenStatus OpenStartDir(const char* path, DirHandle& out) {
+    out.m_nOwnDisk = 0;
+    out.m_path = path;
+    out.m_bOpen = PathFits(out.m_path.size());
+    return out.m_bOpen ? OpenStatus::Opened : OpenStatus::Refused;
 }
 
-bool DirListing::OpenChild(const DirListing&, const char*, const char* path,
-                           std::size_t pathLength) {
-    Close();
-    return ReadAll(path, pathLength);
+OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pathLength,
+                      DirHandle& out) {
+    out.m_nOwnDisk = 0;
+    out.m_bOpen = false;
+    if (!PathFits(pathLength)) return OpenStatus::Refused;
+    out.m_path = parent.m_path;
+    if (out.m_path.empty() || out.m_path.back() != '\\') out.m_path += '\\';
+    out.m_path += name;
+    out.m_bOpen = true;
+    return OpenStatus::Opened;
 }
 
-bool DirListing::ReadAll(const char* path, std::size_t pathLength) {
-    if (!PathFits(pathLength)) return false;
-    std::string pattern(path, pathLength);
+OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std::size_t pathLength,
+                          DirHandle& out) {
+    return OpenSubdir(start, relativePath, pathLength, out);
+}
+
+bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
+    m_used = 0;
+    m_pos = 0;
+    if (!dir.m_bOpen) return false;
+    std::string pattern = dir.m_path;
     if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
     pattern += '*';
     WIN32_FIND_DATAA data;
@@ -56,6 +76,7 @@ bool DirListing::ReadAll(const char* path, std::size_t pathLength) {
     if (h == INVALID_HANDLE_VALUE) return false;
     try {
         do {
+            if (stop && stop->load(std::memory_order_relaxed)) break;
             if (IsDotOrDotDot(data.cFileName)) continue;
             const std::size_t nameLength = std::strlen(data.cFileName) + 1;
             const std::uint32_t header[3] = {
@@ -73,14 +94,19 @@ bool DirListing::ReadAll(const char* path, std::size_t pathLength) {
         throw;
     }
     ::FindClose(h);
+    if (stop && stop->load(std::memory_order_relaxed)) {
+        m_used = 0;
+        return false;
+    }
     return true;
 }
 
-bool DirListing::Next(FindRecord& out) {
+bool DirReader::Next(FindRecord& out) {
     if (m_pos >= m_used) return false;
     std::uint32_t header[3];
     std::memcpy(header, m_buffer.data() + m_pos, kHeader);
     const char* name = m_buffer.data() + m_pos + kHeader;
+    out = FindRecord{};
     out.dwFileAttributes = header[0];
     out.nFileSizeHigh = header[1];
     out.nFileSizeLow = header[2];
@@ -89,11 +115,12 @@ bool DirListing::Next(FindRecord& out) {
     return true;
 }
 
-void DirListing::ReleaseHandle() {}  // nothing is held once a listing is read
+void DirReader::Rewind() { m_pos = 0; }
 
-void DirListing::Close() {
+void DirReader::Clear() {
     m_used = 0;
     m_pos = 0;
+    if (m_buffer.size() > 64 * 1024) std::vector<char>().swap(m_buffer);
 }
 
 }  // namespace sizewalk

@@ -21,9 +21,20 @@ struct FindRecord {
     std::uint32_t dwFileAttributes = 0;
     std::uint32_t nFileSizeHigh = 0;  // directories always carry 0
     std::uint32_t nFileSizeLow = 0;
+    // Bytes the entry occupies on disk. A directory's own blocks may instead
+    // come from opening it (DirHandle::OwnDiskSize), where the listing cannot
+    // tell them.
+    std::uint64_t nDiskSize = 0;
+    // Who a file with more than one hard link is, so that its blocks are
+    // counted once; both 0 for every other entry, and where links cannot be
+    // told apart cheaply.
+    std::uint64_t nLinkDevice = 0;
+    std::uint64_t nLinkInode = 0;
     std::string_view cFileName;  // borrowed; valid until the producer reads on
 
     bool IsDirectory() const { return (dwFileAttributes & kFileAttributeDirectory) != 0; }
+    // A link or other reparse point: listed, never entered.
+    bool IsReparsePoint() const { return (dwFileAttributes & kFileAttributeReparsePoint) != 0; }
     std::uint64_t Size() const { return (std::uint64_t{nFileSizeHigh} << 32) | nFileSizeLow; }
     void SetSize(std::uint64_t n) {
         nFileSizeHigh = static_cast<std::uint32_t>(n >> 32);

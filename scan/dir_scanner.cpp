@@ -1,54 +1,40 @@
 #include "scan/dir_scanner.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
+#include <thread>
+#include <unordered_set>
 
-#include "platform/dir_listing.h"
+#include "scan/list_builder.h"
+#include "scan/name_arena.h"
 
 namespace sizewalk {
-
-// Names, NUL-terminated, packed into large blocks so that an entry costs no
-// allocation of its own and its name pointer never moves.
-class CDirScanner::NameArena {
-public:
-    const char* Add(std::string_view name) {
-        const std::size_t need = name.size() + 1;
-        if (m_left < need) {
-            const std::size_t size = std::max(kBlock, need);
-            auto block = std::make_unique_for_overwrite<char[]>(size);
-            char* start = block.get();
-            m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
-            m_next = start;
-            m_left = size;
-        }
-        char* p = m_next;
-        std::memcpy(p, name.data(), name.size());
-        p[name.size()] = '\0';
-        m_next += need;
-        m_left -= need;
-        return p;
-    }
-
-private:
-    static constexpr std::size_t kBlock = std::size_t{1} << 20;
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    char* m_next = nullptr;
-    std::size_t m_left = 0;
-};
 
 namespace {
 
 constexpr std::size_t kChunkEntries = std::size_t{1} << 15;
-// Levels deeper than this give up their handle (children are then opened by
-// path), so that a deep tree never runs out of file descriptors.
-constexpr std::size_t kOpenLevels = 128;
+constexpr std::size_t kChunkBytes = kChunkEntries * sizeof(CScanEntry);
 constexpr std::int32_t kMarkerDepth = -99;  // below every real key (at least -1)
+constexpr std::uint32_t kNoDir = 0xFFFFFFFFu;
+
+struct DeviceInode {
+    std::uint64_t nDevice, nInode;
+    bool operator==(const DeviceInode&) const = default;
+};
+struct DeviceInodeHash {
+    std::size_t operator()(const DeviceInode& k) const {
+        return std::hash<std::uint64_t>()(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
+    }
+};
 
 }  // namespace
 
-CDirScanner::CDirScanner() = default;
+CDirScanner::CDirScanner() : m_nThreads(DefaultThreadCount()) {}
 CDirScanner::~CDirScanner() = default;
+
+int CDirScanner::DefaultThreadCount() { return 32; }
+
+void CDirScanner::SetThreadCount(int threads) { m_nThreads = std::max(1, threads); }
 
 CScanEntry& CDirScanner::GetAt(std::size_t index) {
     auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks[index >> kChunkBits].get());
@@ -68,6 +54,8 @@ void CDirScanner::Clear() {
     // Entries are trivially destructible: releasing the chunks releases them.
     m_chunks.clear();
     m_chunks.shrink_to_fit();
+    m_chunksByAddress.clear();
+    m_chunksByAddress.shrink_to_fit();
     m_nCount = 0;
     m_dirs.clear();
     m_dirs.shrink_to_fit();
@@ -75,126 +63,138 @@ void CDirScanner::Clear() {
     m_nCursor = 0;
 }
 
-CScanEntry& CDirScanner::Append(const FindRecord& record, std::uint32_t dir) {
+CScanEntry& CDirScanner::Append(const CScanEntry& entry) {
     const std::size_t slot = m_nCount & (kChunkEntries - 1);
     if (slot == 0 && (m_nCount >> kChunkBits) == m_chunks.size()) {
         // Uninitialised storage: pages are only touched as entries fill them.
-        m_chunks.push_back(
-            std::make_unique_for_overwrite<unsigned char[]>(kChunkEntries * sizeof(CScanEntry)));
+        m_chunks.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes));
     }
-    const char* name = m_names->Add(record.cFileName);
     auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks.back().get());
-    CScanEntry* e = new (&chunk[slot]) CScanEntry(record, name, dir);
+    CScanEntry* e = new (&chunk[slot]) CScanEntry(entry);
     ++m_nCount;
     return *e;
 }
 
-void CDirScanner::Scan(std::string_view startPath) {
+ScanStatus CDirScanner::Scan(std::string_view startPath, CScanProgress* progress) {
     Clear();
     try {
         m_names = std::make_unique<NameArena>();
-        ScanTree(startPath);
-        RollUp();
+        Builder list(*this, progress);
+        const bool complete = m_nThreads <= 1 ? WalkSequential(startPath, list)
+                                              : WalkParallel(startPath, list, m_nThreads);
+        if (!complete || list.Stopped()) {
+            Clear();
+            return ScanStatus::Stopped;
+        }
+        Finish(list.Links());
     } catch (...) {
         Clear();  // never leave entries without keys or totals behind
         throw;
     }
     m_nCursor = 0;
+    return ScanStatus::Complete;
 }
 
-void CDirScanner::ScanTree(std::string_view startPath) {
-    struct Level {
-        DirListing listing;
-        std::uint32_t nDir = 0;
-        std::int32_t nChildDepth = 0;
-        std::size_t nPathLength = 0;
-    };
-
-    FindRecord start;
-    start.dwFileAttributes = kFileAttributeDirectory;
-    start.cFileName = startPath;
-    m_dirs.push_back({0, 0});
-    CScanEntry& root = Append(start, 0);
-    std::string path(startPath);
-    const std::int32_t rootChildDepth = CountSeparators(root.GetNameCStr()) + 1;
-    root.m_nDepth = rootChildDepth - 2;
-
-    std::vector<Level> levels(1);
-    if (!levels[0].listing.OpenPath(root.GetNameCStr())) return;
-    levels[0].nChildDepth = rootChildDepth;
-    levels[0].nPathLength = path.size();
-    std::size_t active = 1;
-
-    FindRecord record;
-    while (active > 0) {
-        Level& level = levels[active - 1];
-        if (!level.listing.Next(record)) {
-            level.listing.Close();
-            --active;
-            continue;
-        }
-        CScanEntry& entry = Append(record, level.nDir);
-        entry.m_nDepth = level.nChildDepth;
-        if (!record.IsDirectory()) continue;
-
-        const auto dir = static_cast<std::uint32_t>(m_dirs.size());
-        m_dirs.push_back({level.nDir, static_cast<std::uint32_t>(m_nCount - 1)});
-        // One separator between levels; the root "/" already ends in one.
-        path.resize(level.nPathLength);
-        if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
-        path += entry.GetName();
-
-        const std::int32_t childDepth = level.nChildDepth + 1;
-        if (active == levels.size()) levels.emplace_back();  // may move `level`
-        Level& parent = levels[active - 1];
-        Level& child = levels[active];
-        if (!child.listing.OpenChild(parent.listing, entry.GetNameCStr(), path.c_str(),
-                                     path.size()))
-            continue;  // unreadable, a link, another device or too deep: no children
-        child.nDir = dir;
-        child.nChildDepth = childDepth;
-        child.nPathLength = path.size();
-        ++active;
-        if (active > kOpenLevels) levels[active - 1 - kOpenLevels].listing.ReleaseHandle();
+// Totals, in one pass over the list with a stack of open directories, and
+// the directory table with each directory's extent.
+void CDirScanner::Finish(const std::vector<Link>& links) {
+    // A further link to a file already counted takes no blocks of its own:
+    // the blocks exist once. Links are in list order, so the first one wins.
+    if (!links.empty()) {
+        std::unordered_set<DeviceInode, DeviceInodeHash> seen;
+        for (const Link& link : links)
+            if (!seen.insert({link.nDevice, link.nInode}).second) GetAt(link.nIndex).m_nDiskSize = 0;
     }
-}
 
-void CDirScanner::RollUp() {
+    m_chunksByAddress.reserve(m_chunks.size());
+    for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].get(), k);
+    std::sort(m_chunksByAddress.begin(), m_chunksByAddress.end());
+
     FindRecord markerRecord;
     markerRecord.dwFileAttributes = kFileAttributeDirectory;
-    CScanEntry marker(markerRecord, "", 0);
+    CScanEntry marker(markerRecord, "");
     marker.m_nDepth = kMarkerDepth;
 
-    std::vector<CScanEntry*> stack;
-    stack.push_back(&marker);
+    struct Open {
+        CScanEntry* entry;
+        std::uint32_t dir;
+    };
+    std::vector<Open> stack;
+    stack.push_back({&marker, kNoDir});
+    auto pop = [&](std::size_t end) {
+        const Open top = stack.back();
+        stack.pop_back();
+        m_dirs[top.dir].nEnd = static_cast<std::uint32_t>(end);
+        stack.back().entry->m_dTotal += top.entry->m_dTotal;
+        stack.back().entry->m_nDiskSize += top.entry->m_nDiskSize;
+    };
     for (std::size_t i = 0; i < m_nCount; ++i) {
         CScanEntry& e = GetAt(i);
-        while (stack.back()->m_nDepth >= e.m_nDepth) {
-            const double total = stack.back()->m_dTotal;
-            stack.pop_back();
-            stack.back()->m_dTotal += total;
-        }
-        stack.back()->m_dTotal += e.GetFileSize();
+        while (stack.back().entry->m_nDepth >= e.m_nDepth) pop(i);
+        CScanEntry& parent = *stack.back().entry;
+        parent.m_dTotal += e.GetFileSize();
         if (e.IsDirectory()) {
             e.m_dTotal = 0.0;
-            stack.push_back(&e);
+            const std::uint32_t up = stack.back().dir == kNoDir ? 0 : stack.back().dir;
+            stack.push_back({&e, static_cast<std::uint32_t>(m_dirs.size())});
+            m_dirs.push_back({static_cast<std::uint32_t>(i), 0, up});
+        } else {
+            parent.m_nDiskSize += e.m_nDiskSize;
         }
     }
-    while (stack.size() > 1) {
-        const double total = stack.back()->m_dTotal;
-        stack.pop_back();
-        stack.back()->m_dTotal += total;
-    }
+    while (stack.size() > 1) pop(m_nCount);
 }
 
-std::string CDirScanner::GetDir(const CScanEntry& entry) const {
-    std::vector<std::uint32_t> chain;
-    for (std::uint32_t d = entry.GetDirIndex(); d != 0; d = m_dirs[d].nParent) chain.push_back(d);
-    std::string path(GetAt(0).GetName());
+std::size_t CDirScanner::IndexOf(const CScanEntry& entry) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(&entry);
+    auto it = std::upper_bound(m_chunksByAddress.begin(), m_chunksByAddress.end(), p,
+                               [](const unsigned char* a, const auto& chunk) { return a < chunk.first; });
+    const auto& chunk = *(it - 1);
+    return (chunk.second << kChunkBits) + static_cast<std::size_t>(p - chunk.first) / sizeof(CScanEntry);
+}
+
+// The directory (table index) whose listing holds the entry at `index` > 0:
+// the nearest earlier directory, or the first of its ancestors whose subtree
+// still reaches `index`.
+std::size_t CDirScanner::DirOf(std::size_t index) const {
+    auto it = std::lower_bound(m_dirs.begin(), m_dirs.end(), index,
+                               [](const DirRecord& d, std::size_t i) { return d.nEntry < i; });
+    std::size_t dir = static_cast<std::size_t>(it - m_dirs.begin()) - 1;
+    while (dir != 0 && m_dirs[dir].nEnd <= index) dir = m_dirs[dir].nParent;
+    return dir;
+}
+
+std::size_t CDirScanner::GetSubtreeEnd(std::size_t index) const {
+    if (!GetAt(index).IsDirectory()) return index + 1;
+    auto it = std::lower_bound(m_dirs.begin(), m_dirs.end(), index,
+                               [](const DirRecord& d, std::size_t i) { return d.nEntry < i; });
+    return it != m_dirs.end() && it->nEntry == index ? it->nEnd : index + 1;
+}
+
+void CDirScanner::AppendPath(std::string& path, std::size_t dir) const {
+    std::vector<std::size_t> chain;
+    for (std::size_t d = dir; d != 0; d = m_dirs[d].nParent) chain.push_back(d);
+    path.assign(GetAt(0).GetName());
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
         path += GetAt(m_dirs[*it].nEntry).GetName();
     }
+}
+
+std::string CDirScanner::GetDir(const CScanEntry& entry) const {
+    const std::size_t index = IndexOf(entry);
+    std::string path;
+    AppendPath(path, index == 0 ? 0 : DirOf(index));
+    return path;
+}
+
+std::string CDirScanner::GetPath(const CScanEntry& entry) const {
+    const std::size_t index = IndexOf(entry);
+    if (index == 0) return std::string(entry.GetName());
+    std::string path;
+    AppendPath(path, DirOf(index));
+    if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
+    path += entry.GetName();
     return path;
 }
 

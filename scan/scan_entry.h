@@ -1,9 +1,11 @@
 #pragma once
-// One file or directory found by a scan. Entries live in the scanner's
-// contiguous storage, 32 bytes each; the name lives in the scanner's name
-// arena and the containing directory's path in its directory table, both
-// stored once. The scanner owns entries; the tree fill only reads them and
-// writes m_hTreeItem.
+// One file or directory found by a scan, 32 bytes. The name lives in the
+// scanner's name arena; the containing directory is known to the scanner
+// (GetDir), not to the entry. The scanner owns entries; the tree fill only
+// reads them and writes m_hTreeItem.
+//
+// Every entry carries two sizes: the apparent size (the file's length, what
+// the labels show by default) and the size on disk (the blocks it occupies).
 
 #include <cstdint>
 #include <string_view>
@@ -12,17 +14,25 @@
 
 namespace sizewalk {
 
-// Opaque handle of the tree item that shows an entry; 0 means none (the
-// top level when used as a parent).
-using TreeItem = std::uintptr_t;
+// Handle of the tree item that shows an entry, given by the tree sink; 0
+// means none (the top level when used as a parent). Handles fit 30 bits.
+using TreeItem = std::uint32_t;
 inline constexpr TreeItem kNoTreeItem = 0;
+inline constexpr TreeItem kMaxTreeItem = (TreeItem{1} << 30) - 1;
+
+// Which of an entry's two sizes is meant.
+enum class SizeMode { Apparent, OnDisk };
 
 class CScanEntry {
 public:
     // `name` must stay valid and NUL-terminated for the entry's life (the
-    // scanner's arena); `dir` is the containing directory's table index.
-    CScanEntry(const FindRecord& record, const char* name, std::uint32_t dir)
-        : m_pszName(name), m_nDir(dir), m_bDirectory(record.IsDirectory() ? 1u : 0u) {
+    // scanner's arena).
+    CScanEntry(const FindRecord& record, const char* name)
+        : m_nDiskSize(record.nDiskSize),
+          m_pszName(name),
+          m_hTreeItem(kNoTreeItem),
+          m_bDirectory(record.IsDirectory() ? 1u : 0u),
+          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {
         if (m_bDirectory)
             m_dTotal = 0.0;
         else
@@ -35,26 +45,36 @@ public:
     // of a scan this is the whole start path.
     std::string_view GetName() const { return m_pszName; }
     const char* GetNameCStr() const { return m_pszName; }
-    // Own size in bytes; directories have none of their own.
+    // Own apparent size in bytes; directories have none of their own.
     double GetFileSize() const { return m_bDirectory ? 0.0 : static_cast<double>(m_nOwnSize); }
-    std::uint32_t GetDirIndex() const { return m_nDir; }
+    // Bytes on disk: a file's own blocks (0 for a further link to a file
+    // already counted); after a scan, a directory's own blocks plus all below.
+    std::uint64_t GetDiskSize() const { return m_nDiskSize; }
+    // The size shown for the entry in `mode`: a directory's total, a file's
+    // own size.
+    double GetShownSize(SizeMode mode) const {
+        if (mode == SizeMode::OnDisk) return static_cast<double>(m_nDiskSize);
+        return m_bDirectory ? m_dTotal : static_cast<double>(m_nOwnSize);
+    }
+    // A file with more than one hard link (its blocks count once per scan).
+    bool IsMultiLinked() const { return m_bLinked != 0; }
 
-    // Declared in this order to pack into 32 bytes.
-    TreeItem m_hTreeItem = kNoTreeItem;  // written by the tree fill
     union {
-        double m_dTotal;           // directories: sum of own sizes below
-        std::uint64_t m_nOwnSize;  // files: own size
+        double m_dTotal;           // directories: sum of own apparent sizes below
+        std::uint64_t m_nOwnSize;  // files: own apparent size
     };
+    std::uint64_t m_nDiskSize;
 
 private:
     const char* m_pszName;
 
 public:
-    std::int32_t m_nDepth = 0;  // depth key; only comparisons matter
+    std::int32_t m_nDepth = 0;         // depth key; only comparisons matter
+    std::uint32_t m_hTreeItem : 30;    // written by the tree fill
 
 private:
-    std::uint32_t m_nDir : 31;
     std::uint32_t m_bDirectory : 1;
+    std::uint32_t m_bLinked : 1;
 };
 
 static_assert(sizeof(CScanEntry) <= 32, "entries must stay compact");

@@ -38,7 +38,7 @@ TEST(ScanEntry, RecordFacts) {
         SCOPED_TRACE(testing::Message() << "attributes " << c.attributes << " size " << c.high
                                         << ":" << c.low);
         const FindRecord r = Record(c.attributes, c.high, c.low);
-        const CScanEntry e(r, "x", 0);
+        const CScanEntry e(r, "x");
         EXPECT_EQ(e.IsDirectory() != 0, c.directory);
         EXPECT_EQ(e.IsDirectory(), c.directory ? 0x10 : 0);
         if (!c.directory) {
@@ -64,7 +64,7 @@ TEST(ScanEntry, NamesAreKeptWhole) {
     const std::string longest(255, 'n');
     const std::string bytes = "caf\xe9\n\x01\xff";
     for (const std::string& name : {longest, bytes, std::string(259, 'p')}) {
-        const CScanEntry e(Record(0x80, 0, 1, name), name.c_str(), 0);
+        const CScanEntry e(Record(0x80, 0, 1, name), name.c_str());
         EXPECT_EQ(e.GetName(), name);
         EXPECT_EQ(e.GetName().size(), name.size());
     }

@@ -55,9 +55,7 @@ int IsDriveSpec(std::string_view path) {
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
 }
 
-double LabelSize(const CScanEntry& entry) {
-    return entry.IsDirectory() ? entry.m_dTotal : entry.GetFileSize();
-}
+double LabelSize(const CScanEntry& entry, SizeMode mode) { return entry.GetShownSize(mode); }
 
 void FormatLabel(std::string& out, const char* name, double size, int nUnits) {
     switch (nUnits) {
@@ -79,8 +77,8 @@ void FormatLabel(std::string& out, const char* name, double size, int nUnits) {
     }
 }
 
-void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits) {
-    FormatLabel(out, entry.GetNameCStr(), LabelSize(entry), nUnits);
+void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits, SizeMode mode) {
+    FormatLabel(out, entry.GetNameCStr(), LabelSize(entry, mode), nUnits);
 }
 
 void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree) {
@@ -91,7 +89,7 @@ void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree)
     // makes the start entry a top-level item.
     FindRecord markerRecord;
     markerRecord.dwFileAttributes = kFileAttributeDirectory;
-    CScanEntry marker(markerRecord, " ", 0);
+    CScanEntry marker(markerRecord, " ");
     marker.m_nDepth = kMarkerDepth;
     marker.m_hTreeItem = kNoTreeItem;
 
@@ -104,7 +102,11 @@ void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree)
         const TreeItem parent = ancestors.back()->m_hTreeItem;
         const bool directory = entry->IsDirectory() != 0;
         if (directory) ancestors.push_back(entry);
-        if (showFiles || directory) entry->m_hTreeItem = tree.InsertItem(parent, *entry, nUnits);
+        if (showFiles || directory) {
+            const TreeItem item = tree.InsertItem(parent, *entry, nUnits);
+            if (item > kMaxTreeItem) throw std::bad_alloc();  // more items than handles
+            entry->m_hTreeItem = item;
+        }
     }
     tree.EndInsert();
 }

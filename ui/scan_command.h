@@ -50,11 +50,13 @@ int IsExistingDirectory(const std::string& path);
 // colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
-// The size a label shows: a directory's total, a file's own size.
-double LabelSize(const CScanEntry& entry);
+// The size a label shows: a directory's total, a file's own size, apparent
+// or on disk.
+double LabelSize(const CScanEntry& entry, SizeMode mode = SizeMode::Apparent);
 // The label "name [size]" in the unit's fixed format, into `out`.
 void FormatLabel(std::string& out, const char* name, double size, int nUnits);
-void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits);
+void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits,
+                 SizeMode mode = SizeMode::Apparent);
 
 // Rebuilds the whole tree from the source's list, each item under the
 // nearest earlier directory with a smaller depth key.

@@ -31,14 +31,14 @@ void CTreeModel::DeleteAllItems() {
 }
 
 void CTreeModel::ReserveItems(std::size_t count) {
-    if (count >= std::numeric_limits<Id>::max() - 1) return;
+    if (count >= kMaxTreeItem) return;
     m_entries.reserve(count + 1);
     m_slot.reserve(count + 1);
 }
 
 TreeItem CTreeModel::InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) {
     if (m_bPublished) DeleteAllItems();  // a new fill starts over
-    if (m_entries.size() >= std::numeric_limits<Id>::max()) throw std::bad_alloc();
+    if (m_entries.size() > kMaxTreeItem) throw std::bad_alloc();  // ids are tree handles
     m_nUnits = nUnits;
     if (m_entries.empty()) {  // id 0: the root above the top level
         m_entries.push_back(nullptr);

@@ -23,7 +23,7 @@ public:
     // Inserts `entry` under `parent` (kNoTreeItem: the top level) among the
     // parent's children in sorted label order; `nUnits` chooses the label
     // format and is the same for a whole fill. Returns a handle usable as a
-    // parent, never kNoTreeItem.
+    // parent, never kNoTreeItem and at most kMaxTreeItem.
     virtual TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) = 0;
     // The last item of the fill is in.
     virtual void EndInsert() {}

@@ -308,12 +308,12 @@ TEST(TreeViewSink, LabelsUpToTheBufferAndHandlesAsParents) {
     FindRecord dir;
     dir.dwFileAttributes = kFileAttributeDirectory;
     const std::string longName(600, 'n');
-    CScanEntry top(dir, longName.c_str(), 0);
+    CScanEntry top(dir, longName.c_str());
     top.m_dTotal = 1;
     const std::string fileName(255, 'f');  // the longest name a file system gives
     FindRecord file;
     file.SetSize(4294967296ull);
-    CScanEntry child(file, fileName.c_str(), 0);
+    CScanEntry child(file, fileName.c_str());
 
     sink.DeleteAllItems();
     sink.ReserveItems(2);

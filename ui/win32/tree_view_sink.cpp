@@ -17,6 +17,7 @@ CTreeViewSink::~CTreeViewSink() { ResumeRedraw(); }
 
 void CTreeViewSink::DeleteAllItems() {
     ::SendMessageA(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    std::vector<HTREEITEM>().swap(m_items);
     ResumeRedraw();
 }
 
@@ -33,12 +34,16 @@ TreeItem CTreeViewSink::InsertItem(TreeItem parent, const CScanEntry& entry, int
     const std::size_t n = m_label.size() < kMaxLabel ? m_label.size() : kMaxLabel;
     std::memcpy(m_szLabel, m_label.data(), n);
     m_szLabel[n] = '\0';
-    m_insert.hParent = reinterpret_cast<HTREEITEM>(parent);
+    m_insert.hParent = parent == kNoTreeItem ? nullptr : m_items[parent - 1];
+    if (m_items.size() >= kMaxTreeItem) throw std::bad_alloc();
+    // Grow before the control is touched, so that a failure leaves no item.
+    if (m_items.size() == m_items.capacity()) m_items.reserve(m_items.size() * 2 + 64);
     const LRESULT item =
         ::SendMessageA(m_hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&m_insert));
     // The control fails only when it cannot allocate the item.
     if (item == 0) throw std::bad_alloc();
-    return static_cast<TreeItem>(item);
+    m_items.push_back(reinterpret_cast<HTREEITEM>(item));
+    return static_cast<TreeItem>(m_items.size());
 }
 
 void CTreeViewSink::EndInsert() { ResumeRedraw(); }

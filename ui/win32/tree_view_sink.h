@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/tree_sink.h"
 
@@ -33,6 +34,7 @@ private:
     void ResumeRedraw();
 
     HWND m_hTree;
+    std::vector<HTREEITEM> m_items;  // by handle - 1: the control's own items
     bool m_bRedrawHeld = false;
     std::string m_label;  // formatted here, then copied into m_szLabel
     char m_szLabel[kMaxLabel + 1] = {};

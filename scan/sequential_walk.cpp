@@ -1,0 +1,122 @@
+// The walk on one thread: depth first, each directory read whole when it is
+// opened, so the list comes out in pre-order as it is read.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/dir_listing.h"
+#include "scan/list_builder.h"
+
+namespace sizewalk {
+
+namespace {
+
+// Levels deeper than this give up their handle (children are then opened by
+// their path below the start), so that a deep tree never runs out of file
+// handles.
+constexpr std::size_t kOpenLevels = 128;
+
+struct Level {
+    DirHandle handle;
+    DirReader reader;
+    std::int32_t nChildDepth = 0;
+    std::size_t nPathLength = 0;
+};
+
+}  // namespace
+
+bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
+    FindRecord start;
+    start.dwFileAttributes = kFileAttributeDirectory;
+    start.cFileName = startPath;
+    std::string path(startPath);
+    const std::int32_t rootChildDepth = CountSeparators(path.c_str()) + 1;
+    list.Add(start, rootChildDepth - 2);
+    CScanProgress* const progress = list.Progress();
+    if (progress) progress->AddFound(1, 0, 0);
+
+    // Level 0, the start, keeps its handle for the whole walk: deeper
+    // directories whose parent gave its handle back are opened below it.
+    std::vector<Level> levels(1);
+    if (OpenStartDir(path.c_str(), levels[0].handle) != OpenStatus::Opened) return true;
+    list.At(0).m_nDiskSize = levels[0].handle.OwnDiskSize();
+    if (progress) progress->AddFound(0, 0, levels[0].handle.OwnDiskSize());
+    const std::size_t relativeStart =
+        path.size() + (path.empty() || path.back() != kPathSeparator ? 1 : 0);
+    levels[0].reader.SetFirstRead(list.FirstRead() ? list.FirstRead() : 4 * 1024);
+    if (progress) progress->SetDir(path);
+    if (!levels[0].reader.Read(levels[0].handle, list.Stop())) return !list.Stopped();
+    levels[0].nChildDepth = rootChildDepth;
+    levels[0].nPathLength = path.size();
+    std::size_t active = 1;
+
+    std::uint64_t found = 0, bytes = 0, disk = 0;
+    auto report = [&] {
+        if (!progress) return;
+        progress->AddFound(found, bytes, disk);
+        found = bytes = disk = 0;
+    };
+
+    FindRecord record;
+    while (active > 0) {
+        if (list.Stopped()) return false;
+        Level& level = levels[active - 1];
+        if (!level.reader.Next(record)) {
+            level.reader.Clear();
+            if (active > 1) level.handle.Close();
+            --active;
+            continue;
+        }
+        CScanEntry& entry = list.Add(record, level.nChildDepth);
+        ++found;
+        bytes += record.Size();
+        disk += record.nDiskSize;
+        if (found >= 4096) report();
+        if (!record.IsDirectory() || record.IsReparsePoint()) continue;
+
+        // One separator between levels; the root "/" already ends in one.
+        path.resize(level.nPathLength);
+        if (path.empty() || path.back() != kPathSeparator) path += kPathSeparator;
+        path += entry.GetName();
+        const std::size_t entryIndex = list.Count() - 1;
+
+        if (active == levels.size()) levels.emplace_back();  // may move `level`
+        Level& parent = levels[active - 1];
+        Level& child = levels[active];
+        auto open = [&] {
+            return parent.handle.IsOpen()
+                       ? OpenSubdir(parent.handle, entry.GetNameCStr(), path.size(), child.handle)
+                       : OpenBelowStart(levels[0].handle, path.c_str() + relativeStart, path.size(),
+                                        child.handle);
+        };
+        OpenStatus status = open();
+        if (status == OpenStatus::NoHandles) {
+            // Out of file handles: give back every one but the start's, and
+            // carry on below the start.
+            for (std::size_t i = 1; i < active; ++i) levels[i].handle.Close();
+            status = open();
+        }
+        list.At(entryIndex).m_nDiskSize += child.handle.OwnDiskSize();
+        disk += child.handle.OwnDiskSize();
+        if (status != OpenStatus::Opened) continue;  // refused: no children
+        if (progress && progress->WantsDir()) {
+            report();
+            progress->SetDir(path);
+        }
+        if (!child.reader.Read(child.handle, list.Stop())) {
+            if (list.Stopped()) return false;
+            child.handle.Close();
+            continue;
+        }
+        child.nChildDepth = parent.nChildDepth + 1;
+        child.nPathLength = path.size();
+        ++active;
+        if (active > kOpenLevels + 1) levels[active - 1 - kOpenLevels].handle.Close();
+    }
+    report();
+    return true;
+}
+
+}  // namespace sizewalk
