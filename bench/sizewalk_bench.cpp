@@ -1,8 +1,17 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
-//   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
-//                  [--redraw] PATH
+//   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
+//                  [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
-// against the process before its first scan), divided by the entries kept.
+// against the process before its first scan), divided by the entries kept;
+// peak_bytes_per_entry is the same for the peak during the scan.
+//
+// --threads sets the scanner's thread count (default: the program's).
+// --cold syncs and drops the page cache before each run, as a user's first
+// scan finds it (needs root). --digest adds list_sha256, the SHA-256 of the
+// whole list in order: per entry the depth key in decimal, TAB, D or F, TAB,
+// the size in decimal (a directory's total, any other entry's own size),
+// TAB, the name bytes, NUL. --progress watches the scan as the window does:
+// a second thread takes a progress snapshot five times a second.
 //
 // --fill runs the scan command's tree fill into the dialog's real tree model
 // (no display needed) after each scan and adds fill_seconds,
@@ -22,13 +31,19 @@
 #include <QApplication>
 #include <QTreeView>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
 #include "ui/main_dialog.h"
@@ -78,10 +93,81 @@ std::string JsonEscape(const char* s) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] PATH\n");
+                 "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
+                 "[--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n");
     return 2;
 }
+
+// Empties the page cache, so that the scan reads the disk.
+bool DropCaches() {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3";
+    drop.close();
+    return drop.good();
+}
+
+// Starts the peak resident size ("VmHWM") afresh from the current size.
+void ResetPeakResident() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+long long PeakResidentSinceReset() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+    return 0;
+}
+
+std::string ListDigest(sizewalk::CDirScanner& scanner) {
+    sizewalk::bench::Sha256 sha;
+    std::string line;
+    char number[64];
+    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
+        const sizewalk::CScanEntry& e = scanner.GetAt(i);
+        const bool dir = e.IsDirectory() != 0;
+        std::snprintf(number, sizeof number, "%d\t%c\t%.0f\t", e.m_nDepth, dir ? 'D' : 'F',
+                      dir ? e.m_dTotal : e.GetFileSize());
+        line.assign(number);
+        line.append(e.GetName());
+        line.push_back('\0');
+        sha.Update(line.data(), line.size());
+    }
+    return sha.HexDigest();
+}
+
+// Takes a progress snapshot five times a second while a scan runs, as the
+// window does.
+class ProgressWatcher {
+public:
+    explicit ProgressWatcher(sizewalk::CScanProgress& progress)
+        : m_progress(progress), m_thread([this] { Run(); }) {}
+    ~ProgressWatcher() {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_bDone = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    std::uint64_t Snapshots() const { return m_nSnapshots; }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_bDone; })) {
+            if (!m_progress.GetSnapshot().strDir.empty()) ++m_nSnapshots;
+        }
+    }
+
+    sizewalk::CScanProgress& m_progress;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_bDone = false;
+    std::atomic<std::uint64_t> m_nSnapshots{0};
+    std::thread m_thread;
+};
 
 class SilentMessages : public sizewalk::CMessageBox {
 public:
@@ -136,13 +222,24 @@ double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
 
 int main(int argc, char** argv) {
     int repeat = 1;
+    int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool fill = false, files = false, redraw = false;
+    bool cold = false, digest = false, watch = false;
     int units = sizewalk::kUnitsMB;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
             if (repeat < 1) return Usage();
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            threads = std::atoi(argv[++i]);
+            if (threads < 1) return Usage();
+        } else if (std::strcmp(argv[i], "--cold") == 0) {
+            cold = true;
+        } else if (std::strcmp(argv[i], "--digest") == 0) {
+            digest = true;
+        } else if (std::strcmp(argv[i], "--progress") == 0) {
+            watch = true;
         } else if (std::strcmp(argv[i], "--fill") == 0) {
             fill = true;
         } else if (std::strcmp(argv[i], "--files") == 0) {
@@ -176,6 +273,7 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     sizewalk::CDirScanner scanner;
+    scanner.SetThreadCount(threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
     SilentMessages messages;
@@ -183,9 +281,25 @@ int main(int argc, char** argv) {
     const long long baseline = ResidentBytes();
     for (int run = 0; run < repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
+        if (cold && !DropCaches()) {
+            std::fprintf(stderr,
+                         "sizewalk-bench: --cold: cannot drop the page cache "
+                         "(writing /proc/sys/vm/drop_caches needs root)\n");
+            return 1;
+        }
+        ResetPeakResident();
+        sizewalk::CScanProgress progress;
+        std::uint64_t snapshots = 0;
         const auto t0 = std::chrono::steady_clock::now();
-        scanner.Scan(path);
+        if (watch) {
+            ProgressWatcher watcher(progress);
+            scanner.Scan(path, &progress);
+            snapshots = watcher.Snapshots();
+        } else {
+            scanner.Scan(path);
+        }
         const double seconds = Seconds(t0);
+        const long long peak = PeakResidentSinceReset();
 
         std::size_t directories = 0;
         for (std::size_t i = 0; i < scanner.GetCount(); ++i)
@@ -193,12 +307,15 @@ int main(int argc, char** argv) {
         const std::size_t entries = scanner.GetCount();
         const long long growth = ResidentBytes() - baseline;
         std::printf(
-            "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
-            "\"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
-            "\"bytes_per_entry\": %.2f",
-            run + 1, JsonEscape(path).c_str(), entries, directories, entries - directories,
+            "{\"run\": %d, \"path\": \"%s\", \"threads\": %d, \"entries\": %zu, "
+            "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
+            "\"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
+            run + 1, JsonEscape(path).c_str(), threads, entries, directories, entries - directories,
             scanner.GetAt(0).m_dTotal, seconds,
-            entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0);
+            entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
+            entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
+        if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
+        if (digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
 
         if (fill) {
             const long long beforeFill = ResidentBytes();

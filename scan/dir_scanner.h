@@ -75,6 +75,12 @@ public:
 
     // How walks fill the list (the engine's own).
     class Builder;
+    // A file with several links, by its list index.
+    struct Link {
+        std::size_t nIndex;
+        std::uint64_t nDevice;
+        std::uint64_t nInode;
+    };
 
 private:
     friend class Builder;
@@ -84,13 +90,6 @@ private:
         std::uint32_t nEntry;   // list index of the directory's own entry
         std::uint32_t nEnd;     // one past its subtree
         std::uint32_t nParent;  // table index of the containing directory
-    };
-
-    // A file with several links, by its list index.
-    struct Link {
-        std::size_t nIndex;
-        std::uint64_t nDevice;
-        std::uint64_t nInode;
     };
 
     void Clear();

@@ -1,10 +1,504 @@
+// The walk on a pool of threads. Workers take directories from one shared
+// stack, read each whole, keep its records in a compact form and queue its
+// subdirectories; when no directory is left, the calling thread lays the
+// records out in pre-order. The list therefore depends only on what each
+// directory's listing returned, never on which thread read it or when.
+//
+// A worker opens the subdirectories of the directory it has just read while
+// it still holds that directory (the cheap way, relative to its handle) and
+// queues them open, as long as the number of handles waiting in the queue
+// stays within a budget taken from the process's limit; beyond it, or when
+// the system runs out of handles, a directory is queued closed and opened
+// later by its path below the start directory.
+
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/dir_listing.h"
 #include "scan/list_builder.h"
+#include "scan/name_arena.h"
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <sys/resource.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace sizewalk {
 
-bool WalkParallel(std::string_view startPath, CDirScanner::Builder& list, int threads) {
+namespace {
+
+// One entry as a worker keeps it until the layout: 24 bytes.
+struct RawRecord {
+    const char* pszName;
+    std::uint64_t nSize;
+    std::uint64_t nDiskAndKind;  // bytes on disk, with the kind in the top bits
+
+    static constexpr std::uint64_t kDirectory = std::uint64_t{1} << 63;
+    static constexpr std::uint64_t kEntered = std::uint64_t{1} << 62;  // has a directory node
+    static constexpr std::uint64_t kLinked = std::uint64_t{1} << 61;
+    static constexpr std::uint64_t kDiskMask = kLinked - 1;
+
+    std::uint64_t Disk() const { return nDiskAndKind & kDiskMask; }
+};
+
+// One directory that is, or will be, read.
+struct DirNode {
+    std::uint32_t nParent;      // node index; the start is node 0
+    std::uint32_t nRecord;      // its own record (the start has none)
+    std::uint32_t nChildren;    // its first child record
+    std::uint32_t nCount;       // how many child records (0 until read)
+    std::uint32_t nSubdirs;     // node index of its first subdirectory node
+    std::uint32_t nPathLength;  // length of its full path
+};
+
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// Storage that hands out contiguous index ranges to any thread and never
+// moves what it holds: fixed-size chunks behind a fixed table of pointers.
+// The table is zeroed by the system, so its untouched pages cost nothing.
+template <typename T, unsigned kBits, std::size_t kMaxChunks>
+class Slab {
+public:
+    static constexpr std::size_t kChunk = std::size_t{1} << kBits;
+
+    Slab() : m_table(static_cast<T**>(std::calloc(kMaxChunks, sizeof(T*)))) {
+        if (!m_table) throw std::bad_alloc();
+    }
+    ~Slab() {
+        for (std::size_t k = 0; k < kMaxChunks && k <= (m_next.load() >> kBits); ++k) delete[] m_table[k];
+        std::free(m_table);
+    }
+    Slab(const Slab&) = delete;
+    Slab& operator=(const Slab&) = delete;
+
+    // `n` consecutive new slots, their first index.
+    std::uint32_t Allocate(std::size_t n) {
+        const std::uint64_t first = m_next.fetch_add(n, std::memory_order_relaxed);
+        const std::uint64_t end = first + n;
+        if (end > kChunk * kMaxChunks || end > kNone) throw std::bad_alloc();
+        for (std::uint64_t k = first >> kBits; k <= ((end - 1) >> kBits); ++k) {
+            if (Chunk(k).load(std::memory_order_acquire)) continue;
+            std::lock_guard<std::mutex> lock(m_grow);
+            if (!Chunk(k).load(std::memory_order_relaxed))
+                Chunk(k).store(new T[kChunk], std::memory_order_release);
+        }
+        return static_cast<std::uint32_t>(first);
+    }
+    T& operator[](std::uint32_t index) {
+        return Chunk(index >> kBits).load(std::memory_order_acquire)[index & (kChunk - 1)];
+    }
+    std::uint64_t Size() const { return m_next.load(std::memory_order_relaxed); }
+    // Gives a chunk back once nothing in it is needed (no worker runs).
+    void Release(std::size_t chunk) {
+        delete[] m_table[chunk];
+        m_table[chunk] = nullptr;
+    }
+
+private:
+    std::atomic_ref<T*> Chunk(std::uint64_t k) { return std::atomic_ref<T*>(m_table[k]); }
+
+    T** m_table;
+    std::atomic<std::uint64_t> m_next{0};
+    std::mutex m_grow;
+};
+
+struct Task {
+    std::uint32_t nNode;
+    DirHandle handle;          // open, or closed: open it by path
+    bool bDiskCounted = false;  // its own blocks are in its record already
+};
+
+class ParallelWalk {
+public:
+    ParallelWalk(std::string_view startPath, CDirScanner::Builder& list, int threads)
+        : m_startPath(startPath), m_list(list), m_nThreads(threads) {}
+
+    bool Run();
+
+private:
+    struct Worker {
+        DirReader reader;
+        NameArena names;
+        std::vector<Task> found;
+        std::vector<CDirScanner::Link> links;  // nIndex: the raw record
+        std::uint64_t nFound = 0, nBytes = 0, nDisk = 0;
+        std::string path;
+        std::vector<std::uint32_t> chain;
+    };
+
+    void Work(Worker& w);
+    void Read(Worker& w, Task& task);
+    OpenStatus OpenByPath(Worker& w, std::uint32_t node, DirHandle& out);
+    void BuildPath(Worker& w, std::uint32_t node, bool relative);
+    void Report(Worker& w);
+    bool Stopped() const {
+        return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();
+    }
+    void GiveBackQueuedHandles();
+    void LayOut(std::vector<Worker>& workers);
+
+    std::string_view m_startPath;
+    CDirScanner::Builder& m_list;
+    int m_nThreads;
+    DirHandle m_start;
+    std::size_t m_nRelativeStart = 0;
+
+    Slab<RawRecord, 16, 65536> m_records;
+    Slab<DirNode, 16, 65536> m_nodes;
+
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::vector<Task> m_pending;  // a stack: the newest directory first
+    int m_nBusy = 0;
+    std::atomic<int> m_nQueuedHandles{0};
+    std::atomic<int> m_nHandleBudget{0};
+    std::atomic<int> m_nOpenByWorkers{0};
+
+    std::atomic<bool> m_bAbort{false};
+    std::mutex m_errorLock;
+    std::exception_ptr m_error;
+};
+
+// Handles that may wait in the queue: half of what the process may still
+// open, after one per worker and a reserve for the rest of the program.
+int HandleBudget(int threads) {
+#ifdef _WIN32
     (void)threads;
-    return WalkSequential(startPath, list);
+    return 0;  // handles are paths there: nothing is held
+#else
+    struct rlimit rl {};
+    if (::getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return 1024;
+    long inUse = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d)) ++inUse;
+        ::closedir(d);
+        inUse -= 3;  // ".", ".." and the listing's own handle
+    } else {
+        inUse = 64;
+    }
+    const long spare = static_cast<long>(rl.rlim_cur) - inUse - threads - 16;
+    return static_cast<int>(std::clamp(spare / 2, 0L, 4096L));
+#endif
+}
+
+bool ParallelWalk::Run() {
+    FindRecord start;
+    start.dwFileAttributes = kFileAttributeDirectory;
+    start.cFileName = m_startPath;
+    const std::string startPath(m_startPath);
+    const std::int32_t rootChildDepth = CountSeparators(startPath.c_str()) + 1;
+    m_list.Add(start, rootChildDepth - 2);
+    CScanProgress* const progress = m_list.Progress();
+    if (progress) progress->AddFound(1, 0, 0);
+    if (OpenStartDir(startPath.c_str(), m_start) != OpenStatus::Opened) return true;
+    m_list.At(0).m_nDiskSize = m_start.OwnDiskSize();
+    if (progress) progress->AddFound(0, 0, m_start.OwnDiskSize());
+    m_nRelativeStart = startPath.size() +
+                       (startPath.empty() || startPath.back() != kPathSeparator ? 1 : 0);
+
+    const std::uint32_t root = m_nodes.Allocate(1);
+    m_nodes[root] = DirNode{root, kNone, 0, 0, kNone, static_cast<std::uint32_t>(startPath.size())};
+    m_nHandleBudget = HandleBudget(m_nThreads);
+    m_pending.push_back(Task{root, DirHandle()});  // read by path "" below the start
+
+    std::vector<Worker> workers(static_cast<std::size_t>(m_nThreads));
+    for (Worker& w : workers)
+        if (m_list.FirstRead()) w.reader.SetFirstRead(m_list.FirstRead());
+    {
+        std::vector<std::thread> pool;
+        pool.reserve(workers.size());
+        try {
+            for (Worker& w : workers) pool.emplace_back([this, &w] { Work(w); });
+        } catch (...) {
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                m_bAbort = true;
+            }
+            m_wake.notify_all();
+            for (std::thread& t : pool) t.join();
+            throw;
+        }
+        for (std::thread& t : pool) t.join();
+    }
+    m_pending.clear();
+    for (Worker& w : workers) w.reader.Clear();
+#ifdef __GLIBC__
+    // Each worker thread had its own allocator arena; give what they freed
+    // back to the system rather than keep it for a scan's lifetime.
+    ::malloc_trim(0);
+#endif
+    if (m_error) std::rethrow_exception(m_error);
+    if (Stopped()) return false;
+    LayOut(workers);
+    return !m_list.Stopped();
+}
+
+void ParallelWalk::Work(Worker& w) {
+    try {
+        for (;;) {
+            Task task;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_wake.wait(lock, [this] { return !m_pending.empty() || m_nBusy == 0 || Stopped(); });
+                if (m_pending.empty() || Stopped()) break;
+                task = std::move(m_pending.back());
+                m_pending.pop_back();
+                if (task.handle.IsOpen()) m_nQueuedHandles.fetch_sub(1, std::memory_order_relaxed);
+                ++m_nBusy;
+            }
+            Read(w, task);
+            std::size_t pushed = 0;
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                // The first subdirectory on top, so that the walk goes depth
+                // first and the layout finds what it needs close together.
+                for (auto it = w.found.rbegin(); it != w.found.rend(); ++it)
+                    m_pending.push_back(std::move(*it));
+                pushed = w.found.size();
+                --m_nBusy;
+                if (m_nBusy == 0 && m_pending.empty()) pushed = 2;  // everyone may leave
+            }
+            w.found.clear();
+            if (pushed == 1) m_wake.notify_one();
+            else if (pushed > 1) m_wake.notify_all();
+        }
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(m_errorLock);
+            if (!m_error) m_error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bAbort = true;
+    }
+    Report(w);
+    m_wake.notify_all();
+}
+
+void ParallelWalk::Report(Worker& w) {
+    if (CScanProgress* progress = m_list.Progress()) progress->AddFound(w.nFound, w.nBytes, w.nDisk);
+    w.nFound = w.nBytes = w.nDisk = 0;
+}
+
+// The path of a node into w.path: whole, or relative to the start.
+void ParallelWalk::BuildPath(Worker& w, std::uint32_t node, bool relative) {
+    w.chain.clear();
+    for (std::uint32_t d = node; d != 0; d = m_nodes[d].nParent) w.chain.push_back(d);
+    std::string& out = w.path;
+    out.clear();
+    if (!relative) out.assign(m_startPath);
+    for (auto it = w.chain.rbegin(); it != w.chain.rend(); ++it) {
+        if (!out.empty() && out.back() != kPathSeparator) out += kPathSeparator;
+        out += m_records[m_nodes[*it].nRecord].pszName;
+    }
+}
+
+void ParallelWalk::GiveBackQueuedHandles() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (Task& t : m_pending) t.handle.Close();
+    m_nQueuedHandles = 0;
+    m_nHandleBudget = m_nHandleBudget.load() / 2;
+}
+
+OpenStatus ParallelWalk::OpenByPath(Worker& w, std::uint32_t node, DirHandle& out) {
+    BuildPath(w, node, true);
+    const std::uint32_t length = m_nodes[node].nPathLength;
+    OpenStatus status = OpenBelowStart(m_start, w.path.c_str(), length, out);
+    if (status != OpenStatus::NoHandles) return status;
+    // Out of handles: give back those waiting in the queue, then wait for
+    // other workers to close theirs.
+    GiveBackQueuedHandles();
+    for (int attempt = 0; attempt < 2000 && !Stopped(); ++attempt) {
+        status = OpenBelowStart(m_start, w.path.c_str(), length, out);
+        if (status != OpenStatus::NoHandles) return status;
+        if (attempt > 100 && m_nOpenByWorkers.load(std::memory_order_relaxed) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return OpenStatus::Refused;
+}
+
+void ParallelWalk::Read(Worker& w, Task& task) {
+    const std::uint32_t node = task.nNode;
+    if (node != 0 && !task.handle.IsOpen()) {
+        const OpenStatus status = OpenByPath(w, node, task.handle);
+        if (!task.bDiskCounted) {
+            m_records[m_nodes[node].nRecord].nDiskAndKind += task.handle.OwnDiskSize();
+            w.nDisk += task.handle.OwnDiskSize();
+        }
+        if (status != OpenStatus::Opened) return;  // refused: no children
+    }
+    // The start keeps its handle: directories are opened by path below it.
+    const DirHandle& dir = node == 0 ? m_start : task.handle;
+    m_nOpenByWorkers.fetch_add(1, std::memory_order_relaxed);
+    struct Closer {
+        ParallelWalk& walk;
+        DirHandle& handle;
+        ~Closer() {
+            handle.Close();
+            walk.m_nOpenByWorkers.fetch_sub(1, std::memory_order_relaxed);
+        }
+    } closer{*this, task.handle};
+
+    CScanProgress* const progress = m_list.Progress();
+    if (progress && progress->WantsDir()) {
+        BuildPath(w, node, false);
+        progress->SetDir(w.path);
+        Report(w);
+    }
+    if (!w.reader.Read(dir, m_list.Stop())) return;
+    struct Shrink {
+        DirReader& reader;
+        ~Shrink() { reader.Clear(); }  // a huge listing's buffer is not kept
+    } shrink{w.reader};
+
+    // Count first, so that the records and nodes of one directory each take
+    // one contiguous range.
+    FindRecord record;
+    std::uint32_t count = 0, subdirs = 0;
+    while (w.reader.Next(record)) {
+        ++count;
+        if (record.IsDirectory() && !record.IsReparsePoint()) ++subdirs;
+    }
+    if (count == 0) return;
+    w.reader.Rewind();
+    const std::uint32_t first = m_records.Allocate(count);
+    const std::uint32_t firstSubdir = subdirs ? m_nodes.Allocate(subdirs) : kNone;
+    const std::uint32_t pathLength = m_nodes[node].nPathLength;
+    const bool separated = node == 0 && !m_startPath.empty() && m_startPath.back() == kPathSeparator;
+
+    std::uint32_t index = first, sub = firstSubdir;
+    while (w.reader.Next(record)) {
+        RawRecord& raw = m_records[index];
+        raw.pszName = w.names.Add(record.cFileName);
+        raw.nSize = record.Size();
+        raw.nDiskAndKind = record.nDiskSize & RawRecord::kDiskMask;
+        w.nBytes += record.Size();
+        w.nDisk += record.nDiskSize;
+        if (record.nLinkInode != 0) {
+            raw.nDiskAndKind |= RawRecord::kLinked;
+            w.links.push_back({index, record.nLinkDevice, record.nLinkInode});
+        }
+        if (record.IsDirectory()) {
+            raw.nDiskAndKind |= RawRecord::kDirectory;
+            if (!record.IsReparsePoint()) {
+                raw.nDiskAndKind |= RawRecord::kEntered;
+                const auto length = static_cast<std::uint32_t>(
+                    pathLength + (separated ? 0 : 1) + record.cFileName.size());
+                m_nodes[sub] = DirNode{node, index, 0, 0, kNone, length};
+                w.found.push_back(Task{sub, DirHandle()});
+                ++sub;
+            }
+        }
+        ++index;
+    }
+    w.nFound += count;
+    DirNode& self = m_nodes[node];
+    self.nChildren = first;
+    self.nCount = count;
+    self.nSubdirs = firstSubdir;
+
+    // Open the subdirectories now, relative to this one, while the queue's
+    // handles stay within budget.
+    for (Task& t : w.found) {
+        if (Stopped()) break;
+        if (m_nQueuedHandles.load(std::memory_order_relaxed) >=
+            m_nHandleBudget.load(std::memory_order_relaxed))
+            break;
+        const DirNode& child = m_nodes[t.nNode];
+        RawRecord& raw = m_records[child.nRecord];
+        const OpenStatus status = OpenSubdir(dir, raw.pszName, child.nPathLength, t.handle);
+        if (status == OpenStatus::NoHandles) break;  // opened by path later
+        raw.nDiskAndKind += t.handle.OwnDiskSize();
+        w.nDisk += t.handle.OwnDiskSize();
+        t.bDiskCounted = true;
+        if (status == OpenStatus::Opened) {
+            m_nQueuedHandles.fetch_add(1, std::memory_order_relaxed);
+        } else {
+            t.nNode = kNone;  // refused: listed without children
+        }
+    }
+    std::erase_if(w.found, [](const Task& t) { return t.nNode == kNone; });
+    if (w.nFound >= 4096) Report(w);
+}
+
+// Depth first over the nodes from the start, each directory's records in
+// listing order, a directory's subtree right after its own entry.
+void ParallelWalk::LayOut(std::vector<Worker>& workers) {
+    std::unordered_map<std::uint32_t, const CDirScanner::Link*> links;
+    for (Worker& w : workers) {
+        for (const CDirScanner::Link& l : w.links) links.emplace(static_cast<std::uint32_t>(l.nIndex), &l);
+        m_list.Names().Adopt(w.names);
+    }
+
+    // What is left to lay out of each chunk of records: a chunk is given
+    // back as soon as it is used up.
+    const std::uint64_t total = m_records.Size();
+    using Records = decltype(m_records);
+    std::vector<std::uint32_t> left((total + Records::kChunk - 1) / Records::kChunk, 0);
+    for (std::uint64_t k = 0; k < left.size(); ++k)
+        left[k] = static_cast<std::uint32_t>(std::min<std::uint64_t>(Records::kChunk, total - k * Records::kChunk));
+
+    struct Frame {
+        std::uint32_t nNode;
+        std::uint32_t nNext;    // next child record
+        std::uint32_t nSubdir;  // next subdirectory node
+        std::int32_t nDepth;    // key of the children
+    };
+    std::vector<Frame> stack;
+    const DirNode& root = m_nodes[0];
+    stack.push_back({0, root.nChildren, root.nSubdirs, m_list.At(0).m_nDepth + 2});
+    FindRecord record;
+    std::size_t done = 0;
+    while (!stack.empty()) {
+        Frame& f = stack.back();
+        const DirNode& d = m_nodes[f.nNode];
+        if (f.nNext == d.nChildren + d.nCount) {
+            stack.pop_back();
+            continue;
+        }
+        const std::uint32_t i = f.nNext++;
+        const RawRecord& raw = m_records[i];
+        record = FindRecord{};
+        record.dwFileAttributes =
+            (raw.nDiskAndKind & RawRecord::kDirectory) ? kFileAttributeDirectory : kFileAttributeNormal;
+        record.SetSize(raw.nSize);
+        record.nDiskSize = raw.Disk();
+        if (raw.nDiskAndKind & RawRecord::kLinked) {
+            const CDirScanner::Link* l = links.at(i);
+            record.nLinkDevice = l->nDevice;
+            record.nLinkInode = l->nInode;
+        }
+        m_list.AddNamed(record, raw.pszName, f.nDepth);
+        const std::int32_t depth = f.nDepth;
+        if (raw.nDiskAndKind & RawRecord::kEntered) {
+            const std::uint32_t sub = f.nSubdir++;
+            stack.push_back({sub, m_nodes[sub].nChildren, m_nodes[sub].nSubdirs, depth + 1});
+        }
+        if (--left[i / Records::kChunk] == 0) m_records.Release(i / Records::kChunk);
+        if ((++done & 0xFFFF) == 0 && m_list.Stopped()) return;
+    }
+}
+
+}  // namespace
+
+bool WalkParallel(std::string_view startPath, CDirScanner::Builder& list, int threads) {
+    ParallelWalk walk(startPath, list, threads);
+    return walk.Run();
 }
 
 }  // namespace sizewalk
