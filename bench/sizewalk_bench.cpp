@@ -94,7 +94,9 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
-                 "[--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n");
+                 "[--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n"
+                 "default threads: %d\n",
+                 sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The benchmark tool's command line: JSON per run, exit 1 on a non-directory.
+# The benchmark tool's command line: JSON per run, the list digest, exit 1 on
+# a non-directory.
 set -euo pipefail
 bench=$1
 dir=$(mktemp -d)
@@ -17,6 +18,25 @@ for key in '"entries": 4' '"directories": 2' '"files": 2' '"total_bytes": 15' \
 done
 python3 -c 'import json,sys; [json.loads(l) for l in sys.stdin]' <<<"$out"
 
+# The digest of a tree whose list order is certain (one entry per level),
+# against the same bytes hashed independently.
+chain=$(mktemp -d)
+trap 'rm -rf "$dir" "$chain"' EXIT
+mkdir -p "$chain/x/y"
+truncate -s 7 "$chain/x/y/f"
+for threads in 1 3; do
+  line=$("$bench" --threads "$threads" --digest "$chain")
+  grep -qF "\"threads\": $threads," <<<"$line" || { echo "threads not reported: $line"; exit 1; }
+  got=$(python3 -c 'import json,sys; print(json.loads(sys.stdin.read())["list_sha256"])' <<<"$line")
+  want=$(CHAIN="$chain" python3 -c '
+import hashlib, os
+c = os.environ["CHAIN"]
+key = c.count("/") + 1
+rows = [(key - 2, "D", 7, c), (key, "D", 7, "x"), (key + 1, "D", 7, "y"), (key + 2, "F", 7, "f")]
+print(hashlib.sha256(b"".join(b"%d\t%s\t%d\t%s\0" % (k, t.encode(), s, n.encode()) for k, t, s, n in rows)).hexdigest())')
+  [ "$got" = "$want" ] || { echo "digest $got, expected $want"; exit 1; }
+done
+
 set +e
 err=$("$bench" "$dir/a" 2>&1 >/dev/null); rc=$?
 set -e
@@ -24,4 +44,6 @@ set -e
 grep -q "not a directory" <<<"$err" || { echo "unclear error: $err"; exit 1; }
 "$bench" --repeat 0 "$dir" >/dev/null 2>&1 && { echo "--repeat 0 accepted"; exit 1; }
 "$bench" >/dev/null 2>&1 && { echo "no path accepted"; exit 1; }
+"$bench" --threads 0 "$dir" >/dev/null 2>&1 && { echo "--threads 0 accepted"; exit 1; }
+
 echo "bench command line ok"

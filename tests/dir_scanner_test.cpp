@@ -15,31 +15,16 @@
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "scan_rows.h"
 #include "temp_tree.h"
 
 namespace sizewalk {
 namespace {
 
+using test::ByName;
+using test::Row;
+using test::Rows;
 using test::TempTree;
-
-struct Row {
-    std::string name, dir;
-    int depth;
-    bool directory;
-    double value;  // total for directories, own size for files
-    bool operator==(const Row&) const = default;
-};
-
-std::vector<Row> Rows(CDirScanner& s) {
-    std::vector<Row> rows;
-    s.Rewind(0);
-    while (CScanEntry* e = s.GetNext()) {
-        const bool dir = e->IsDirectory() != 0;
-        rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth, dir,
-                        dir ? e->m_dTotal : e->GetFileSize()});
-    }
-    return rows;
-}
 
 // Rebuilds the structure the way the tree fill does (order and keys only) and
 // checks it against the paths: every entry's parent must be its directory.
@@ -61,12 +46,6 @@ void ExpectKeysMatchPaths(const std::vector<Row>& rows) {
         }
         if (rows[i].directory) stack.push_back(i);
     }
-}
-
-std::map<std::string, Row> ByName(const std::vector<Row>& rows) {
-    std::map<std::string, Row> m;
-    for (const Row& r : rows) m[r.name] = r;
-    return m;
 }
 
 class CwdGuard {
@@ -108,14 +87,15 @@ TEST(DirScanner, ExampleTreeInPreOrderWithKeysAndTotals) {
 
     CDirScanner s;
     s.Scan("./Data");  // one separator, as in C:\Data
-    const auto rows = Rows(s);
+    auto rows = Rows(s);
+    for (Row& r : rows) r.disk = 0;  // the file system's business
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15.0}));
+    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15.0, 0}));
     // a.txt and sub in enumeration order, b.txt right after sub.
     std::size_t sub = rows[1].name == "sub" ? 1 : 2;
-    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5.0}));
-    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5.0}));
-    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10.0}));
+    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5.0, 0}));
+    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5.0, 0}));
+    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10.0, 0}));
     ExpectKeysMatchPaths(rows);
 }
 
@@ -391,7 +371,7 @@ TEST(DirScanner, CursorStopsAtTheEndUntilRewound) {
 TEST(DirScanner, WideDirectory) {
     TempTree t;
     t.Dir("wide");
-    for (int i = 0; i < 20000; ++i) t.File("wide/f" + std::to_string(i), 1);
+    for (int i = 0; i < 20000; ++i) t.File(test::Numbered("wide/f", i), 1);
     CDirScanner s;
     s.Scan(t.Root());
     EXPECT_EQ(s.GetCount(), 20002u);

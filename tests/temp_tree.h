@@ -13,6 +13,13 @@
 
 namespace sizewalk::test {
 
+// `prefix` followed by `n` in decimal. (GCC 12 at -O3 warns falsely about
+// "literal" + std::to_string(n).)
+inline std::string Numbered(std::string prefix, long long n) {
+    prefix += std::to_string(n);
+    return prefix;
+}
+
 class TempTree {
 public:
     TempTree() {

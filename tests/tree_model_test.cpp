@@ -147,7 +147,7 @@ private slots:
     // however they are reached.
     void wideDirectoryIsSortedOnFirstLook() {
         sizewalk::test::TempTree t;
-        for (int i = 300; i > 0; --i) t.File("f" + std::to_string(i), static_cast<std::uint64_t>(i));
+        for (int i = 300; i > 0; --i) t.File(test::Numbered("f", i), static_cast<std::uint64_t>(i));
         CDirScanner scanner;
         scanner.Scan(t.Root());
         CScannerSource source(scanner);
