@@ -1,6 +1,6 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
-//                  [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH
+//                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -12,6 +12,8 @@
 // the size in decimal (a directory's total, any other entry's own size),
 // TAB, the name bytes, NUL. --progress watches the scan as the window does:
 // a second thread takes a progress snapshot five times a second.
+// --stop-after S asks the scan to stop S seconds in and adds
+// stop_latency_seconds, the time from the request until Scan returned.
 //
 // --fill runs the scan command's tree fill into the dialog's real tree model
 // (no display needed) after each scan and adds fill_seconds,
@@ -67,6 +69,14 @@ long long PeakResidentBytes() {
     return static_cast<long long>(ru.ru_maxrss) * 1024;
 }
 
+// CPU time of the whole process (user and system), in seconds.
+double CpuSeconds() {
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -94,7 +104,7 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
-                 "[--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n"
+                 "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n"
                  "default threads: %d\n",
                  sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
@@ -227,6 +237,7 @@ int main(int argc, char** argv) {
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool fill = false, files = false, redraw = false;
     bool cold = false, digest = false, watch = false;
+    double stopAfter = -1;
     int units = sizewalk::kUnitsMB;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -242,6 +253,9 @@ int main(int argc, char** argv) {
             digest = true;
         } else if (std::strcmp(argv[i], "--progress") == 0) {
             watch = true;
+        } else if (std::strcmp(argv[i], "--stop-after") == 0 && i + 1 < argc) {
+            stopAfter = std::atof(argv[++i]);
+            if (stopAfter < 0) return Usage();
         } else if (std::strcmp(argv[i], "--fill") == 0) {
             fill = true;
         } else if (std::strcmp(argv[i], "--files") == 0) {
@@ -292,15 +306,35 @@ int main(int argc, char** argv) {
         ResetPeakResident();
         sizewalk::CScanProgress progress;
         std::uint64_t snapshots = 0;
+        const double cpu0 = CpuSeconds();
         const auto t0 = std::chrono::steady_clock::now();
-        if (watch) {
+        std::chrono::steady_clock::time_point stopAsked{};
+        sizewalk::ScanStatus status = sizewalk::ScanStatus::Complete;
+        if (stopAfter >= 0) {
+            std::thread stopper([&] {
+                std::this_thread::sleep_for(std::chrono::duration<double>(stopAfter));
+                stopAsked = std::chrono::steady_clock::now();
+                progress.RequestStop();
+            });
+            status = scanner.Scan(path, &progress);
+            stopper.join();
+        } else if (watch) {
             ProgressWatcher watcher(progress);
-            scanner.Scan(path, &progress);
+            status = scanner.Scan(path, &progress);
             snapshots = watcher.Snapshots();
         } else {
             scanner.Scan(path);
         }
-        const double seconds = Seconds(t0);
+        const auto t1 = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(t1 - t0).count();
+        const double cpuSeconds = CpuSeconds() - cpu0;
+        if (status == sizewalk::ScanStatus::Stopped) {
+            std::printf("{\"run\": %d, \"threads\": %d, \"stopped\": true, "
+                        "\"stop_latency_seconds\": %.6f}\n",
+                        run + 1, threads, std::chrono::duration<double>(t1 - stopAsked).count());
+            std::fflush(stdout);
+            continue;
+        }
         const long long peak = PeakResidentSinceReset();
 
         std::size_t directories = 0;
@@ -311,9 +345,9 @@ int main(int argc, char** argv) {
         std::printf(
             "{\"run\": %d, \"path\": \"%s\", \"threads\": %d, \"entries\": %zu, "
             "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
-            "\"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
+            "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
             run + 1, JsonEscape(path).c_str(), threads, entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal, seconds,
+            scanner.GetAt(0).m_dTotal, seconds, cpuSeconds,
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
             entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
         if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));

@@ -63,6 +63,7 @@ private:
 #else
     int m_fd = -1;
     std::uint64_t m_mount = 0;  // mount id (or device) of the walk's start
+    bool m_bWholeReads = false;  // a read that leaves room ends the directory
 #endif
 };
 

@@ -1,7 +1,9 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -37,6 +39,25 @@ constexpr unsigned char kKindLinked = 0x80;  // added to a kind: a file with sev
 // serves; a record this large can only be a driver's fault.
 constexpr std::size_t kLargestRecord = 64 * 1024;
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
+// Room left after a read, beyond any record these file systems return.
+constexpr std::size_t kRoomForARecord = 1024;
+
+// File systems whose directory reads fill the buffer until the directory
+// ends, so that a read that leaves room for another record was the last:
+// the read that would only return 0 can be skipped (one system call per
+// directory). Others, such as network and FUSE file systems, may return
+// less at any time and are read until they return 0.
+bool ReadsWhole(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+        case TMPFS_MAGIC:
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC: return true;
+        default: return false;
+    }
+}
 
 OpenStatus Failed(int error) {
     return (error == EMFILE || error == ENFILE) ? OpenStatus::NoHandles : OpenStatus::Refused;
@@ -120,7 +141,10 @@ OpenStatus OpenBelow(int dirFd, const char* path, std::uint64_t mount, std::size
 DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
-    : m_nOwnDisk(other.m_nOwnDisk), m_fd(std::exchange(other.m_fd, -1)), m_mount(other.m_mount) {}
+    : m_nOwnDisk(other.m_nOwnDisk),
+      m_fd(std::exchange(other.m_fd, -1)),
+      m_mount(other.m_mount),
+      m_bWholeReads(other.m_bWholeReads) {}
 
 DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
@@ -128,6 +152,7 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
         m_nOwnDisk = other.m_nOwnDisk;
         m_fd = std::exchange(other.m_fd, -1);
         m_mount = other.m_mount;
+        m_bWholeReads = other.m_bWholeReads;
     }
     return *this;
 }
@@ -152,6 +177,7 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.m_fd = fd;
     out.m_nOwnDisk = DiskBytes(st);
     out.m_mount = MountOf(fd);
+    out.m_bWholeReads = ReadsWhole(fd);  // the walk never leaves this file system
     return OpenStatus::Opened;
 }
 
@@ -160,6 +186,7 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
     out.Close();
     out.m_nOwnDisk = 0;
     out.m_mount = parent.m_mount;
+    out.m_bWholeReads = parent.m_bWholeReads;
     int fd = -1;
     struct stat st;
     const OpenStatus status = OpenBelow(parent.m_fd, name, parent.m_mount, pathLength, fd, st);
@@ -191,6 +218,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
             ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
         if (n > 0) {
             m_used += static_cast<std::size_t>(n);
+            if (dir.m_bWholeReads && m_buffer.size() - m_used >= kRoomForARecord) break;
             continue;
         }
         if (n == 0) break;
