@@ -1,6 +1,6 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
 //   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
-//                  [--redraw] PATH
+//                  [--redraw] [--sort size|name] [--on-disk] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept.
 //
@@ -15,6 +15,14 @@
 // expanded and painted. --redraw then presses OK again with the same path through the
 // command (no scan) and adds redraw_seconds. --files shows files, --units
 // picks the label unit (default mb).
+//
+// disk_bytes is the start entry's total on disk. --sort shows the tree in
+// that order and --on-disk shows sizes on disk; with --fill each adds what
+// switching to it costs a user, from the other order or from apparent sizes,
+// with the widest directory open with its ancestors: sort_seconds and
+// size_mode_seconds for the model (the switch, then every row of the open
+// parents laid out again), sort_view_seconds and size_mode_view_seconds for
+// the real dialog offscreen (the switch and the repaint).
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -24,6 +32,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -79,7 +89,7 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] PATH\n");
+                 "[--redraw] [--sort size|name] [--on-disk] PATH\n");
     return 2;
 }
 
@@ -132,12 +142,78 @@ double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
     return Seconds(t0);
 }
 
+using ModelChange = std::function<void(sizewalk::CTreeModel&)>;
+
+// The model's part of a switch: the widest directory and its ancestors open
+// (held by persistent indexes, as a view holds them) and their rows shown;
+// then the switch, and every row of the open parents again, index, parent
+// and label, as a view lays them out anew.
+double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntry& widest,
+                          const ModelChange& from, const ModelChange& to) {
+    from(model);
+    std::vector<QPersistentModelIndex> open{QPersistentModelIndex()};  // the top level
+    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+        open.emplace_back(i);
+    auto layOut = [&] {
+        qsizetype chars = 0;
+        for (const QPersistentModelIndex& parent : open) {
+            const int rows = model.rowCount(parent);
+            for (int r = 0; r < rows; ++r) {
+                const QModelIndex child = model.index(r, 0, parent);
+                chars += model.data(child).toString().size() + (model.parent(child) == parent);
+            }
+        }
+        return chars;
+    };
+    layOut();
+    const auto t0 = std::chrono::steady_clock::now();
+    to(model);
+    const qsizetype chars = layOut();
+    const double seconds = Seconds(t0);
+    if (chars < 0) std::printf(" ");  // keeps the work observable
+    return seconds;
+}
+
+// The same switch in the real dialog, offscreen: a fresh fill, the widest
+// directory expanded with its ancestors and painted; then the switch and the
+// repaint.
+double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
+                         const sizewalk::CScanEntry& widest, const ModelChange& from,
+                         const ModelChange& to) {
+    sizewalk::CSizewalkDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    sizewalk::CTreeModel& model = dlg.GetTreeModel();
+    from(model);
+    sizewalk::FillTree(source, units, files, model);
+    auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
+    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+        view->expand(i);
+    QApplication::processEvents();
+    view->repaint();
+    const auto t0 = std::chrono::steady_clock::now();
+    to(model);
+    QApplication::processEvents();
+    view->repaint();
+    return Seconds(t0);
+}
+
+void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
+                 int units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
+                 const ModelChange& to) {
+    std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
+    std::printf(", \"%s_view_seconds\": %.6f", key,
+                ViewSwitchSeconds(source, units, files, widest, from, to));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int repeat = 1;
     bool fill = false, files = false, redraw = false;
     int units = sizewalk::kUnitsMB;
+    std::optional<sizewalk::SortOrder> sort;
+    bool onDisk = false;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -155,6 +231,13 @@ int main(int argc, char** argv) {
             else if (std::strcmp(u, "kb") == 0) units = sizewalk::kUnitsKB;
             else if (std::strcmp(u, "bytes") == 0) units = sizewalk::kUnitsBytes;
             else return Usage();
+        } else if (std::strcmp(argv[i], "--sort") == 0 && i + 1 < argc) {
+            const char* o = argv[++i];
+            if (std::strcmp(o, "size") == 0) sort = sizewalk::SortOrder::Size;
+            else if (std::strcmp(o, "name") == 0) sort = sizewalk::SortOrder::Name;
+            else return Usage();
+        } else if (std::strcmp(argv[i], "--on-disk") == 0) {
+            onDisk = true;
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -180,6 +263,10 @@ int main(int argc, char** argv) {
     sizewalk::CTreeModel model;
     SilentMessages messages;
     NoCursor cursor;
+    const sizewalk::SortOrder order = sort.value_or(sizewalk::SortOrder::Name);
+    const sizewalk::SizeMode mode = onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
+    model.SetSortOrder(order);
+    model.SetSizeMode(mode);
     const long long baseline = ResidentBytes();
     for (int run = 0; run < repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
@@ -199,6 +286,8 @@ int main(int argc, char** argv) {
             run + 1, JsonEscape(path).c_str(), entries, directories, entries - directories,
             scanner.GetAt(0).m_dTotal, seconds,
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0);
+        std::printf(", \"disk_bytes\": %llu",
+                    entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
 
         if (fill) {
             const long long beforeFill = ResidentBytes();
@@ -227,6 +316,25 @@ int main(int argc, char** argv) {
                 if (chars < 0) std::printf(" ");  // keeps the work observable
                 std::printf(", \"widest_view_expand_seconds\": %.6f",
                             ViewExpandSeconds(source, units, files, *widest));
+                // Switching to what was asked for, from the other choice.
+                if (sort) {
+                    const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
+                                                          ? sizewalk::SortOrder::Name
+                                                          : sizewalk::SortOrder::Size;
+                    PrintSwitch(
+                        "sort", model, source, units, files, *widest,
+                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
+                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
+                }
+                if (onDisk) {
+                    PrintSwitch(
+                        "size_mode", model, source, units, files, *widest,
+                        [&](sizewalk::CTreeModel& m) {
+                            m.SetSortOrder(order);
+                            m.SetSizeMode(sizewalk::SizeMode::Apparent);
+                        },
+                        [&](sizewalk::CTreeModel& m) { m.SetSizeMode(sizewalk::SizeMode::OnDisk); });
+                }
             }
         }
         if (redraw) {
