@@ -1,6 +1,7 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
 //   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
-//                  [--redraw] [--sort size|name] [--on-disk] PATH
+//                  [--redraw] [--sort size|name] [--on-disk] [--progress]
+//                  [--stop-after SECONDS] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept.
 //
@@ -23,6 +24,13 @@
 // size_mode_seconds for the model (the switch, then every row of the open
 // parents laid out again), sort_view_seconds and size_mode_view_seconds for
 // the real dialog offscreen (the switch and the repaint).
+//
+// --progress makes every second run scan as the dialog does: with a
+// progress object that another thread reads 5 times a second and turns into
+// the progress text; "progress" tells which runs did, so the cost shows side
+// by side. --stop-after runs one live scan through the dialog's command
+// instead, asks it to stop after SECONDS and prints stop_seconds: from the
+// request until the command is idle again (worker joined, tree emptied).
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -30,10 +38,14 @@
 #include <QApplication>
 #include <QTreeView>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -41,8 +53,10 @@
 
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "ui/live_scan_command.h"
 #include "ui/main_dialog.h"
 #include "ui/scan_command.h"
+#include "ui/size_text.h"
 #include "ui/tree_model.h"
 
 namespace {
@@ -89,7 +103,8 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] [--sort size|name] [--on-disk] PATH\n");
+                 "[--redraw] [--sort size|name] [--on-disk] [--progress] [--stop-after SECONDS] "
+                 "PATH\n");
     return 2;
 }
 
@@ -206,6 +221,70 @@ void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntryS
                 ViewSwitchSeconds(source, units, files, widest, from, to));
 }
 
+// A scan watched as the dialog watches it: another thread reads the
+// progress 5 times a second and formats its text.
+sizewalk::ScanStatus WatchedScan(sizewalk::CDirScanner& scanner, const char* path) {
+    sizewalk::CScanProgress progress;
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        std::size_t chars = 0;
+        while (!done.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const sizewalk::ProgressText text = sizewalk::FormatProgress(
+                progress.GetSnapshot(), sizewalk::kUnitsMB, sizewalk::SizeMode::Apparent, path);
+            chars += text.strCounts.size() + text.strDir.size();
+        }
+        if (chars == 0) std::printf(" ");  // keeps the work observable
+    });
+    const sizewalk::ScanStatus status = scanner.Scan(path, &progress);
+    done.store(true);
+    watcher.join();
+    return status;
+}
+
+class NoticeWaiter : public sizewalk::CScanDoneNotify {
+public:
+    void PostScanDone() noexcept override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bDone = true;
+        m_changed.notify_all();
+    }
+    // True when the scan ended within `seconds`.
+    bool WaitFor(double seconds) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_bDone; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_bDone = false;
+};
+
+// One live scan through the dialog's command, stopped after `after` seconds.
+int StopLatency(const char* path, double after) {
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScannerSource source(scanner);
+    sizewalk::CTreeModel model;
+    SilentMessages messages;
+    NoCursor cursor;
+    NoticeWaiter notice;
+    std::string last;
+    sizewalk::CLiveScanCommand command(source, last, model, messages, cursor, notice);
+    sizewalk::ScanFields fields{path, sizewalk::kUnitsMB, 1};
+    if (command.Start(fields) != sizewalk::ScanOutcome::Started) return 1;
+    const bool ended = notice.WaitFor(after);
+    const std::uint64_t found = command.GetProgress().nEntries;
+    const auto t0 = std::chrono::steady_clock::now();
+    command.Stop();
+    const double seconds = Seconds(t0);
+    std::printf("{\"path\": \"%s\", \"stop_after\": %.3f, \"entries_when_stopped\": %llu, "
+                "\"stop_seconds\": %.6f%s}\n",
+                JsonEscape(path).c_str(), after, static_cast<unsigned long long>(found), seconds,
+                ended ? ", \"stopped\": \"scan had ended\"" : "");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -213,7 +292,8 @@ int main(int argc, char** argv) {
     bool fill = false, files = false, redraw = false;
     int units = sizewalk::kUnitsMB;
     std::optional<sizewalk::SortOrder> sort;
-    bool onDisk = false;
+    bool onDisk = false, watch = false;
+    double stopAfter = -1;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -238,6 +318,11 @@ int main(int argc, char** argv) {
             else return Usage();
         } else if (std::strcmp(argv[i], "--on-disk") == 0) {
             onDisk = true;
+        } else if (std::strcmp(argv[i], "--progress") == 0) {
+            watch = true;
+        } else if (std::strcmp(argv[i], "--stop-after") == 0 && i + 1 < argc) {
+            stopAfter = std::atof(argv[++i]);
+            if (stopAfter < 0) return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -258,6 +343,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    if (stopAfter >= 0) return StopLatency(path, stopAfter);
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
@@ -271,8 +357,13 @@ int main(int argc, char** argv) {
     for (int run = 0; run < repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
         const auto t0 = std::chrono::steady_clock::now();
-        scanner.Scan(path);
+        const bool watched = watch && run % 2 == 1;
+        if (watched)
+            WatchedScan(scanner, path);
+        else
+            scanner.Scan(path);
         const double seconds = Seconds(t0);
+
 
         std::size_t directories = 0;
         for (std::size_t i = 0; i < scanner.GetCount(); ++i)
@@ -288,6 +379,7 @@ int main(int argc, char** argv) {
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0);
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
+        if (watch) std::printf(", \"progress\": %s", watched ? "true" : "false");
 
         if (fill) {
             const long long beforeFill = ResidentBytes();
