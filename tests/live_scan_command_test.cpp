@@ -200,18 +200,11 @@ TEST_F(LiveCommand, FailuresAreReportedAndLeaveNothingBehind) {
     EXPECT_TRUE(last.empty());
 }
 
-TEST(LiveCommandLifetime, DestroyingDuringAScanStopsAndJoins) {
-    TempTree t;
-    BlockingSource source;
-    std::string last;
-    RecordingSink tree;
-    TestMessages messages;
-    TestCursor cursor;
-    TestNotify notify;
+TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
     {
-        CLiveScanCommand command(source, last, tree, messages, cursor, notify);
-        ScanFields fields{t.Root(), kUnitsMB, 0};
-        ASSERT_EQ(command.Start(fields), ScanOutcome::Started);
+        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        ScanFields f{t.Root(), kUnitsMB, 0};
+        ASSERT_EQ(other.Start(f), ScanOutcome::Started);
         ASSERT_TRUE(source.WaitUntilWaiting());
         cursor.End();  // the dialog's business once it goes away
     }
