@@ -1,7 +1,7 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
 //   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
-//                  [--redraw] [--sort size|name] [--on-disk] [--progress]
-//                  [--stop-after SECONDS] PATH
+//                  [--redraw] [--sort size|name] [--on-disk]
+//                  [--cancel-after SECONDS] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept.
 //
@@ -25,13 +25,9 @@
 // parents laid out again), sort_view_seconds and size_mode_view_seconds for
 // the real dialog offscreen (the switch and the repaint).
 //
-// --progress makes every second run scan as the dialog does: with a
-// progress object that another thread reads 5 times a second and turns into
-// the progress text; "progress" tells which runs did, so the cost shows side
-// by side, also as scan_cpu_seconds (the process's user and system time,
-// which other load on the machine disturbs less than the wall clock). --stop-after runs one live scan through the dialog's command
-// instead, asks it to stop after SECONDS and prints stop_seconds: from the
-// request until the command is idle again (worker joined, tree emptied).
+// --cancel-after runs one background scan through the dialog's command
+// instead, presses Cancel after SECONDS and prints cancel_seconds: from the
+// press until the command is idle again (worker joined, tree emptied).
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -39,14 +35,12 @@
 #include <QApplication>
 #include <QTreeView>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -57,7 +51,6 @@
 #include "ui/live_scan_command.h"
 #include "ui/main_dialog.h"
 #include "ui/scan_command.h"
-#include "ui/size_text.h"
 #include "ui/tree_model.h"
 
 namespace {
@@ -75,14 +68,6 @@ long long PeakResidentBytes() {
     struct rusage ru {};
     getrusage(RUSAGE_SELF, &ru);
     return static_cast<long long>(ru.ru_maxrss) * 1024;
-}
-
-// User and system time of the whole process so far.
-double CpuSeconds() {
-    struct rusage ru {};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * 1e-6;
 }
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -112,8 +97,7 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] [--sort size|name] [--on-disk] [--progress] [--stop-after SECONDS] "
-                 "PATH\n");
+                 "[--redraw] [--sort size|name] [--on-disk] [--cancel-after SECONDS] PATH\n");
     return 2;
 }
 
@@ -230,27 +214,6 @@ void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntryS
                 ViewSwitchSeconds(source, units, files, widest, from, to));
 }
 
-// A scan watched as the dialog watches it: another thread reads the
-// progress 5 times a second and formats its text.
-sizewalk::ScanStatus WatchedScan(sizewalk::CDirScanner& scanner, const char* path) {
-    sizewalk::CScanProgress progress;
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        std::size_t chars = 0;
-        while (!done.load()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const sizewalk::ProgressText text = sizewalk::FormatProgress(
-                progress.GetSnapshot(), sizewalk::kUnitsMB, sizewalk::SizeMode::Apparent, path);
-            chars += text.strCounts.size() + text.strDir.size();
-        }
-        if (chars == 0) std::printf(" ");  // keeps the work observable
-    });
-    const sizewalk::ScanStatus status = scanner.Scan(path, &progress);
-    done.store(true);
-    watcher.join();
-    return status;
-}
-
 class NoticeWaiter : public sizewalk::CScanDoneNotify {
 public:
     void PostScanDone() noexcept override {
@@ -270,8 +233,9 @@ private:
     bool m_bDone = false;
 };
 
-// One live scan through the dialog's command, stopped after `after` seconds.
-int StopLatency(const char* path, double after) {
+// One background scan through the dialog's command, cancelled after `after`
+// seconds (or at once after it ended).
+int CancelLatency(const char* path, double after) {
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
@@ -287,10 +251,10 @@ int StopLatency(const char* path, double after) {
     const auto t0 = std::chrono::steady_clock::now();
     command.Stop();
     const double seconds = Seconds(t0);
-    std::printf("{\"path\": \"%s\", \"stop_after\": %.3f, \"entries_when_stopped\": %llu, "
-                "\"stop_seconds\": %.6f%s}\n",
+    std::printf("{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
+                "\"cancel_seconds\": %.6f%s}\n",
                 JsonEscape(path).c_str(), after, static_cast<unsigned long long>(found), seconds,
-                ended ? ", \"stopped\": \"scan had ended\"" : "");
+                ended ? ", \"cancelled\": \"scan had ended\"" : "");
     return 0;
 }
 
@@ -301,8 +265,8 @@ int main(int argc, char** argv) {
     bool fill = false, files = false, redraw = false;
     int units = sizewalk::kUnitsMB;
     std::optional<sizewalk::SortOrder> sort;
-    bool onDisk = false, watch = false;
-    double stopAfter = -1;
+    bool onDisk = false;
+    double cancelAfter = -1;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -327,11 +291,9 @@ int main(int argc, char** argv) {
             else return Usage();
         } else if (std::strcmp(argv[i], "--on-disk") == 0) {
             onDisk = true;
-        } else if (std::strcmp(argv[i], "--progress") == 0) {
-            watch = true;
-        } else if (std::strcmp(argv[i], "--stop-after") == 0 && i + 1 < argc) {
-            stopAfter = std::atof(argv[++i]);
-            if (stopAfter < 0) return Usage();
+        } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
+            cancelAfter = std::atof(argv[++i]);
+            if (cancelAfter < 0) return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -352,7 +314,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    if (stopAfter >= 0) return StopLatency(path, stopAfter);
+    if (cancelAfter >= 0) return CancelLatency(path, cancelAfter);
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
@@ -366,14 +328,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
         const auto t0 = std::chrono::steady_clock::now();
-        const bool watched = watch && run % 2 == 1;
-        const double cpu0 = CpuSeconds();
-        if (watched)
-            WatchedScan(scanner, path);
-        else
-            scanner.Scan(path);
+        scanner.Scan(path);
         const double seconds = Seconds(t0);
-        const double cpu1 = CpuSeconds();
 
 
         std::size_t directories = 0;
@@ -390,9 +346,6 @@ int main(int argc, char** argv) {
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0);
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
-        if (watch)
-            std::printf(", \"progress\": %s, \"scan_cpu_seconds\": %.6f", watched ? "true" : "false",
-                        cpu1 - cpu0);
 
         if (fill) {
             const long long beforeFill = ResidentBytes();
