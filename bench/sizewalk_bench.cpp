@@ -1,6 +1,8 @@
 // Scans a directory with the real scanner and prints one JSON line per run:
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
-//                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH
+//                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
+//                  [--redraw] [--sort size|name] [--on-disk]
+//                  [--cancel-after SECONDS] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -26,6 +28,18 @@
 // expanded and painted. --redraw then presses OK again with the same path through the
 // command (no scan) and adds redraw_seconds. --files shows files, --units
 // picks the label unit (default mb).
+//
+// disk_bytes is the start entry's total on disk. --sort shows the tree in
+// that order and --on-disk shows sizes on disk; with --fill each adds what
+// switching to it costs a user, from the other order or from apparent sizes,
+// with the widest directory open with its ancestors: sort_seconds and
+// size_mode_seconds for the model (the switch, then every row of the open
+// parents laid out again), sort_view_seconds and size_mode_view_seconds for
+// the real dialog offscreen (the switch and the repaint).
+//
+// --cancel-after runs one background scan through the dialog's command
+// instead, presses Cancel after SECONDS and prints cancel_seconds: from the
+// press until the command is idle again (worker joined, tree emptied).
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -37,6 +51,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -48,6 +65,7 @@
 #include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "ui/live_scan_command.h"
 #include "ui/main_dialog.h"
 #include "ui/scan_command.h"
 #include "ui/tree_model.h"
@@ -104,19 +122,25 @@ std::string JsonEscape(const char* s) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
-                 "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] PATH\n"
+                 "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] "
+                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] PATH\n"
                  "default threads: %d\n",
                  sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
 }
 
-// Empties the page cache, so that the scan reads the disk.
+// Empties the page cache, so that the scan reads the disk; says so where it
+// cannot.
 bool DropCaches() {
     ::sync();
     std::ofstream drop("/proc/sys/vm/drop_caches");
     drop << "3";
     drop.close();
-    return drop.good();
+    if (drop.good()) return true;
+    std::fprintf(stderr,
+                 "sizewalk-bench: --cold: cannot drop the page cache "
+                 "(writing /proc/sys/vm/drop_caches needs root)\n");
+    return false;
 }
 
 // Starts the peak resident size ("VmHWM") afresh from the current size.
@@ -230,6 +254,115 @@ double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
     return Seconds(t0);
 }
 
+using ModelChange = std::function<void(sizewalk::CTreeModel&)>;
+
+// The model's part of a switch: the widest directory and its ancestors open
+// (held by persistent indexes, as a view holds them) and their rows shown;
+// then the switch, and every row of the open parents again, index, parent
+// and label, as a view lays them out anew.
+double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntry& widest,
+                          const ModelChange& from, const ModelChange& to) {
+    from(model);
+    std::vector<QPersistentModelIndex> open{QPersistentModelIndex()};  // the top level
+    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+        open.emplace_back(i);
+    auto layOut = [&] {
+        qsizetype chars = 0;
+        for (const QPersistentModelIndex& parent : open) {
+            const int rows = model.rowCount(parent);
+            for (int r = 0; r < rows; ++r) {
+                const QModelIndex child = model.index(r, 0, parent);
+                chars += model.data(child).toString().size() + (model.parent(child) == parent);
+            }
+        }
+        return chars;
+    };
+    layOut();
+    const auto t0 = std::chrono::steady_clock::now();
+    to(model);
+    const qsizetype chars = layOut();
+    const double seconds = Seconds(t0);
+    if (chars < 0) std::printf(" ");  // keeps the work observable
+    return seconds;
+}
+
+// The same switch in the real dialog, offscreen: a fresh fill, the widest
+// directory expanded with its ancestors and painted; then the switch and the
+// repaint.
+double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
+                         const sizewalk::CScanEntry& widest, const ModelChange& from,
+                         const ModelChange& to) {
+    sizewalk::CSizewalkDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    sizewalk::CTreeModel& model = dlg.GetTreeModel();
+    from(model);
+    sizewalk::FillTree(source, units, files, model);
+    auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
+    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+        view->expand(i);
+    QApplication::processEvents();
+    view->repaint();
+    const auto t0 = std::chrono::steady_clock::now();
+    to(model);
+    QApplication::processEvents();
+    view->repaint();
+    return Seconds(t0);
+}
+
+void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
+                 int units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
+                 const ModelChange& to) {
+    std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
+    std::printf(", \"%s_view_seconds\": %.6f", key,
+                ViewSwitchSeconds(source, units, files, widest, from, to));
+}
+
+class NoticeWaiter : public sizewalk::CScanDoneNotify {
+public:
+    void PostScanDone() noexcept override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bDone = true;
+        m_changed.notify_all();
+    }
+    // True when the scan ended within `seconds`.
+    bool WaitFor(double seconds) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_bDone; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_bDone = false;
+};
+
+// One background scan through the dialog's command, cancelled after `after`
+// seconds (or at once after it ended).
+int CancelLatency(const char* path, double after, int threads) {
+    sizewalk::CDirScanner scanner;
+    scanner.SetThreadCount(threads);
+    sizewalk::CScannerSource source(scanner);
+    sizewalk::CTreeModel model;
+    SilentMessages messages;
+    NoCursor cursor;
+    NoticeWaiter notice;
+    std::string last;
+    sizewalk::CLiveScanCommand command(source, last, model, messages, cursor, notice);
+    sizewalk::ScanFields fields{path, sizewalk::kUnitsMB, 1};
+    if (command.Start(fields) != sizewalk::ScanOutcome::Started) return 1;
+    const bool ended = notice.WaitFor(after);
+    const std::uint64_t found = command.GetProgress().nEntries;
+    const auto t0 = std::chrono::steady_clock::now();
+    command.Stop();
+    const double seconds = Seconds(t0);
+    std::printf("{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
+                "\"cancel_seconds\": %.6f%s}\n",
+                JsonEscape(path).c_str(), after, static_cast<unsigned long long>(found), seconds,
+                ended ? ", \"cancelled\": \"scan had ended\"" : "");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,6 +372,9 @@ int main(int argc, char** argv) {
     bool cold = false, digest = false, watch = false;
     double stopAfter = -1;
     int units = sizewalk::kUnitsMB;
+    std::optional<sizewalk::SortOrder> sort;
+    bool onDisk = false;
+    double cancelAfter = -1;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -268,6 +404,16 @@ int main(int argc, char** argv) {
             else if (std::strcmp(u, "kb") == 0) units = sizewalk::kUnitsKB;
             else if (std::strcmp(u, "bytes") == 0) units = sizewalk::kUnitsBytes;
             else return Usage();
+        } else if (std::strcmp(argv[i], "--sort") == 0 && i + 1 < argc) {
+            const char* o = argv[++i];
+            if (std::strcmp(o, "size") == 0) sort = sizewalk::SortOrder::Size;
+            else if (std::strcmp(o, "name") == 0) sort = sizewalk::SortOrder::Name;
+            else return Usage();
+        } else if (std::strcmp(argv[i], "--on-disk") == 0) {
+            onDisk = true;
+        } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
+            cancelAfter = std::atof(argv[++i]);
+            if (cancelAfter < 0) return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -288,21 +434,24 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    if (cancelAfter >= 0) {
+        if (cold && !DropCaches()) return 1;
+        return CancelLatency(path, cancelAfter, threads);
+    }
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
     SilentMessages messages;
     NoCursor cursor;
+    const sizewalk::SortOrder order = sort.value_or(sizewalk::SortOrder::Name);
+    const sizewalk::SizeMode mode = onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
+    model.SetSortOrder(order);
+    model.SetSizeMode(mode);
     const long long baseline = ResidentBytes();
     for (int run = 0; run < repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
-        if (cold && !DropCaches()) {
-            std::fprintf(stderr,
-                         "sizewalk-bench: --cold: cannot drop the page cache "
-                         "(writing /proc/sys/vm/drop_caches needs root)\n");
-            return 1;
-        }
+        if (cold && !DropCaches()) return 1;
         ResetPeakResident();
         sizewalk::CScanProgress progress;
         std::uint64_t snapshots = 0;
@@ -337,6 +486,7 @@ int main(int argc, char** argv) {
         }
         const long long peak = PeakResidentSinceReset();
 
+
         std::size_t directories = 0;
         for (std::size_t i = 0; i < scanner.GetCount(); ++i)
             directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
@@ -352,6 +502,8 @@ int main(int argc, char** argv) {
             entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
         if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
         if (digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
+        std::printf(", \"disk_bytes\": %llu",
+                    entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
 
         if (fill) {
             const long long beforeFill = ResidentBytes();
@@ -380,6 +532,25 @@ int main(int argc, char** argv) {
                 if (chars < 0) std::printf(" ");  // keeps the work observable
                 std::printf(", \"widest_view_expand_seconds\": %.6f",
                             ViewExpandSeconds(source, units, files, *widest));
+                // Switching to what was asked for, from the other choice.
+                if (sort) {
+                    const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
+                                                          ? sizewalk::SortOrder::Name
+                                                          : sizewalk::SortOrder::Size;
+                    PrintSwitch(
+                        "sort", model, source, units, files, *widest,
+                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
+                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
+                }
+                if (onDisk) {
+                    PrintSwitch(
+                        "size_mode", model, source, units, files, *widest,
+                        [&](sizewalk::CTreeModel& m) {
+                            m.SetSortOrder(order);
+                            m.SetSizeMode(sizewalk::SizeMode::Apparent);
+                        },
+                        [&](sizewalk::CTreeModel& m) { m.SetSizeMode(sizewalk::SizeMode::OnDisk); });
+                }
             }
         }
         if (redraw) {

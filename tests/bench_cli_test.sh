@@ -17,6 +17,21 @@ for key in '"entries": 4' '"directories": 2' '"files": 2' '"total_bytes": 15' \
   grep -qF "$key" <<<"$line" || { echo "missing $key in: $line"; exit 1; }
 done
 python3 -c 'import json,sys; [json.loads(l) for l in sys.stdin]' <<<"$out"
+grep -qF '"disk_bytes": ' <<<"$line" || { echo "missing disk_bytes in: $line"; exit 1; }
+
+# Switching the order and the size on show, timed in the model and the view.
+out=$("$bench" --fill --files --sort size --on-disk "$dir")
+for key in '"sort_seconds": ' '"sort_view_seconds": ' '"size_mode_seconds": ' \
+           '"size_mode_view_seconds": '; do
+  grep -qF "$key" <<<"$out" || { echo "missing $key in: $out"; exit 1; }
+done
+python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$out"
+"$bench" --sort weight "$dir" >/dev/null 2>&1 && { echo "--sort weight accepted"; exit 1; }
+
+# A background scan cancelled as the window's Cancel does.
+out=$("$bench" --cancel-after 0 "$dir")
+grep -qF '"cancel_seconds": ' <<<"$out" || { echo "missing cancel_seconds in: $out"; exit 1; }
+python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$out"
 
 # The digest of a tree whose list order is certain (one entry per level),
 # against the same bytes hashed independently.

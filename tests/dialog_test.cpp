@@ -83,9 +83,11 @@ private slots:
         QCOMPARE(static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->maxLength(),
                  std::numeric_limits<int>::max());
 
-        // Fixed size, centred on the screen, controls inside the window and
-        // in template order for Tab.
-        QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
+        // Opens at the template's size, which is also its smallest; centred
+        // on the screen, controls inside the window and in template order
+        // for Tab.
+        QCOMPARE(dlg.size(), dlg.minimumSize());
+        QCOMPARE(dlg.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
         const QRect screen = dlg.screen()->availableGeometry();
         QVERIFY(qAbs(dlg.frameGeometry().center().x() - screen.center().x()) <= 2);
         QVERIFY(qAbs(dlg.frameGeometry().center().y() - screen.center().y()) <= 2);
@@ -132,6 +134,7 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.result(), 0);
+        QTRY_VERIFY(!dlg.IsScanning());  // the scan runs in the background
 
         const CTreeModel& model = dlg.GetTreeModel();
         QCOMPARE(model.rowCount(), 1);

@@ -1,76 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "command_fakes.h"
 #include "temp_tree.h"
+#include "ui/home_path.h"
 #include "ui/scan_command.h"
+#include "ui/tree_order.h"
 
 namespace sizewalk {
 namespace {
 
+using test::RecordingSink;
 using test::TempTree;
-
-// Keeps each parent's children in sorted position (byte order of the label
-// is enough here; the real collation is the tree model's) and formats every
-// label at once.
-class RecordingSink : public CTreeSink {
-public:
-    void DeleteAllItems() override {
-        m_labels.clear();
-        m_children.clear();
-        ++deletes;
-    }
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override {
-        if (failAfter >= 0 && static_cast<int>(m_labels.size()) >= failAfter) throw std::bad_alloc();
-        if (cursorActive && *cursorActive) ++insertsUnderWaitCursor;
-        EXPECT_TRUE(parent == kNoTreeItem || parent <= m_labels.size()) << "unknown parent handle";
-        std::string label;
-        FormatLabel(label, entry, nUnits);
-        m_labels.push_back(label);
-        const TreeItem handle = m_labels.size();
-        auto& siblings = m_children[parent];
-        const auto at = std::upper_bound(siblings.begin(), siblings.end(), handle,
-                                         [&](TreeItem a, TreeItem b) { return Label(a) < Label(b); });
-        siblings.insert(at, handle);
-        return handle;
-    }
-    void EndInsert() override { ++ends; }
-
-    const std::string& Label(TreeItem h) const { return m_labels[h - 1]; }
-    std::size_t Count() const { return m_labels.size(); }
-    // One line per item in tree order, indented two spaces per level.
-    std::string Outline() const {
-        std::string out;
-        Walk(kNoTreeItem, 0, out);
-        return out;
-    }
-
-    int deletes = 0, ends = 0, failAfter = -1, insertsUnderWaitCursor = 0;
-    const bool* cursorActive = nullptr;
-
-private:
-    void Walk(TreeItem parent, int level, std::string& out) const {
-        const auto it = m_children.find(parent);
-        if (it == m_children.end()) return;
-        for (TreeItem h : it->second) {
-            out += std::string(static_cast<std::size_t>(level) * 2, ' ') + Label(h) + "\n";
-            Walk(h, level + 1, out);
-        }
-    }
-    std::vector<std::string> m_labels;
-    std::map<TreeItem, std::vector<TreeItem>> m_children;
-};
+using test::TestCursor;
+using test::TestMessages;
 
 // A real scanner that counts scans, can stand in another directory for the
 // one asked for (so "/" can be pressed without walking the machine), and can
 // run out of memory on request, leaving its list empty as the real one does.
 class TestSource : public CEntrySource {
 public:
-    void Scan(std::string_view path) override {
+    ScanStatus Scan(std::string_view path, CScanProgress*) override {
         scanned.emplace_back(path);
         if (cursorActive) scansUnderWaitCursor += *cursorActive ? 1 : 0;
         if (failNextScan) {
@@ -79,11 +35,15 @@ public:
             throw std::bad_alloc();
         }
         m_empty = false;
-        m_scanner.Scan(redirect.empty() ? path : std::string_view(redirect));
+        return m_scanner.Scan(redirect.empty() ? path : std::string_view(redirect));
     }
     void Rewind(int i) override { m_scanner.Rewind(i); }
     CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
     std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
+    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
+    std::size_t CountBelow(const CScanEntry& e) const override {
+        return m_scanner.GetSubtreeEnd(m_scanner.IndexOf(e)) - m_scanner.IndexOf(e) - 1;
+    }
 
     std::vector<std::string> scanned;
     std::string redirect;
@@ -96,30 +56,6 @@ private:
     bool m_empty = true;
 };
 
-struct Shown {
-    std::string text;
-    MessageIcon icon;
-};
-class TestMessages : public CMessageBox {
-public:
-    void Show(std::string_view text, MessageIcon icon) override { shown.push_back({std::string(text), icon}); }
-    std::vector<Shown> shown;
-};
-
-class TestCursor : public CWaitCursor {
-public:
-    void Begin() override {
-        EXPECT_FALSE(active);
-        active = true;
-        ++begins;
-    }
-    void End() override {
-        EXPECT_TRUE(active);
-        active = false;
-    }
-    bool active = false;
-    int begins = 0;
-};
 
 // The dialog's side of a press: fields, the long-lived scanner and path.
 class Command : public ::testing::Test {
@@ -311,6 +247,98 @@ TEST(StartPath, DriveSpec) {
         {"C:x", 0},  {":", 0},    {"\xc3:", 0},
     };
     for (auto [path, expected] : cases) EXPECT_EQ(IsDriveSpec(path), expected) << path;
+}
+
+// "~" and "~/" as a shell reads them; nothing else is touched.
+TEST(StartPath, HomeIsExpanded) {
+    const char* saved = std::getenv("HOME");
+    const std::string savedHome = saved ? saved : "";
+    TempTree t;
+    t.Dir("home");
+    const std::string home = t.Path("home");
+    const std::pair<std::string, std::string> cases[] = {
+        {"~", home},          {"~/", home + "/"},   {"~/a/b", home + "/a/b"}, {"~user", "~user"},
+        {"~user/x", "~user/x"}, {"a/~", "a/~"},     {"/~", "/~"},             {"", ""},
+        {"~~", "~~"},
+    };
+    for (const char* value : {"", "/"}) {  // one separator between home and rest
+        const std::string h = home + value;
+        ::setenv("HOME", h.c_str(), 1);
+        for (auto [in, out] : cases) {
+            const std::string want = in == "~" ? h : out;  // "~" alone is HOME as it stands
+            ExpandHome(in);
+            EXPECT_EQ(in, want) << "HOME=" << h;
+        }
+    }
+    ::setenv("HOME", "/", 1);
+    std::string root = "~/tmp";
+    ExpandHome(root);
+    EXPECT_EQ(root, "/tmp");
+
+    // Without HOME the password database names the home.
+    ::unsetenv("HOME");
+    std::string fromPasswd = "~";
+    ExpandHome(fromPasswd);
+    EXPECT_EQ(fromPasswd.front(), '/');
+
+    // OK with "~/" scans the home itself, labelled with the expanded path.
+    ::setenv("HOME", home.c_str(), 1);
+    std::string typed = "~/";
+    EXPECT_TRUE(PrepareStartPath(typed));
+    EXPECT_EQ(typed, home);
+    typed = "~/missing";
+    EXPECT_FALSE(PrepareStartPath(typed));
+    if (saved)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+}
+
+// Byte order stands in for the platform's collation.
+class ByteOrder : public CNameOrder {
+public:
+    int Compare(std::string_view a, std::string_view b) const override { return a.compare(b); }
+};
+
+TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
+    struct Spec {
+        const char* name;
+        std::uint64_t size, disk;
+        bool directory;
+    };
+    const Spec specs[] = {
+        {"b", 10, 4096, false}, {"a", 10, 0, false},   {"dir", 50, 8192, true},
+        {"z", 99, 0, false},    {"c", 0, 12288, false}, {"a2", 10, 4096, false},
+    };
+    std::vector<CScanEntry> entries;
+    for (const Spec& s : specs) {
+        FindRecord r;
+        r.dwFileAttributes = s.directory ? kFileAttributeDirectory : kFileAttributeNormal;
+        r.SetSize(s.directory ? 0 : s.size);
+        r.nDiskSize = s.disk;
+        entries.emplace_back(r, s.name);
+        if (s.directory) entries.back().m_dTotal = static_cast<double>(s.size);
+    }
+    std::vector<const CScanEntry*> table;
+    for (const CScanEntry& e : entries) table.push_back(&e);
+    const ByteOrder names;
+    auto sorted = [&](std::vector<std::uint32_t> ids, SortOrder order, SizeMode mode) {
+        SortChildren(ids, table, order, mode, names);
+        std::string out;
+        for (std::uint32_t id : ids) out += std::string(table[id]->GetName()) + " ";
+        // Every neighbour pair agrees with the one-pair comparison.
+        for (std::size_t i = 1; i < ids.size(); ++i)
+            EXPECT_LT(CompareEntries(*table[ids[i - 1]], *table[ids[i]], order, mode, names), 0);
+        return out;
+    };
+    const std::vector<std::uint32_t> given = {0, 1, 2, 3, 4, 5}, reversed = {5, 4, 3, 2, 1, 0};
+    for (const auto& ids : {given, reversed}) {
+        EXPECT_EQ(sorted(ids, SortOrder::Name, SizeMode::Apparent), "a a2 b c dir z ");
+        EXPECT_EQ(sorted(ids, SortOrder::Size, SizeMode::Apparent), "z dir a a2 b c ");
+        EXPECT_EQ(sorted(ids, SortOrder::Size, SizeMode::OnDisk), "c dir a2 b a z ");
+    }
+    EXPECT_EQ(sorted({}, SortOrder::Size, SizeMode::Apparent), "");
+    EXPECT_EQ(sorted({3}, SortOrder::Size, SizeMode::Apparent), "z ");
 }
 
 TEST_F(Command, RootIsKeptAndAccepted) {

@@ -165,6 +165,53 @@ private slots:
         QVERIFY(model.MemoryBytes() <= 301 * 24 + 64);
     }
 
+    // The order and the size on show switch in place: persistent indexes
+    // follow their items, and the structure stays sound throughout.
+    void switchingKeepsPersistentIndexes() {
+        sizewalk::test::TempTree t;
+        t.File("a", 1);
+        t.File("b", 300);
+        t.File("c", 20);
+        t.Dir("s");
+        t.File("s/x", 50);
+        CDirScanner scanner;
+        scanner.Scan(t.Root());
+        CScannerSource source(scanner);
+        CTreeModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        FillTree(source, kUnitsBytes, true, model);
+        const QModelIndex top = model.index(0, 0);
+        const QPersistentModelIndex b = model.index(1, 0, top);
+        const QPersistentModelIndex x = model.index(0, 0, model.index(3, 0, top));
+        auto names = [&] {
+            QStringList out;
+            for (const QString& l : ChildLabels(model, top)) out << l.section(' ', 0, 0);
+            return out;
+        };
+        QCOMPARE(names(), QStringList({"a", "b", "c", "s"}));
+
+        model.SetSortOrder(SortOrder::Size);
+        QCOMPARE(names(), QStringList({"b", "s", "c", "a"}));
+        QCOMPARE(b.row(), 0);
+        QCOMPARE(b.data().toString(), QStringLiteral("b [       300 bytes]"));
+        QCOMPARE(x.parent().row(), 1);
+
+        // On disk the sparse files take nothing; the directory its blocks.
+        model.SetSizeMode(SizeMode::OnDisk);
+        QCOMPARE(names(), QStringList({"s", "a", "b", "c"}));
+        QCOMPARE(b.row(), 2);
+        QCOMPARE(b.data().toString(), QStringLiteral("b [         0 bytes]"));
+        QCOMPARE(x.parent().row(), 0);
+        QCOMPARE(model.parent(x), QModelIndex(x.parent()));
+
+        model.SetSortOrder(SortOrder::Name);
+        QCOMPARE(names(), QStringList({"a", "b", "c", "s"}));
+        model.SetSizeMode(SizeMode::Apparent);
+        QCOMPARE(b.row(), 1);
+        QCOMPARE(b.data().toString(), QStringLiteral("b [       300 bytes]"));
+        QCOMPARE(x.data().toString(), QStringLiteral("x [        50 bytes]"));
+    }
+
     void emptyFillShowsNothing() {
         CTreeModel model;
         model.EndInsert();

@@ -1,8 +1,14 @@
 #include "ui/main_dialog.h"
 
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -11,20 +17,27 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <new>
 
 #include "scan/dir_scanner.h"
+#include "ui/display_text.h"
+#include "ui/size_text.h"
 #include "ui/tree_model.h"
 
 // Resources of a static library must be pulled in by name.
@@ -38,22 +51,44 @@ namespace {
 constexpr int kDialogWidth = 264;
 constexpr int kDialogHeight = 209;
 
+// How a control follows the window when it grows beyond the template.
+enum class Anchor { Fixed, Right, Wider, WiderAndTaller };
+
 struct ControlRect {
     int id, x, y, w, h;
+    Anchor anchor;
 };
-// In template order, which is also the tab order.
+// In template order, which is also the tab order. The tree takes the extra
+// room; the buttons and the display choices keep to the right edge.
 constexpr ControlRect kControls[] = {
-    {IDOK, 207, 7, 50, 14},
-    {IDCANCEL, 207, 23, 50, 14},
-    {IDC_TREE, 10, 54, 180, 148},
-    {IDC_START_DIR, 57, 14, 130, 14},
-    {IDC_STATIC, 21, 18, 33, 8},  // "Start from:"
-    {IDC_SHOW_FILES, 201, 135, 50, 10},
-    {IDC_STATIC, 201, 51, 53, 66},  // the "Display" group box
-    {IDC_UNITS_MB, 206, 62, 27, 10},
-    {IDC_UNITS_KB, 206, 76, 25, 10},
-    {IDC_UNITS_BYTES, 206, 90, 33, 10},
+    {IDOK, 207, 7, 50, 14, Anchor::Right},
+    {IDCANCEL, 207, 23, 50, 14, Anchor::Right},
+    {IDC_TREE, 10, 54, 180, 148, Anchor::WiderAndTaller},
+    {IDC_START_DIR, 57, 14, 130, 14, Anchor::Wider},
+    {IDC_STATIC, 21, 18, 33, 8, Anchor::Fixed},  // "Start from:"
+    {IDC_SHOW_FILES, 201, 135, 50, 10, Anchor::Right},
+    {IDC_STATIC, 201, 51, 53, 66, Anchor::Right},  // the "Display" group box
+    {IDC_UNITS_MB, 206, 62, 27, 10, Anchor::Right},
+    {IDC_UNITS_KB, 206, 76, 25, 10, Anchor::Right},
+    {IDC_UNITS_BYTES, 206, 90, 33, 10, Anchor::Right},
 };
+// The progress of a scan: two lines in the free band between the start
+// directory and the tree, shown only while a scan runs.
+constexpr ControlRect kProgress = {IDC_STATIC, 10, 32, 180, 20, Anchor::Wider};
+// How often the progress is read while a scan runs.
+constexpr int kProgressMilliseconds = 100;
+
+// The scanner and the last scanned path: created with the first dialog and
+// kept until the process ends.
+struct ProcessScan {
+    CDirScanner scanner;
+    CScannerSource source{scanner};
+    std::string lastScannedDir;
+};
+ProcessScan& TheProcessScan() {
+    static ProcessScan s_scan;
+    return s_scan;
+}
 
 class CDialogMessageBox : public CMessageBox {
 public:
@@ -75,24 +110,61 @@ private:
     QWidget* m_owner;
 };
 
-class COverrideWaitCursor : public CWaitCursor {
+// While a scan runs: the wait cursor over the dialog, the press's controls
+// disabled and the progress shown.
+class CScanningIndication : public CWaitCursor {
 public:
-    void Begin() override { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    void End() override { QGuiApplication::restoreOverrideCursor(); }
+    explicit CScanningIndication(std::function<void(bool)> show) : m_show(std::move(show)) {}
+    void Begin() override { m_show(true); }
+    void End() override { m_show(false); }
+
+private:
+    std::function<void(bool)> m_show;
 };
 
 }  // namespace
 
+// Hands the end of a scan from the worker thread to the dialog's thread.
+class CSizewalkDlg::Notify : public CScanDoneNotify {
+public:
+    explicit Notify(CSizewalkDlg* dialog) : m_dialog(dialog) {}
+    void PostScanDone() noexcept override {
+        try {
+            QMetaObject::invokeMethod(
+                m_dialog, [dialog = m_dialog] { dialog->OnScanDone(); }, Qt::QueuedConnection);
+        } catch (...) {
+            // The progress ticker finishes the scan instead.
+        }
+    }
+
+private:
+    CSizewalkDlg* m_dialog;
+};
+
 CSizewalkDlg::CSizewalkDlg(QWidget* parent)
+    : CSizewalkDlg(TheProcessScan().source, TheProcessScan().lastScannedDir, parent) {}
+
+CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_source(source),
+      m_strGroupSeparator(QLocale().groupSeparator().toStdString()) {
     InitSizewalkResources();
     setWindowTitle(QStringLiteral("Sizewalk"));
     CreateControls();
+    CreateActions();
     ApplyLayout();
+    m_messages = std::make_unique<CDialogMessageBox>(this);
+    m_cursor = std::make_unique<CScanningIndication>([this](bool on) { SetScanning(on); });
+    m_notify = std::make_unique<Notify>(this);
+    m_command = std::make_unique<CLiveScanCommand>(source, lastScannedDir, *m_model, *m_messages,
+                                                   *m_cursor, *m_notify);
 }
 
-CSizewalkDlg::~CSizewalkDlg() = default;
+CSizewalkDlg::~CSizewalkDlg() {
+    // Stops and joins a running scan while everything it reports to exists.
+    m_command.reset();
+}
 
 void CSizewalkDlg::CreateControls() {
     // Created in template order, so the focus chain follows it.
@@ -101,6 +173,7 @@ void CSizewalkDlg::CreateControls() {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
 
     m_model = new CTreeModel(this);
+    m_model->SetEntrySource(&m_source);
     m_tree = new QTreeView(this);
     m_tree->setModel(m_model);
     // Expand buttons with connecting lines, also at the top level: the
@@ -154,8 +227,75 @@ void CSizewalkDlg::CreateControls() {
     m_startLabel->setObjectName(QStringLiteral("startLabel"));
     m_display->setObjectName(QStringLiteral("displayGroup"));
 
+    // Not in the template: it is shown only while a scan runs, as text a
+    // screen reader can read.
+    m_progress = new QLabel(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setTextFormat(Qt::PlainText);
+    m_progress->setWordWrap(false);
+    m_progress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_progress->setAccessibleDescription(QStringLiteral("Scan progress"));
+    m_progress->hide();
+    m_ticker = new QTimer(this);
+    m_ticker->setInterval(kProgressMilliseconds);
+    connect(m_ticker, &QTimer::timeout, this, &CSizewalkDlg::OnTick);
+
     connect(m_ok, &QPushButton::clicked, this, &CSizewalkDlg::OnOK);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
+}
+
+void CSizewalkDlg::CreateActions() {
+    m_copyPath = new QAction(QStringLiteral("&Copy Path"), this);
+    m_copyPath->setShortcut(QKeySequence::Copy);
+    // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
+    m_copyPath->setShortcutContext(Qt::WidgetShortcut);
+    m_tree->addAction(m_copyPath);
+    connect(m_copyPath, &QAction::triggered, this, &CSizewalkDlg::CopyPath);
+
+    m_openFolder = new QAction(QStringLiteral("&Open in File Manager"), this);
+    connect(m_openFolder, &QAction::triggered, this, &CSizewalkDlg::OpenInFileManager);
+
+    // One order for the whole tree, and one size on show; neither rescans.
+    auto* order = new QActionGroup(this);
+    m_sortByName = new QAction(QStringLiteral("Sort by &Name"), order);
+    m_sortByName->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    m_sortBySize = new QAction(QStringLiteral("Sort by &Size"), order);
+    m_sortBySize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+    for (QAction* a : {m_sortByName, m_sortBySize}) a->setCheckable(true);
+    m_sortByName->setChecked(true);
+    connect(m_sortByName, &QAction::triggered, this,
+            [this] { m_model->SetSortOrder(SortOrder::Name); });
+    connect(m_sortBySize, &QAction::triggered, this,
+            [this] { m_model->SetSortOrder(SortOrder::Size); });
+
+    m_sizeOnDisk = new QAction(QStringLiteral("Size on &Disk"), this);
+    m_sizeOnDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_sizeOnDisk->setCheckable(true);
+    connect(m_sizeOnDisk, &QAction::toggled, this, [this](bool onDisk) {
+        m_model->SetSizeMode(onDisk ? SizeMode::OnDisk : SizeMode::Apparent);
+        if (IsScanning()) UpdateProgress();  // the size so far follows too
+    });
+
+    m_rescan = new QAction(QStringLiteral("&Rescan"), this);
+    m_rescan->setShortcut(QKeySequence::Refresh);
+    connect(m_rescan, &QAction::triggered, this, &CSizewalkDlg::OnRescan);
+
+    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});
+
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
+}
+
+QAction* CSizewalkDlg::GetAction(TreeAction action) const {
+    switch (action) {
+        case TreeAction::CopyPath: return m_copyPath;
+        case TreeAction::OpenInFileManager: return m_openFolder;
+        case TreeAction::SortByName: return m_sortByName;
+        case TreeAction::SortBySize: return m_sortBySize;
+        case TreeAction::SizeOnDisk: return m_sizeOnDisk;
+        case TreeAction::Rescan: return m_rescan;
+    }
+    return nullptr;
 }
 
 QWidget* CSizewalkDlg::GetDlgItem(int id) const {
@@ -187,21 +327,47 @@ QRect CSizewalkDlg::DialogRect(int x, int y, int w, int h) const {
 }
 
 void CSizewalkDlg::ApplyLayout() {
-    setFixedSize(DialogRect(0, 0, kDialogWidth, kDialogHeight).size());
+    // The template's size is the smallest; a window still at the old
+    // smallest size follows the font.
+    const QSize base = DialogRect(0, 0, kDialogWidth, kDialogHeight).size();
+    const bool atBase = m_baseSize.isEmpty() || size() == m_baseSize;
+    m_baseSize = base;
+    setMinimumSize(base);
+    if (atBase) resize(base);
+    PlaceControls();
+}
+
+void CSizewalkDlg::PlaceControls() {
+    const int dx = std::max(0, width() - m_baseSize.width());
+    const int dy = std::max(0, height() - m_baseSize.height());
+    auto place = [&](QWidget* w, const ControlRect& c) {
+        QRect r = DialogRect(c.x, c.y, c.w, c.h);
+        switch (c.anchor) {
+            case Anchor::Fixed: break;
+            case Anchor::Right: r.translate(dx, 0); break;
+            case Anchor::Wider: r.setWidth(r.width() + dx); break;
+            case Anchor::WiderAndTaller: r.setSize(r.size() + QSize(dx, dy)); break;
+        }
+        w->setGeometry(r);
+    };
     QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_tree,    m_startDir,
                                         m_startLabel, m_showFiles, m_display, m_unitsMB,
                                         m_unitsKB,    m_unitsBytes};
     static_assert(std::size(inTemplateOrder) == std::size(kControls));
-    for (std::size_t i = 0; i < std::size(kControls); ++i) {
-        const ControlRect& c = kControls[i];
-        inTemplateOrder[i]->setGeometry(DialogRect(c.x, c.y, c.w, c.h));
-    }
+    for (std::size_t i = 0; i < std::size(kControls); ++i) place(inTemplateOrder[i], kControls[i]);
+    place(m_progress, kProgress);
     // A font wider than the template's would clip "Start from:"; let it grow
     // to the left, keeping its gap to the edit box.
     QRect label = m_startLabel->geometry();
     const int need = m_startLabel->sizeHint().width();
     if (need > label.width()) label.setLeft(std::max(0, label.right() + 1 - need));
     m_startLabel->setGeometry(label);
+}
+
+void CSizewalkDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    PlaceControls();
+    if (IsScanning()) UpdateProgress();  // the directory is elided to the new width
 }
 
 void CSizewalkDlg::showEvent(QShowEvent* event) {
@@ -267,15 +433,114 @@ void CSizewalkDlg::DoDataExchange(bool bSaveAndValidate) {
 }
 
 void CSizewalkDlg::OnOK() {
-    // Created on the first press, kept until the process ends.
-    static CDirScanner s_scanner;
-    static std::string s_lastScannedDir;
-
+    if (IsScanning()) return;
     UpdateData(true);
-    CScannerSource source(s_scanner);
-    CDialogMessageBox messages(this);
-    COverrideWaitCursor cursor;
-    RunScanCommand(m_fields, source, s_lastScannedDir, *m_model, messages, cursor);
+    m_command->Start(m_fields);
+}
+
+void CSizewalkDlg::OnRescan() {
+    if (IsScanning()) return;
+    UpdateData(true);
+    m_command->Rescan(m_fields);
+}
+
+void CSizewalkDlg::reject() {
+    if (IsScanning()) {
+        StopScan();
+        return;
+    }
+    QDialog::reject();
+}
+
+void CSizewalkDlg::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 stop a scan and close all the same.
+    if (IsScanning()) StopScan();
+    QDialog::closeEvent(event);
+}
+
+void CSizewalkDlg::StopScan() { m_command->Stop(); }
+
+void CSizewalkDlg::OnScanDone() { m_command->Finish(); }
+
+void CSizewalkDlg::OnTick() {
+    // Should the worker's notice ever be lost, the scan still finishes here.
+    if (m_command->Finish()) return;
+    if (IsScanning()) UpdateProgress();
+}
+
+void CSizewalkDlg::SetScanning(bool scanning) {
+    QWidget* const pressControls[] = {m_ok, m_startDir, m_unitsMB, m_unitsKB, m_unitsBytes, m_showFiles};
+    if (scanning) {
+        m_focusBeforeScan = QApplication::focusWidget();
+        setCursor(Qt::WaitCursor);
+        for (QWidget* w : pressControls) w->setEnabled(false);
+        m_rescan->setEnabled(false);
+        UpdateProgress();
+        m_progress->show();
+        m_ticker->start();
+        return;
+    }
+    m_ticker->stop();
+    m_progress->hide();
+    m_progress->clear();
+    m_progress->setAccessibleName(QString());
+    for (QWidget* w : pressControls) w->setEnabled(true);
+    m_rescan->setEnabled(true);
+    unsetCursor();
+    // Disabling moved the focus on; give it back to where the press came from.
+    for (QWidget* w : pressControls)
+        if (m_focusBeforeScan == w) w->setFocus(Qt::OtherFocusReason);
+    m_focusBeforeScan = nullptr;
+}
+
+void CSizewalkDlg::UpdateProgress() {
+    const ProgressText text =
+        FormatProgress(m_command->GetProgress(), m_command->ScanUnits(), m_model->GetSizeMode(),
+                       m_command->ScanPath(), m_strGroupSeparator);
+    const QString counts = DisplayText(text.strCounts);
+    const QString dir = DisplayText(text.strDir);
+    const QString shown =
+        counts + QLatin1Char('\n') +
+        m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle, m_progress->contentsRect().width());
+    // Only real changes are drawn, so the text never flickers.
+    if (shown != m_progress->text()) m_progress->setText(shown);
+    const QString spoken = counts + QStringLiteral(", ") + dir;
+    if (spoken != m_progress->accessibleName()) m_progress->setAccessibleName(spoken);
+}
+
+QModelIndex CSizewalkDlg::ActionItem() const { return m_tree->currentIndex(); }
+
+void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
+    const QModelIndex index = m_tree->indexAt(pos);
+    if (!index.isValid()) return;
+    m_tree->setCurrentIndex(index);
+    QMenu menu(this);
+    menu.addActions({m_copyPath, m_openFolder});
+    menu.addSeparator();
+    menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk});
+    menu.addSeparator();
+    menu.addAction(m_rescan);
+    menu.exec(m_tree->viewport()->mapToGlobal(pos));
+}
+
+void CSizewalkDlg::CopyPath() {
+    const CScanEntry* entry = m_model->EntryOf(ActionItem());
+    if (!entry) return;
+    const std::string path = m_source.GetPath(*entry);
+    QGuiApplication::clipboard()->setText(
+        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
+}
+
+void CSizewalkDlg::OpenInFileManager() {
+    QModelIndex index = ActionItem();
+    const CScanEntry* entry = m_model->EntryOf(index);
+    if (!entry) return;
+    // A file opens the directory that holds it.
+    if (!entry->IsDirectory()) entry = m_model->EntryOf(index.parent());
+    if (!entry) return;
+    const std::string path = m_source.GetPath(*entry);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(
+        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
 }
 
 }  // namespace sizewalk

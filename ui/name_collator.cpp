@@ -33,6 +33,11 @@ void CNameCollator::SortKeyed(std::vector<Keyed>& items) {
     });
 }
 
+void CNameCollator::SortByName(std::span<std::uint32_t> ids,
+                               std::span<const CScanEntry* const> entries) const {
+    Sort(ids, [entries](std::uint32_t id) { return entries[id]->GetName(); });
+}
+
 int CNameCollator::Compare(std::string_view a, std::string_view b) const {
     if (const int c = Key(a).compare(Key(b)); c != 0) return c;
     return a.compare(b);

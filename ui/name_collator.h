@@ -15,9 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/tree_order.h"
+
 namespace sizewalk {
 
-class CNameCollator {
+class CNameCollator : public CNameOrder {
 public:
     explicit CNameCollator(const QLocale& locale = QLocale());
 
@@ -26,7 +28,10 @@ public:
     void Sort(std::span<std::uint32_t> ids, NameOf&& nameOf) const;
 
     // <0, 0 or >0 for two names (bytes), ties broken by bytes.
-    int Compare(std::string_view a, std::string_view b) const;
+    int Compare(std::string_view a, std::string_view b) const override;
+    // With one sort key per name rather than a collation per comparison.
+    void SortByName(std::span<std::uint32_t> ids,
+                    std::span<const CScanEntry* const> entries) const override;
 
 private:
     struct Keyed {

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "platform/find_record.h"
+#include "ui/home_path.h"
 
 namespace sizewalk {
 
 namespace {
 
-constexpr double kBytesToMB = 9.5367431640625e-07;  // 2^-20
-constexpr double kBytesToKB = 0.0009765625;         // 2^-10
 constexpr std::int32_t kMarkerDepth = -99;          // below every real key
 
 // Writes with snprintf into a stack buffer, growing into `out` only for
@@ -111,41 +110,58 @@ void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree)
     tree.EndInsert();
 }
 
+bool PrepareStartPath(std::string& path) {
+    ExpandHome(path);
+    StripTrailingSeparator(path);
+    bool valid = IsExistingDirectory(path) != 0;
+#ifdef _WIN32
+    valid = valid || IsDriveSpec(path) != 0;
+#endif
+    return valid;
+}
+
+void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
+    lastScannedDir.clear();
+    tree.DeleteAllItems();
+    messages.Show(kOutOfMemoryText, MessageIcon::Warning);
+}
+
+ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
+                         std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
+    try {
+        FillTree(scanner, fields.m_nUnits, fields.m_bShowFiles != 0, tree);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory(lastScannedDir, tree, messages);
+        return ScanOutcome::OutOfMemory;
+    }
+    return ScanOutcome::Redrawn;
+}
+
 ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
                            std::string& lastScannedDir, CTreeSink& tree,
                            CMessageBox& messages, CWaitCursor& cursor) {
-    StripTrailingSeparator(fields.m_strStartDir);
-    bool valid = IsExistingDirectory(fields.m_strStartDir) != 0;
-#ifdef _WIN32
-    valid = valid || IsDriveSpec(fields.m_strStartDir) != 0;
-#endif
-    if (!valid) {
+    if (!PrepareStartPath(fields.m_strStartDir)) {
         messages.Show(kInvalidStartDirText, MessageIcon::None);
         return ScanOutcome::Rejected;
     }
 
     bool scanned = false;
     try {
-        {
-            CWaitCursorScope wait(cursor);
-            if (fields.m_strStartDir != lastScannedDir) {
-                // The items show entries that the scan releases: drop them first.
-                tree.DeleteAllItems();
-                lastScannedDir.clear();
-                scanner.Scan(fields.m_strStartDir);
-                lastScannedDir = fields.m_strStartDir;
-                scanned = true;
-            }
+        CWaitCursorScope wait(cursor);
+        if (fields.m_strStartDir != lastScannedDir) {
+            // The items show entries that the scan releases: drop them first.
+            tree.DeleteAllItems();
+            lastScannedDir.clear();
+            scanner.Scan(fields.m_strStartDir, nullptr);
+            lastScannedDir = fields.m_strStartDir;
+            scanned = true;
         }
-        FillTree(scanner, fields.m_nUnits, fields.m_bShowFiles != 0, tree);
     } catch (const std::bad_alloc&) {
-        // Forget the scan, so that the next press scans afresh instead of
-        // building from whatever is left, and show no half-built tree.
-        lastScannedDir.clear();
-        tree.DeleteAllItems();
-        messages.Show(kOutOfMemoryText, MessageIcon::Warning);
+        ReportOutOfMemory(lastScannedDir, tree, messages);
         return ScanOutcome::OutOfMemory;
     }
+    const ScanOutcome filled = FillKeptScan(scanner, fields, lastScannedDir, tree, messages);
+    if (filled != ScanOutcome::Redrawn) return filled;
     return scanned ? ScanOutcome::Scanned : ScanOutcome::Redrawn;
 }
 

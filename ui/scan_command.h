@@ -4,6 +4,9 @@
 // byte for byte the path scanned last, and rebuild the tree from the kept
 // list with every item labelled by name and size in the chosen unit.
 //
+// RunScanCommand does all of it on the calling thread; CLiveScanCommand
+// (live_scan_command.h) scans on a worker thread from the same pieces.
+//
 // The scanner and the last scanned path are owned by the caller, which keeps
 // them for the life of the process (the dialog holds them as statics).
 
@@ -34,9 +37,16 @@ inline constexpr std::string_view kDefaultStartDir = "/";
 inline constexpr int kUnitsMB = 0;
 inline constexpr int kUnitsKB = 1;
 inline constexpr int kUnitsBytes = 2;
+inline constexpr double kBytesToMB = 9.5367431640625e-07;  // 2^-20
+inline constexpr double kBytesToKB = 0.0009765625;         // 2^-10
 inline constexpr std::string_view kInvalidStartDirText =
     "Start directory does not exist or is not a directory";
 inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
+
+// Makes the typed start path the one to scan: "~" expanded (not on
+// Windows), one trailing separator stripped. True when the result names a
+// directory (or, on Windows, a bare drive).
+bool PrepareStartPath(std::string& path);
 
 // Removes one trailing separator byte, except from a path that is nothing but
 // that separator (the root).
@@ -62,7 +72,25 @@ void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits,
 // nearest earlier directory with a smaller depth key.
 void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree);
 
-enum class ScanOutcome { Rejected, Scanned, Redrawn, OutOfMemory };
+enum class ScanOutcome {
+    Rejected,     // not a directory: the message was shown
+    Scanned,      // scanned, then filled
+    Redrawn,      // the kept scan filled the tree again
+    OutOfMemory,  // reported; the tree is empty and the last path forgotten
+    Started,      // a live scan runs; the tree fills when it finishes
+    Stopped,      // a live scan was stopped: empty tree, last path forgotten
+    Busy,         // a live scan is running: nothing done
+};
+
+// Fills the tree from the kept scan with the fields' unit and file switch.
+// Redrawn, or OutOfMemory after ReportOutOfMemory.
+ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
+                         std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
+
+// After an allocation failure: forgets the last scan, so that the next press
+// scans afresh instead of building from whatever is left, empties the tree
+// and shows "Out of memory.".
+void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
 
 // One press of OK. `fields.m_strStartDir` is stripped in place.
 ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,

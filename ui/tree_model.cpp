@@ -1,15 +1,22 @@
 #include "ui/tree_model.h"
 
+#include <QLocale>
+#include <QStringList>
+
 #include <algorithm>
 #include <limits>
 #include <span>
 
 #include "ui/display_text.h"
 #include "ui/scan_command.h"
+#include "ui/size_text.h"
 
 namespace sizewalk {
 
-CTreeModel::CTreeModel(QObject* parent) : QAbstractItemModel(parent) { Release(); }
+CTreeModel::CTreeModel(QObject* parent)
+    : QAbstractItemModel(parent), m_strGroupSeparator(QLocale().groupSeparator().toStdString()) {
+    Release();
+}
 
 void CTreeModel::Release() {
     // Swapping with empty vectors really gives the memory back, and
@@ -112,7 +119,7 @@ void CTreeModel::EnsureSorted(Id parent) const {
     if (m_sorted[parent]) return;
     const Id begin = m_first[parent], end = m_first[parent + 1];
     std::span<Id> children(m_children.data() + begin, end - begin);
-    m_collator.Sort(children, [this](Id id) { return m_entries[id]->GetName(); });
+    SortChildren(children, m_entries, m_order, m_mode, m_collator);
     for (Id pos = begin; pos < end; ++pos) m_slot[m_children[pos]] = pos;
     m_sorted[parent] = true;
 }
@@ -160,14 +167,66 @@ int CTreeModel::columnCount(const QModelIndex&) const { return 1; }
 std::string CTreeModel::LabelOf(const QModelIndex& index) const {
     std::string label;
     const Id id = IdOf(index);
-    if (id != 0) FormatLabel(label, *m_entries[id], m_nUnits);
+    if (id != 0) FormatLabel(label, *m_entries[id], m_nUnits, m_mode);
     return label;
 }
 
+const CScanEntry* CTreeModel::EntryOf(const QModelIndex& index) const {
+    return m_entries.empty() ? nullptr : m_entries[IdOf(index)];
+}
+
+QString CTreeModel::DetailsOf(const QModelIndex& index) const {
+    const Id id = IdOf(index);
+    if (id == 0) return {};
+    if (!m_source) return DisplayText(LabelOf(index));
+    const std::vector<std::string> lines =
+        DescribeEntry(*m_source, *m_entries[id], m_entries[ParentOf(id)], m_strGroupSeparator);
+    QStringList shown;
+    for (const std::string& line : lines) shown << DisplayText(line);
+    return shown.join(QLatin1Char('\n'));
+}
+
 QVariant CTreeModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     if (IdOf(index) == 0) return {};
-    return DisplayText(LabelOf(index));
+    switch (role) {
+        case Qt::DisplayRole: return DisplayText(LabelOf(index));
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole: return DetailsOf(index);
+        default: return {};
+    }
+}
+
+void CTreeModel::SetSortOrder(SortOrder order) {
+    if (order == m_order) return;
+    m_order = order;
+    Reorder(true);
+}
+
+void CTreeModel::SetSizeMode(SizeMode mode) {
+    if (mode == m_mode) return;
+    m_mode = mode;
+    // By name the order stays; only the labels change.
+    Reorder(m_order == SortOrder::Size);
+}
+
+void CTreeModel::Reorder(bool resort) {
+    emit layoutAboutToBeChanged();
+    if (m_bPublished && resort) {
+        const QModelIndexList before = persistentIndexList();
+        std::vector<Id> ids;
+        ids.reserve(static_cast<std::size_t>(before.size()));
+        for (const QModelIndex& index : before) ids.push_back(IdOf(index));
+        m_sorted.assign(m_sorted.size(), false);
+        // Sorting the parents of the persistent items gives them their rows.
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            if (ids[i] != 0) EnsureSorted(ParentOf(ids[i]));
+            after.push_back(ids[i] == 0 ? QModelIndex() : IndexOf(ids[i]));
+        }
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged();
 }
 
 }  // namespace sizewalk

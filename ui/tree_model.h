@@ -5,6 +5,11 @@
 // view asks for it, and the children of a parent are sorted the first time
 // anyone looks at them, so a fill of a million items stays linear.
 //
+// The order (by name or by size) and the size on show (apparent or on disk)
+// can be switched at any time. A switch re-sorts only what is looked at
+// again, keeps every persistent index (so a view keeps what it expanded and
+// selected) and never touches the scanner.
+//
 // Items show the scanner's entries: they must be deleted before those
 // entries are released (the scan command does so).
 
@@ -14,7 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "ui/entry_source.h"
 #include "ui/name_collator.h"
+#include "ui/tree_order.h"
 #include "ui/tree_sink.h"
 
 namespace sizewalk {
@@ -37,6 +44,21 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
+    // Children by name (the default) or largest first.
+    void SetSortOrder(SortOrder order);
+    SortOrder GetSortOrder() const { return m_order; }
+    // The size the labels show, and Sort by Size sorts by.
+    void SetSizeMode(SizeMode mode);
+    SizeMode GetSizeMode() const { return m_mode; }
+    // Where tooltips find an item's path and the entries below it; without
+    // one, the tooltip is the label.
+    void SetEntrySource(const CEntrySource* source) { m_source = source; }
+
+    // The entry an index shows (null for none).
+    const CScanEntry* EntryOf(const QModelIndex& index) const;
+    // The tooltip of an item: its details, one line each.
+    QString DetailsOf(const QModelIndex& index) const;
+
     // The index of an item by the handle InsertItem returned (sorting the
     // children of its ancestors first, as expanding down to it would).
     QModelIndex IndexOfItem(TreeItem item) const;
@@ -50,6 +72,8 @@ private:
     using Id = std::uint32_t;  // 0 is the invisible root above the top level
 
     void Publish();
+    // Re-sorts on next look; every persistent index follows its item.
+    void Reorder(bool resort);
     void Release();
     Id IdOf(const QModelIndex& index) const;
     Id ParentOf(Id id) const;
@@ -68,6 +92,10 @@ private:
     bool m_bPublished = false;
     bool m_bResetting = false;
     int m_nUnits = 0;
+    SortOrder m_order = SortOrder::Name;
+    SizeMode m_mode = SizeMode::Apparent;
+    const CEntrySource* m_source = nullptr;
+    std::string m_strGroupSeparator;
     CNameCollator m_collator;
 };
 

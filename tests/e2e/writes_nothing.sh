@@ -13,11 +13,16 @@
 # 2. Starts a copy of BINARY named "renamed-walk", types a directory that
 #    does not exist and presses Enter: the message box must carry the
 #    caption "renamed-walk".
+# 3. Starts BINARY on a large tree (SIZEWALK_E2E_LARGE_DIR, default "/", the
+#    dialog's own default) and presses Enter. Once the window shows the scan
+#    running, Escape must stop it and leave the window open and as it was
+#    before the press; a second Escape must then end the program. Nothing
+#    may be written.
 #
 # SIZEWALK_E2E_TIMEOUT sets the seconds to wait for a window or an exit
 # (default 20).
 #
-# Exit 0 when both hold, 1 with a message saying what failed, 77 when Xvfb
+# Exit 0 when all hold, 1 with a message saying what failed, 77 when Xvfb
 # or xdotool is missing (a skip for CTest's SKIP_RETURN_CODE).
 set -uo pipefail
 
@@ -34,9 +39,10 @@ die() {
 }
 
 [ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 BINARY [START_DIR]" >&2; exit 2; }
+large_dir=${SIZEWALK_E2E_LARGE_DIR:-/}
 binary=$(realpath -e -- "$1" 2>/dev/null) || die "no such binary: $1"
 [ -x "$binary" ] || die "not executable: $binary"
-for tool in Xvfb xdotool; do
+for tool in Xvfb xdotool import compare; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
@@ -238,3 +244,42 @@ xdotool key Escape
 wait_exit renamed-walk
 check_nothing_written renamed-walk
 echo "ok: a copy named renamed-walk captions its message box \"renamed-walk\""
+
+# --- 3: Escape stops a running scan; a second Escape closes ----------------
+# Pixels that differ between two pictures of a window.
+snap() {
+  import -window "$1" "$2" 2>/dev/null || die "cannot take a picture of the window"
+}
+differing() {
+  compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1
+}
+start "$binary"
+dialog=$(wait_window '^Sizewalk$') || { show_log; die "no window captioned \"Sizewalk\" for the large scan"; }
+focus "$dialog"
+type_start_dir "$large_dir"
+sleep 0.5
+snap "$dialog" "$outside/idle.png"
+xdotool key Return
+# The scan shows itself (progress, controls disabled) while the window keeps
+# answering; Escape as soon as it does.
+deadline=$((SECONDS + TIMEOUT))
+while :; do
+  snap "$dialog" "$outside/scanning.png"
+  [ "$(differing "$outside/idle.png" "$outside/scanning.png")" -gt 500 ] && break
+  [ $SECONDS -lt $deadline ] || die "the window never showed the scan of $large_dir"
+done
+xdotool key Escape
+sleep 1
+kill -0 "$app_pid" 2>/dev/null || die "Escape during the scan of $large_dir ended the program"
+[ "$(visible_windows | wc -l)" -eq 1 ] || die "after Escape during the scan, the window count is not 1"
+snap "$dialog" "$outside/stopped.png"
+# As before the press, but for the edit box's blinking caret.
+changed=$(differing "$outside/idle.png" "$outside/stopped.png")
+[ "$changed" -lt 100 ] || {
+  cp "$outside/stopped.png" "${SIZEWALK_E2E_SCREENSHOT:-/dev/null}" 2>/dev/null
+  die "after Escape the window is not as before the press ($changed pixels differ)"
+}
+xdotool key Escape
+wait_exit "$(basename "$binary")"
+check_nothing_written "$(basename "$binary")"
+echo "ok: Escape stopped the scan of $large_dir and left the window idle; a second Escape closed it"

@@ -52,7 +52,7 @@ private:
 // leaving its list empty as the real one does.
 class CountingSource : public CEntrySource {
 public:
-    void Scan(std::string_view path) override {
+    ScanStatus Scan(std::string_view path, CScanProgress*) override {
         scanned.emplace_back(path);
         if (failNextScan) {
             failNextScan = false;
@@ -60,11 +60,15 @@ public:
             throw std::bad_alloc();
         }
         m_empty = false;
-        m_scanner.Scan(path);
+        return m_scanner.Scan(path);
     }
     void Rewind(int i) override { m_scanner.Rewind(i); }
     CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
     std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
+    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
+    std::size_t CountBelow(const CScanEntry& e) const override {
+        return m_scanner.GetSubtreeEnd(m_scanner.IndexOf(e)) - m_scanner.IndexOf(e) - 1;
+    }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
