@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -222,28 +223,49 @@ TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
     EXPECT_EQ(source.scanned, std::vector<std::string>{drive});
 }
 
+// What is typed stays within MAX_PATH (259 UTF-16 units); what lies below
+// it is listed at any length.
 TEST_F(WindowsCommand, PathLimits) {
-    // 257 bytes: the pattern "\*" still fits MAX_PATH, so the file shows.
-    const std::string fits = t.DirOfLength(257);
-    t.File(fits.substr(t.Root().size() + 1) + "\\f", 7);
-    EXPECT_EQ(Press(fits, 2, 1), ScanOutcome::Scanned);
-    EXPECT_EQ(Outline(), fits + " [         7 bytes]\n  f [         7 bytes]\n");
-
-    // 259 bytes, the longest start path: accepted, but it cannot be listed.
+    // 259 units, the longest start path: accepted and listed, with a
+    // subdirectory whose path passes 300 characters.
     const std::string longest = t.DirOfLength(259);
-    t.File(longest.substr(t.Root().size() + 1) + "\\g", 9);
+    const std::string below = longest.substr(t.Root().size() + 1);
+    t.File(below + "\\g", 9);
+    t.Dir(below + "\\" + std::string(60, 's'));
+    t.File(below + "\\" + std::string(60, 's') + "\\h", 4);
     EXPECT_EQ(Press(longest, 2, 1), ScanOutcome::Scanned);
-    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");
-    // Typed with a backslash it is 260 bytes, 259 once stripped.
+    EXPECT_EQ(Outline(), longest + " [        13 bytes]\n  g [         9 bytes]\n  " +
+                             std::string(60, 's') + " [         4 bytes]\n    h [         4 bytes]\n");
+    // Typed with a backslash it is 260 units, 259 once stripped.
     EXPECT_EQ(Press(longest + "\\", 2, 1), ScanOutcome::Redrawn);
 
-    // 260 bytes is past the limit, whether or not the directory exists.
+    // 260 units is past the limit, whether or not the directory exists.
     const std::string tooLong = t.DirOfLength(260);
     messages.texts.clear();
     EXPECT_EQ(Press(tooLong, 2, 1), ScanOutcome::Rejected);
     EXPECT_EQ(Press(tooLong + "\\", 2, 1), ScanOutcome::Rejected);
     EXPECT_EQ(messages.texts.size(), 2u);
-    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");  // the tree is kept
+    EXPECT_EQ(Outline().rfind(longest + " [        13 bytes]\n", 0), 0u);  // the tree is kept
+
+    // The limit counts characters, not bytes: Hebrew letters take two bytes
+    // each in UTF-8, yet 259 of them and the root still fit.
+    const std::string alef = "\u05d0";
+    std::string hebrew = t.Root();
+    std::size_t units = hebrew.size();  // the root is ASCII
+    std::string rel;
+    while (units < 259) {
+        const std::size_t part = std::min<std::size_t>(40, 259 - units - 1);
+        std::string name;
+        for (std::size_t i = 0; i < part; ++i) name += alef;
+        rel += (rel.empty() ? "" : "\\") + name;
+        t.Dir(rel);
+        units += 1 + part;
+    }
+    ASSERT_EQ(units, 259u);
+    ASSERT_GT(t.Path(rel).size(), 400u);
+    EXPECT_EQ(Press(t.Path(rel), 2, 1), ScanOutcome::Scanned);
+    t.Dir(rel + "\\" + alef);  // 261 units
+    EXPECT_EQ(Press(t.Path(rel + "\\" + alef), 2, 1), ScanOutcome::Rejected);
 }
 
 TEST_F(WindowsCommand, LetterCaseMakesAnotherPathOnACaseBlindDisk) {
