@@ -1,6 +1,8 @@
 // Directories are opened as handles and listed with GetFileInformationByHandleEx,
 // whose records carry each entry's allocation size: the size on disk comes
-// with the listing, with no call per file.
+// with the listing, with no call per file. The system reports no allocation
+// for a directory itself (its index is no data stream), so OwnDiskSize stays
+// 0 here.
 //
 // Below the start every directory is opened relative to its parent's handle
 // (NtCreateFile with a root directory, as openat on Linux) and with the
@@ -49,19 +51,14 @@ std::wstring LongForm(std::wstring full) {
     return L"\\\\?\\" + full;
 }
 
-// Keeps `h` when it is a directory (closing it otherwise), with the
-// directory's own allocation in `disk`.
-bool KeepIfDirectory(HANDLE h, std::uint64_t& disk) {
-    disk = 0;
+// Keeps `h` when it is a directory, closing it otherwise.
+bool KeepIfDirectory(HANDLE h) {
     FILE_STANDARD_INFO info{};
-    if (!::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info))
-        return true;  // its size is unknown, but the listing may still serve
-    if (!info.Directory) {
+    if (::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) && !info.Directory) {
         ::CloseHandle(h);
         return false;
     }
-    disk = static_cast<std::uint64_t>(info.AllocationSize.QuadPart);
-    return true;
+    return true;  // a directory, or unknown: its listing tells
 }
 
 // Opens `name`, one component, below the open directory `root`. The reparse
@@ -134,7 +131,7 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
                    ? OpenStatus::NoHandles
                    : OpenStatus::Refused;
     }
-    if (!KeepIfDirectory(h, out.m_nOwnDisk)) return OpenStatus::Refused;
+    if (!KeepIfDirectory(h)) return OpenStatus::Refused;
     out.m_hDir = h;
     return OpenStatus::Opened;
 }
@@ -147,10 +144,8 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
     if (!parent.IsOpen()) return OpenStatus::Refused;
     HANDLE h = nullptr;
     const OpenStatus status = OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h);
-    if (status != OpenStatus::Opened) return status;
-    if (!KeepIfDirectory(h, out.m_nOwnDisk)) return OpenStatus::Refused;
-    out.m_hDir = h;
-    return OpenStatus::Opened;
+    if (status == OpenStatus::Opened) out.m_hDir = h;
+    return status;
 }
 
 // One component at a time, each opened as a child is: a directory on the way
@@ -178,7 +173,6 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
         from = to + 1;
     }
     if (at == start.m_hDir) return OpenStatus::Refused;  // no component named
-    if (!KeepIfDirectory(at, out.m_nOwnDisk)) return OpenStatus::Refused;
     out.m_hDir = at;
     return OpenStatus::Opened;
 }
@@ -233,7 +227,6 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                     !IsReparseTagNameSurrogate(record->EaSize))
                     attributes &= ~static_cast<std::uint32_t>(FILE_ATTRIBUTE_REPARSE_POINT);
                 const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                // A directory's own blocks come with opening it.
                 const std::uint64_t size =
                     directory ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
                 const std::uint64_t disk =
