@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <cwctype>
 #include <utility>
 #include <commctrl.h>
 
@@ -240,6 +241,20 @@ TEST(MainDialog, StartPathsOutsideTheAnsiCodePage) {
                             s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");
               }),
               IDCANCEL);
+}
+
+// The manifest compiled into the program (and into these tests) takes
+// effect: the controls come from common controls 6, which the system loads
+// from its side-by-side store rather than from the system folder.
+TEST(Manifest, TheControlsAreCommonControlsSix) {
+    HMODULE controls = ::GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(controls, nullptr);
+    wchar_t path[MAX_PATH * 2] = {};
+    ASSERT_GT(::GetModuleFileNameW(controls, path, MAX_PATH * 2), 0u);
+    std::wstring lower = path;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
+    EXPECT_NE(lower.find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << Utf8FromWide(path);
 }
 
 TEST(WaitCursor, ShowsTheSystemWaitCursorAndPutsThePreviousBack) {
