@@ -34,6 +34,10 @@ TEST(NameOrder, CaseBlindDigitsByValuePunctuationFirstTiesByBytes) {
     std::rotate(shuffled.begin(), shuffled.begin() + 7, shuffled.end());
     EXPECT_EQ(Sorted(order, shuffled), expected);
 
+    // Leading zeros aside, numbers compare by value; equal ones by bytes.
+    EXPECT_EQ(Sorted(order, {"a7", "a08", "a007", "a10", "0", "00", "a0", "b"}),
+              (std::vector<std::string>{"0", "00", "a0", "a007", "a7", "a08", "a10", "b"}));
+    EXPECT_GT(order.Compare("x007 b", "x7 a"), 0);  // a number's zeros do not outweigh what follows
     EXPECT_LT(order.Compare("file2", "file10"), 0);
     EXPECT_GT(order.Compare("ReadMe", "README"), 0);  // equal but for case: by bytes
     EXPECT_EQ(order.Compare("same", "same"), 0);

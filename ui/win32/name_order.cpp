@@ -16,6 +16,23 @@ namespace {
 constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE | NORM_IGNOREKANATYPE | NORM_IGNOREWIDTH |
                          SORT_DIGITSASNUMBERS | SORT_STRINGSORT;
 
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Runs of digits compare by value alone, whatever zeros lead them ("007"
+// and "7" tie, and their bytes decide), as on Linux; the system's own
+// numeric order would put every "007" before every "7".
+void DropLeadingZeros(std::wstring& text) {
+    std::size_t to = 0;
+    for (std::size_t from = 0; from < text.size(); ++from) {
+        const bool startsRun = from == 0 || !IsDigit(text[from - 1]);
+        if (startsRun && text[from] == L'0') {
+            while (from + 1 < text.size() && text[from] == L'0' && IsDigit(text[from + 1])) ++from;
+        }
+        text[to++] = text[from];
+    }
+    text.resize(to);
+}
+
 int CompareKeys(std::string_view a, std::string_view b) {
     const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
     if (c != 0) return c;
@@ -30,6 +47,7 @@ std::size_t CNameOrder::AppendKey(std::string& keys, std::string_view name,
                                   std::wstring& scratch) const {
     scratch.clear();
     AppendLabelText(scratch, name);
+    DropLeadingZeros(scratch);
     if (scratch.empty()) return 0;
     const wchar_t* locale = m_locale.empty() ? LOCALE_NAME_USER_DEFAULT : m_locale.c_str();
     const std::size_t at = keys.size();
