@@ -54,7 +54,8 @@ std::wstring LongForm(std::wstring full) {
 // Keeps `h` when it is a directory, closing it otherwise.
 bool KeepIfDirectory(HANDLE h) {
     FILE_STANDARD_INFO info{};
-    if (::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) && !info.Directory) {
+    if (::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) &&
+        !info.Directory) {
         ::CloseHandle(h);
         return false;
     }
@@ -74,11 +75,11 @@ OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out) {
     InitializeObjectAttributes(&attributes, &text, 0, root, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
-    const NTSTATUS status = ::NtCreateFile(
-        &h, kListAccess, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
-        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
-            FILE_OPEN_REPARSE_POINT,
-        nullptr, 0);
+    const NTSTATUS status =
+        ::NtCreateFile(&h, kListAccess, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
+                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT |
+                           FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT,
+                       nullptr, 0);
     if (status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources)
         return OpenStatus::NoHandles;
     if (status < 0) return OpenStatus::Refused;
@@ -182,7 +183,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_pos = 0;
     if (!dir.IsOpen()) return false;
     HANDLE h = Handle(dir.m_hDir);
-    std::size_t batch = m_nFirstRead < kSmallestBatch   ? kSmallestBatch
+    std::size_t batch = m_nFirstRead < kSmallestBatch  ? kSmallestBatch
                         : m_nFirstRead > kLargestBatch ? kLargestBatch
                                                        : m_nFirstRead;
     bool first = true;
@@ -231,10 +232,10 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                     directory ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
                 const std::uint64_t disk =
                     directory ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
-                const std::uint32_t header[5] = {
-                    attributes, static_cast<std::uint32_t>(size >> 32),
-                    static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(disk),
-                    static_cast<std::uint32_t>(disk >> 32)};
+                const std::uint32_t header[5] = {attributes, static_cast<std::uint32_t>(size >> 32),
+                                                 static_cast<std::uint32_t>(size),
+                                                 static_cast<std::uint32_t>(disk),
+                                                 static_cast<std::uint32_t>(disk >> 32)};
                 char* const out = m_buffer.data() + m_used;
                 std::memcpy(out, header, kHeader);
                 const std::size_t bytes = EncodeUtf8(out + kHeader, name, units);

@@ -17,8 +17,8 @@ bool ProbePath(const char* path, FindRecord& out) {
     // system's own UTF-16 units.
     if (wide.size() >= MAX_PATH) return false;
     WIN32_FIND_DATAW data;
-    HANDLE h = ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                  nullptr, 0);
+    HANDLE h =
+        ::FindFirstFileExW(wide.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (h == INVALID_HANDLE_VALUE) return false;
     ::FindClose(h);
     out = FindRecord{};

@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -61,8 +60,8 @@ TEST(NameOrderFixture, TheLinuxTreeGivesTheFixturesOrder) {
         for (std::uint32_t id : ids) file << names[id] << '\n';
     }
     for (std::size_t i = 0; i < ids.size(); ++i)
-        ASSERT_EQ(ids[i], i) << "position " << i << ": \"" << names[ids[i]] << "\" where the file has \""
-                             << names[i] << "\"";
+        ASSERT_EQ(ids[i], i) << "position " << i << ": \"" << names[ids[i]]
+                             << "\" where the file has \"" << names[i] << "\"";
 }
 
 }  // namespace

@@ -96,12 +96,12 @@ public:
         wc.lpszClassName = L"SizewalkBenchFrame";
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         ::RegisterClassW(&wc);
-        m_frame = ::CreateWindowExW(0, wc.lpszClassName, L"sizewalk-bench", WS_OVERLAPPEDWINDOW,
-                                    0, 0, 640, 640, nullptr, nullptr, wc.hInstance, nullptr);
+        m_frame = ::CreateWindowExW(0, wc.lpszClassName, L"sizewalk-bench", WS_OVERLAPPEDWINDOW, 0,
+                                    0, 640, 640, nullptr, nullptr, wc.hInstance, nullptr);
         ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_tree = ::CreateWindowExW(0, WC_TREEVIEWW, L"Tree1",
-                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP |
-                                       TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS |
+                                       TVS_HASLINES | TVS_LINESATROOT,
                                    0, 0, 600, 600, m_frame, nullptr, wc.hInstance, nullptr);
         // The dialog's font: 8-point MS Sans Serif.
         HDC screen = ::GetDC(nullptr);
@@ -158,7 +158,8 @@ private:
         auto* self = reinterpret_cast<TreeFrame*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_NOTIFY && self && self->m_sink) {
             LRESULT result = 0;
-            if (self->m_sink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
+            if (self->m_sink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
+                return result;
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
@@ -175,7 +176,8 @@ std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, std::
     std::vector<std::size_t> stack, count(scanner.GetCount(), 0), parent(scanner.GetCount(), 0);
     for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
         const CScanEntry& e = scanner.GetAt(i);
-        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth) stack.pop_back();
+        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth)
+            stack.pop_back();
         if (!stack.empty()) {
             ++count[stack.back()];
             parent[i] = stack.back();
@@ -229,10 +231,14 @@ int Run(const std::vector<std::string>& args) {
             redraw = true;
         } else if (a == "--units" && i + 1 < args.size()) {
             const std::string& u = args[++i];
-            if (u == "mb") units = sizewalk::kUnitsMB;
-            else if (u == "kb") units = sizewalk::kUnitsKB;
-            else if (u == "bytes") units = sizewalk::kUnitsBytes;
-            else return Usage();
+            if (u == "mb")
+                units = sizewalk::kUnitsMB;
+            else if (u == "kb")
+                units = sizewalk::kUnitsKB;
+            else if (u == "bytes")
+                units = sizewalk::kUnitsBytes;
+            else
+                return Usage();
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage();
         } else if (!path) {
@@ -275,7 +281,8 @@ int Run(const std::vector<std::string>& args) {
         for (std::size_t i = 0; i < scanner.GetCount(); ++i)
             directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
         const std::size_t entries = scanner.GetCount();
-        const double growth = static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
+        const double growth =
+            static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
         std::printf(
             "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
             "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
@@ -309,8 +316,9 @@ int Run(const std::vector<std::string>& args) {
             const auto outcome =
                 sizewalk::RunScanCommand(fields, source, last, frame->Sink(), messages, cursor);
             frame->Paint();
-            std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
-                        outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
+            std::printf(
+                ", \"redraw_seconds\": %.6f%s", Seconds(r0),
+                outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
         }
         std::printf(", \"peak_rss_bytes\": %llu}\n",
                     static_cast<unsigned long long>(Memory().PeakWorkingSetSize));

@@ -1,8 +1,8 @@
 // The Windows order of names and how label text is shown.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -28,8 +28,9 @@ std::vector<std::string> Sorted(const CNameOrder& order, std::vector<std::string
 TEST(NameOrder, CaseBlindDigitsByValuePunctuationFirstTiesByBytes) {
     const CNameOrder order(L"en-US");
     const std::vector<std::string> expected = {
-        "_build", "1", "2", "10", "a-b", "a.b", "ab", "B", "file01", "file1", "file2",
-        "File10", "README", "ReadMe", "readme", "resume", "r\u00e9sum\u00e9", "zebra"};
+        "_build",           "1",     "2",     "10",     "a-b",    "a.b",    "ab",     "B",
+        "file01",           "file1", "file2", "File10", "README", "ReadMe", "readme", "resume",
+        "r\u00e9sum\u00e9", "zebra"};
     std::vector<std::string> shuffled = expected;
     std::rotate(shuffled.begin(), shuffled.begin() + 7, shuffled.end());
     EXPECT_EQ(Sorted(order, shuffled), expected);
@@ -51,10 +52,17 @@ TEST(LabelText, ShownOnOneLineWithEveryCharacterKept) {
     } cases[] = {
         {"plain [  1.00MB]", L"plain [  1.00MB]"},
         {"\u05e2\u05d1\u05e8\u05d9\u05ea", L"\x05e2\x05d1\x05e8\x05d9\x05ea"},
-        {"\U0001F600", L"\xd83d\xde00"},                     // a pair stays a pair
-        {"a\tb\nc\x7f" "d", L"a\xfffd" L"b\xfffd" L"c\xfffd" L"d"},
+        {"\U0001F600", L"\xd83d\xde00"},  // a pair stays a pair
+        {"a\tb\nc\x7f"
+         "d",
+         L"a\xfffd"
+         L"b\xfffd"
+         L"c\xfffd"
+         L"d"},
         {"x\u202Ey\u2066z\u2028", L"x\xfffdy\xfffdz\xfffd"},  // direction and line marks
-        {"\xED\xA0\x80" "q", L"\xfffdq"},                    // an unpaired surrogate
+        {"\xED\xA0\x80"
+         "q",
+         L"\xfffdq"},  // an unpaired surrogate
         {"\xff", L"\xfffd"},
     };
     for (const auto& c : cases) {

@@ -211,7 +211,8 @@ TEST_F(WindowsCommand, PathLimits) {
     t.File(below + "\\" + std::string(60, 's') + "\\h", 4);
     EXPECT_EQ(Press(longest, 2, 1), ScanOutcome::Scanned);
     EXPECT_EQ(Outline(), longest + " [        13 bytes]\n  g [         9 bytes]\n  " +
-                             std::string(60, 's') + " [         4 bytes]\n    h [         4 bytes]\n");
+                             std::string(60, 's') +
+                             " [         4 bytes]\n    h [         4 bytes]\n");
     // Typed with a backslash it is 260 units, 259 once stripped.
     EXPECT_EQ(Press(longest + "\\", 2, 1), ScanOutcome::Redrawn);
 

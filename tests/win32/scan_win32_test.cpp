@@ -267,7 +267,8 @@ TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
     CDirScanner s;
     s.Scan(t.Path("d"));
     std::map<std::string, const CScanEntry*> byName;
-    for (std::size_t i = 0; i < s.GetCount(); ++i) byName[std::string(s.GetAt(i).GetName())] = &s.GetAt(i);
+    for (std::size_t i = 0; i < s.GetCount(); ++i)
+        byName[std::string(s.GetAt(i).GetName())] = &s.GetAt(i);
     const std::uint64_t five = byName.at("five-thousand")->GetDiskSize();
     EXPECT_GE(five, 5000u);
     EXPECT_EQ(five % 512, 0u);  // whole blocks

@@ -33,7 +33,8 @@ void AppendOutline(HWND tree, HTREEITEM first, int level, ReadText& readText, st
         out += readText(item);
         out += '\n';
         const bool wasExpanded = IsExpanded(tree, item);
-        if (!wasExpanded) ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        if (!wasExpanded)
+            ::SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
         AppendOutline(tree, NextItem(tree, item, TVGN_CHILD), level + 1, readText, out);
         if (!wasExpanded && IsExpanded(tree, item))
             ::SendMessageW(tree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));

@@ -29,8 +29,8 @@ public:
         EXPECT_NE(m_frame, nullptr);
         ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         m_tree = ::CreateWindowExW(0, WC_TREEVIEWW, L"Tree1",
-                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP |
-                                       TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
+                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS |
+                                       TVS_HASLINES | TVS_LINESATROOT,
                                    0, 0, 300, 300, m_frame, nullptr, nullptr, nullptr);
         EXPECT_NE(m_tree, nullptr);
     }
@@ -49,7 +49,8 @@ private:
         auto* self = reinterpret_cast<TreeWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_NOTIFY && self && self->m_sink) {
             LRESULT result = 0;
-            if (self->m_sink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result)) return result;
+            if (self->m_sink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
+                return result;
         }
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }

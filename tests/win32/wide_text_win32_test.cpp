@@ -1,10 +1,10 @@
 // UTF-8 in the engine, UTF-16 at the system: every name the system can list
 // comes back to the same units.
+#include "platform/wide_text_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "platform/wide_text_win32.h"
 
 namespace sizewalk {
 namespace {
@@ -12,14 +12,14 @@ namespace {
 TEST(WideText, RoundTripsEveryKindOfName) {
     const std::wstring names[] = {
         L"plain.txt",
-        L"\x05e2\x05d1\x05e8\x05d9\x05ea",        // Hebrew
-        L"\x4e2d\x6587",                          // CJK
-        L"\xd83d\xde00",                          // an emoji: one surrogate pair
-        L"caf\x00e9",                             // two-byte UTF-8
-        L"\xd800",                                // a lone high surrogate
-        L"a\xdc00z",                              // a lone low surrogate inside
-        L"\xdc00\xd800",                          // reversed: two lone ones
-        L"\xffff\xfffe",                          // noncharacters are names too
+        L"\x05e2\x05d1\x05e8\x05d9\x05ea",  // Hebrew
+        L"\x4e2d\x6587",                    // CJK
+        L"\xd83d\xde00",                    // an emoji: one surrogate pair
+        L"caf\x00e9",                       // two-byte UTF-8
+        L"\xd800",                          // a lone high surrogate
+        L"a\xdc00z",                        // a lone low surrogate inside
+        L"\xdc00\xd800",                    // reversed: two lone ones
+        L"\xffff\xfffe",                    // noncharacters are names too
     };
     for (const std::wstring& name : names) {
         SCOPED_TRACE(testing::PrintToString(Utf8FromWide(name)));
@@ -40,12 +40,15 @@ TEST(WideText, BytesThatAreNoUtf8BecomeReplacementCharacters) {
         std::wstring wide;
     } cases[] = {
         {"\xff", L"\xfffd"},
-        {"a\x80z", L"a\xfffdz"},              // a stray continuation byte
-        {"\xC0\xAF", L"\xfffd\xfffd"},        // an overlong slash
+        {"a\x80z", L"a\xfffdz"},        // a stray continuation byte
+        {"\xC0\xAF", L"\xfffd\xfffd"},  // an overlong slash
         {"\xE0\x80\xAF", L"\xfffd\xfffd\xfffd"},
         {"\xF4\x90\x80\x80", L"\xfffd\xfffd\xfffd\xfffd"},  // past U+10FFFF
-        {"\xE4\xB8", L"\xfffd\xfffd"},        // cut short at the end
-        {"\xE4\xB8" "a", L"\xfffd\xfffd" L"a"},
+        {"\xE4\xB8", L"\xfffd\xfffd"},                      // cut short at the end
+        {"\xE4\xB8"
+         "a",
+         L"\xfffd\xfffd"
+         L"a"},
         {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
     };
     for (const auto& c : cases) {

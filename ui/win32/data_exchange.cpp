@@ -13,7 +13,8 @@ std::string ReadText(HWND control) {
     if (length <= 0) return std::string();
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const int copied = ::GetWindowTextW(control, text.data(), length + 1);
-    return Utf8FromWide(std::wstring_view(text.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0));
+    const std::size_t n = copied > 0 ? static_cast<std::size_t>(copied) : 0;
+    return Utf8FromWide(std::wstring_view(text.data(), n));
 }
 
 bool IsRadioButton(HWND control) {

@@ -56,17 +56,18 @@ std::size_t CNameOrder::AppendKey(std::string& keys, std::string_view name,
     std::size_t room = scratch.size() * 8 + 32;
     for (;;) {
         keys.resize(at + room);
-        const int n = ::LCMapStringEx(locale, kFlags, scratch.data(), static_cast<int>(scratch.size()),
-                                      reinterpret_cast<LPWSTR>(keys.data() + at),
-                                      static_cast<int>(room), nullptr, nullptr, 0);
+        const int n =
+            ::LCMapStringEx(locale, kFlags, scratch.data(), static_cast<int>(scratch.size()),
+                            reinterpret_cast<LPWSTR>(keys.data() + at), static_cast<int>(room),
+                            nullptr, nullptr, 0);
         if (n > 0) {
             keys.resize(at + static_cast<std::size_t>(n));
             return static_cast<std::size_t>(n);
         }
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-        const int needed = ::LCMapStringEx(locale, kFlags, scratch.data(),
-                                           static_cast<int>(scratch.size()), nullptr, 0, nullptr,
-                                           nullptr, 0);
+        const int needed =
+            ::LCMapStringEx(locale, kFlags, scratch.data(), static_cast<int>(scratch.size()),
+                            nullptr, 0, nullptr, nullptr, 0);
         if (needed <= 0 || static_cast<std::size_t>(needed) <= room) break;
         room = static_cast<std::size_t>(needed);
     }
@@ -77,7 +78,8 @@ std::size_t CNameOrder::AppendKey(std::string& keys, std::string_view name,
 void CNameOrder::SortKeyed(std::span<Keyed> items, const std::string& keys) {
     const std::string_view all(keys);
     std::sort(items.begin(), items.end(), [all](const Keyed& a, const Keyed& b) {
-        const int c = CompareKeys(all.substr(a.nKeyAt, a.nKeyLength), all.substr(b.nKeyAt, b.nKeyLength));
+        const int c =
+            CompareKeys(all.substr(a.nKeyAt, a.nKeyLength), all.substr(b.nKeyAt, b.nKeyLength));
         if (c != 0) return c < 0;
         if (const int d = a.name.compare(b.name); d != 0) return d < 0;
         return a.id < b.id;

@@ -2,7 +2,8 @@
 // The order of items under one parent, the same rules as the Linux tree:
 // locale-aware and case-insensitive, runs of digits compared as numbers
 // (file2 before file10, leading zeros aside), punctuation significant (it
-// sorts before digits and letters), names compared as they are shown. Names that still compare equal
+// sorts before digits and letters), names compared as they are shown. Names that still compare
+// equal
 // ("README", "ReadMe") are ordered by their bytes, so the order never depends
 // on the order of listing.
 //

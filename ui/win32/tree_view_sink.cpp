@@ -16,7 +16,8 @@ CTreeViewSink::CTreeViewSink(HWND tree, std::wstring locale)
 }
 
 CTreeViewSink::~CTreeViewSink() {
-    if (::IsWindow(m_hTree)) ::SendMessageW(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    if (::IsWindow(m_hTree))
+        ::SendMessageW(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
 }
 
 void CTreeViewSink::DeleteAllItems() {
@@ -55,7 +56,8 @@ void CTreeViewSink::EndInsert() {
 }
 
 void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
-    const auto end = id == kNoTreeItem ? static_cast<TreeItem>(m_entries.size() + 1) : m_ends[id - 1];
+    const auto end =
+        id == kNoTreeItem ? static_cast<TreeItem>(m_entries.size() + 1) : m_ends[id - 1];
     std::vector<std::uint32_t> children;
     for (TreeItem child = id + 1; child < end; child = m_ends[child - 1]) children.push_back(child);
     m_order.Sort(std::span<std::uint32_t>(children),
