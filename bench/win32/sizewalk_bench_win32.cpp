@@ -31,6 +31,7 @@
 #include "ui/entry_source.h"
 #include "ui/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
 
 namespace {
 
@@ -85,24 +86,11 @@ public:
     void End() override {}
 };
 
-// A window on screen holding a tree view with the dialog's styles, whose
-// notifications go to the sink as the dialog's do.
+// A tree window on screen in the dialog's font, with its sink.
 class TreeFrame {
 public:
-    TreeFrame() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &TreeFrame::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SizewalkBenchFrame";
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        ::RegisterClassW(&wc);
-        m_frame = ::CreateWindowExW(0, wc.lpszClassName, L"sizewalk-bench", WS_OVERLAPPEDWINDOW, 0,
-                                    0, 640, 640, nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(m_frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        m_tree = ::CreateWindowExW(0, WC_TREEVIEWW, L"Tree1",
-                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS |
-                                       TVS_HASLINES | TVS_LINESATROOT,
-                                   0, 0, 600, 600, m_frame, nullptr, wc.hInstance, nullptr);
+    TreeFrame() : m_window(true, 640, 640) {
+        if (!m_window.IsValid()) return;
         // The dialog's font: 8-point MS Sans Serif.
         HDC screen = ::GetDC(nullptr);
         const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
@@ -110,18 +98,18 @@ public:
         m_font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
-        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
-        m_sink = std::make_unique<sizewalk::CTreeViewSink>(m_tree);
-        ::ShowWindow(m_frame, SW_SHOWNOACTIVATE);
+        ::SendMessageW(Tree(), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        m_sink = std::make_unique<sizewalk::CTreeViewSink>(Tree());
+        m_window.Attach(m_sink.get());
         Paint();
     }
     ~TreeFrame() {
+        m_window.Attach(nullptr);
         m_sink.reset();
-        ::DestroyWindow(m_frame);
         if (m_font) ::DeleteObject(m_font);
     }
-    bool Ok() const { return m_frame && m_tree; }
-    HWND Tree() const { return m_tree; }
+    bool Ok() const { return m_sink != nullptr; }
+    HWND Tree() const { return m_window.Tree(); }
     sizewalk::CTreeViewSink& Sink() { return *m_sink; }
     // Handles what is pending and paints what needs it.
     void Paint() const {
@@ -130,42 +118,31 @@ public:
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
-        ::UpdateWindow(m_tree);
+        ::UpdateWindow(Tree());
     }
     // The control's item for the entry with tree handle `id` among the
     // children of `parent` (null: the top level).
     HTREEITEM Find(HTREEITEM parent, sizewalk::TreeItem id) const {
         auto next = [this](HTREEITEM item, UINT how) {
             return reinterpret_cast<HTREEITEM>(
-                ::SendMessageW(m_tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+                ::SendMessageW(Tree(), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
         };
         for (HTREEITEM item = parent ? next(parent, TVGN_CHILD) : next(nullptr, TVGN_ROOT); item;
              item = next(item, TVGN_NEXT)) {
             TVITEMW tv{};
             tv.mask = TVIF_PARAM | TVIF_HANDLE;
             tv.hItem = item;
-            ::SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+            ::SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
             if (static_cast<sizewalk::TreeItem>(tv.lParam) == id) return item;
         }
         return nullptr;
     }
     void Expand(HTREEITEM item) const {
-        ::SendMessageW(m_tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        ::SendMessageW(Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<TreeFrame*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (message == WM_NOTIFY && self && self->m_sink) {
-            LRESULT result = 0;
-            if (self->m_sink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
-                return result;
-        }
-        return ::DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-
-    HWND m_frame = nullptr;
-    HWND m_tree = nullptr;
+    sizewalk::CTreeWindow m_window;
     HFONT m_font = nullptr;
     std::unique_ptr<sizewalk::CTreeViewSink> m_sink;
 };
@@ -256,8 +233,6 @@ int Run(const std::vector<std::string>& args) {
         return 1;
     }
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES};
-    ::InitCommonControlsEx(&controls);
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     std::unique_ptr<TreeFrame> frame;

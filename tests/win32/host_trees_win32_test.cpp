@@ -13,10 +13,10 @@
 
 #include "scan/dir_scanner.h"
 #include "tree_outline.h"
-#include "tree_window.h"
 #include "ui/entry_source.h"
 #include "ui/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
 
 namespace sizewalk {
 namespace {
@@ -89,7 +89,7 @@ TEST(NameOrder, TwentyThousandNamesOpenInTheLinuxOrder) {
     CDirScanner scanner;
     scanner.Scan(g_root + "\\names");
     ASSERT_EQ(scanner.GetCount(), expected.size() + 1);
-    test::TreeWindow window;
+    CTreeWindow window;
     CTreeViewSink sink(window.Tree(), L"en-US");
     window.Attach(&sink);
     CScannerSource source(scanner);

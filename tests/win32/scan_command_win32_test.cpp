@@ -12,16 +12,15 @@
 #include <vector>
 
 #include "tree_outline.h"
-#include "tree_window.h"
 #include "ui/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
 namespace {
 
 using test::LocalTreeOutline;
-using test::TreeWindow;
 using test::WinTempTree;
 
 // The real scanner, counting scans; it can run out of memory on request,
@@ -92,7 +91,7 @@ protected:
     std::string MakeExample() { return test::MakeExampleTree(t); }
 
     WinTempTree t;
-    TreeWindow window;
+    CTreeWindow window;
     CTreeViewSink sink{window.Tree(), L"en-US"};
     ScanFields fields;
     CountingSource source;
@@ -330,7 +329,7 @@ protected:
         return tv.cChildren;
     }
 
-    TreeWindow window;
+    CTreeWindow window;
     CTreeViewSink sink{window.Tree(), L"en-US"};
     std::vector<std::unique_ptr<std::string>> names;
     std::vector<std::unique_ptr<CScanEntry>> entries;
