@@ -147,16 +147,18 @@ private:
     std::unique_ptr<sizewalk::CTreeViewSink> m_sink;
 };
 
-// The directory entry with the most children, by the list's keys, and the
-// chain of directories down to it (the start entry first).
-std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, std::size_t& children) {
+// The directory with the most children shown (files count only when they are
+// shown), by the list's keys, and the chain of directories down to it (the
+// start entry first).
+std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, bool files,
+                                           std::size_t& children) {
     std::vector<std::size_t> stack, count(scanner.GetCount(), 0), parent(scanner.GetCount(), 0);
     for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
         const CScanEntry& e = scanner.GetAt(i);
         while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth)
             stack.pop_back();
         if (!stack.empty()) {
-            ++count[stack.back()];
+            if (files || e.IsDirectory()) ++count[stack.back()];
             parent[i] = stack.back();
         }
         if (e.IsDirectory()) stack.push_back(i);
@@ -275,7 +277,7 @@ int Run(const std::vector<std::string>& args) {
             std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame->Sink().ItemCount(),
                         fillSeconds);
             std::size_t width = 0;
-            const auto chain = WidestChain(scanner, width);
+            const auto chain = WidestChain(scanner, files, width);
             if (!chain.empty())
                 std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
                             ExpandSeconds(*frame, chain));
