@@ -58,8 +58,7 @@ private:
 
     std::uint64_t m_nOwnDisk = 0;
 #ifdef _WIN32
-    std::string m_path;  // full path, as the find calls take it
-    bool m_bOpen = false;
+    void* m_hDir = nullptr;  // the directory's HANDLE, opened for listing
 #else
     int m_fd = -1;
     std::uint64_t m_mount = 0;  // mount id (or device) of the walk's start

@@ -1,99 +1,252 @@
+// Directories are opened as handles and listed with GetFileInformationByHandleEx,
+// whose records carry each entry's allocation size: the size on disk comes
+// with the listing, with no call per file. The system reports no allocation
+// for a directory itself (its index is no data stream), so OwnDiskSize stays
+// 0 here.
+//
+// Below the start every directory is opened relative to its parent's handle
+// (NtCreateFile with a root directory, as openat on Linux) and with the
+// reparse point itself opened rather than followed. A directory that became a
+// link after it was listed therefore cannot lead the walk elsewhere, and no
+// path is parsed again at every level, so depth is bounded by nothing but the
+// names themselves.
+
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "platform/dir_listing.h"
+#include "platform/wide_text_win32.h"
 
 namespace sizewalk {
 namespace {
 
-// Records are packed as: attributes, size high, size low (32 bits each),
-// then the name with its NUL. Read back with memcpy: no alignment is kept.
-constexpr std::size_t kHeader = 3 * sizeof(std::uint32_t);
+// Packed records: attributes, size high, size low, disk low, disk high (32
+// bits each), then the UTF-8 name with its NUL. Read back with memcpy.
+constexpr std::size_t kHeader = 5 * sizeof(std::uint32_t);
+// One listing call fills at most this much; a record is at most 68 bytes
+// plus a 255-unit name.
+constexpr std::size_t kLargestBatch = 64 * 1024;
+constexpr std::size_t kSmallestBatch = 1024;
 
-// The search pattern is the path plus "\*", and it must fit MAX_PATH with
-// its terminator.
-bool PathFits(std::size_t pathLength) { return pathLength + 3 <= MAX_PATH; }
+constexpr NTSTATUS kStatusTooManyOpenedFiles = static_cast<NTSTATUS>(0xC000011F);
+constexpr NTSTATUS kStatusInsufficientResources = static_cast<NTSTATUS>(0xC000009A);
+constexpr DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE Handle(void* h) { return static_cast<HANDLE>(h); }
+
+// The "\\?\" form of a full path, which the system takes at any length and
+// without rewriting it.
+std::wstring LongForm(std::wstring full) {
+    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+    if (full.rfind(L"\\\\.\\", 0) == 0) {
+        full[2] = L'?';
+        return full;
+    }
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+// Keeps `h` when it is a directory, closing it otherwise.
+bool KeepIfDirectory(HANDLE h) {
+    FILE_STANDARD_INFO info{};
+    if (::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) &&
+        !info.Directory) {
+        ::CloseHandle(h);
+        return false;
+    }
+    return true;  // a directory, or unknown: its listing tells
+}
+
+// Opens `name`, one component, below the open directory `root`. The reparse
+// point itself is opened, never its target.
+OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out) {
+    out = nullptr;
+    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) return OpenStatus::Refused;
+    UNICODE_STRING text;
+    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    text.Buffer = const_cast<wchar_t*>(name.data());
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, 0, root, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE h = nullptr;
+    const NTSTATUS status =
+        ::NtCreateFile(&h, kListAccess, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
+                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT |
+                           FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT,
+                       nullptr, 0);
+    if (status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources)
+        return OpenStatus::NoHandles;
+    if (status < 0) return OpenStatus::Refused;
+    out = h;
+    return OpenStatus::Opened;
+}
 
 }  // namespace
 
 DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
-    : m_nOwnDisk(other.m_nOwnDisk),
-      m_path(std::move(other.m_path)),
-      m_bOpen(std::exchange(other.m_bOpen, false)) {}
+    : m_nOwnDisk(other.m_nOwnDisk), m_hDir(std::exchange(other.m_hDir, nullptr)) {}
 
 DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
+        Close();
         m_nOwnDisk = other.m_nOwnDisk;
-        m_path = std::move(other.m_path);
-        m_bOpen = std::exchange(other.m_bOpen, false);
+        m_hDir = std::exchange(other.m_hDir, nullptr);
     }
     return *this;
 }
 
-bool DirHandle::IsOpen() const { return m_bOpen; }
+bool DirHandle::IsOpen() const { return m_hDir != nullptr; }
 
-// Nothing is held between reads: the handle is the path.
-void DirHandle::Close() { m_bOpen = false; }
+void DirHandle::Close() {
+    if (m_hDir) ::CloseHandle(Handle(m_hDir));
+    m_hDir = nullptr;
+}
 
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
+    out.Close();
     out.m_nOwnDisk = 0;
-    out.m_path = path;
-    out.m_bOpen = PathFits(out.m_path.size());
-    return out.m_bOpen ? OpenStatus::Opened : OpenStatus::Refused;
+    std::wstring wide = WideFromUtf8(path);
+    if (wide.empty() || wide.find(L'\0') != std::wstring::npos) return OpenStatus::Refused;
+    // A bare drive names its root here, as the pattern "C:\*" always did.
+    if (wide.back() != L'\\' && wide.back() != L'/') wide += L'\\';
+    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return OpenStatus::Refused;
+    std::wstring full(needed, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (n == 0 || n >= needed) return OpenStatus::Refused;
+    full.resize(n);
+    // The start is followed as typed, a link included.
+    HANDLE h = ::CreateFileW(LongForm(std::move(full)).c_str(), kListAccess, kShareAll, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NO_SYSTEM_RESOURCES
+                   ? OpenStatus::NoHandles
+                   : OpenStatus::Refused;
+    }
+    if (!KeepIfDirectory(h)) return OpenStatus::Refused;
+    out.m_hDir = h;
+    return OpenStatus::Opened;
 }
 
 OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pathLength,
                       DirHandle& out) {
+    (void)pathLength;  // opened relative to the parent: no path limit applies
+    out.Close();
     out.m_nOwnDisk = 0;
-    out.m_bOpen = false;
-    if (!PathFits(pathLength)) return OpenStatus::Refused;
-    out.m_path = parent.m_path;
-    if (out.m_path.empty() || out.m_path.back() != '\\') out.m_path += '\\';
-    out.m_path += name;
-    out.m_bOpen = true;
-    return OpenStatus::Opened;
+    if (!parent.IsOpen()) return OpenStatus::Refused;
+    HANDLE h = nullptr;
+    const OpenStatus status = OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h);
+    if (status == OpenStatus::Opened) out.m_hDir = h;
+    return status;
 }
 
+// One component at a time, each opened as a child is: a directory on the way
+// that has become a link leads nowhere.
 OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std::size_t pathLength,
                           DirHandle& out) {
-    return OpenSubdir(start, relativePath, pathLength, out);
+    (void)pathLength;
+    out.Close();
+    out.m_nOwnDisk = 0;
+    if (!start.IsOpen()) return OpenStatus::Refused;
+    const std::wstring rest = WideFromUtf8(relativePath);
+    HANDLE at = Handle(start.m_hDir);
+    std::size_t from = 0;
+    while (from < rest.size()) {
+        std::size_t to = rest.find(L'\\', from);
+        if (to == std::wstring::npos) to = rest.size();
+        if (to > from) {
+            HANDLE next = nullptr;
+            const OpenStatus status =
+                OpenRelative(at, std::wstring_view(rest).substr(from, to - from), next);
+            if (at != start.m_hDir) ::CloseHandle(at);
+            if (status != OpenStatus::Opened) return status;
+            at = next;
+        }
+        from = to + 1;
+    }
+    if (at == start.m_hDir) return OpenStatus::Refused;  // no component named
+    out.m_hDir = at;
+    return OpenStatus::Opened;
 }
 
 bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_used = 0;
     m_pos = 0;
-    if (!dir.m_bOpen) return false;
-    std::string pattern = dir.m_path;
-    if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-    pattern += '*';
-    WIN32_FIND_DATAA data;
-    HANDLE h = ::FindFirstFileA(pattern.c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    try {
-        do {
-            if (stop && stop->load(std::memory_order_relaxed)) break;
-            if (IsDotOrDotDot(data.cFileName)) continue;
-            const std::size_t nameLength = std::strlen(data.cFileName) + 1;
-            const std::uint32_t header[3] = {
-                static_cast<std::uint32_t>(data.dwFileAttributes),
-                (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0u : data.nFileSizeHigh,
-                (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0u : data.nFileSizeLow};
-            if (m_buffer.size() < m_used + kHeader + nameLength)
-                m_buffer.resize((m_used + kHeader + nameLength) * 2);
-            std::memcpy(m_buffer.data() + m_used, header, kHeader);
-            std::memcpy(m_buffer.data() + m_used + kHeader, data.cFileName, nameLength);
-            m_used += kHeader + nameLength;
-        } while (::FindNextFileA(h, &data));  // any failure ends the listing
-    } catch (...) {
-        ::FindClose(h);
-        throw;
+    if (!dir.IsOpen()) return false;
+    HANDLE h = Handle(dir.m_hDir);
+    std::size_t batch = m_nFirstRead < kSmallestBatch  ? kSmallestBatch
+                        : m_nFirstRead > kLargestBatch ? kLargestBatch
+                                                       : m_nFirstRead;
+    bool first = true;
+    for (;;) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            m_used = 0;
+            return false;
+        }
+        // The system's records land behind the packed ones, far enough that
+        // packing a whole batch (names grow by at most half in UTF-8, headers
+        // shrink) never reaches a record not yet packed.
+        const std::size_t scratchAt = (m_used + batch + batch / 2 + 7) & ~std::size_t{7};
+        if (m_buffer.size() < scratchAt + batch) m_buffer.resize(scratchAt + batch);
+        char* scratch = m_buffer.data() + scratchAt;
+        if (!::GetFileInformationByHandleEx(
+                h, first ? FileFullDirectoryRestartInfo : FileFullDirectoryInfo, scratch,
+                static_cast<DWORD>(batch))) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_NO_MORE_FILES) break;
+            if (error == ERROR_MORE_DATA && batch < kLargestBatch) {
+                batch *= 2;
+                continue;
+            }
+            if (first) return false;  // not a listable directory
+            break;                    // any other failure ends the listing with what was read
+        }
+        first = false;
+        for (std::size_t at = 0;;) {
+            const auto* record = reinterpret_cast<const FILE_FULL_DIR_INFO*>(scratch + at);
+            const std::size_t units = record->FileNameLength / sizeof(wchar_t);
+            const wchar_t* name = record->FileName;
+            const bool dot = (units == 1 && name[0] == L'.') ||
+                             (units == 2 && name[0] == L'.' && name[1] == L'.');
+            if (!dot) {
+                std::uint32_t attributes = record->FileAttributes;
+                // EaSize holds the reparse tag of a reparse point. Only name
+                // surrogates (links, junctions, mount points) lead elsewhere;
+                // a directory with another tag (a cloud placeholder) holds its
+                // own entries and is walked like any other.
+                if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                    (attributes & FILE_ATTRIBUTE_DIRECTORY) && record->EaSize != 0 &&
+                    !IsReparseTagNameSurrogate(record->EaSize))
+                    attributes &= ~static_cast<std::uint32_t>(FILE_ATTRIBUTE_REPARSE_POINT);
+                const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                const std::uint64_t size =
+                    directory ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
+                const std::uint64_t disk =
+                    directory ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
+                const std::uint32_t header[5] = {attributes, static_cast<std::uint32_t>(size >> 32),
+                                                 static_cast<std::uint32_t>(size),
+                                                 static_cast<std::uint32_t>(disk),
+                                                 static_cast<std::uint32_t>(disk >> 32)};
+                char* const out = m_buffer.data() + m_used;
+                std::memcpy(out, header, kHeader);
+                const std::size_t bytes = EncodeUtf8(out + kHeader, name, units);
+                out[kHeader + bytes] = '\0';
+                m_used += kHeader + bytes + 1;
+            }
+            if (record->NextEntryOffset == 0) break;
+            at += record->NextEntryOffset;
+        }
+        if (batch < kLargestBatch) batch *= 2;
     }
-    ::FindClose(h);
     if (stop && stop->load(std::memory_order_relaxed)) {
         m_used = 0;
         return false;
@@ -103,13 +256,14 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
 
 bool DirReader::Next(FindRecord& out) {
     if (m_pos >= m_used) return false;
-    std::uint32_t header[3];
+    std::uint32_t header[5];
     std::memcpy(header, m_buffer.data() + m_pos, kHeader);
     const char* name = m_buffer.data() + m_pos + kHeader;
     out = FindRecord{};
     out.dwFileAttributes = header[0];
     out.nFileSizeHigh = header[1];
     out.nFileSizeLow = header[2];
+    out.nDiskSize = (std::uint64_t{header[4]} << 32) | header[3];
     out.cFileName = name;
     m_pos += kHeader + out.cFileName.size() + 1;
     return true;
@@ -120,7 +274,7 @@ void DirReader::Rewind() { m_pos = 0; }
 void DirReader::Clear() {
     m_used = 0;
     m_pos = 0;
-    if (m_buffer.size() > 64 * 1024) std::vector<char>().swap(m_buffer);
+    if (m_buffer.size() > 256 * 1024) std::vector<char>().swap(m_buffer);
 }
 
 }  // namespace sizewalk

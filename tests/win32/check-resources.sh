@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the resources of the built sizewalk.exe from outside Windows, with
 # icoutils: exactly dialog 102, icon 128 (16 and 32 px in 16 colours, 48 px in
-# 256) and one version block, whose strings are the product's.
+# 256), one version block, whose strings are the product's, and the
+# application manifest, which must be well-formed XML saying what it should.
 #   check-resources.sh PATH/TO/sizewalk.exe WORK_DIR
 set -euo pipefail
 exe=$1 work=$2
@@ -13,6 +14,7 @@ wrestool --list "$exe" | grep -v -- '--type=3 ' | sed 's/ \[.*//' | sort > "$wor
 cat > "$work/list.expected" <<'LIST'
 --type=14 --name=128 --language=1033
 --type=16 --name=1 --language=1033
+--type=24 --name=1 --language=1033
 --type=5 --name=102 --language=1033
 LIST
 diff -u "$work/list.expected" "$work/list" || fail "resource list differs"
@@ -46,4 +48,25 @@ wrestool --extract --raw --type=5 --name=102 "$exe" | strings16 | grep -xiE 'Siz
   | tr '\n' '|' > "$work/dialog"
 [ "$(cat "$work/dialog")" = "Sizewalk|MS Sans Serif|OK|Cancel|SYSTREEVIEW32|Tree1|Start from:|Show Files|Display|MB|KB|Bytes|" ] \
   || fail "dialog texts differ: $(cat "$work/dialog")"
-echo "resources of $exe: dialog 102, icon 128, version block as expected"
+wrestool --extract --raw --type=24 --name=1 "$exe" > "$work/manifest.xml"
+python3 - "$work/manifest.xml" <<'PY' || fail "manifest differs"
+import sys
+import xml.etree.ElementTree as ET
+asm1, asm3 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v3"
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == "{%s}assembly" % asm1, root.tag
+dep = root.find("{%s}dependency/{%s}dependentAssembly/{%s}assemblyIdentity" % (asm1, asm1, asm1))
+assert dep is not None and dep.get("name") == "Microsoft.Windows.Common-Controls", dep
+assert dep.get("version") == "6.0.0.0" and dep.get("publicKeyToken") == "6595b64144ccf1df", dep.attrib
+ids = [e.get("Id") for e in root.iter("{urn:schemas-microsoft-com:compatibility.v1}supportedOS")]
+assert ids == ["{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"], ids
+settings = root.find("{%s}application/{%s}windowsSettings" % (asm3, asm3))
+s2005, s2016 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings", "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+assert settings.find("{%s}dpiAware" % s2005).text == "true/pm"
+assert settings.find("{%s}dpiAwareness" % s2016).text == "PerMonitorV2, PerMonitor"
+assert settings.find("{%s}longPathAware" % s2016).text == "true"
+level = root.find("{%s}trustInfo/{%s}security/{%s}requestedPrivileges/{%s}requestedExecutionLevel" % ((asm3,) * 4))
+assert level.get("level") == "asInvoker", level.attrib
+PY
+
+echo "resources of $exe: dialog 102, icon 128, version block, manifest as expected"

@@ -23,8 +23,9 @@ using test::WinTempTree;
 
 std::string g_exe;
 
-// Text of another process's tree item: the TVITEM and its text buffer must
-// live in that process's memory.
+// Text of another process's tree item, as UTF-8: the TVITEMW and its text
+// buffer must live in that process's memory. The program may answer with a
+// pointer to a buffer of its own, so the text is read where the item points.
 class RemoteItemReader {
 public:
     RemoteItemReader(HANDLE process, HWND tree) : m_process(process), m_tree(tree) {
@@ -39,25 +40,36 @@ public:
 
     std::string operator()(HTREEITEM item) const {
         if (!m_remote) return "<no remote memory>";
-        TVITEMA tv{};
+        TVITEMW tv{};
         tv.mask = TVIF_TEXT | TVIF_HANDLE;
         tv.hItem = item;
-        tv.pszText = m_remote + kTextOffset;
-        tv.cchTextMax = kSize - kTextOffset;
-        char text[kSize - kTextOffset] = {};
+        tv.pszText = reinterpret_cast<wchar_t*>(m_remote + kTextOffset);
+        tv.cchTextMax = kChars;
+        const wchar_t nothing = 0;
         if (!::WriteProcessMemory(m_process, m_remote, &tv, sizeof tv, nullptr) ||
-            !::WriteProcessMemory(m_process, m_remote + kTextOffset, text, 1, nullptr))
+            !::WriteProcessMemory(m_process, m_remote + kTextOffset, &nothing, sizeof nothing,
+                                  nullptr))
             return "<write failed>";
-        if (!::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(m_remote)))
+        if (!::SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(m_remote)))
             return "<TVM_GETITEM failed>";
-        if (!::ReadProcessMemory(m_process, m_remote + kTextOffset, text, sizeof text - 1, nullptr))
+        if (!::ReadProcessMemory(m_process, m_remote, &tv, sizeof tv, nullptr))
             return "<read failed>";
-        return text;
+        std::wstring text;
+        wchar_t chunk[128];
+        for (const wchar_t* at = tv.pszText; text.size() < 65536; at += 128) {
+            if (!::ReadProcessMemory(m_process, at, chunk, sizeof chunk, nullptr)) break;
+            const std::wstring_view part(chunk, 128);
+            const std::size_t end = part.find(L'\0');
+            text.append(part.substr(0, end));
+            if (end != std::wstring_view::npos) break;
+        }
+        return Utf8FromWide(text);
     }
 
 private:
-    static constexpr int kSize = 4096;
+    static constexpr int kSize = 8192;
     static constexpr int kTextOffset = 256;
+    static constexpr int kChars = (kSize - kTextOffset) / sizeof(wchar_t) - 1;
     HANDLE m_process;
     HWND m_tree;
     char* m_remote = nullptr;
@@ -146,8 +158,10 @@ public:
         ::GetDlgItemTextA(m_hwnd, id, text, sizeof text);  // WM_GETTEXT crosses processes
         return text;
     }
+    // UTF-8 text, typed as UTF-16.
     void Type(int id, const std::string& text) const {
-        ::SendMessageA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        ::SendMessageW(Item(id), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
     }
     bool Checked(int id) const {
         return ::SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -272,6 +286,26 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Key(IDC_START_DIR, VK_RETURN);
     ASSERT_TRUE(dialog.Settle());
     EXPECT_EQ(dialog.Outline(), data + " [  0.00MB]\n  Beta [  0.00MB]\n  sub [  0.00MB]\n");
+
+    // Names outside the ANSI code page: typed, scanned, and shown whole.
+    const std::string hebrew = "\u05e2\u05d1\u05e8\u05d9\u05ea";
+    const std::string cjk = "\u4e2d\u6587";
+    const std::string emoji = "\U0001F600\U0001F4BE";
+    const std::string rel = cjk + " " + hebrew;
+    t.Dir(rel);
+    t.Dir(rel + "\\" + hebrew);
+    t.File(rel + "\\" + hebrew + "\\" + emoji + ".bin", 300);
+    t.Dir(rel + "\\" + emoji);
+    t.File(rel + "\\" + emoji + "\\" + cjk + ".txt", 20);
+    dialog.Type(IDC_START_DIR, t.Path(rel));
+    dialog.Click(IDC_UNITS_BYTES);
+    dialog.Click(IDC_SHOW_FILES);
+    dialog.Click(IDOK);
+    EXPECT_EQ(dialog.Outline(), t.Path(rel) + " [       320 bytes]\n"
+                                              "  " + hebrew + " [       300 bytes]\n"
+                                              "    " + emoji + ".bin [       300 bytes]\n"
+                                              "  " + emoji + " [        20 bytes]\n"
+                                              "    " + cjk + ".txt [        20 bytes]\n");
 
     EXPECT_EQ(program.WaitForExit(0), -1);
     EXPECT_TRUE(::IsWindowVisible(dialog.Hwnd()));

@@ -1,6 +1,7 @@
 // Reads the resources back from the built sizewalk.exe, as Windows itself
 // loads them: dialog template 102 control by control, icon 128 with its
-// three images, and the version block through the version API.
+// three images, the version block through the version API, and the
+// application manifest.
 //   resource_win32_tests PATH\TO\sizewalk.exe [gtest options]
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -216,6 +217,25 @@ TEST_F(ProgramResources, Icon128HoldsThreeImages) {
         EXPECT_NE(icon, nullptr);
         if (icon) ::DestroyIcon(icon);
     }
+}
+
+// The application manifest, as the system reads it at process start.
+TEST_F(ProgramResources, ManifestAsksForModernBehaviour) {
+    const auto data = Resource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, 1);
+    ASSERT_FALSE(data.empty());
+    const std::string xml(data.begin(), data.end());
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u);
+    EXPECT_NE(xml.find("</assembly>"), std::string::npos);
+    for (const char* wanted : {
+             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+             "publicKeyToken=\"6595b64144ccf1df\"",
+             "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+             ">PerMonitorV2, PerMonitor</dpiAwareness>",
+             ">true/pm</dpiAware>",
+             ">true</longPathAware>",
+             "level=\"asInvoker\"",
+         })
+        EXPECT_NE(xml.find(wanted), std::string::npos) << wanted;
 }
 
 std::string VersionString(const std::vector<char>& block, const std::string& path) {

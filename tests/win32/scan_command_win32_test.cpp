@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "tree_outline.h"
 #include "ui/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -19,34 +22,6 @@ namespace {
 
 using test::LocalTreeOutline;
 using test::WinTempTree;
-
-// A hidden top-level window holding a tree-view control with the dialog's
-// styles.
-class TreeWindow {
-public:
-    TreeWindow() {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES};
-        EXPECT_TRUE(::InitCommonControlsEx(&icc));
-        m_frame = ::CreateWindowExA(0, "Static", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400,
-                                    nullptr, nullptr, nullptr, nullptr);
-        EXPECT_NE(m_frame, nullptr);
-        m_tree = ::CreateWindowExA(0, WC_TREEVIEWA, "Tree1",
-                                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP |
-                                       TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT,
-                                   0, 0, 300, 300, m_frame, nullptr, nullptr, nullptr);
-        EXPECT_NE(m_tree, nullptr);
-    }
-    ~TreeWindow() { ::DestroyWindow(m_frame); }
-    TreeWindow(const TreeWindow&) = delete;
-    TreeWindow& operator=(const TreeWindow&) = delete;
-
-    HWND Tree() const { return m_tree; }
-    int Count() const { return static_cast<int>(::SendMessageA(m_tree, TVM_GETCOUNT, 0, 0)); }
-
-private:
-    HWND m_frame = nullptr;
-    HWND m_tree = nullptr;
-};
 
 // The real scanner, counting scans; it can run out of memory on request,
 // leaving its list empty as the real one does.
@@ -109,18 +84,19 @@ std::string Slashed(std::string path) {
 
 class WindowsCommand : public ::testing::Test {
 protected:
+    WindowsCommand() { window.Attach(&sink); }
     ScanOutcome Press(const std::string& dir, int units, int files) {
         fields.m_strStartDir = dir;
         fields.m_nUnits = units;
         fields.m_bShowFiles = files;
-        CTreeViewSink sink(window.Tree());
         return RunScanCommand(fields, source, last, sink, messages, cursor);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     std::string MakeExample() { return test::MakeExampleTree(t); }
 
     WinTempTree t;
-    TreeWindow window;
+    CTreeWindow window;
+    CTreeViewSink sink{window.Tree(), L"en-US"};
     ScanFields fields;
     CountingSource source;
     std::string last;
@@ -226,28 +202,50 @@ TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
     EXPECT_EQ(source.scanned, std::vector<std::string>{drive});
 }
 
+// What is typed stays within MAX_PATH (259 UTF-16 units); what lies below
+// it is listed at any length.
 TEST_F(WindowsCommand, PathLimits) {
-    // 257 bytes: the pattern "\*" still fits MAX_PATH, so the file shows.
-    const std::string fits = t.DirOfLength(257);
-    t.File(fits.substr(t.Root().size() + 1) + "\\f", 7);
-    EXPECT_EQ(Press(fits, 2, 1), ScanOutcome::Scanned);
-    EXPECT_EQ(Outline(), fits + " [         7 bytes]\n  f [         7 bytes]\n");
-
-    // 259 bytes, the longest start path: accepted, but it cannot be listed.
+    // 259 units, the longest start path: accepted and listed, with a
+    // subdirectory whose path passes 300 characters.
     const std::string longest = t.DirOfLength(259);
-    t.File(longest.substr(t.Root().size() + 1) + "\\g", 9);
+    const std::string below = longest.substr(t.Root().size() + 1);
+    t.File(below + "\\g", 9);
+    t.Dir(below + "\\" + std::string(60, 's'));
+    t.File(below + "\\" + std::string(60, 's') + "\\h", 4);
     EXPECT_EQ(Press(longest, 2, 1), ScanOutcome::Scanned);
-    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");
-    // Typed with a backslash it is 260 bytes, 259 once stripped.
+    EXPECT_EQ(Outline(), longest + " [        13 bytes]\n  g [         9 bytes]\n  " +
+                             std::string(60, 's') +
+                             " [         4 bytes]\n    h [         4 bytes]\n");
+    // Typed with a backslash it is 260 units, 259 once stripped.
     EXPECT_EQ(Press(longest + "\\", 2, 1), ScanOutcome::Redrawn);
 
-    // 260 bytes is past the limit, whether or not the directory exists.
+    // 260 units is past the limit, whether or not the directory exists.
     const std::string tooLong = t.DirOfLength(260);
     messages.texts.clear();
     EXPECT_EQ(Press(tooLong, 2, 1), ScanOutcome::Rejected);
     EXPECT_EQ(Press(tooLong + "\\", 2, 1), ScanOutcome::Rejected);
     EXPECT_EQ(messages.texts.size(), 2u);
-    EXPECT_EQ(Outline(), longest + " [         0 bytes]\n");  // the tree is kept
+    EXPECT_EQ(Outline().rfind(longest + " [        13 bytes]\n", 0), 0u);  // the tree is kept
+
+    // The limit counts characters, not bytes: Hebrew letters take two bytes
+    // each in UTF-8, yet 259 of them and the root still fit.
+    const std::string alef = "\u05d0";
+    std::string hebrew = t.Root();
+    std::size_t units = hebrew.size();  // the root is ASCII
+    std::string rel;
+    while (units < 259) {
+        const std::size_t part = std::min<std::size_t>(40, 259 - units - 1);
+        std::string name;
+        for (std::size_t i = 0; i < part; ++i) name += alef;
+        rel += (rel.empty() ? "" : "\\") + name;
+        t.Dir(rel);
+        units += 1 + part;
+    }
+    ASSERT_EQ(units, 259u);
+    ASSERT_GT(t.Path(rel).size(), 400u);
+    EXPECT_EQ(Press(t.Path(rel), 2, 1), ScanOutcome::Scanned);
+    t.Dir(rel + "\\" + alef);  // 261 units
+    EXPECT_EQ(Press(t.Path(rel + "\\" + alef), 2, 1), ScanOutcome::Rejected);
 }
 
 TEST_F(WindowsCommand, LetterCaseMakesAnotherPathOnACaseBlindDisk) {
@@ -274,6 +272,10 @@ TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
     EXPECT_EQ(messages.texts[0], "Out of memory.");
     EXPECT_EQ(messages.icons[0], MessageIcon::Warning);
     EXPECT_EQ(Press(data, 2, 1), ScanOutcome::Scanned);
+    EXPECT_EQ(window.Count(), 1);  // the rest comes as directories open
+    EXPECT_EQ(Outline(), data + " [        18 bytes]\n  a.txt [        10 bytes]\n"
+                                "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
+                                "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
     EXPECT_EQ(window.Count(), 6);
 }
 
@@ -306,31 +308,113 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
     }
 }
 
-TEST(TreeViewSink, LabelsUpToTheBufferAndHandlesAsParents) {
-    TreeWindow window;
-    CTreeViewSink sink(window.Tree());
-    FindRecord dir;
-    dir.dwFileAttributes = kFileAttributeDirectory;
-    const std::string longName(600, 'n');
-    CScanEntry top(dir, longName.c_str());
-    top.m_dTotal = 1;
-    const std::string fileName(255, 'f');  // the longest name a file system gives
-    FindRecord file;
-    file.SetSize(4294967296ull);
-    CScanEntry child(file, fileName.c_str());
+// The sink on its own, fed as the scan command feeds it.
+class TreeViewSinkTest : public ::testing::Test {
+protected:
+    TreeViewSinkTest() { window.Attach(&sink); }
+    // Entries live as long as the test: the sink keeps pointers to them.
+    CScanEntry& Entry(const std::string& name, bool directory, std::uint64_t size = 0) {
+        names.push_back(std::make_unique<std::string>(name));
+        FindRecord record;
+        record.dwFileAttributes = directory ? kFileAttributeDirectory : kFileAttributeNormal;
+        record.SetSize(size);
+        record.nDiskSize = size * 2;
+        entries.push_back(std::make_unique<CScanEntry>(record, names.back()->c_str()));
+        if (directory) entries.back()->m_dTotal = static_cast<double>(size);
+        return *entries.back();
+    }
+    std::string Outline() const { return LocalTreeOutline(window.Tree()); }
+    HTREEITEM Root() const { return test::NextItem(window.Tree(), nullptr, TVGN_ROOT); }
+    int Children(HTREEITEM item) const {
+        TVITEMW tv{};
+        tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+        tv.hItem = item;
+        ::SendMessageW(window.Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+        return tv.cChildren;
+    }
 
+    CTreeWindow window;
+    CTreeViewSink sink{window.Tree(), L"en-US"};
+    std::vector<std::unique_ptr<std::string>> names;
+    std::vector<std::unique_ptr<CScanEntry>> entries;
+};
+
+TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildren) {
     sink.DeleteAllItems();
-    sink.ReserveItems(2);
-    const TreeItem parent = sink.InsertItem(kNoTreeItem, top, 2);
-    ASSERT_NE(parent, kNoTreeItem);
-    const TreeItem item = sink.InsertItem(parent, child, 2);
-    ASSERT_NE(item, kNoTreeItem);
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("C:\\Data", true, 60), 2);
+    const TreeItem b = sink.InsertItem(top, Entry("file10", true, 10), 2);
+    sink.InsertItem(b, Entry("inner", false, 10), 2);
+    sink.InsertItem(top, Entry("File2", false, 20), 2);
+    const TreeItem empty = sink.InsertItem(top, Entry("empty", true, 0), 2);
+    sink.InsertItem(top, Entry("file1", false, 30), 2);
+    EXPECT_NE(empty, kNoTreeItem);
+    EXPECT_EQ(sink.ItemCount(), 6u);
     sink.EndInsert();
-    const std::string cut = (longName + " [         1 bytes]").substr(0, CTreeViewSink::kMaxLabel);
-    EXPECT_EQ(LocalTreeOutline(window.Tree()), cut + "\n  " + fileName + " [4294967296 bytes]\n");
+
+    // One item, closed and not selected; it has children to open.
+    EXPECT_EQ(window.Count(), 1);
+    ASSERT_NE(Root(), nullptr);
+    EXPECT_FALSE(test::IsExpanded(window.Tree(), Root()));
+    EXPECT_EQ(test::NextItem(window.Tree(), nullptr, TVGN_CARET), nullptr);
+    EXPECT_EQ(Children(Root()), 1);
+
+    // Digits by value, letter case aside; the empty directory has no button.
+    EXPECT_EQ(Outline(), "C:\\Data [        60 bytes]\n"
+                         "  empty [         0 bytes]\n"
+                         "  file1 [        30 bytes]\n"
+                         "  File2 [        20 bytes]\n"
+                         "  file10 [        10 bytes]\n"
+                         "    inner [        10 bytes]\n");
+    const HTREEITEM first = test::NextItem(window.Tree(), Root(), TVGN_CHILD);
+    EXPECT_EQ(Children(first), 0);  // "empty"
+    EXPECT_EQ(window.Count(), 6);
+    EXPECT_FALSE(test::IsExpanded(window.Tree(), Root()));  // reading closed it again
 
     sink.DeleteAllItems();
     EXPECT_EQ(window.Count(), 0);
+    EXPECT_EQ(sink.ItemCount(), 0u);
+}
+
+TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
+    const std::string longName(600, 'n');
+    const std::string hebrew = "\u05e2\u05d1\u05e8\u05d9\u05ea";
+    sink.DeleteAllItems();
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry(longName, true, 1), 2);
+    sink.InsertItem(top, Entry(std::string(255, 'f'), false, 4294967296ull), 2);
+    sink.InsertItem(top, Entry(hebrew, false, 7), 2);
+    // A name that would steer the text's direction shows a mark instead.
+    sink.InsertItem(top, Entry("x\u202Ey\ttab", false, 1), 2);
+    sink.EndInsert();
+    EXPECT_EQ(Outline(), longName + " [         1 bytes]\n  " + std::string(255, 'f') +
+                             " [4294967296 bytes]\n  x\uFFFDy\uFFFDtab [         1 bytes]\n  " +
+                             hebrew + " [         7 bytes]\n");
+
+    // A caller's buffer too small for the label gets the whole label anyway.
+    wchar_t small[8] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT | TVIF_HANDLE;
+    tv.hItem = Root();
+    tv.pszText = small;
+    tv.cchTextMax = 8;
+    ASSERT_TRUE(::SendMessageW(window.Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv)));
+    const std::wstring got = tv.pszText;
+    EXPECT_TRUE(got == WideFromUtf8(longName + " [         1 bytes]") || got == std::wstring(small))
+        << Utf8FromWide(got);
+}
+
+TEST_F(TreeViewSinkTest, ShowingTheOtherSizeNeedsNoNewItems) {
+    sink.DeleteAllItems();
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("top", true, 100), 2);
+    sink.InsertItem(top, Entry("f", false, 100), 2);
+    sink.EndInsert();
+    const std::string apparent = Outline();
+    EXPECT_EQ(apparent, "top [       100 bytes]\n  f [       100 bytes]\n");
+    const int items = window.Count();
+    sink.SetSizeMode(SizeMode::OnDisk);
+    EXPECT_EQ(Outline(), "top [       200 bytes]\n  f [       200 bytes]\n");
+    EXPECT_EQ(window.Count(), items);
+    sink.SetSizeMode(SizeMode::Apparent);
+    EXPECT_EQ(Outline(), apparent);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// The scanner on Windows: backslash paths, drive starts, the MAX_PATH bound.
+// The scanner on Windows: backslash paths, drive starts, paths of any length,
+// names of any script, sizes on disk.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -137,45 +139,157 @@ TEST(ScanWin32, SizesAboveFourGiB) {
     EXPECT_EQ(s.GetAt(0).m_dTotal, 8589934593.0);
 }
 
-TEST(ScanWin32, DirectoriesBeyondThePathLimitHaveNoChildren) {
+// Every directory below the start is listed, however long its path: the
+// system's MAX_PATH bounds only what is typed.
+TEST(ScanWin32, PathsPastMaxPathAreCounted) {
     WinTempTree t;
-    // Grow a chain until one directory's path is exactly 257 bytes: its
-    // pattern "\*" plus terminator just fits MAX_PATH; its child does not.
-    std::string rel;
-    std::string path = t.Root();
-    while (path.size() + 1 + 10 < 257) {
-        if (!rel.empty()) rel += '\\';
-        rel.append(9, 'd');
-        path = t.Path(rel);
-        t.Dir(rel);
-    }
-    const std::size_t pad = 257 - path.size() - 1;
-    rel += '\\';
-    rel.append(pad, 'e');
+    std::string rel = "long";
     t.Dir(rel);
-    ASSERT_EQ(t.Path(rel).size(), 257u);
-    t.File(rel + "\\f", 1);
-    t.Dir(rel + "\\x");  // path 259: listed, never opened
-    // Past MAX_PATH only the wide calls with the "\\?\" prefix reach.
-    const std::string deep = t.Path(rel) + "\\x\\y";
-    const std::wstring wide = L"\\\\?\\" + std::wstring(deep.begin(), deep.end());
-    ASSERT_TRUE(::CreateDirectoryW(wide.c_str(), nullptr));
-    HANDLE h = ::CreateFileW((wide + L"\\g").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    const char payload[] = "payload";
-    DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(h, payload, sizeof payload, &written, nullptr));
-    ::CloseHandle(h);
+    std::size_t expected = 0;
+    int files = 0;
+    // Levels of 40-character names until the path passes 1,000 characters,
+    // with a file at every level: the ones past 260 and 300 count as well.
+    while (t.Path(rel).size() < 1000) {
+        rel += "\\" + std::string(40, static_cast<char>('a' + files % 26));
+        t.Dir(rel);
+        const std::size_t size = 1 + static_cast<std::size_t>(files);
+        t.File(rel + "\\f", static_cast<long long>(size));
+        expected += size;
+        ++files;
+    }
+    ASSERT_GT(t.Path(rel + "\\f").size(), 1000u);
 
     CDirScanner s;
     s.Scan(t.Root());
-    const auto m = ByName(Rows(s));
-    EXPECT_EQ(m.at("f").value, 1.0);
-    ASSERT_TRUE(m.count("x"));
-    EXPECT_EQ(m.at("x").value, 0.0);
-    EXPECT_FALSE(m.count("y"));
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 1.0);
+    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+    std::size_t counted = 0, longest = 0;
+    for (std::size_t i = 0; i < s.GetCount(); ++i) {
+        if (s.GetAt(i).IsDirectory()) continue;
+        ++counted;
+        longest = std::max(longest, s.GetPath(s.GetAt(i)).size());
+    }
+    EXPECT_EQ(counted, static_cast<std::size_t>(files));
+    EXPECT_EQ(longest, t.Path(rel + "\\f").size());
+}
+
+// Deeper than the walk keeps handles open: the deepest levels are opened
+// below the start, one name at a time.
+TEST(ScanWin32, DeepChainsAreCountedToTheBottom) {
+    WinTempTree t;
+    std::string rel = "deep";
+    t.Dir(rel);
+    constexpr int kLevels = 150;
+    for (int i = 0; i < kLevels; ++i) {
+        rel += "\\d";
+        t.Dir(rel);
+        t.File(rel + "\\f", 2);
+        if (i % 30 == 29) t.Dir(rel + "\\side");  // siblings after a deep descent
+    }
+    CDirScanner s;
+    s.Scan(t.Path("deep"));
+    EXPECT_EQ(s.GetAt(0).m_dTotal, 2.0 * kLevels);
+    int bottom = 0, sides = 0;
+    for (std::size_t i = 0; i < s.GetCount(); ++i) {
+        bottom = std::max(bottom, s.GetAt(i).m_nDepth);
+        sides += s.GetAt(i).GetName() == "side";
+    }
+    EXPECT_EQ(sides, kLevels / 30);
+    EXPECT_EQ(bottom, s.GetAt(0).m_nDepth + 2 + kLevels);  // the last level's file
+}
+
+// Names in any script are kept as UTF-8 and their subtrees counted.
+TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
+    WinTempTree t;
+    const std::string names[] = {"\u05e2\u05d1\u05e8\u05d9\u05ea",  // Hebrew
+                                 "\u4e2d\u6587\u76ee\u5f55",          // CJK
+                                 "\U0001F600 emoji",                     // outside the BMP
+                                 "caf\u00e9 \u00c5ngstr\u00f6m"};      // Latin with marks
+    std::size_t expected = 0;
+    int made = 0;
+    for (const std::string& name : names) {
+        t.Dir(name);
+        t.File(name + "\\inner.bin", 100 + made);
+        t.Dir(name + "\\" + name);  // the same name one level down
+        t.File(name + "\\" + name + "\\deeper.bin", 1000);
+        expected += 1100 + static_cast<std::size_t>(made);
+        ++made;
+    }
+    CDirScanner s;
+    s.Scan(t.Root());
+    std::map<std::string, double> byPath;
+    for (std::size_t i = 1; i < s.GetCount(); ++i)
+        if (s.GetAt(i).IsDirectory()) byPath[s.GetPath(s.GetAt(i))] = s.GetAt(i).m_dTotal;
+    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+    for (int i = 0; i < made; ++i) {
+        SCOPED_TRACE(names[i]);
+        ASSERT_TRUE(byPath.count(t.Path(names[i])));
+        EXPECT_EQ(byPath.at(t.Path(names[i])), 1100.0 + i);
+        EXPECT_EQ(byPath.at(t.Path(names[i] + "\\" + names[i])), 1000.0);
+    }
+}
+
+// The size on disk comes from the listing: the allocation the system reports
+// for each file, summed into every directory.
+TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
+    WinTempTree t;
+    t.Dir("d");
+    t.WrittenFile("d\\five-thousand", 5000);
+    t.WrittenFile("d\\one", 1);
+    t.File("d\\empty", 0);
+    t.Dir("d\\sub");
+    t.WrittenFile("d\\sub\\big", 100000);
+    // Marked sparse before it grows, so that no system allocates the 4 GiB.
+    {
+        HANDLE h = ::CreateFileW(WinTempTree::Wide(t.Path("d\\sparse")).c_str(),
+                                 GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD unused = 0;
+        ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+        LARGE_INTEGER at;
+        at.QuadPart = 4294967296LL;
+        EXPECT_TRUE(::SetFilePointerEx(h, at, nullptr, FILE_BEGIN));
+        EXPECT_TRUE(::SetEndOfFile(h));
+        ::CloseHandle(h);
+    }
+    // What the system reports for one file, asked on its own.
+    auto allocation = [&](const std::string& rel) -> std::uint64_t {
+        HANDLE h = ::CreateFileW(WinTempTree::Wide(t.Path(rel)).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << rel;
+        FILE_STANDARD_INFO info{};
+        EXPECT_TRUE(::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info));
+        ::CloseHandle(h);
+        return static_cast<std::uint64_t>(info.AllocationSize.QuadPart);
+    };
+
+    CDirScanner s;
+    s.Scan(t.Path("d"));
+    std::map<std::string, const CScanEntry*> byName;
+    for (std::size_t i = 0; i < s.GetCount(); ++i)
+        byName[std::string(s.GetAt(i).GetName())] = &s.GetAt(i);
+    const std::uint64_t five = byName.at("five-thousand")->GetDiskSize();
+    EXPECT_GE(five, 5000u);
+    EXPECT_EQ(five % 512, 0u);  // whole blocks
+    EXPECT_EQ(five, allocation("d\\five-thousand"));
+    EXPECT_EQ(byName.at("one")->GetDiskSize(), allocation("d\\one"));
+    EXPECT_GT(byName.at("one")->GetDiskSize(), 0u);
+    EXPECT_EQ(byName.at("empty")->GetDiskSize(), 0u);
+    EXPECT_GE(byName.at("big")->GetDiskSize(), 100000u);
+    EXPECT_EQ(byName.at("sparse")->GetFileSize(), 4294967296.0);
+    EXPECT_LT(byName.at("sparse")->GetDiskSize(), 1024u * 1024u);
+    EXPECT_EQ(byName.at("sparse")->GetDiskSize(), allocation("d\\sparse"));
+
+    // Every directory holds the allocation of everything below it (the
+    // system reports none for a directory itself).
+    EXPECT_EQ(byName.at("sub")->GetDiskSize(), byName.at("big")->GetDiskSize());
+    std::uint64_t files = 0;
+    for (const char* name : {"five-thousand", "one", "empty", "big", "sparse"})
+        files += byName.at(name)->GetDiskSize();
+    EXPECT_EQ(s.GetAt(0).GetDiskSize(), files);
+    // Apparent sizes are untouched by it.
+    EXPECT_EQ(s.GetAt(0).m_dTotal, 5000.0 + 1 + 100000 + 4294967296.0);
 }
 
 }  // namespace

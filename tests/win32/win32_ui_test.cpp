@@ -5,10 +5,13 @@
 #include <windows.h>
 
 #include <string>
+#include <cwctype>
 #include <utility>
 #include <commctrl.h>
 
+#include "platform/wide_text_win32.h"
 #include "res/resource.h"
+#include "tree_outline.h"
 #include "ui/win32/app_name.h"
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/main_dialog.h"
@@ -210,9 +213,48 @@ TEST(MainDialog, OkScansAndKeepsTheDialogOpen) {
                   char text[512] = {};
                   ::GetDlgItemTextA(hwnd, IDC_START_DIR, text, sizeof text);
                   EXPECT_EQ(text, s_dir + "\\");  // but not in the box
-                  EXPECT_EQ(::SendDlgItemMessageA(hwnd, IDC_TREE, TVM_GETCOUNT, 0, 0), 2);
+                  // The start item alone; its file comes when it is opened.
+                  HWND tree = ::GetDlgItem(hwnd, IDC_TREE);
+                  EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1);
+                  EXPECT_EQ(test::LocalTreeOutline(tree),
+                            s_dir + " [    2.00KB]\n  f [    2.00KB]\n");
+                  EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 2);
               }),
               IDCANCEL);
+}
+
+// A start path in any script can be typed, is scanned, and labels the tree.
+TEST(MainDialog, StartPathsOutsideTheAnsiCodePage) {
+    test::WinTempTree t;
+    static std::string s_dir;
+    s_dir = t.Path("\u05e2\u05d1\u05e8\u05d9\u05ea \u4e2d\u6587 \U0001F600");
+    t.Dir(s_dir.substr(t.Root().size() + 1));
+    t.File(s_dir.substr(t.Root().size() + 1) + "\\\u00e9t\u00e9", 1536);
+    CSizewalkDlg dlg;
+    EXPECT_EQ(ModalProbe::Run(dlg, [](CSizewalkDlg& d, HWND hwnd) {
+                  ::SetDlgItemTextW(hwnd, IDC_START_DIR, WideFromUtf8(s_dir + "\\").c_str());
+                  ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
+                  ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
+                  ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
+                  EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);
+                  EXPECT_EQ(test::LocalTreeOutline(::GetDlgItem(hwnd, IDC_TREE)),
+                            s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");
+              }),
+              IDCANCEL);
+}
+
+// The manifest compiled into the program (and into these tests) takes
+// effect: the controls come from common controls 6, which the system loads
+// from its side-by-side store rather than from the system folder.
+TEST(Manifest, TheControlsAreCommonControlsSix) {
+    HMODULE controls = ::GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(controls, nullptr);
+    wchar_t path[MAX_PATH * 2] = {};
+    ASSERT_GT(::GetModuleFileNameW(controls, path, MAX_PATH * 2), 0u);
+    std::wstring lower = path;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(::towlower(c));
+    EXPECT_NE(lower.find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+        << Utf8FromWide(path);
 }
 
 TEST(WaitCursor, ShowsTheSystemWaitCursorAndPutsThePreviousBack) {

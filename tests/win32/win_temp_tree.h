@@ -1,12 +1,15 @@
 #pragma once
 // A real directory tree in the Windows temporary folder for tests, removed
-// when the object goes away. Paths past MAX_PATH are made through the wide
-// calls with the "\\?\" prefix, which the program itself never uses.
+// when the object goes away. Relative paths are UTF-8; everything is made
+// through the wide calls with the "\\?\" prefix, so names of any script and
+// paths past MAX_PATH serve alike.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
+
+#include "platform/wide_text_win32.h"
 
 namespace sizewalk::test {
 
@@ -40,6 +43,17 @@ public:
         EXPECT_TRUE(::SetEndOfFile(h));
         ::CloseHandle(h);
     }
+    // A file whose `size` bytes are all written, so that they take blocks.
+    void WrittenFile(const std::string& rel, std::size_t size) const {
+        HANDLE h = ::CreateFileW(Wide(Path(rel)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << rel;
+        const std::string data(size, 'x');
+        DWORD written = 0;
+        EXPECT_TRUE(::WriteFile(h, data.data(), static_cast<DWORD>(size), &written, nullptr));
+        EXPECT_EQ(written, size);
+        ::CloseHandle(h);
+    }
     // A chain of directories below the root whose last one's full path is
     // exactly `length` bytes; returns that path.
     std::string DirOfLength(std::size_t length) const {
@@ -59,10 +73,8 @@ public:
         return Path(rel);
     }
 
-    // The "\\?\" form of an ASCII path, for the wide calls.
-    static std::wstring Wide(const std::string& path) {
-        return L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    }
+    // The "\\?\" form of a full UTF-8 path, for the wide calls.
+    static std::wstring Wide(const std::string& path) { return L"\\\\?\\" + WideFromUtf8(path); }
 
 private:
     static void Remove(const std::wstring& path) {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/wide_text_win32.h"
+
 namespace sizewalk {
 
 std::string AppNameFromPath(std::string_view modulePath) {
@@ -19,12 +21,12 @@ namespace {
 
 std::string ModulePath() {
     // The path may be longer than MAX_PATH; grow until it fits.
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(),
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(),
                                              static_cast<DWORD>(buffer.size()));
         if (n == 0) return std::string();
-        if (n < buffer.size()) return std::string(buffer.data(), n);
+        if (n < buffer.size()) return Utf8FromWide(std::wstring_view(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
 }

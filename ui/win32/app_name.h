@@ -11,7 +11,7 @@ namespace sizewalk {
 // ("my.tool.exe" -> "my.tool"), and a name without one stays whole.
 std::string AppNameFromPath(std::string_view modulePath);
 
-// The running executable's name, worked out once at the first call (which
+// The running executable's name in UTF-8, worked out once at the first call (which
 // start-up makes, so that a later call never allocates). Never null.
 const char* ApplicationName();
 

@@ -1,17 +1,20 @@
 #include "ui/win32/data_exchange.h"
 
+#include "platform/wide_text_win32.h"
+
 namespace sizewalk {
 
 namespace {
 
+// The whole text, as UTF-8: the control holds UTF-16, so every character
+// typed survives.
 std::string ReadText(HWND control) {
-    // The length may overstate (double-byte text); the copy says how much came.
-    const int length = ::GetWindowTextLengthA(control);
+    const int length = ::GetWindowTextLengthW(control);
     if (length <= 0) return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(control, text.data(), length + 1);
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(control, text.data(), length + 1);
+    const std::size_t n = copied > 0 ? static_cast<std::size_t>(copied) : 0;
+    return Utf8FromWide(std::wstring_view(text.data(), n));
 }
 
 bool IsRadioButton(HWND control) {
@@ -26,7 +29,7 @@ void ExchangeText(HWND dialog, int id, std::string& value, bool save) {
     if (save) {
         value = ReadText(control);
     } else if (ReadText(control) != value) {
-        ::SetWindowTextA(control, value.c_str());
+        ::SetWindowTextW(control, WideFromUtf8(value).c_str());
     }
 }
 

@@ -10,8 +10,9 @@
 
 namespace sizewalk {
 
-// The edit control's whole text, however long. Writing sets the text only
-// when it differs, so the caret and selection stay put otherwise.
+// The edit control's whole text, however long, as UTF-8 (the control holds
+// UTF-16). Writing sets the text only when it differs, so the caret and
+// selection stay put otherwise.
 void ExchangeText(HWND dialog, int id, std::string& value, bool save);
 
 // The radio group that starts at `firstId` and runs up to the next control

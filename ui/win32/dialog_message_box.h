@@ -2,7 +2,7 @@
 // The scan command's message box: an OK button, owned by the dialog,
 // captioned with the application name. A warning (the out-of-memory report)
 // carries the exclamation icon and is system modal; a plain message has no
-// icon.
+// icon. Texts and the caption are UTF-8.
 
 #include <windows.h>
 

@@ -32,11 +32,14 @@ CSizewalkDlg::CSizewalkDlg(HWND parent)
 CSizewalkDlg::~CSizewalkDlg() = default;  // the icon is shared: never destroyed
 
 INT_PTR CSizewalkDlg::DoModal() {
+    // A Unicode dialog: its edit box takes any character, and the tree's
+    // notifications come in UTF-16.
     const INT_PTR result =
-        ::DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_SIZEWALK_DIALOG), m_hParent,
+        ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SIZEWALK_DIALOG), m_hParent,
                           &CSizewalkDlg::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     m_hTree = nullptr;
+    m_pTreeSink.reset();
     return result;
 }
 
@@ -48,10 +51,10 @@ void CSizewalkDlg::UpdateData(bool save) {
 
 INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                           LPARAM lParam) noexcept {
-    auto* self = reinterpret_cast<CSizewalkDlg*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<CSizewalkDlg*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CSizewalkDlg*>(lParam);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
         self->m_hWnd = hwnd;
     }
     if (!self) return FALSE;
@@ -59,13 +62,23 @@ INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     try {
         return self->OnMessage(message, wParam, lParam);
     } catch (const std::bad_alloc&) {
+        // A directory whose children did not fit stays closed.
+        if (message == WM_NOTIFY) ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
         ReportOutOfMemory(hwnd);
-        return message == WM_INITDIALOG ? TRUE : FALSE;
+        return message == WM_INITDIALOG || message == WM_NOTIFY ? TRUE : FALSE;
     }
 }
 
-INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_NOTIFY: {
+            LRESULT result = 0;
+            if (!m_pTreeSink ||
+                !m_pTreeSink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
+                return FALSE;
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
         case WM_INITDIALOG:
             return OnInitDialog();
         case WM_COMMAND:
@@ -92,13 +105,14 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
 
 BOOL CSizewalkDlg::OnInitDialog() {
     m_hTree = ::GetDlgItem(m_hWnd, IDC_TREE);
+    m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
     m_fields.m_bShowFiles = 0;
     m_fields.m_nUnits = kUnitsMB;
     UpdateData(false);
     CenterOnWorkArea();
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     return TRUE;  // focus to the first tab stop, the OK button
 }
 
@@ -108,10 +122,9 @@ void CSizewalkDlg::OnOK() {
     static CDirScanner s_scanner;
     static std::string s_lastScannedDir;
     CScannerSource source(s_scanner);
-    CTreeViewSink tree(m_hTree);
     CDialogMessageBox messages(m_hWnd, ApplicationName());
     CSystemWaitCursor cursor;
-    RunScanCommand(m_fields, source, s_lastScannedDir, tree, messages, cursor);
+    RunScanCommand(m_fields, source, s_lastScannedDir, *m_pTreeSink, messages, cursor);
 }
 
 void CSizewalkDlg::OnCancel() { ::EndDialog(m_hWnd, IDCANCEL); }
@@ -119,7 +132,7 @@ void CSizewalkDlg::OnCancel() { ::EndDialog(m_hWnd, IDCANCEL); }
 void CSizewalkDlg::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
-    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ::SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     const int cxIcon = ::GetSystemMetrics(SM_CXICON);
     const int cyIcon = ::GetSystemMetrics(SM_CYICON);
     RECT rect;
@@ -140,7 +153,7 @@ void CSizewalkDlg::CenterOnWorkArea() {
     MONITORINFO info{};
     info.cbSize = sizeof info;
     HMONITOR monitor = ::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY);
-    if (!::GetMonitorInfoA(monitor, &info)) return;
+    if (!::GetMonitorInfoW(monitor, &info)) return;
     const RECT& area = info.rcWork;
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;

@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "ui/scan_command.h"
+#include "ui/win32/tree_view_sink.h"
 
 namespace sizewalk {
 
@@ -47,6 +50,9 @@ private:
     HWND m_hParent;
     HWND m_hWnd = nullptr;
     HWND m_hTree = nullptr;
+    // The tree's items while the dialog runs; it creates a directory's
+    // children when the user first opens it.
+    std::unique_ptr<CTreeViewSink> m_pTreeSink;
 };
 
 }  // namespace sizewalk

@@ -1,0 +1,318 @@
+// The Windows benchmark: scans a directory with the real scanner and prints
+// one JSON line per run, with the keys of the Linux tool where they mean the
+// same:
+//   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
+//                  [--redraw] PATH
+// bytes_per_entry is the growth of the working set across the scan, divided
+// by the entries kept; disk_bytes is the start entry's total on disk.
+//
+// --fill runs the scan command's tree fill into a real SysTreeView32 control
+// on screen, as the dialog's, and adds fill_seconds (the fill and the first
+// paint) and widest_expand_seconds: opening the widest directory (its
+// ancestors opened first, untimed) and painting it. --redraw then presses OK
+// again with the same path through the command (no scan) and adds
+// redraw_seconds. --files shows files, --units picks the label unit.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/find_record.h"
+#include "platform/wide_text_win32.h"
+#include "scan/dir_scanner.h"
+#include "ui/entry_source.h"
+#include "ui/scan_command.h"
+#include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
+
+namespace {
+
+using sizewalk::CScanEntry;
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
+
+// A JSON string body from UTF-8: quotes, backslashes and control
+// characters escaped, the rest passed through.
+std::string Json(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
+                 "[--redraw] PATH\n");
+    return 2;
+}
+
+class SilentMessages : public sizewalk::CMessageBox {
+public:
+    void Show(std::string_view text, sizewalk::MessageIcon) override {
+        std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+};
+class NoCursor : public sizewalk::CWaitCursor {
+public:
+    void Begin() override {}
+    void End() override {}
+};
+
+// A tree window on screen in the dialog's font, with its sink.
+class TreeFrame {
+public:
+    TreeFrame() : m_window(true, 640, 640) {
+        if (!m_window.IsValid()) return;
+        // The dialog's font: 8-point MS Sans Serif.
+        HDC screen = ::GetDC(nullptr);
+        const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+        ::ReleaseDC(nullptr, screen);
+        m_font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
+        ::SendMessageW(Tree(), WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+        m_sink = std::make_unique<sizewalk::CTreeViewSink>(Tree());
+        m_window.Attach(m_sink.get());
+        Paint();
+    }
+    ~TreeFrame() {
+        m_window.Attach(nullptr);
+        m_sink.reset();
+        if (m_font) ::DeleteObject(m_font);
+    }
+    bool Ok() const { return m_sink != nullptr; }
+    HWND Tree() const { return m_window.Tree(); }
+    sizewalk::CTreeViewSink& Sink() { return *m_sink; }
+    // Handles what is pending and paints what needs it.
+    void Paint() const {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::UpdateWindow(Tree());
+    }
+    // The control's item for the entry with tree handle `id` among the
+    // children of `parent` (null: the top level).
+    HTREEITEM Find(HTREEITEM parent, sizewalk::TreeItem id) const {
+        auto next = [this](HTREEITEM item, UINT how) {
+            return reinterpret_cast<HTREEITEM>(
+                ::SendMessageW(Tree(), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+        };
+        for (HTREEITEM item = parent ? next(parent, TVGN_CHILD) : next(nullptr, TVGN_ROOT); item;
+             item = next(item, TVGN_NEXT)) {
+            TVITEMW tv{};
+            tv.mask = TVIF_PARAM | TVIF_HANDLE;
+            tv.hItem = item;
+            ::SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+            if (static_cast<sizewalk::TreeItem>(tv.lParam) == id) return item;
+        }
+        return nullptr;
+    }
+    void Expand(HTREEITEM item) const {
+        ::SendMessageW(Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    }
+
+private:
+    sizewalk::CTreeWindow m_window;
+    HFONT m_font = nullptr;
+    std::unique_ptr<sizewalk::CTreeViewSink> m_sink;
+};
+
+// The directory with the most children shown (files count only when they are
+// shown), by the list's keys, and the chain of directories down to it (the
+// start entry first).
+std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, bool files,
+                                           std::size_t& children) {
+    std::vector<std::size_t> stack, count(scanner.GetCount(), 0), parent(scanner.GetCount(), 0);
+    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
+        const CScanEntry& e = scanner.GetAt(i);
+        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth)
+            stack.pop_back();
+        if (!stack.empty()) {
+            if (files || e.IsDirectory()) ++count[stack.back()];
+            parent[i] = stack.back();
+        }
+        if (e.IsDirectory()) stack.push_back(i);
+    }
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < count.size(); ++i)
+        if (count[i] > count[best]) best = i;
+    children = count.empty() ? 0 : count[best];
+    std::vector<const CScanEntry*> chain;
+    if (count.empty()) return chain;
+    for (std::size_t i = best;; i = parent[i]) {
+        chain.insert(chain.begin(), &scanner.GetAt(i));
+        if (i == 0) break;
+    }
+    return chain;
+}
+
+// Opens the chain's directories down to the last one's parent, then times
+// opening and painting the last.
+double ExpandSeconds(const TreeFrame& frame, const std::vector<const CScanEntry*>& chain) {
+    HTREEITEM item = nullptr;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        item = frame.Find(item, chain[i]->m_hTreeItem);
+        if (!item) return -1;
+        if (i + 1 < chain.size()) frame.Expand(item);
+    }
+    frame.Paint();
+    const auto t0 = std::chrono::steady_clock::now();
+    frame.Expand(item);
+    frame.Paint();
+    return Seconds(t0);
+}
+
+int Run(const std::vector<std::string>& args) {
+    int repeat = 1;
+    bool fill = false, files = false, redraw = false;
+    int units = sizewalk::kUnitsMB;
+    const std::string* path = nullptr;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--repeat" && i + 1 < args.size()) {
+            repeat = std::atoi(args[++i].c_str());
+            if (repeat < 1) return Usage();
+        } else if (a == "--fill") {
+            fill = true;
+        } else if (a == "--files") {
+            files = true;
+        } else if (a == "--redraw") {
+            redraw = true;
+        } else if (a == "--units" && i + 1 < args.size()) {
+            const std::string& u = args[++i];
+            if (u == "mb")
+                units = sizewalk::kUnitsMB;
+            else if (u == "kb")
+                units = sizewalk::kUnitsKB;
+            else if (u == "bytes")
+                units = sizewalk::kUnitsBytes;
+            else
+                return Usage();
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage();
+        } else if (!path) {
+            path = &a;
+        } else {
+            return Usage();
+        }
+    }
+    if (!path) return Usage();
+    fill = fill || redraw;
+
+    sizewalk::FindRecord probe;
+    if (!sizewalk::ProbePath(path->c_str(), probe) || !probe.IsDirectory()) {
+        std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", path->c_str());
+        return 1;
+    }
+
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScannerSource source(scanner);
+    std::unique_ptr<TreeFrame> frame;
+    if (fill) {
+        frame = std::make_unique<TreeFrame>();
+        if (!frame->Ok()) {
+            std::fprintf(stderr, "sizewalk-bench: no window for the tree\n");
+            return 1;
+        }
+    }
+    SilentMessages messages;
+    NoCursor cursor;
+    const SIZE_T baseline = Memory().WorkingSetSize;
+    for (int run = 0; run < repeat; ++run) {
+        if (frame) frame->Sink().DeleteAllItems();  // the command drops the items before a scan
+        const auto t0 = std::chrono::steady_clock::now();
+        scanner.Scan(*path);
+        const double seconds = Seconds(t0);
+
+        std::size_t directories = 0;
+        for (std::size_t i = 0; i < scanner.GetCount(); ++i)
+            directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
+        const std::size_t entries = scanner.GetCount();
+        const double growth =
+            static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
+        std::printf(
+            "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
+            "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
+            "\"bytes_per_entry\": %.2f",
+            run + 1, Json(*path).c_str(), entries, directories, entries - directories,
+            scanner.GetAt(0).m_dTotal,
+            static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()), seconds,
+            entries ? growth / static_cast<double>(entries) : 0.0);
+
+        if (fill) {
+            const auto f0 = std::chrono::steady_clock::now();
+            sizewalk::FillTree(source, units, files, frame->Sink());
+            frame->Paint();
+            const double fillSeconds = Seconds(f0);
+            std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame->Sink().ItemCount(),
+                        fillSeconds);
+            std::size_t width = 0;
+            const auto chain = WidestChain(scanner, files, width);
+            if (!chain.empty())
+                std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
+                            ExpandSeconds(*frame, chain));
+        }
+        if (redraw) {
+            sizewalk::ScanFields fields;
+            fields.m_strStartDir = *path;
+            fields.m_nUnits = units;
+            fields.m_bShowFiles = files ? 1 : 0;
+            std::string last = *path;
+            sizewalk::StripTrailingSeparator(last);
+            const auto r0 = std::chrono::steady_clock::now();
+            const auto outcome =
+                sizewalk::RunScanCommand(fields, source, last, frame->Sink(), messages, cursor);
+            frame->Paint();
+            std::printf(
+                ", \"redraw_seconds\": %.6f%s", Seconds(r0),
+                outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
+        }
+        std::printf(", \"peak_rss_bytes\": %llu}\n",
+                    static_cast<unsigned long long>(Memory().PeakWorkingSetSize));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// The arguments as UTF-16, so that a path in any script arrives whole.
+int main() {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (!argv) return 2;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(sizewalk::Utf8FromWide(argv[i]));
+    ::LocalFree(argv);
+    return Run(args);
+}

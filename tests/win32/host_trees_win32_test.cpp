@@ -1,0 +1,125 @@
+// The scanner and the tree on trees made from the Linux side (see
+// host-trees.sh): links that Wine reports as reparse points, and a directory
+// of 20,000 names whose order must be the Linux tree's.
+//   host_trees_win32_tests ROOT NAME_ORDER_FILE [gtest options]
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scan/dir_scanner.h"
+#include "tree_outline.h"
+#include "ui/entry_source.h"
+#include "ui/scan_command.h"
+#include "ui/win32/tree_view_sink.h"
+#include "ui/win32/tree_window.h"
+
+namespace sizewalk {
+namespace {
+
+std::string g_root;
+std::string g_names;
+
+struct Seen {
+    double total = -1;
+    bool directory = false;
+    bool hasChildren = false;
+};
+
+// Every entry by its path below the start.
+std::map<std::string, Seen> Walk(CDirScanner& s) {
+    std::map<std::string, Seen> seen;
+    const std::string start = s.GetPath(s.GetAt(0));
+    for (std::size_t i = 1; i < s.GetCount(); ++i) {
+        const CScanEntry& e = s.GetAt(i);
+        Seen& row = seen[s.GetPath(e).substr(start.size() + 1)];
+        row.directory = e.IsDirectory() != 0;
+        row.total = row.directory ? e.m_dTotal : e.GetFileSize();
+        row.hasChildren = s.GetSubtreeEnd(i) > i + 1;
+    }
+    return seen;
+}
+
+// Wine reports a symbolic link to a directory as a directory with the
+// reparse-point attribute: it is listed with size 0 and never entered, so
+// every file is counted once and nothing outside the start is.
+TEST(Links, LoopsAndLinksOutsideAreListedNotEntered) {
+    CDirScanner s;
+    s.Scan(g_root + "\\links\\tree");
+    const auto seen = Walk(s);
+    EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0);  // a.bin and real\b.bin, once each
+    for (const char* link : {"real\\back", "real\\self", "far", "far-absolute"}) {
+        SCOPED_TRACE(link);
+        ASSERT_TRUE(seen.count(link));
+        EXPECT_TRUE(seen.at(link).directory);
+        EXPECT_EQ(seen.at(link).total, 0.0);
+        EXPECT_FALSE(seen.at(link).hasChildren);
+    }
+    for (const auto& [path, row] : seen) {
+        EXPECT_EQ(path.find("big.bin"), std::string::npos) << path;
+        EXPECT_EQ(path.find("back\\"), std::string::npos) << path;
+    }
+    EXPECT_EQ(seen.at("real").total, 50.0);
+    EXPECT_EQ(seen.count("dangling"), 0u);  // Wine does not list a dangling link
+}
+
+TEST(Links, AStartPathThatIsALinkIsFollowed) {
+    const std::string start = g_root + "\\links\\start-link";
+    EXPECT_NE(IsExistingDirectory(start), 0);
+    CDirScanner s;
+    s.Scan(start);
+    EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0);
+    const auto seen = Walk(s);
+    EXPECT_TRUE(seen.count("real\\b.bin"));
+    EXPECT_FALSE(seen.at("far").hasChildren);
+}
+
+// The names of the order file, created in another order, come out of the
+// tree in the file's order: the Linux tree's.
+TEST(NameOrder, TwentyThousandNamesOpenInTheLinuxOrder) {
+    std::vector<std::string> expected;
+    std::ifstream in(g_names, std::ios::binary);
+    for (std::string line; std::getline(in, line);) expected.push_back(line);
+    ASSERT_EQ(expected.size(), 20000u);
+
+    CDirScanner scanner;
+    scanner.Scan(g_root + "\\names");
+    ASSERT_EQ(scanner.GetCount(), expected.size() + 1);
+    CTreeWindow window;
+    CTreeViewSink sink(window.Tree(), L"en-US");
+    window.Attach(&sink);
+    CScannerSource source(scanner);
+    FillTree(source, kUnitsMB, true, sink);
+    const HTREEITEM root = test::NextItem(window.Tree(), nullptr, TVGN_ROOT);
+    ASSERT_NE(root, nullptr);
+    ::SendMessageW(window.Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+
+    std::vector<std::string> shown;
+    for (HTREEITEM item = test::NextItem(window.Tree(), root, TVGN_CHILD); item;
+         item = test::NextItem(window.Tree(), item, TVGN_NEXT)) {
+        const std::string label = test::LocalItemText(window.Tree(), item);
+        ASSERT_EQ(label.substr(label.size() - 11), " [  0.00MB]") << label;
+        shown.push_back(label.substr(0, label.size() - 11));
+    }
+    ASSERT_EQ(shown.size(), expected.size());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        ASSERT_EQ(shown[i], expected[i]) << "position " << i;
+}
+
+}  // namespace
+}  // namespace sizewalk
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s ROOT NAME_ORDER_FILE\n", argv[0]);
+        return 2;
+    }
+    sizewalk::g_root = argv[1];
+    sizewalk::g_names = argv[2];
+    return RUN_ALL_TESTS();
+}
