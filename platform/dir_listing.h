@@ -61,7 +61,8 @@ private:
     void* m_hDir = nullptr;  // the directory's HANDLE, opened for listing
 #else
     int m_fd = -1;
-    std::uint64_t m_mount = 0;  // mount id (or device) of the walk's start
+    std::uint64_t m_mount = 0;   // mount id (or device) of the walk's start
+    std::uint64_t m_device = 0;  // the directory's own device
     bool m_bWholeReads = false;  // a read that leaves room ends the directory
 #endif
 };
@@ -99,9 +100,11 @@ public:
     // Forgets the records and gives a large buffer's memory back.
     void Clear();
 
-    // Tests only: the first read asks for this many bytes; the buffer grows
-    // as records need.
+    // Tests only: the first read asks for this many bytes (the buffer grows
+    // as records need), and every directory is read until a read returns
+    // nothing, as on file systems whose reads may stop short anywhere.
     void SetFirstRead(std::size_t bytes) { m_nFirstRead = bytes; }
+    void SetReadUntilEmpty(bool untilEmpty) { m_bUntilEmpty = untilEmpty; }
 
 private:
     // Who the files with several links are, by the offset of their record.
@@ -115,6 +118,7 @@ private:
     std::size_t m_used = 0;
     std::size_t m_pos = 0;
     std::size_t m_nFirstRead = 4 * 1024;
+    bool m_bUntilEmpty = false;
     std::vector<LinkInfo> m_links;
     std::size_t m_nextLink = 0;
 };

@@ -144,6 +144,7 @@ DirHandle::DirHandle(DirHandle&& other) noexcept
     : m_nOwnDisk(other.m_nOwnDisk),
       m_fd(std::exchange(other.m_fd, -1)),
       m_mount(other.m_mount),
+      m_device(other.m_device),
       m_bWholeReads(other.m_bWholeReads) {}
 
 DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
@@ -152,6 +153,7 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
         m_nOwnDisk = other.m_nOwnDisk;
         m_fd = std::exchange(other.m_fd, -1);
         m_mount = other.m_mount;
+        m_device = other.m_device;
         m_bWholeReads = other.m_bWholeReads;
     }
     return *this;
@@ -176,6 +178,7 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     }
     out.m_fd = fd;
     out.m_nOwnDisk = DiskBytes(st);
+    out.m_device = static_cast<std::uint64_t>(st.st_dev);
     out.m_mount = MountOf(fd);
     out.m_bWholeReads = ReadsWhole(fd);  // the walk never leaves this file system
     return OpenStatus::Opened;
@@ -193,8 +196,13 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
     if (status == OpenStatus::Opened) {
         out.m_fd = fd;
         out.m_nOwnDisk = DiskBytes(st);
-    } else if (status == OpenStatus::Refused && ::fstatat(parent.m_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        out.m_nOwnDisk = DiskBytes(st);  // its own blocks count, though it is not entered
+        out.m_device = static_cast<std::uint64_t>(st.st_dev);
+    } else if (status == OpenStatus::Refused &&
+               ::fstatat(parent.m_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               static_cast<std::uint64_t>(st.st_dev) == parent.m_device) {
+        // Its own blocks count, though it is not entered; a mount point's
+        // are another file system's.
+        out.m_nOwnDisk = DiskBytes(st);
     }
     return status;
 }
@@ -218,7 +226,8 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
             ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
         if (n > 0) {
             m_used += static_cast<std::size_t>(n);
-            if (dir.m_bWholeReads && m_buffer.size() - m_used >= kRoomForARecord) break;
+            if (dir.m_bWholeReads && !m_bUntilEmpty && m_buffer.size() - m_used >= kRoomForARecord)
+                break;
             continue;
         }
         if (n == 0) break;
@@ -256,7 +265,10 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
         d->d_type = TypeOfMode(st.st_mode);
         if (d->d_type == DT_DIR) continue;
         d->d_ino = static_cast<std::uint64_t>(st.st_size);
-        d->d_off = static_cast<std::int64_t>(DiskBytes(st));
+        // A file mounted over this one (a bind mount) takes another file
+        // system's blocks.
+        if (static_cast<std::uint64_t>(st.st_dev) == dir.m_device)
+            d->d_off = static_cast<std::int64_t>(DiskBytes(st));
         if (st.st_nlink > 1) {
             d->d_type |= kKindLinked;
             m_links.push_back({here, static_cast<std::uint64_t>(st.st_dev),

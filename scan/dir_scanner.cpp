@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <new>
 #include <thread>
-#include <unordered_set>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "scan/list_builder.h"
 #include "scan/name_arena.h"
@@ -16,16 +19,6 @@ constexpr std::size_t kChunkEntries = std::size_t{1} << 15;
 constexpr std::size_t kChunkBytes = kChunkEntries * sizeof(CScanEntry);
 constexpr std::int32_t kMarkerDepth = -99;  // below every real key (at least -1)
 constexpr std::uint32_t kNoDir = 0xFFFFFFFFu;
-
-struct DeviceInode {
-    std::uint64_t nDevice, nInode;
-    bool operator==(const DeviceInode&) const = default;
-};
-struct DeviceInodeHash {
-    std::size_t operator()(const DeviceInode& k) const {
-        return std::hash<std::uint64_t>()(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
-    }
-};
 
 }  // namespace
 
@@ -86,26 +79,23 @@ ScanStatus CDirScanner::Scan(std::string_view startPath, CScanProgress* progress
             Clear();
             return ScanStatus::Stopped;
         }
-        Finish(list.Links());
+        Finish();
     } catch (...) {
         Clear();  // never leave entries without keys or totals behind
         throw;
     }
+#ifdef __GLIBC__
+    // A scan's workers each had an allocator arena of their own; give back
+    // what they freed rather than keep it for the list's lifetime.
+    ::malloc_trim(0);
+#endif
     m_nCursor = 0;
     return ScanStatus::Complete;
 }
 
 // Totals, in one pass over the list with a stack of open directories, and
 // the directory table with each directory's extent.
-void CDirScanner::Finish(const std::vector<Link>& links) {
-    // A further link to a file already counted takes no blocks of its own:
-    // the blocks exist once. Links are in list order, so the first one wins.
-    if (!links.empty()) {
-        std::unordered_set<DeviceInode, DeviceInodeHash> seen;
-        for (const Link& link : links)
-            if (!seen.insert({link.nDevice, link.nInode}).second) GetAt(link.nIndex).m_nDiskSize = 0;
-    }
-
+void CDirScanner::Finish() {
     m_chunksByAddress.reserve(m_chunks.size());
     for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].get(), k);
     std::sort(m_chunksByAddress.begin(), m_chunksByAddress.end());

@@ -70,17 +70,16 @@ public:
     // The full path of `entry`; for the start entry, the start path.
     std::string GetPath(const CScanEntry& entry) const;
 
-    // Tests only: the first directory read asks for this many bytes.
-    void SetFirstReadForTesting(std::size_t bytes) { m_nFirstRead = bytes; }
+    // Tests only: every directory read starts asking for `firstRead` bytes
+    // (0: the usual), and with `untilEmpty` reads on until a read returns
+    // nothing, on every file system.
+    void SetReadingForTesting(std::size_t firstRead, bool untilEmpty) {
+        m_nFirstRead = firstRead;
+        m_bUntilEmpty = untilEmpty;
+    }
 
     // How walks fill the list (the engine's own).
     class Builder;
-    // A file with several links, by its list index.
-    struct Link {
-        std::size_t nIndex;
-        std::uint64_t nDevice;
-        std::uint64_t nInode;
-    };
 
 private:
     friend class Builder;
@@ -94,7 +93,7 @@ private:
 
     void Clear();
     CScanEntry& Append(const CScanEntry& entry);
-    void Finish(const std::vector<Link>& links);
+    void Finish();
     std::size_t DirOf(std::size_t index) const;
     void AppendPath(std::string& path, std::size_t dir) const;
 
@@ -107,6 +106,7 @@ private:
     int m_nCursor = 0;
     int m_nThreads;
     std::size_t m_nFirstRead = 0;
+    bool m_bUntilEmpty = false;
 };
 
 }  // namespace sizewalk

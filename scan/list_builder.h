@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "platform/dir_listing.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
 #include "scan/name_arena.h"
@@ -26,9 +28,14 @@ public:
     }
     // Appends an entry whose name already lies in the scanner's arena.
     CScanEntry& AddNamed(const FindRecord& record, const char* name, std::int32_t depth) {
-        if (record.nLinkInode != 0) m_links.push_back({m_scanner.m_nCount, record.nLinkDevice, record.nLinkInode});
         CScanEntry& e = m_scanner.Append(CScanEntry(record, name));
         e.m_nDepth = depth;
+        // A further link to a file already counted takes no blocks of its
+        // own: the blocks exist once, and list order decides which link
+        // holds them.
+        if (record.nLinkInode != 0 &&
+            !m_seenLinks.insert({record.nLinkDevice, record.nLinkInode}).second)
+            e.m_nDiskSize = 0;
         return e;
     }
     CScanEntry& At(std::size_t index) { return m_scanner.GetAt(index); }
@@ -38,16 +45,27 @@ public:
     CScanProgress* Progress() const { return m_progress; }
     const std::atomic<bool>* Stop() const { return m_stop; }
     bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
-    std::size_t FirstRead() const { return m_scanner.m_nFirstRead; }
-
-    // Files with several links, in list order.
-    std::vector<Link>& Links() { return m_links; }
+    // Readers read as tests asked, if they did.
+    void Tune(DirReader& reader) const {
+        if (m_scanner.m_nFirstRead) reader.SetFirstRead(m_scanner.m_nFirstRead);
+        reader.SetReadUntilEmpty(m_scanner.m_bUntilEmpty);
+    }
 
 private:
+    struct DeviceInode {
+        std::uint64_t nDevice, nInode;
+        bool operator==(const DeviceInode&) const = default;
+    };
+    struct DeviceInodeHash {
+        std::size_t operator()(const DeviceInode& k) const {
+            return static_cast<std::size_t>(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
+        }
+    };
+
     CDirScanner& m_scanner;
     CScanProgress* m_progress;
     const std::atomic<bool>* m_stop;
-    std::vector<Link> m_links;
+    std::unordered_set<DeviceInode, DeviceInodeHash> m_seenLinks;  // files with several links
 };
 
 // The walks. Each fills the list in pre-order, the start entry first, with

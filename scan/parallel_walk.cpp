@@ -23,8 +23,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/dir_listing.h"
@@ -35,9 +35,7 @@
 #include <dirent.h>
 #include <sys/resource.h>
 #endif
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+
 
 namespace sizewalk {
 
@@ -68,6 +66,13 @@ struct DirNode {
 };
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// Who a raw record with several links is.
+struct Link {
+    std::uint32_t nRecord;
+    std::uint64_t nDevice;
+    std::uint64_t nInode;
+};
 
 // Storage that hands out contiguous index ranges to any thread and never
 // moves what it holds: fixed-size chunks behind a fixed table of pointers.
@@ -136,7 +141,7 @@ private:
         DirReader reader;
         NameArena names;
         std::vector<Task> found;
-        std::vector<CDirScanner::Link> links;  // nIndex: the raw record
+        std::vector<Link> links;  // ascending raw records: ranges only grow
         std::uint64_t nFound = 0, nBytes = 0, nDisk = 0;
         std::string path;
         std::vector<std::uint32_t> chain;
@@ -151,6 +156,7 @@ private:
         return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();
     }
     void GiveBackQueuedHandles();
+    void HandleClosed();
     void LayOut(std::vector<Worker>& workers);
 
     std::string_view m_startPath;
@@ -169,6 +175,11 @@ private:
     std::atomic<int> m_nQueuedHandles{0};
     std::atomic<int> m_nHandleBudget{0};
     std::atomic<int> m_nOpenByWorkers{0};
+    // Workers waiting for a handle, and how often one was closed meanwhile.
+    std::mutex m_handleLock;
+    std::condition_variable m_handleClosed;
+    std::uint64_t m_nHandleCloses = 0;
+    std::atomic<int> m_nHandleWaiters{0};
 
     std::atomic<bool> m_bAbort{false};
     std::mutex m_errorLock;
@@ -180,7 +191,7 @@ private:
 int HandleBudget(int threads) {
 #ifdef _WIN32
     (void)threads;
-    return 0;  // handles are paths there: nothing is held
+    return 1024;  // a process's handles are counted in millions there
 #else
     struct rlimit rl {};
     if (::getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return 1024;
@@ -218,13 +229,16 @@ bool ParallelWalk::Run() {
     m_pending.push_back(Task{root, DirHandle()});  // read by path "" below the start
 
     std::vector<Worker> workers(static_cast<std::size_t>(m_nThreads));
-    for (Worker& w : workers)
-        if (m_list.FirstRead()) w.reader.SetFirstRead(m_list.FirstRead());
+    for (Worker& w : workers) m_list.Tune(w.reader);
     {
         std::vector<std::thread> pool;
         pool.reserve(workers.size());
         try {
             for (Worker& w : workers) pool.emplace_back([this, &w] { Work(w); });
+        } catch (const std::system_error&) {
+            // The system gives no more threads: walk with those there are,
+            // or on this one.
+            if (pool.empty()) Work(workers[0]);
         } catch (...) {
             {
                 std::lock_guard<std::mutex> lock(m_lock);
@@ -238,11 +252,6 @@ bool ParallelWalk::Run() {
     }
     m_pending.clear();
     for (Worker& w : workers) w.reader.Clear();
-#ifdef __GLIBC__
-    // Each worker thread had its own allocator arena; give what they freed
-    // back to the system rather than keep it for a scan's lifetime.
-    ::malloc_trim(0);
-#endif
     if (m_error) std::rethrow_exception(m_error);
     if (Stopped()) return false;
     LayOut(workers);
@@ -308,28 +317,60 @@ void ParallelWalk::BuildPath(Worker& w, std::uint32_t node, bool relative) {
     }
 }
 
+// Closes the handles waiting in the queue (only those: a worker may still
+// hold counted ones it has not queued yet) and queues fewer from now on.
 void ParallelWalk::GiveBackQueuedHandles() {
     std::lock_guard<std::mutex> lock(m_lock);
-    for (Task& t : m_pending) t.handle.Close();
-    m_nQueuedHandles = 0;
+    int closed = 0;
+    for (Task& t : m_pending) {
+        if (!t.handle.IsOpen()) continue;
+        t.handle.Close();
+        ++closed;
+    }
+    m_nQueuedHandles.fetch_sub(closed, std::memory_order_relaxed);
     m_nHandleBudget = m_nHandleBudget.load() / 2;
+}
+
+void ParallelWalk::HandleClosed() {
+    m_nOpenByWorkers.fetch_sub(1, std::memory_order_relaxed);
+    if (m_nHandleWaiters.load(std::memory_order_relaxed) == 0) return;
+    {
+        std::lock_guard<std::mutex> lock(m_handleLock);
+        ++m_nHandleCloses;
+    }
+    m_handleClosed.notify_all();
 }
 
 OpenStatus ParallelWalk::OpenByPath(Worker& w, std::uint32_t node, DirHandle& out) {
     BuildPath(w, node, true);
     const std::uint32_t length = m_nodes[node].nPathLength;
     OpenStatus status = OpenBelowStart(m_start, w.path.c_str(), length, out);
-    if (status != OpenStatus::NoHandles) return status;
-    // Out of handles: give back those waiting in the queue, then wait for
-    // other workers to close theirs.
-    GiveBackQueuedHandles();
-    for (int attempt = 0; attempt < 2000 && !Stopped(); ++attempt) {
+    // Out of handles: give back those waiting in the queue, and wait for
+    // other workers to close theirs. A directory is never given up while
+    // one is held; only when none of the walk's is left to wait for (the
+    // rest of the program holds them all) for a second does it stay unread.
+    constexpr int kIdleTries = 100;
+    int idle = 0;
+    while (status == OpenStatus::NoHandles && !Stopped() && idle < kIdleTries) {
+        GiveBackQueuedHandles();
+        std::unique_lock<std::mutex> lock(m_handleLock);
+        const std::uint64_t seen = m_nHandleCloses;
+        m_nHandleWaiters.fetch_add(1, std::memory_order_relaxed);
         status = OpenBelowStart(m_start, w.path.c_str(), length, out);
-        if (status != OpenStatus::NoHandles) return status;
-        if (attempt > 100 && m_nOpenByWorkers.load(std::memory_order_relaxed) == 0) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (status == OpenStatus::NoHandles) {
+            if (m_nOpenByWorkers.load(std::memory_order_relaxed) > 0) {
+                idle = 0;
+                m_handleClosed.wait_for(lock, std::chrono::milliseconds(50),
+                                        [&] { return m_nHandleCloses != seen || Stopped(); });
+            } else {
+                ++idle;
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        m_nHandleWaiters.fetch_sub(1, std::memory_order_relaxed);
     }
-    return OpenStatus::Refused;
+    return status == OpenStatus::NoHandles ? OpenStatus::Refused : status;
 }
 
 void ParallelWalk::Read(Worker& w, Task& task) {
@@ -350,7 +391,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         DirHandle& handle;
         ~Closer() {
             handle.Close();
-            walk.m_nOpenByWorkers.fetch_sub(1, std::memory_order_relaxed);
+            walk.HandleClosed();
         }
     } closer{*this, task.handle};
 
@@ -439,11 +480,16 @@ void ParallelWalk::Read(Worker& w, Task& task) {
 // Depth first over the nodes from the start, each directory's records in
 // listing order, a directory's subtree right after its own entry.
 void ParallelWalk::LayOut(std::vector<Worker>& workers) {
-    std::unordered_map<std::uint32_t, const CDirScanner::Link*> links;
+    // Files with several links, by record: each worker's are in order
+    // already, so one sort merges them.
+    std::vector<Link> links;
     for (Worker& w : workers) {
-        for (const CDirScanner::Link& l : w.links) links.emplace(static_cast<std::uint32_t>(l.nIndex), &l);
+        links.insert(links.end(), w.links.begin(), w.links.end());
+        std::vector<Link>().swap(w.links);
         m_list.Names().Adopt(w.names);
     }
+    std::sort(links.begin(), links.end(),
+              [](const Link& a, const Link& b) { return a.nRecord < b.nRecord; });
 
     // What is left to lay out of each chunk of records: a chunk is given
     // back as soon as it is used up.
@@ -479,7 +525,8 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
         record.SetSize(raw.nSize);
         record.nDiskSize = raw.Disk();
         if (raw.nDiskAndKind & RawRecord::kLinked) {
-            const CDirScanner::Link* l = links.at(i);
+            const auto l = std::lower_bound(links.begin(), links.end(), i,
+                                            [](const Link& a, std::uint32_t r) { return a.nRecord < r; });
             record.nLinkDevice = l->nDevice;
             record.nLinkInode = l->nInode;
         }

@@ -45,7 +45,7 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
     if (progress) progress->AddFound(0, 0, levels[0].handle.OwnDiskSize());
     const std::size_t relativeStart =
         path.size() + (path.empty() || path.back() != kPathSeparator ? 1 : 0);
-    levels[0].reader.SetFirstRead(list.FirstRead() ? list.FirstRead() : 4 * 1024);
+    list.Tune(levels[0].reader);
     if (progress) progress->SetDir(path);
     if (!levels[0].reader.Read(levels[0].handle, list.Stop())) return !list.Stopped();
     levels[0].nChildDepth = rootChildDepth;
@@ -82,7 +82,7 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
         path += entry.GetName();
         const std::size_t entryIndex = list.Count() - 1;
 
-        if (active == levels.size()) levels.emplace_back();  // may move `level`
+        if (active == levels.size()) list.Tune(levels.emplace_back().reader);  // may move `level`
         Level& parent = levels[active - 1];
         Level& child = levels[active];
         auto open = [&] {

@@ -2,10 +2,13 @@
 // file with several hard links counted once, as du counts them.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -111,6 +114,36 @@ TEST(DiskSize, DirectoriesCountTheirOwnBlocks) {
     EXPECT_EQ(m.at("crowded").disk, OwnBlocks(t.Path("crowded")) + OwnBlocks(t.Path("crowded/sub")));
     EXPECT_EQ(m.at("crowded").value, 0.0);  // apparent sizes stay lengths only
     EXPECT_EQ(static_cast<long long>(s.GetAt(0).GetDiskSize()), DiskUsage(t.Root()));
+}
+
+// What is mounted into the tree lies on another file system: its blocks do
+// not count on disk, as du -x leaves them out, while its length still
+// counts, as find -xdev lists it.
+TEST(DiskSize, BlocksOfOtherFileSystemsDoNotCount) {
+    TempTree t;
+    Write(t, "here", 20000);
+    Write(t, "covered", 10);
+    t.Dir("mnt");
+    if (::mount("none", t.Path("mnt").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount here: " << std::strerror(errno);
+    {
+        const int fd = ::open(t.Path("mnt/inside").c_str(), O_CREAT | O_WRONLY, 0644);
+        EXPECT_EQ(::write(fd, "x", 1), 1);
+        ::close(fd);
+    }
+    const bool fileMounted = ::mount(t.Path("mnt/inside").c_str(), t.Path("covered").c_str(),
+                                     nullptr, MS_BIND, nullptr) == 0;
+    CDirScanner s;
+    s.Scan(t.Root());
+    const auto m = ByName(Rows(s));
+    const long long du = DiskUsage(t.Root());
+    if (fileMounted) ::umount(t.Path("covered").c_str());
+    ::umount(t.Path("mnt").c_str());
+    ASSERT_TRUE(fileMounted);
+    EXPECT_EQ(m.at("mnt").disk, 0u);
+    EXPECT_EQ(m.at("covered").disk, 0u);
+    EXPECT_EQ(m.at("covered").value, 1.0);  // the mounted file's length
+    EXPECT_EQ(static_cast<long long>(s.GetAt(0).GetDiskSize()), du);
 }
 
 TEST(DiskSize, SystemDirectoryAgreesWithDu) {

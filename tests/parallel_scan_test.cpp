@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -134,6 +135,26 @@ TEST(ParallelScan, StopLeavesTheScannerEmptyAndTheNextScanIsWhole) {
         EXPECT_EQ(s.Scan(t.Root(), &progress), ScanStatus::Complete);
         EXPECT_EQ(s.GetCount(), whole);
         EXPECT_EQ(s.GetAt(0).m_dTotal, 20000.0);
+
+        // Stops later on, among the directories or while the list is laid
+        // out: each scan is either stopped and empty or whole.
+        int stoppedLater = 0;
+        for (int delayUs : {200, 1000, 3000, 10000}) {
+            progress.Reset();
+            std::thread later([&] {
+                std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+                progress.RequestStop();
+            });
+            const ScanStatus late = s.Scan(t.Root(), &progress);
+            later.join();
+            if (late == ScanStatus::Stopped) {
+                EXPECT_EQ(s.GetCount(), 0u) << delayUs;
+                ++stoppedLater;
+            } else {
+                EXPECT_EQ(s.GetCount(), whole) << delayUs;
+            }
+        }
+        EXPECT_GT(stoppedLater, 0);
     }
 }
 
@@ -184,13 +205,17 @@ TEST(ParallelScan, RecordsLargerThanTheReadBufferAreNotLost) {
     for (int i = 0; i < 5; ++i) t.File(test::Numbered("mixed/big", i), 100000);
     for (int threads : {1, 8}) {
         for (std::size_t first : {std::size_t{24}, std::size_t{300}, std::size_t{4096}}) {
-            SCOPED_TRACE(testing::Message() << threads << " threads, first read " << first);
-            CDirScanner s;
-            s.SetThreadCount(threads);
-            s.SetFirstReadForTesting(first);
-            s.Scan(t.Root());
-            EXPECT_EQ(s.GetCount(), 2u + 156u);
-            EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0 * 10 + 5 * 100000.0);
+            // Also as on file systems whose reads may stop short anywhere.
+            for (bool untilEmpty : {false, true}) {
+                SCOPED_TRACE(testing::Message() << threads << " threads, first read " << first
+                                                << (untilEmpty ? ", read until empty" : ""));
+                CDirScanner s;
+                s.SetThreadCount(threads);
+                s.SetReadingForTesting(first, untilEmpty);
+                s.Scan(t.Root());
+                EXPECT_EQ(s.GetCount(), 2u + 156u);
+                EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0 * 10 + 5 * 100000.0);
+            }
         }
     }
 }
@@ -236,6 +261,19 @@ TEST(ParallelScan, LowOpenFileLimitGivesTheSameList) {
         ASSERT_EQ(rows.size(), expected.size()) << threads << " threads";
         EXPECT_TRUE(rows == expected) << threads << " threads";
     }
+    // The rest of the program holds all but a few of them: fewer handles
+    // are free than there are threads, and still nothing is lost.
+    std::vector<int> held;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) held.push_back(fd);
+    for (int keepFree = 4; keepFree-- > 0 && !held.empty(); held.pop_back()) ::close(held.back());
+    for (int threads : {8, 64}) {
+        for (int run = 0; run < 3; ++run) {
+            const std::vector<Row> rows = ScanRows(t.Root(), threads);
+            ASSERT_EQ(rows.size(), expected.size()) << threads << " threads, run " << run;
+            EXPECT_TRUE(rows == expected) << threads << " threads, run " << run;
+        }
+    }
+    for (int fd : held) ::close(fd);
 }
 
 // A bind mount of the start's own device is another mount: listed, never

@@ -301,17 +301,17 @@ public:
 };
 
 TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
-    struct Spec {
+    struct Case {
         const char* name;
         std::uint64_t size, disk;
         bool directory;
     };
-    const Spec specs[] = {
+    const Case cases[] = {
         {"b", 10, 4096, false}, {"a", 10, 0, false},   {"dir", 50, 8192, true},
         {"z", 99, 0, false},    {"c", 0, 12288, false}, {"a2", 10, 4096, false},
     };
     std::vector<CScanEntry> entries;
-    for (const Spec& s : specs) {
+    for (const Case& s : cases) {
         FindRecord r;
         r.dwFileAttributes = s.directory ? kFileAttributeDirectory : kFileAttributeNormal;
         r.SetSize(s.directory ? 0 : s.size);
