@@ -260,12 +260,24 @@ type_start_dir "$large_dir"
 sleep 0.5
 snap "$dialog" "$outside/idle.png"
 xdotool key Return
-# The scan shows itself (progress, controls disabled) while the window keeps
-# answering; Escape as soon as it does.
+# The scan shows itself while the window keeps answering: OK is greyed out
+# for as long as it runs. Escape as soon as it does. A machine that scans
+# the whole tree before a picture is taken gets the scan again with F5.
+# (The window is at its first size, the template's, so OK's place is the
+# template's, scaled.)
+read -r width height < <(identify -format '%w %h' "$outside/idle.png")
+ok_region="$((50 * width / 264))x$((14 * height / 209))+$((207 * width / 264))+$((7 * height / 209))"
+convert "$outside/idle.png" -crop "$ok_region" +repage "$outside/ok-idle.png"
 deadline=$((SECONDS + TIMEOUT))
+rescans=0
 while :; do
   snap "$dialog" "$outside/scanning.png"
-  [ "$(differing "$outside/idle.png" "$outside/scanning.png")" -gt 500 ] && break
+  convert "$outside/scanning.png" -crop "$ok_region" +repage "$outside/ok-now.png"
+  [ "$(differing "$outside/ok-idle.png" "$outside/ok-now.png")" -gt 20 ] && break
+  if [ "$(differing "$outside/idle.png" "$outside/scanning.png")" -gt 500 ] && [ "$rescans" -lt 5 ]; then
+    rescans=$((rescans + 1))  # scanned and filled already: again
+    xdotool key F5
+  fi
   [ $SECONDS -lt $deadline ] || die "the window never showed the scan of $large_dir"
 done
 xdotool key Escape
