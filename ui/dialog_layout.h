@@ -6,6 +6,7 @@
 // Win32) place their controls from this one table.
 
 #include <algorithm>
+#include <cstddef>
 
 namespace sizewalk {
 
@@ -33,6 +34,10 @@ inline constexpr ControlRect kControls[] = {
     {1008, 206, 76, 25, 10, Anchor::Right},    // KB
     {1009, 206, 90, 33, 10, Anchor::Right},    // Bytes
 };
+
+// The place of "Start from:" in kControls: a font wider than the template's
+// would clip it, so it may grow to the left.
+inline constexpr std::size_t kStartLabelIndex = 4;
 
 // The progress of a scan: two lines in the free band between the start
 // directory and the tree, shown only while a scan runs.

@@ -14,6 +14,7 @@
 
 #include "res/resource.h"
 #include "tree_outline.h"
+#include "ui/win32/progress_view.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -396,6 +397,56 @@ TEST(SizewalkWindow, EveryWayOfClosingEndsTheProcess) {
         ASSERT_NE(dialog.Hwnd(), nullptr);
         ASSERT_TRUE(dialog.Settle());
         way.close(dialog);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+}
+
+// A scan long enough to watch: the Linux side's /usr, through Wine's drive Z:.
+constexpr const char* kLargeTree = "Z:\\usr";
+
+// Starts a scan of the large tree and waits until its progress has changed
+// at least once, the dialog answering all along. The progress text.
+std::string StartLargeScan(const Dialog& dialog) {
+    dialog.Type(IDC_START_DIR, kLargeTree);
+    dialog.Click(IDOK);
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Item(IDOK))) << "the scan ended at once";
+    const std::string first = dialog.Text(IDC_PROGRESS_COUNTS);
+    EXPECT_EQ(first.rfind("Scanning: ", 0), 0u) << first;
+    for (int i = 0; i < 400 && dialog.Text(IDC_PROGRESS_COUNTS) == first; ++i) {
+        EXPECT_TRUE(dialog.Settle());  // the dialog's thread is free
+        ::Sleep(25);
+    }
+    const std::string later = dialog.Text(IDC_PROGRESS_COUNTS);
+    EXPECT_NE(later, first);
+    EXPECT_TRUE(::IsWindowVisible(dialog.Item(IDC_PROGRESS_DIR)));
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Item(IDOK))) << "the scan ended before it was stopped";
+    return later;
+}
+
+TEST(SizewalkWindow, EscapeStopsALargeScanAndASecondEscapeCloses) {
+    Program program(g_exe);
+    ASSERT_TRUE(program.Started());
+    Dialog dialog(program, program.WaitForDialog("Sizewalk"));
+    ASSERT_NE(dialog.Hwnd(), nullptr);
+    StartLargeScan(dialog);
+    dialog.Key(IDC_TREE, VK_ESCAPE);  // the tree holds the focus while OK is disabled
+    ASSERT_TRUE(dialog.WaitUntilIdle(10000));
+    EXPECT_EQ(program.WaitForExit(0), -1);
+    EXPECT_TRUE(::IsWindowVisible(dialog.Hwnd()));
+    EXPECT_EQ(dialog.ItemCount(), 0);
+    EXPECT_FALSE(::IsWindowVisible(dialog.Item(IDC_PROGRESS_COUNTS)));
+    dialog.Key(IDC_START_DIR, VK_ESCAPE);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(SizewalkWindow, TheCloseBoxDuringAScanEndsTheProcess) {
+    for (const UINT how : {UINT{WM_SYSCOMMAND}, UINT{WM_CLOSE}}) {
+        Program program(g_exe);
+        ASSERT_TRUE(program.Started());
+        Dialog dialog(program, program.WaitForDialog("Sizewalk"));
+        ASSERT_NE(dialog.Hwnd(), nullptr);
+        StartLargeScan(dialog);
+        ::PostMessageA(dialog.Hwnd(), how, how == WM_SYSCOMMAND ? SC_CLOSE : 0, 0);
         EXPECT_EQ(program.WaitForExit(), 0);
     }
 }

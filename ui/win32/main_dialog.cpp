@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -67,6 +68,21 @@ void RefreshCursor(HWND dialog) {
         ::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)));
     ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
                    MAKELPARAM(hit, WM_MOUSEMOVE));
+}
+
+// The width of a control's text in its font, in pixels.
+int TextWidth(HWND control) {
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int n = ::GetWindowTextW(control, text.data(), length + 1);
+    HDC dc = ::GetDC(control);
+    if (!dc) return 0;
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), n, &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return size.cx;
 }
 
 void SetClipboardText(HWND owner, const std::wstring& text) {
@@ -423,7 +439,16 @@ void CSizewalkDlg::PlaceControls() {
     HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 2);
     for (std::size_t i = 0; i < std::size(kControls) && positions; ++i) {
         if (!m_hControls[i]) continue;
-        const PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
+        PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
+        if (i == kStartLabelIndex) {
+            // Grows to the left, keeping its gap to the edit box.
+            const int need = TextWidth(m_hControls[i]);
+            if (need > r.w) {
+                const int right = r.x + r.w;
+                r.x = std::max(0, right - need);
+                r.w = right - r.x;
+            }
+        }
         positions = ::DeferWindowPos(positions, m_hControls[i], nullptr, r.x, r.y, r.w, r.h,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
