@@ -123,8 +123,9 @@ void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
 void CTreeViewSink::Resort() {
     if (m_created.empty()) return;
     // Ranks by id: each parent's children are written before it is sorted.
+    // No WM_SETREDRAW around it: turning drawing back on has some tree views
+    // measure every open item's label again.
     std::vector<std::uint32_t> rank(m_entries.size() + 1);
-    ::SendMessageW(m_hTree, WM_SETREDRAW, FALSE, 0);
     for (const auto& [item, id] : m_created) {
         const std::vector<std::uint32_t> children = SortedChildren(id);
         for (std::size_t i = 0; i < children.size(); ++i)
@@ -135,7 +136,6 @@ void CTreeViewSink::Resort() {
         sort.lParam = reinterpret_cast<LPARAM>(rank.data());
         ::SendMessageW(m_hTree, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
     }
-    ::SendMessageW(m_hTree, WM_SETREDRAW, TRUE, 0);
 }
 
 bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
