@@ -37,6 +37,7 @@
 
 #include "scan/dir_scanner.h"
 #include "ui/dialog_layout.h"
+#include "ui/process_scan.h"
 #include "ui/display_text.h"
 #include "ui/size_text.h"
 #include "ui/tree_model.h"
@@ -50,18 +51,6 @@ namespace {
 
 // How often the progress is read while a scan runs.
 constexpr int kProgressMilliseconds = 100;
-
-// The scanner and the last scanned path: created with the first dialog and
-// kept until the process ends.
-struct ProcessScan {
-    CDirScanner scanner;
-    CScannerSource source{scanner};
-    std::string lastScannedDir;
-};
-ProcessScan& TheProcessScan() {
-    static ProcessScan s_scan;
-    return s_scan;
-}
 
 class CDialogMessageBox : public CMessageBox {
 public:

@@ -29,19 +29,17 @@
 #include <shellapi.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "bench/command_partners.h"
 #include "platform/find_record.h"
 #include "platform/wide_text_win32.h"
 #include "scan/dir_scanner.h"
 #include "ui/entry_source.h"
-#include "ui/live_scan_command.h"
 #include "ui/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
@@ -87,17 +85,8 @@ int Usage() {
     return 2;
 }
 
-class SilentMessages : public sizewalk::CMessageBox {
-public:
-    void Show(std::string_view text, sizewalk::MessageIcon) override {
-        std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-};
-class NoCursor : public sizewalk::CWaitCursor {
-public:
-    void Begin() override {}
-    void End() override {}
-};
+using sizewalk::bench::NoCursor;
+using sizewalk::bench::SilentMessages;
 
 // A tree window on screen in the dialog's font, with its sink.
 class TreeFrame {
@@ -189,49 +178,17 @@ std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, bool 
     return chain;
 }
 
-class NoticeWaiter : public sizewalk::CScanDoneNotify {
-public:
-    void PostScanDone() noexcept override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bDone = true;
-        m_changed.notify_all();
-    }
-    // True when the scan ended within `seconds`.
-    bool WaitFor(double seconds) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::duration<double>(seconds),
-                                  [this] { return m_bDone; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_bDone = false;
-};
-
-// One background scan through the dialog's command, cancelled after `after`
-// seconds (or at once after it ended).
+// One background scan through the dialog's command into a tree on screen,
+// cancelled after `after` seconds (or at once after it ended).
 int CancelLatency(const std::string& path, double after) {
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     TreeFrame frame;
     if (!frame.Ok()) return 1;
-    SilentMessages messages;
-    NoCursor cursor;
-    NoticeWaiter notice;
-    std::string last;
-    sizewalk::CLiveScanCommand command(source, last, frame.Sink(), messages, cursor, notice);
-    sizewalk::ScanFields fields{path, sizewalk::kUnitsMB, 1};
-    if (command.Start(fields) != sizewalk::ScanOutcome::Started) return 1;
-    const bool ended = notice.WaitFor(after);
-    const std::uint64_t found = command.GetProgress().nEntries;
-    const auto t0 = std::chrono::steady_clock::now();
-    command.Stop();
-    const double seconds = Seconds(t0);
-    std::printf("{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
-                "\"cancel_seconds\": %.6f%s}\n",
-                Json(path).c_str(), after, static_cast<unsigned long long>(found), seconds,
-                ended ? ", \"cancelled\": \"scan had ended\"" : "");
+    const sizewalk::bench::CancelTiming t =
+        sizewalk::bench::TimeCancel(source, frame.Sink(), path, after);
+    if (!t.bStarted) return 1;
+    sizewalk::bench::PrintCancelTiming(Json(path), after, t);
     return 0;
 }
 

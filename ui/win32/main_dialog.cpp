@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "scan/dir_scanner.h"
 #include "ui/entry_source.h"
+#include "ui/process_scan.h"
 #include "ui/size_text.h"
 #include "ui/win32/app_name.h"
 #include "ui/win32/data_exchange.h"
@@ -35,18 +36,6 @@ HINSTANCE ModuleInstance() { return ::GetModuleHandleA(nullptr); }
 // reports its own: the dialog stays open.
 void ReportOutOfMemory(HWND owner) {
     CDialogMessageBox(owner, ApplicationName()).Show(kOutOfMemoryText, MessageIcon::Warning);
-}
-
-// The scanner and the last scanned path: created at the first press and kept
-// until the process ends.
-struct ProcessScan {
-    CDirScanner scanner;
-    CScannerSource source{scanner};
-    std::string lastScannedDir;
-};
-ProcessScan& TheProcessScan() {
-    static ProcessScan s_scan;
-    return s_scan;
 }
 
 // The dialog whose keys the message filter translates (one modal dialog runs
