@@ -444,6 +444,10 @@ void CSizewalkDlg::PlaceControls() {
     const PixelRect band = Anchored(pixels(kProgress), kProgress.anchor, dx, dy);
     m_progress.Place(positions, band.x, band.y, band.w, band.h);
     if (positions) ::EndDeferWindowPos(positions);
+    // The dialog paints under its controls: the background first, then every
+    // control where it now stands (a moved control must not be left erased).
+    ::RedrawWindow(m_hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // Never smaller than the template.
