@@ -15,20 +15,20 @@
 namespace sizewalk::bench {
 
 class SilentMessages : public CMessageBox {
-public:
+  public:
     void Show(std::string_view text, MessageIcon) override {
         std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
     }
 };
 
 class NoCursor : public CWaitCursor {
-public:
+  public:
     void Begin() override {}
     void End() override {}
 };
 
 class NoticeWaiter : public CScanDoneNotify {
-public:
+  public:
     void PostScanDone() noexcept override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bDone = true;
@@ -41,7 +41,7 @@ public:
                                   [this] { return m_bDone; });
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bDone = false;
@@ -49,9 +49,9 @@ private:
 
 struct CancelTiming {
     bool bStarted = false;
-    bool bEnded = false;        // the scan had ended before Cancel
-    std::uint64_t nFound = 0;   // entries found when cancelled
-    double dSeconds = 0;        // from Cancel until the command is idle again
+    bool bEnded = false;       // the scan had ended before Cancel
+    std::uint64_t nFound = 0;  // entries found when cancelled
+    double dSeconds = 0;       // from Cancel until the command is idle again
 };
 
 // One background scan of `path` through the dialog's command into `tree`,
@@ -77,10 +77,11 @@ inline CancelTiming TimeCancel(CEntrySource& source, CTreeSink& tree, const std:
 
 // Its JSON line; `jsonPath` is the path already escaped for JSON.
 inline void PrintCancelTiming(const std::string& jsonPath, double after, const CancelTiming& t) {
-    std::printf("{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
-                "\"cancel_seconds\": %.6f%s}\n",
-                jsonPath.c_str(), after, static_cast<unsigned long long>(t.nFound), t.dSeconds,
-                t.bEnded ? ", \"cancelled\": \"scan had ended\"" : "");
+    std::printf(
+        "{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
+        "\"cancel_seconds\": %.6f%s}\n",
+        jsonPath.c_str(), after, static_cast<unsigned long long>(t.nFound), t.dSeconds,
+        t.bEnded ? ", \"cancelled\": \"scan had ended\"" : "");
 }
 
 }  // namespace sizewalk::bench

@@ -23,16 +23,16 @@ struct ControlRect {
 
 // In template order, which is also the tab order.
 inline constexpr ControlRect kControls[] = {
-    {1, 207, 7, 50, 14, Anchor::Right},        // OK
-    {2, 207, 23, 50, 14, Anchor::Right},       // Cancel
+    {1, 207, 7, 50, 14, Anchor::Right},                // OK
+    {2, 207, 23, 50, 14, Anchor::Right},               // Cancel
     {1002, 10, 54, 180, 148, Anchor::WiderAndTaller},  // the tree
-    {1003, 57, 14, 130, 14, Anchor::Wider},    // the start directory
-    {-1, 21, 18, 33, 8, Anchor::Fixed},        // "Start from:"
-    {1004, 201, 135, 50, 10, Anchor::Right},   // Show Files
-    {-1, 201, 51, 53, 66, Anchor::Right},      // the "Display" group box
-    {1007, 206, 62, 27, 10, Anchor::Right},    // MB
-    {1008, 206, 76, 25, 10, Anchor::Right},    // KB
-    {1009, 206, 90, 33, 10, Anchor::Right},    // Bytes
+    {1003, 57, 14, 130, 14, Anchor::Wider},            // the start directory
+    {-1, 21, 18, 33, 8, Anchor::Fixed},                // "Start from:"
+    {1004, 201, 135, 50, 10, Anchor::Right},           // Show Files
+    {-1, 201, 51, 53, 66, Anchor::Right},              // the "Display" group box
+    {1007, 206, 62, 27, 10, Anchor::Right},            // MB
+    {1008, 206, 76, 25, 10, Anchor::Right},            // KB
+    {1009, 206, 90, 33, 10, Anchor::Right},            // Bytes
 };
 
 // The place of "Start from:" in kControls: a font wider than the template's
@@ -53,9 +53,14 @@ inline PixelRect Anchored(PixelRect r, Anchor anchor, int dx, int dy) {
     dx = std::max(0, dx);
     dy = std::max(0, dy);
     switch (anchor) {
-        case Anchor::Fixed: break;
-        case Anchor::Right: r.x += dx; break;
-        case Anchor::Wider: r.w += dx; break;
+        case Anchor::Fixed:
+            break;
+        case Anchor::Right:
+            r.x += dx;
+            break;
+        case Anchor::Wider:
+            r.w += dx;
+            break;
         case Anchor::WiderAndTaller:
             r.w += dx;
             r.h += dy;

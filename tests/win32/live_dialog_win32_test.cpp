@@ -26,7 +26,8 @@ using test::Pump;
 
 std::string WindowText(HWND hwnd) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
     return Utf8FromWide(text);
 }
 
@@ -130,7 +131,8 @@ TEST(LiveDialog, TheDialogRunsWhileItScansAndShowsProgress) {
         EXPECT_TRUE(l.dlg.IsScanning());
         EXPECT_NE(l.source.ScanThread(), std::thread::id());
         EXPECT_NE(l.source.ScanThread(), std::this_thread::get_id());
-        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+        for (int id :
+             {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
             EXPECT_FALSE(::IsWindowEnabled(l.Item(id))) << id;
         EXPECT_TRUE(::IsWindowEnabled(l.Item(IDCANCEL)));
         EXPECT_EQ(::GetFocus(), l.Tree());  // Escape still reaches the dialog
@@ -145,7 +147,8 @@ TEST(LiveDialog, TheDialogRunsWhileItScansAndShowsProgress) {
         bool fired = false;
         static bool* s_fired;
         s_fired = &fired;
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { *s_fired = true; });
+        const UINT_PTR timer =
+            ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { *s_fired = true; });
         EXPECT_TRUE(Pump(l.hwnd, [&] { return fired; }));
         ::KillTimer(nullptr, timer);
         l.source.Report(1234, 3072, 8192, s_dir + "\\deeper");
@@ -204,7 +207,8 @@ TEST(LiveDialog, CancelAndEscapeStopTheScanAndForgetThePath) {
         const std::size_t scans = l.source.Scanned().size();
         ASSERT_TRUE(l.Scan(s_a));
         EXPECT_EQ(l.source.Scanned().size(), scans + 1);
-        EXPECT_EQ(test::LocalTreeOutline(l.Tree()), s_a + " [         5 bytes]\n  f [         5 bytes]\n");
+        EXPECT_EQ(test::LocalTreeOutline(l.Tree()),
+                  s_a + " [         5 bytes]\n  f [         5 bytes]\n");
     });  // with no scan running, Cancel ends the dialog
 }
 
@@ -237,7 +241,8 @@ TEST(LiveDialog, TheTreeTakesTheExtraRoom) {
         RECT window{};
         ::GetWindowRect(l.hwnd, &window);
         const int w = window.right - window.left, h = window.bottom - window.top;
-        const RECT tree = rect(l.Tree()), ok = rect(l.Item(IDOK)), edit = rect(l.Item(IDC_START_DIR));
+        const RECT tree = rect(l.Tree()), ok = rect(l.Item(IDOK)),
+                   edit = rect(l.Item(IDC_START_DIR));
         const RECT files = rect(l.Item(IDC_SHOW_FILES)), mb = rect(l.Item(IDC_UNITS_MB));
 
         ::SetWindowPos(l.hwnd, nullptr, 0, 0, w + 300, h + 200, SWP_NOMOVE | SWP_NOZORDER);
@@ -313,8 +318,10 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
             auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
             for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
                 wchar_t text[64] = {};
-                if (!::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION)) continue;
-                const bool checked = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED;
+                if (!::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION))
+                    continue;
+                const bool checked =
+                    ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED;
                 s_seen.push_back(Utf8FromWide(text) + (checked ? " *" : ""));
             }
             ::EndMenu();
@@ -323,11 +330,12 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
         TreeView_GetItemRect(l.Tree(), l.Top(), &at, TRUE);
         POINT point{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
         ::ClientToScreen(l.Tree(), &point);
-        ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()), MAKELPARAM(point.x, point.y));
+        ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()),
+                       MAKELPARAM(point.x, point.y));
         ::KillTimer(nullptr, timer);
-        EXPECT_EQ(s_seen, std::vector<std::string>({"&Copy Path\tCtrl+C", "&Open in Explorer",
-                                                    "Sort by &Name\tCtrl+1 *", "Sort by &Size\tCtrl+2",
-                                                    "Size on &Disk\tCtrl+D", "&Rescan\tF5"}));
+        EXPECT_EQ(s_seen, std::vector<std::string>(
+                              {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
+                               "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "&Rescan\tF5"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -376,7 +384,8 @@ TEST(LiveDialog, SortAndSizeOnDiskSwitchWithoutAScan) {
         Key(l.hwnd, l.Tree(), '1', true);
         Key(l.hwnd, l.Tree(), 'D', true);
         EXPECT_EQ(ChildNames(l.Tree(), top), Names({"small", "sparse", "sub", "Tie-a", "tie-b"}));
-        EXPECT_EQ(test::LocalItemText(l.Tree(), Child(l.Tree(), top, "small")), "small [       100 bytes]");
+        EXPECT_EQ(test::LocalItemText(l.Tree(), Child(l.Tree(), top, "small")),
+                  "small [       100 bytes]");
         EXPECT_EQ(test::LocalItemText(l.Tree(), test::NextItem(l.Tree(), sub, TVGN_CHILD)),
                   "inner [     20000 bytes]");
         EXPECT_TRUE(test::IsExpanded(l.Tree(), sub));

@@ -16,7 +16,7 @@
 namespace sizewalk::test {
 
 class ModalProbe {
-public:
+  public:
     using Probe = std::function<void(CSizewalkDlg& dlg, HWND hwnd)>;
     static INT_PTR Run(CSizewalkDlg& dlg, Probe probe) {
         s_dlg = &dlg;
@@ -28,7 +28,7 @@ public:
         return result;
     }
 
-private:
+  private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
         HWND hwnd = s_dlg->GetSafeHwnd();
         if (!hwnd || !s_probe || !::IsWindowVisible(hwnd)) return;
@@ -43,8 +43,7 @@ private:
 // Handles messages as the dialog's modal loop does until `done()` holds;
 // false if it did not within `timeout`.
 template <typename Done>
-bool Pump(HWND dialog, Done&& done,
-          std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+bool Pump(HWND dialog, Done&& done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;

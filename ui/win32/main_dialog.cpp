@@ -1,8 +1,8 @@
 #include "ui/win32/main_dialog.h"
 
-#include <windowsx.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -53,8 +53,8 @@ void RefreshCursor(HWND dialog) {
     if (!::GetCursorPos(&at)) return;
     HWND under = ::WindowFromPoint(at);
     if (!IsDialogOrChild(dialog, under)) return;
-    const auto hit = static_cast<WORD>(
-        ::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)));
+    const auto hit =
+        static_cast<WORD>(::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)));
     ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
                    MAKELPARAM(hit, WM_MOUSEMOVE));
 }
@@ -66,7 +66,8 @@ int TextWidth(HWND control) {
     const int n = ::GetWindowTextW(control, text.data(), length + 1);
     HDC dc = ::GetDC(control);
     if (!dc) return 0;
-    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
     SIZE size{};
     ::GetTextExtentPoint32W(dc, text.c_str(), n, &size);
     ::SelectObject(dc, old);
@@ -96,24 +97,24 @@ void SetClipboardText(HWND owner, const std::wstring& text) {
 
 // Hands the end of a scan from the worker thread to the dialog's thread.
 class CSizewalkDlg::Notify : public CScanDoneNotify {
-public:
+  public:
     explicit Notify(HWND dialog) : m_hDialog(dialog) {}
     // A notice that cannot be posted is taken up by the progress timer.
     void PostScanDone() noexcept override { ::PostMessageW(m_hDialog, kScanDoneMessage, 0, 0); }
 
-private:
+  private:
     HWND m_hDialog;
 };
 
 // While a scan runs: the wait cursor over the dialog, the press's controls
 // disabled and the progress shown.
 class CSizewalkDlg::Indication : public CWaitCursor {
-public:
+  public:
     explicit Indication(CSizewalkDlg& dialog) : m_dialog(dialog) {}
     void Begin() override { m_dialog.SetScanning(true); }
     void End() override { m_dialog.SetScanning(false); }
 
-private:
+  private:
     CSizewalkDlg& m_dialog;
 };
 
@@ -179,7 +180,8 @@ LRESULT CALLBACK CSizewalkDlg::KeyFilter(int code, WPARAM wParam, LPARAM lParam)
     if (code == MSGF_DIALOGBOX && self && msg &&
         (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) &&
         IsDialogOrChild(self->m_hWnd, msg->hwnd)) {
-        if (msg->hwnd == self->m_hTree && ::TranslateAcceleratorW(self->m_hWnd, self->m_hTreeKeys, msg))
+        if (msg->hwnd == self->m_hTree &&
+            ::TranslateAcceleratorW(self->m_hWnd, self->m_hTreeKeys, msg))
             return TRUE;
         if (::TranslateAcceleratorW(self->m_hWnd, self->m_hKeys, msg)) return TRUE;
     }
@@ -365,8 +367,8 @@ void CSizewalkDlg::OnTick() {
 }
 
 void CSizewalkDlg::SetScanning(bool scanning) {
-    const int pressControls[] = {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES,
-                                 IDC_SHOW_FILES};
+    const int pressControls[] = {IDOK,         IDC_START_DIR,   IDC_UNITS_MB,
+                                 IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES};
     if (scanning) {
         // A disabled control cannot keep the focus, and without a focus
         // Escape would not reach the dialog: the tree takes it meanwhile.
@@ -462,14 +464,24 @@ void CSizewalkDlg::OnGetMinMaxInfo(MINMAXINFO& info) const {
 
 bool CSizewalkDlg::OnCommand(int id) {
     switch (id) {
-        case ID_COPY_PATH: CopyPath(); return true;
-        case ID_OPEN_IN_EXPLORER: OpenInExplorer(); return true;
-        case ID_SORT_BY_NAME: SetSortOrder(SortOrder::Name); return true;
-        case ID_SORT_BY_SIZE: SetSortOrder(SortOrder::Size); return true;
+        case ID_COPY_PATH:
+            CopyPath();
+            return true;
+        case ID_OPEN_IN_EXPLORER:
+            OpenInExplorer();
+            return true;
+        case ID_SORT_BY_NAME:
+            SetSortOrder(SortOrder::Name);
+            return true;
+        case ID_SORT_BY_SIZE:
+            SetSortOrder(SortOrder::Size);
+            return true;
         case ID_SIZE_ON_DISK:
             SetSizeMode(m_sizeMode == SizeMode::OnDisk ? SizeMode::Apparent : SizeMode::OnDisk);
             return true;
-        case ID_RESCAN: OnRescan(); return true;
+        case ID_RESCAN:
+            OnRescan();
+            return true;
     }
     return false;
 }
@@ -504,13 +516,15 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
                          m_sortOrder == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
                          MF_BYCOMMAND);
-    const int command = static_cast<int>(::TrackPopupMenu(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, m_hWnd, nullptr));
+    const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                          screen.x, screen.y, 0, m_hWnd, nullptr));
     ::DestroyMenu(menu);
     if (command) OnCommand(command);
 }
 
-HTREEITEM CSizewalkDlg::SelectedItem() const { return m_hTree ? TreeView_GetSelection(m_hTree) : nullptr; }
+HTREEITEM CSizewalkDlg::SelectedItem() const {
+    return m_hTree ? TreeView_GetSelection(m_hTree) : nullptr;
+}
 
 void CSizewalkDlg::CopyPath() {
     const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(SelectedItem()) : nullptr;
@@ -526,7 +540,8 @@ void CSizewalkDlg::OpenInExplorer() {
     if (!entry->IsDirectory()) entry = m_pTreeSink->EntryOf(TreeView_GetParent(m_hTree, item));
     if (!entry) return;
     std::string path = m_pSource->GetPath(*entry);
-    if (IsDriveSpec(path) && path.back() == ':') path += '\\';  // "C:" alone means a directory on C:
+    if (IsDriveSpec(path) && path.back() == ':')
+        path += '\\';  // "C:" alone means a directory on C:
     if (m_openFolder) {
         m_openFolder(path);
         return;

@@ -30,16 +30,16 @@ namespace sizewalk {
 
 // The tree's actions: the commands of its context menu and keys.
 enum : int {
-    ID_COPY_PATH = 32771,     // Ctrl+C in the tree
+    ID_COPY_PATH = 32771,  // Ctrl+C in the tree
     ID_OPEN_IN_EXPLORER,
-    ID_SORT_BY_NAME,          // Ctrl+1
-    ID_SORT_BY_SIZE,          // Ctrl+2
-    ID_SIZE_ON_DISK,          // Ctrl+D
-    ID_RESCAN,                // F5
+    ID_SORT_BY_NAME,  // Ctrl+1
+    ID_SORT_BY_SIZE,  // Ctrl+2
+    ID_SIZE_ON_DISK,  // Ctrl+D
+    ID_RESCAN,        // F5
 };
 
 class CSizewalkDlg {
-public:
+  public:
     // Scans with the scanner and last path that live until the process ends.
     explicit CSizewalkDlg(HWND parent = nullptr);
     // Scans with `source`, whose kept scan is `lastScannedDir`; both must
@@ -71,7 +71,7 @@ public:
     ScanFields m_fields;
     HICON m_hIcon;
 
-private:
+  private:
     class Notify;
     class Indication;
 
@@ -130,7 +130,7 @@ private:
     HACCEL m_hKeys = nullptr;
     HACCEL m_hTreeKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
-    bool m_bBusy = false;          // a scan runs: the wait cursor shows
+    bool m_bBusy = false;  // a scan runs: the wait cursor shows
     HWND m_hFocusBeforeScan = nullptr;
 
     // The command's partners; the command goes first, stopping and joining

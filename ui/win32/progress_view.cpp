@@ -7,10 +7,9 @@ namespace sizewalk {
 namespace {
 
 HWND MakeLine(HWND dialog, int id, DWORD ellipsis) {
-    HWND line = ::CreateWindowExW(0, L"STATIC", L"",
-                                  WS_CHILD | SS_LEFT | SS_NOPREFIX | ellipsis, 0, 0, 0, 0, dialog,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  ::GetModuleHandleW(nullptr), nullptr);
+    HWND line = ::CreateWindowExW(
+        0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX | ellipsis, 0, 0, 0, 0, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (line) ::SendMessageW(line, WM_SETFONT, ::SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
     return line;
 }

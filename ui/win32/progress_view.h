@@ -19,7 +19,7 @@ inline constexpr int IDC_PROGRESS_COUNTS = 1010;
 inline constexpr int IDC_PROGRESS_DIR = 1011;
 
 class CProgressView {
-public:
+  public:
     // Makes the two lines, hidden, in the dialog's font. False when the
     // system gave no window.
     bool Create(HWND dialog);
@@ -32,7 +32,7 @@ public:
     HWND Counts() const { return m_hCounts; }
     HWND Dir() const { return m_hDir; }
 
-private:
+  private:
     void SetLine(HWND line, std::wstring& shown, const std::string& utf8);
 
     HWND m_hCounts = nullptr;
