@@ -62,6 +62,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/command_partners.h"
 #include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
@@ -205,17 +206,8 @@ private:
     std::thread m_thread;
 };
 
-class SilentMessages : public sizewalk::CMessageBox {
-public:
-    void Show(std::string_view text, sizewalk::MessageIcon) override {
-        std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-};
-class NoCursor : public sizewalk::CWaitCursor {
-public:
-    void Begin() override {}
-    void End() override {}
-};
+using sizewalk::bench::NoCursor;
+using sizewalk::bench::SilentMessages;
 
 // The directory entry with the most children, by the list's keys.
 const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& children) {
@@ -318,25 +310,6 @@ void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntryS
                 ViewSwitchSeconds(source, units, files, widest, from, to));
 }
 
-class NoticeWaiter : public sizewalk::CScanDoneNotify {
-public:
-    void PostScanDone() noexcept override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bDone = true;
-        m_changed.notify_all();
-    }
-    // True when the scan ended within `seconds`.
-    bool WaitFor(double seconds) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_bDone; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_bDone = false;
-};
-
 // One background scan through the dialog's command, cancelled after `after`
 // seconds (or at once after it ended).
 int CancelLatency(const char* path, double after, int threads) {
@@ -344,22 +317,9 @@ int CancelLatency(const char* path, double after, int threads) {
     scanner.SetThreadCount(threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
-    SilentMessages messages;
-    NoCursor cursor;
-    NoticeWaiter notice;
-    std::string last;
-    sizewalk::CLiveScanCommand command(source, last, model, messages, cursor, notice);
-    sizewalk::ScanFields fields{path, sizewalk::kUnitsMB, 1};
-    if (command.Start(fields) != sizewalk::ScanOutcome::Started) return 1;
-    const bool ended = notice.WaitFor(after);
-    const std::uint64_t found = command.GetProgress().nEntries;
-    const auto t0 = std::chrono::steady_clock::now();
-    command.Stop();
-    const double seconds = Seconds(t0);
-    std::printf("{\"path\": \"%s\", \"cancel_after\": %.3f, \"entries_when_cancelled\": %llu, "
-                "\"cancel_seconds\": %.6f%s}\n",
-                JsonEscape(path).c_str(), after, static_cast<unsigned long long>(found), seconds,
-                ended ? ", \"cancelled\": \"scan had ended\"" : "");
+    const sizewalk::bench::CancelTiming t = sizewalk::bench::TimeCancel(source, model, path, after);
+    if (!t.bStarted) return 1;
+    sizewalk::bench::PrintCancelTiming(JsonEscape(path), after, t);
     return 0;
 }
 

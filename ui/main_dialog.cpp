@@ -36,6 +36,8 @@
 #include <new>
 
 #include "scan/dir_scanner.h"
+#include "ui/dialog_layout.h"
+#include "ui/process_scan.h"
 #include "ui/display_text.h"
 #include "ui/size_text.h"
 #include "ui/tree_model.h"
@@ -47,48 +49,8 @@ namespace sizewalk {
 
 namespace {
 
-// Dialog template sizes, in dialog units.
-constexpr int kDialogWidth = 264;
-constexpr int kDialogHeight = 209;
-
-// How a control follows the window when it grows beyond the template.
-enum class Anchor { Fixed, Right, Wider, WiderAndTaller };
-
-struct ControlRect {
-    int id, x, y, w, h;
-    Anchor anchor;
-};
-// In template order, which is also the tab order. The tree takes the extra
-// room; the buttons and the display choices keep to the right edge.
-constexpr ControlRect kControls[] = {
-    {IDOK, 207, 7, 50, 14, Anchor::Right},
-    {IDCANCEL, 207, 23, 50, 14, Anchor::Right},
-    {IDC_TREE, 10, 54, 180, 148, Anchor::WiderAndTaller},
-    {IDC_START_DIR, 57, 14, 130, 14, Anchor::Wider},
-    {IDC_STATIC, 21, 18, 33, 8, Anchor::Fixed},  // "Start from:"
-    {IDC_SHOW_FILES, 201, 135, 50, 10, Anchor::Right},
-    {IDC_STATIC, 201, 51, 53, 66, Anchor::Right},  // the "Display" group box
-    {IDC_UNITS_MB, 206, 62, 27, 10, Anchor::Right},
-    {IDC_UNITS_KB, 206, 76, 25, 10, Anchor::Right},
-    {IDC_UNITS_BYTES, 206, 90, 33, 10, Anchor::Right},
-};
-// The progress of a scan: two lines in the free band between the start
-// directory and the tree, shown only while a scan runs.
-constexpr ControlRect kProgress = {IDC_STATIC, 10, 32, 180, 20, Anchor::Wider};
 // How often the progress is read while a scan runs.
 constexpr int kProgressMilliseconds = 100;
-
-// The scanner and the last scanned path: created with the first dialog and
-// kept until the process ends.
-struct ProcessScan {
-    CDirScanner scanner;
-    CScannerSource source{scanner};
-    std::string lastScannedDir;
-};
-ProcessScan& TheProcessScan() {
-    static ProcessScan s_scan;
-    return s_scan;
-}
 
 class CDialogMessageBox : public CMessageBox {
 public:
@@ -341,14 +303,9 @@ void CSizewalkDlg::PlaceControls() {
     const int dx = std::max(0, width() - m_baseSize.width());
     const int dy = std::max(0, height() - m_baseSize.height());
     auto place = [&](QWidget* w, const ControlRect& c) {
-        QRect r = DialogRect(c.x, c.y, c.w, c.h);
-        switch (c.anchor) {
-            case Anchor::Fixed: break;
-            case Anchor::Right: r.translate(dx, 0); break;
-            case Anchor::Wider: r.setWidth(r.width() + dx); break;
-            case Anchor::WiderAndTaller: r.setSize(r.size() + QSize(dx, dy)); break;
-        }
-        w->setGeometry(r);
+        const QRect t = DialogRect(c.x, c.y, c.w, c.h);
+        const PixelRect r = Anchored({t.x(), t.y(), t.width(), t.height()}, c.anchor, dx, dy);
+        w->setGeometry(r.x, r.y, r.w, r.h);
     };
     QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_tree,    m_startDir,
                                         m_startLabel, m_showFiles, m_display, m_unitsMB,

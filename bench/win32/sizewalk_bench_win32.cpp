@@ -2,7 +2,8 @@
 // one JSON line per run, with the keys of the Linux tool where they mean the
 // same:
 //   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
-//                  [--redraw] PATH
+//                  [--redraw] [--sort size|name] [--on-disk]
+//                  [--cancel-after SECONDS] PATH
 // bytes_per_entry is the growth of the working set across the scan, divided
 // by the entries kept; disk_bytes is the start entry's total on disk.
 //
@@ -12,6 +13,15 @@
 // ancestors opened first, untimed) and painting it. --redraw then presses OK
 // again with the same path through the command (no scan) and adds
 // redraw_seconds. --files shows files, --units picks the label unit.
+//
+// --sort and --on-disk, with --fill, add what switching to that order (from
+// the other one) or to sizes on disk costs with the widest directory open:
+// sort_view_seconds and size_mode_view_seconds, the switch and the repaint.
+//
+// --cancel-after runs one background scan through the dialog's command
+// instead, into a tree on screen, presses Cancel after SECONDS and prints
+// cancel_seconds: from the press until the command is idle again (worker
+// joined, tree emptied).
 
 #include <windows.h>
 #include <commctrl.h>
@@ -25,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/command_partners.h"
 #include "platform/find_record.h"
 #include "platform/wide_text_win32.h"
 #include "scan/dir_scanner.h"
@@ -70,21 +81,12 @@ std::string Json(const std::string& text) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] PATH\n");
+                 "[--redraw] [--sort size|name] [--on-disk] [--cancel-after SECONDS] PATH\n");
     return 2;
 }
 
-class SilentMessages : public sizewalk::CMessageBox {
-public:
-    void Show(std::string_view text, sizewalk::MessageIcon) override {
-        std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-};
-class NoCursor : public sizewalk::CWaitCursor {
-public:
-    void Begin() override {}
-    void End() override {}
-};
+using sizewalk::bench::NoCursor;
+using sizewalk::bench::SilentMessages;
 
 // A tree window on screen in the dialog's font, with its sink.
 class TreeFrame {
@@ -176,6 +178,20 @@ std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, bool 
     return chain;
 }
 
+// One background scan through the dialog's command into a tree on screen,
+// cancelled after `after` seconds (or at once after it ended).
+int CancelLatency(const std::string& path, double after) {
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScannerSource source(scanner);
+    TreeFrame frame;
+    if (!frame.Ok()) return 1;
+    const sizewalk::bench::CancelTiming t =
+        sizewalk::bench::TimeCancel(source, frame.Sink(), path, after);
+    if (!t.bStarted) return 1;
+    sizewalk::bench::PrintCancelTiming(Json(path), after, t);
+    return 0;
+}
+
 // Opens the chain's directories down to the last one's parent, then times
 // opening and painting the last.
 double ExpandSeconds(const TreeFrame& frame, const std::vector<const CScanEntry*>& chain) {
@@ -194,7 +210,9 @@ double ExpandSeconds(const TreeFrame& frame, const std::vector<const CScanEntry*
 
 int Run(const std::vector<std::string>& args) {
     int repeat = 1;
-    bool fill = false, files = false, redraw = false;
+    bool fill = false, files = false, redraw = false, onDisk = false, sorted = false;
+    sizewalk::SortOrder order = sizewalk::SortOrder::Name;
+    double cancelAfter = -1;
     int units = sizewalk::kUnitsMB;
     const std::string* path = nullptr;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -208,6 +226,16 @@ int Run(const std::vector<std::string>& args) {
             files = true;
         } else if (a == "--redraw") {
             redraw = true;
+        } else if (a == "--on-disk") {
+            onDisk = true;
+        } else if (a == "--sort" && i + 1 < args.size()) {
+            const std::string& o = args[++i];
+            if (o != "size" && o != "name") return Usage();
+            order = o == "size" ? sizewalk::SortOrder::Size : sizewalk::SortOrder::Name;
+            sorted = true;
+        } else if (a == "--cancel-after" && i + 1 < args.size()) {
+            cancelAfter = std::atof(args[++i].c_str());
+            if (cancelAfter < 0) return Usage();
         } else if (a == "--units" && i + 1 < args.size()) {
             const std::string& u = args[++i];
             if (u == "mb")
@@ -235,6 +263,8 @@ int Run(const std::vector<std::string>& args) {
         return 1;
     }
 
+    if (cancelAfter >= 0) return CancelLatency(*path, cancelAfter);
+
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     std::unique_ptr<TreeFrame> frame;
@@ -249,7 +279,13 @@ int Run(const std::vector<std::string>& args) {
     NoCursor cursor;
     const SIZE_T baseline = Memory().WorkingSetSize;
     for (int run = 0; run < repeat; ++run) {
-        if (frame) frame->Sink().DeleteAllItems();  // the command drops the items before a scan
+        if (frame) {
+            frame->Sink().DeleteAllItems();  // the command drops the items before a scan
+            // The order switched from, and apparent sizes.
+            frame->Sink().SetSortOrder(order == sizewalk::SortOrder::Size ? sizewalk::SortOrder::Name
+                                                                          : sizewalk::SortOrder::Size);
+            frame->Sink().SetSizeMode(sizewalk::SizeMode::Apparent);
+        }
         const auto t0 = std::chrono::steady_clock::now();
         scanner.Scan(*path);
         const double seconds = Seconds(t0);
@@ -281,6 +317,18 @@ int Run(const std::vector<std::string>& args) {
             if (!chain.empty())
                 std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
                             ExpandSeconds(*frame, chain));
+            auto timed = [&](auto&& change) {
+                const auto s0 = std::chrono::steady_clock::now();
+                change();
+                frame->Paint();
+                return Seconds(s0);
+            };
+            if (sorted)
+                std::printf(", \"sort_view_seconds\": %.6f",
+                            timed([&] { frame->Sink().SetSortOrder(order); }));
+            if (onDisk)
+                std::printf(", \"size_mode_view_seconds\": %.6f",
+                            timed([&] { frame->Sink().SetSizeMode(sizewalk::SizeMode::OnDisk); }));
         }
         if (redraw) {
             sizewalk::ScanFields fields;

@@ -33,6 +33,14 @@ for r in runs:
 print("bench JSON ok")
 PY
 
+# The switches of order and size on show, and a cancelled background scan.
+out=$(run --fill --files --sort size --on-disk "$win")
+for key in '"sort_view_seconds": ' '"size_mode_view_seconds": '; do
+  grep -qF "$key" <<<"$out" || { echo "missing $key in: $out"; exit 1; }
+done
+out=$(run --cancel-after 0 "$win")
+grep -qF '"cancel_seconds": ' <<<"$out" || { echo "no cancel_seconds in: $out"; exit 1; }
+
 # A start path in another script arrives whole.
 out=$(run "$win\\$(printf '\xd7\xa2\xd7\x91\xd7\xa8\xd7\x99\xd7\xaa')")
 grep -qF '"entries": 1' <<<"$out" || { echo "the Hebrew directory was not scanned: $out"; exit 1; }

@@ -14,6 +14,7 @@
 
 #include "res/resource.h"
 #include "tree_outline.h"
+#include "ui/win32/progress_view.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -168,6 +169,19 @@ public:
     }
     // A click that runs to its end (the program's handler included).
     void Click(int id) const { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
+    // OK, and then the scan it started (if any) to its end.
+    void Ok() const {
+        Click(IDOK);
+        WaitUntilIdle();
+    }
+    // No scan runs: OK is enabled again once the tree is filled.
+    bool WaitUntilIdle(DWORD ms = 60000) const {
+        for (DWORD waited = 0; waited < ms; waited += 20) {
+            if (::IsWindowEnabled(Item(IDOK))) return Settle();
+            ::Sleep(20);
+        }
+        return false;
+    }
     // A click whose handler may block (on a message box).
     void ClickLater(int id) const { ::PostMessageA(Item(id), BM_CLICK, 0, 0); }
     void Key(int id, WPARAM key) const {
@@ -231,7 +245,8 @@ TEST(SizewalkWindow, OpensWithItsDefaults) {
 
     const LONG style = ::GetWindowLongA(hwnd, GWL_STYLE);
     EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+    EXPECT_TRUE(style & WS_THICKFRAME);  // it can be made larger
+    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_TRUE(::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
     // The OK button has the focus.
@@ -263,7 +278,7 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Type(IDC_START_DIR, data + "\\");
     dialog.Click(IDC_UNITS_BYTES);
     dialog.Click(IDC_SHOW_FILES);
-    dialog.Click(IDOK);
+    dialog.Ok();
     // Items in the control's order, which ignores letter case.
     EXPECT_EQ(dialog.Outline(), data + " [        18 bytes]\n"
                                        "  a.txt [        10 bytes]\n"
@@ -275,7 +290,7 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     HoldForScreenshot(dialog);
 
     dialog.Click(IDC_UNITS_KB);
-    dialog.Click(IDOK);
+    dialog.Ok();
     EXPECT_EQ(dialog.Outline(), data + " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n"
                                        "  C.bin [    0.00KB]\n  sub [    0.00KB]\n"
                                        "    b.txt [    0.00KB]\n");
@@ -285,6 +300,7 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Click(IDC_SHOW_FILES);
     dialog.Key(IDC_START_DIR, VK_RETURN);
     ASSERT_TRUE(dialog.Settle());
+    ASSERT_TRUE(dialog.WaitUntilIdle());
     EXPECT_EQ(dialog.Outline(), data + " [  0.00MB]\n  Beta [  0.00MB]\n  sub [  0.00MB]\n");
 
     // Names outside the ANSI code page: typed, scanned, and shown whole.
@@ -300,7 +316,7 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Type(IDC_START_DIR, t.Path(rel));
     dialog.Click(IDC_UNITS_BYTES);
     dialog.Click(IDC_SHOW_FILES);
-    dialog.Click(IDOK);
+    dialog.Ok();
     EXPECT_EQ(dialog.Outline(), t.Path(rel) + " [       320 bytes]\n"
                                               "  " + hebrew + " [       300 bytes]\n"
                                               "    " + emoji + ".bin [       300 bytes]\n"
@@ -325,7 +341,7 @@ TEST(SizewalkWindow, RejectedPathIsReportedUnderTheProgramsName) {
     Dialog dialog(program, program.WaitForDialog("Sizewalk"));
     ASSERT_NE(dialog.Hwnd(), nullptr);
     dialog.Type(IDC_START_DIR, data);
-    dialog.Click(IDOK);
+    dialog.Ok();
     const std::string before = dialog.Outline();
     ASSERT_EQ(before, data + " [  0.00MB]\n  Beta [  0.00MB]\n  sub [  0.00MB]\n");
 
@@ -381,6 +397,56 @@ TEST(SizewalkWindow, EveryWayOfClosingEndsTheProcess) {
         ASSERT_NE(dialog.Hwnd(), nullptr);
         ASSERT_TRUE(dialog.Settle());
         way.close(dialog);
+        EXPECT_EQ(program.WaitForExit(), 0);
+    }
+}
+
+// A scan long enough to watch: the Linux side's /usr, through Wine's drive Z:.
+constexpr const char* kLargeTree = "Z:\\usr";
+
+// Starts a scan of the large tree and waits until its progress has changed
+// at least once, the dialog answering all along. The progress text.
+std::string StartLargeScan(const Dialog& dialog) {
+    dialog.Type(IDC_START_DIR, kLargeTree);
+    dialog.Click(IDOK);
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Item(IDOK))) << "the scan ended at once";
+    const std::string first = dialog.Text(IDC_PROGRESS_COUNTS);
+    EXPECT_EQ(first.rfind("Scanning: ", 0), 0u) << first;
+    for (int i = 0; i < 400 && dialog.Text(IDC_PROGRESS_COUNTS) == first; ++i) {
+        EXPECT_TRUE(dialog.Settle());  // the dialog's thread is free
+        ::Sleep(25);
+    }
+    const std::string later = dialog.Text(IDC_PROGRESS_COUNTS);
+    EXPECT_NE(later, first);
+    EXPECT_TRUE(::IsWindowVisible(dialog.Item(IDC_PROGRESS_DIR)));
+    EXPECT_FALSE(::IsWindowEnabled(dialog.Item(IDOK))) << "the scan ended before it was stopped";
+    return later;
+}
+
+TEST(SizewalkWindow, EscapeStopsALargeScanAndASecondEscapeCloses) {
+    Program program(g_exe);
+    ASSERT_TRUE(program.Started());
+    Dialog dialog(program, program.WaitForDialog("Sizewalk"));
+    ASSERT_NE(dialog.Hwnd(), nullptr);
+    StartLargeScan(dialog);
+    dialog.Key(IDC_TREE, VK_ESCAPE);  // the tree holds the focus while OK is disabled
+    ASSERT_TRUE(dialog.WaitUntilIdle(10000));
+    EXPECT_EQ(program.WaitForExit(0), -1);
+    EXPECT_TRUE(::IsWindowVisible(dialog.Hwnd()));
+    EXPECT_EQ(dialog.ItemCount(), 0);
+    EXPECT_FALSE(::IsWindowVisible(dialog.Item(IDC_PROGRESS_COUNTS)));
+    dialog.Key(IDC_START_DIR, VK_ESCAPE);
+    EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(SizewalkWindow, TheCloseBoxDuringAScanEndsTheProcess) {
+    for (const UINT how : {UINT{WM_SYSCOMMAND}, UINT{WM_CLOSE}}) {
+        Program program(g_exe);
+        ASSERT_TRUE(program.Started());
+        Dialog dialog(program, program.WaitForDialog("Sizewalk"));
+        ASSERT_NE(dialog.Hwnd(), nullptr);
+        StartLargeScan(dialog);
+        ::PostMessageA(dialog.Hwnd(), how, how == WM_SYSCOMMAND ? SC_CLOSE : 0, 0);
         EXPECT_EQ(program.WaitForExit(), 0);
     }
 }

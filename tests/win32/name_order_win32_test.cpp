@@ -14,7 +14,7 @@
 namespace sizewalk {
 namespace {
 
-std::vector<std::string> Sorted(const CNameOrder& order, std::vector<std::string> names) {
+std::vector<std::string> Sorted(const CSystemNameOrder& order, std::vector<std::string> names) {
     std::vector<std::uint32_t> ids(names.size());
     std::iota(ids.begin(), ids.end(), 0u);
     // Listed backwards, so that nothing depends on the listing's order.
@@ -26,7 +26,7 @@ std::vector<std::string> Sorted(const CNameOrder& order, std::vector<std::string
 }
 
 TEST(NameOrder, CaseBlindDigitsByValuePunctuationFirstTiesByBytes) {
-    const CNameOrder order(L"en-US");
+    const CSystemNameOrder order(L"en-US");
     const std::vector<std::string> expected = {
         "_build",           "1",     "2",     "10",     "a-b",    "a.b",    "ab",     "B",
         "file01",           "file1", "file2", "File10", "README", "ReadMe", "readme", "resume",

@@ -114,8 +114,9 @@ TEST_F(ProgramResources, DialogTemplate102) {
     EXPECT_EQ(r.Word(), 0xFFFF);  // its signature
     EXPECT_EQ(r.Dword(), 0u);     // help id
     EXPECT_EQ(r.Dword(), static_cast<DWORD>(WS_EX_APPWINDOW));
+    // The template's frame, with a sizing border: the window can grow.
     EXPECT_EQ(r.Dword(), static_cast<DWORD>(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE |
-                                            WS_CAPTION | WS_SYSMENU));
+                                            WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
     const WORD count = r.Word();
     EXPECT_EQ(r.Short(), 0);
     EXPECT_EQ(r.Short(), 0);

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include "platform/wide_text_win32.h"
+#include "modal_probe.h"
 #include "res/resource.h"
 #include "tree_outline.h"
 #include "ui/win32/app_name.h"
@@ -122,31 +123,7 @@ TEST_F(TemplateDialog, CheckBoxStatesAndOutOfRangeValues) {
     }
 }
 
-// Runs `probe` on the dialog from a timer inside its modal loop.
-class ModalProbe {
-public:
-    using Probe = void (*)(CSizewalkDlg& dlg, HWND hwnd);
-    static INT_PTR Run(CSizewalkDlg& dlg, Probe probe) {
-        s_dlg = &dlg;
-        s_probe = probe;
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &ModalProbe::OnTimer);
-        const INT_PTR result = dlg.DoModal();
-        ::KillTimer(nullptr, timer);
-        return result;
-    }
-
-private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-        HWND hwnd = dlg().GetSafeHwnd();
-        if (!hwnd || !s_probe || !::IsWindowVisible(hwnd)) return;
-        const Probe probe = std::exchange(s_probe, nullptr);
-        probe(dlg(), hwnd);
-        ::PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);  // the dialog must still take Cancel
-    }
-    static CSizewalkDlg& dlg() { return *s_dlg; }
-    static inline CSizewalkDlg* s_dlg = nullptr;
-    static inline Probe s_probe = nullptr;
-};
+using test::ModalProbe;
 
 BOOL CALLBACK CountWindow(HWND, LPARAM count) {
     ++*reinterpret_cast<int*>(count);
@@ -206,6 +183,7 @@ TEST(MainDialog, OkScansAndKeepsTheDialogOpen) {
                   ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
                   ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
                   ::SendMessageA(hwnd, WM_COMMAND, IDOK, 0);
+                  ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
                   EXPECT_TRUE(::IsWindowVisible(hwnd));
                   EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);  // stripped in the field
                   EXPECT_EQ(d.m_fields.m_nUnits, 1);
@@ -236,6 +214,7 @@ TEST(MainDialog, StartPathsOutsideTheAnsiCodePage) {
                   ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
                   ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
                   ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
+                  ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
                   EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);
                   EXPECT_EQ(test::LocalTreeOutline(::GetDlgItem(hwnd, IDC_TREE)),
                             s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");

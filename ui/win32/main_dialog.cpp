@@ -1,20 +1,34 @@
 #include "ui/win32/main_dialog.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
+#include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "scan/dir_scanner.h"
 #include "ui/entry_source.h"
+#include "ui/process_scan.h"
+#include "ui/size_text.h"
 #include "ui/win32/app_name.h"
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
-#include "ui/win32/system_wait_cursor.h"
-#include "ui/win32/tree_view_sink.h"
 
 namespace sizewalk {
 
 namespace {
+
+// Posted by the worker when a scan has ended.
+constexpr UINT kScanDoneMessage = WM_APP + 1;
+// Reads the progress while a scan runs, and finishes a scan whose notice
+// was lost.
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT kTickMilliseconds = 100;
 
 HINSTANCE ModuleInstance() { return ::GetModuleHandleA(nullptr); }
 
@@ -24,10 +38,94 @@ void ReportOutOfMemory(HWND owner) {
     CDialogMessageBox(owner, ApplicationName()).Show(kOutOfMemoryText, MessageIcon::Warning);
 }
 
+// The dialog whose keys the message filter translates (one modal dialog runs
+// at a time).
+CSizewalkDlg* g_pKeyDialog = nullptr;
+
+bool IsDialogOrChild(HWND dialog, HWND hwnd) {
+    return hwnd && (hwnd == dialog || ::IsChild(dialog, hwnd));
+}
+
+// The cursor the window under the mouse asks for, now rather than at the
+// next mouse move.
+void RefreshCursor(HWND dialog) {
+    POINT at{};
+    if (!::GetCursorPos(&at)) return;
+    HWND under = ::WindowFromPoint(at);
+    if (!IsDialogOrChild(dialog, under)) return;
+    const auto hit =
+        static_cast<WORD>(::SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)));
+    ::SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                   MAKELPARAM(hit, WM_MOUSEMOVE));
+}
+
+// The width of a control's text in its font, in pixels.
+int TextWidth(HWND control) {
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int n = ::GetWindowTextW(control, text.data(), length + 1);
+    HDC dc = ::GetDC(control);
+    if (!dc) return 0;
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), n, &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return size.cx;
+}
+
+void SetClipboardText(HWND owner, const std::wstring& text) {
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) throw std::bad_alloc();
+    if (void* at = ::GlobalLock(memory)) {
+        std::memcpy(at, text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+    }
+    if (!::OpenClipboard(owner)) {
+        ::GlobalFree(memory);
+        return;
+    }
+    ::EmptyClipboard();
+    // The clipboard owns the memory once it took it.
+    if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);
+    ::CloseClipboard();
+}
+
 }  // namespace
+
+// Hands the end of a scan from the worker thread to the dialog's thread.
+class CSizewalkDlg::Notify : public CScanDoneNotify {
+  public:
+    explicit Notify(HWND dialog) : m_hDialog(dialog) {}
+    // A notice that cannot be posted is taken up by the progress timer.
+    void PostScanDone() noexcept override { ::PostMessageW(m_hDialog, kScanDoneMessage, 0, 0); }
+
+  private:
+    HWND m_hDialog;
+};
+
+// While a scan runs: the wait cursor over the dialog, the press's controls
+// disabled and the progress shown.
+class CSizewalkDlg::Indication : public CWaitCursor {
+  public:
+    explicit Indication(CSizewalkDlg& dialog) : m_dialog(dialog) {}
+    void Begin() override { m_dialog.SetScanning(true); }
+    void End() override { m_dialog.SetScanning(false); }
+
+  private:
+    CSizewalkDlg& m_dialog;
+};
 
 CSizewalkDlg::CSizewalkDlg(HWND parent)
     : m_hIcon(::LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_hParent(parent) {}
+
+CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, HWND parent)
+    : CSizewalkDlg(parent) {
+    m_pSource = &source;
+    m_pLastScannedDir = &lastScannedDir;
+}
 
 CSizewalkDlg::~CSizewalkDlg() = default;  // the icon is shared: never destroyed
 
@@ -37,8 +135,13 @@ INT_PTR CSizewalkDlg::DoModal() {
     const INT_PTR result =
         ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SIZEWALK_DIALOG), m_hParent,
                           &CSizewalkDlg::DialogProc, reinterpret_cast<LPARAM>(this));
+    m_pCommand.reset();  // already stopped when the window went
+    m_pNotify.reset();
+    m_pIndication.reset();
+    m_pMessages.reset();
     m_hWnd = nullptr;
     m_hTree = nullptr;
+    m_hControls = {};
     m_pTreeSink.reset();
     return result;
 }
@@ -69,15 +172,38 @@ INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     }
 }
 
+// The dialog's keys, taken from its modal loop before the dialog manager
+// sees them: Enter, Escape and Tab keep their meaning.
+LRESULT CALLBACK CSizewalkDlg::KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    CSizewalkDlg* self = g_pKeyDialog;
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && self && msg &&
+        (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) &&
+        IsDialogOrChild(self->m_hWnd, msg->hwnd)) {
+        if (msg->hwnd == self->m_hTree &&
+            ::TranslateAcceleratorW(self->m_hWnd, self->m_hTreeKeys, msg))
+            return TRUE;
+        if (::TranslateAcceleratorW(self->m_hWnd, self->m_hKeys, msg)) return TRUE;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    auto answer = [this](LRESULT result) {
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    };
     switch (message) {
         case WM_NOTIFY: {
+            const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (header.hwndFrom == m_hTree && header.code == NM_RCLICK) {
+                const DWORD at = ::GetMessagePos();
+                ShowContextMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
+                return answer(TRUE);  // no WM_CONTEXTMENU after it
+            }
             LRESULT result = 0;
-            if (!m_pTreeSink ||
-                !m_pTreeSink->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), result))
-                return FALSE;
-            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
-            return TRUE;
+            if (!m_pTreeSink || !m_pTreeSink->OnNotify(header, result)) return FALSE;
+            return answer(result);
         }
         case WM_INITDIALOG:
             return OnInitDialog();
@@ -90,7 +216,34 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     OnCancel();
                     return TRUE;
             }
+            return OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
+        case WM_CLOSE:
+            OnClose();
+            return TRUE;
+        case WM_DESTROY:
+            OnDestroy();
             return FALSE;
+        case kScanDoneMessage:
+            OnScanDone();
+            return TRUE;
+        case WM_TIMER:
+            if (wParam != kTickTimer) return FALSE;
+            OnTick();
+            return TRUE;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) PlaceControls();
+            return FALSE;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+            return answer(0);
+        case WM_SETCURSOR:
+            return OnSetCursor(wParam, lParam) ? answer(TRUE) : FALSE;
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) != m_hTree) return FALSE;
+            // From the keyboard (Shift+F10, the Menu key) the point is -1,-1.
+            ShowContextMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
+                            GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1);
+            return TRUE;
         case WM_PAINT:
             if (!::IsIconic(m_hWnd)) return FALSE;  // the dialog paints itself
             OnPaint();
@@ -104,30 +257,308 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CSizewalkDlg::OnInitDialog() {
+    // The template's controls, before any of the dialog's own join them.
+    HWND child = ::GetWindow(m_hWnd, GW_CHILD);
+    for (HWND& control : m_hControls) {
+        control = child;
+        if (child) child = ::GetWindow(child, GW_HWNDNEXT);
+    }
     m_hTree = ::GetDlgItem(m_hWnd, IDC_TREE);
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
+    m_pTreeSink->SetSortOrder(m_sortOrder);
+    m_pTreeSink->SetSizeMode(m_sizeMode);
+    m_pTreeSink->SetEntrySource(m_pSource);
+    // Info tips of several lines, as wide as they need up to a limit.
+    ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
+    if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
+        RECT width{0, 0, 400, 0};
+        ::MapDialogRect(m_hWnd, &width);
+        ::SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, width.right);
+    }
+    m_progress.Create(m_hWnd);
+
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
     m_fields.m_bShowFiles = 0;
     m_fields.m_nUnits = kUnitsMB;
     UpdateData(false);
+    PlaceControls();
     CenterOnWorkArea();
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    ACCEL keys[] = {{FCONTROL | FVIRTKEY, '1', ID_SORT_BY_NAME},
+                    {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
+                    {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK},
+                    {FVIRTKEY, VK_F5, ID_RESCAN}};
+    // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
+    ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH}};
+    m_hKeys = ::CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+    m_hTreeKeys = ::CreateAcceleratorTableW(treeKeys, static_cast<int>(std::size(treeKeys)));
+    g_pKeyDialog = this;
+    m_hKeyHook = ::SetWindowsHookExW(WH_MSGFILTER, &CSizewalkDlg::KeyFilter, nullptr,
+                                     ::GetCurrentThreadId());
     return TRUE;  // focus to the first tab stop, the OK button
 }
 
-void CSizewalkDlg::OnOK() {
-    UpdateData(true);
-    // Kept between presses until the process ends.
-    static CDirScanner s_scanner;
-    static std::string s_lastScannedDir;
-    CScannerSource source(s_scanner);
-    CDialogMessageBox messages(m_hWnd, ApplicationName());
-    CSystemWaitCursor cursor;
-    RunScanCommand(m_fields, source, s_lastScannedDir, *m_pTreeSink, messages, cursor);
+void CSizewalkDlg::OnDestroy() {
+    // Stops and joins a running scan while everything it reports to exists.
+    m_pCommand.reset();
+    ::KillTimer(m_hWnd, kTickTimer);
+    if (m_hKeyHook) ::UnhookWindowsHookEx(m_hKeyHook);
+    if (g_pKeyDialog == this) g_pKeyDialog = nullptr;
+    for (HACCEL keys : {m_hKeys, m_hTreeKeys})
+        if (keys) ::DestroyAcceleratorTable(keys);
+    m_hKeyHook = nullptr;
+    m_hKeys = m_hTreeKeys = nullptr;
+    m_bBusy = false;
 }
 
-void CSizewalkDlg::OnCancel() { ::EndDialog(m_hWnd, IDCANCEL); }
+CLiveScanCommand& CSizewalkDlg::Command() {
+    if (m_pCommand) return *m_pCommand;
+    if (!m_pSource) {
+        ProcessScan& scan = TheProcessScan();
+        m_pSource = &scan.source;
+        m_pLastScannedDir = &scan.lastScannedDir;
+    }
+    m_pTreeSink->SetEntrySource(m_pSource);
+    if (!m_pMessages) m_pMessages = std::make_unique<CDialogMessageBox>(m_hWnd, ApplicationName());
+    if (!m_pIndication) m_pIndication = std::make_unique<Indication>(*this);
+    if (!m_pNotify) m_pNotify = std::make_unique<Notify>(m_hWnd);
+    m_pCommand = std::make_unique<CLiveScanCommand>(*m_pSource, *m_pLastScannedDir, *m_pTreeSink,
+                                                    *m_pMessages, *m_pIndication, *m_pNotify);
+    return *m_pCommand;
+}
+
+void CSizewalkDlg::OnOK() {
+    if (IsScanning()) return;
+    UpdateData(true);
+    Command().Start(m_fields);
+}
+
+void CSizewalkDlg::OnRescan() {
+    if (IsScanning()) return;
+    UpdateData(true);
+    Command().Rescan(m_fields);
+}
+
+void CSizewalkDlg::OnCancel() {
+    if (IsScanning()) {
+        m_pCommand->Stop();
+        return;
+    }
+    ::EndDialog(m_hWnd, IDCANCEL);
+}
+
+// The close box, Alt+F4 and Close on the system menu: a scan stops, and the
+// dialog ends all the same.
+void CSizewalkDlg::OnClose() {
+    if (IsScanning()) m_pCommand->Stop();
+    ::EndDialog(m_hWnd, IDCANCEL);
+}
+
+void CSizewalkDlg::OnScanDone() {
+    if (m_pCommand) m_pCommand->Finish();
+}
+
+void CSizewalkDlg::OnTick() {
+    // Should the worker's notice ever be lost, the scan still finishes here.
+    if (m_pCommand && m_pCommand->Finish()) return;
+    if (IsScanning()) UpdateProgress();
+}
+
+void CSizewalkDlg::SetScanning(bool scanning) {
+    const int pressControls[] = {IDOK,         IDC_START_DIR,   IDC_UNITS_MB,
+                                 IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES};
+    if (scanning) {
+        // A disabled control cannot keep the focus, and without a focus
+        // Escape would not reach the dialog: the tree takes it meanwhile.
+        HWND focus = ::GetFocus();
+        m_hFocusBeforeScan = nullptr;
+        for (int id : pressControls)
+            if (focus == ::GetDlgItem(m_hWnd, id)) m_hFocusBeforeScan = focus;
+        if (m_hFocusBeforeScan)
+            ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hTree), TRUE);
+        for (int id : pressControls) ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
+        m_bBusy = true;
+        RefreshCursor(m_hWnd);
+        UpdateProgress();
+        m_progress.Show(true);
+        ::SetTimer(m_hWnd, kTickTimer, kTickMilliseconds, nullptr);
+        return;
+    }
+    ::KillTimer(m_hWnd, kTickTimer);
+    m_progress.Show(false);
+    for (int id : pressControls) ::EnableWindow(::GetDlgItem(m_hWnd, id), TRUE);
+    m_bBusy = false;
+    RefreshCursor(m_hWnd);
+    // Back to where the press came from.
+    if (m_hFocusBeforeScan && ::GetFocus() == m_hTree)
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hFocusBeforeScan), TRUE);
+    m_hFocusBeforeScan = nullptr;
+}
+
+void CSizewalkDlg::UpdateProgress() {
+    if (!m_pCommand) return;
+    m_progress.SetText(FormatProgress(m_pCommand->GetProgress(), m_pCommand->ScanUnits(),
+                                      m_sizeMode, m_pCommand->ScanPath(),
+                                      m_pTreeSink->GroupSeparator()));
+}
+
+bool CSizewalkDlg::OnSetCursor(WPARAM, LPARAM lParam) {
+    // Over the frame the sizing cursors stay: the window can still be moved
+    // and sized.
+    if (!m_bBusy || LOWORD(lParam) != HTCLIENT) return false;
+    ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    return true;
+}
+
+// The tree takes the extra room, the start directory box grows in width,
+// the buttons and the display choices keep to the right edge.
+void CSizewalkDlg::PlaceControls() {
+    RECT base{0, 0, kDialogWidth, kDialogHeight};
+    RECT client{};
+    if (!::MapDialogRect(m_hWnd, &base) || !::GetClientRect(m_hWnd, &client)) return;
+    const int dx = client.right - base.right;
+    const int dy = client.bottom - base.bottom;
+    // Each of x, y, width and height maps on its own, as the dialog manager
+    // maps a template's controls.
+    auto pixels = [this](const ControlRect& c) {
+        RECT r{c.x, c.y, c.w, c.h};
+        ::MapDialogRect(m_hWnd, &r);
+        return PixelRect{r.left, r.top, r.right, r.bottom};
+    };
+    HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 2);
+    for (std::size_t i = 0; i < std::size(kControls) && positions; ++i) {
+        if (!m_hControls[i]) continue;
+        PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
+        if (i == kStartLabelIndex) {
+            // Grows to the left, keeping its gap to the edit box.
+            const int need = TextWidth(m_hControls[i]);
+            if (need > r.w) {
+                const int right = r.x + r.w;
+                r.x = std::max(0, right - need);
+                r.w = right - r.x;
+            }
+        }
+        positions = ::DeferWindowPos(positions, m_hControls[i], nullptr, r.x, r.y, r.w, r.h,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const PixelRect band = Anchored(pixels(kProgress), kProgress.anchor, dx, dy);
+    m_progress.Place(positions, band.x, band.y, band.w, band.h);
+    if (positions) ::EndDeferWindowPos(positions);
+    // The dialog paints under its controls: the background first, then every
+    // control where it now stands (a moved control must not be left erased).
+    ::RedrawWindow(m_hWnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+// Never smaller than the template.
+void CSizewalkDlg::OnGetMinMaxInfo(MINMAXINFO& info) const {
+    RECT size{0, 0, kDialogWidth, kDialogHeight};
+    if (!::MapDialogRect(m_hWnd, &size)) return;
+    ::AdjustWindowRectEx(&size, static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)));
+    info.ptMinTrackSize.x = size.right - size.left;
+    info.ptMinTrackSize.y = size.bottom - size.top;
+}
+
+bool CSizewalkDlg::OnCommand(int id) {
+    switch (id) {
+        case ID_COPY_PATH:
+            CopyPath();
+            return true;
+        case ID_OPEN_IN_EXPLORER:
+            OpenInExplorer();
+            return true;
+        case ID_SORT_BY_NAME:
+            SetSortOrder(SortOrder::Name);
+            return true;
+        case ID_SORT_BY_SIZE:
+            SetSortOrder(SortOrder::Size);
+            return true;
+        case ID_SIZE_ON_DISK:
+            SetSizeMode(m_sizeMode == SizeMode::OnDisk ? SizeMode::Apparent : SizeMode::OnDisk);
+            return true;
+        case ID_RESCAN:
+            OnRescan();
+            return true;
+    }
+    return false;
+}
+
+void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
+    HTREEITEM item = nullptr;
+    if (fromKeyboard) {
+        item = SelectedItem();
+        RECT rect{};
+        if (!item || !TreeView_GetItemRect(m_hTree, item, &rect, TRUE)) return;
+        screen = POINT{rect.left, rect.bottom};
+        ::ClientToScreen(m_hTree, &screen);
+    } else {
+        TVHITTESTINFO hit{};
+        hit.pt = screen;
+        ::ScreenToClient(m_hTree, &hit.pt);
+        item = TreeView_HitTest(m_hTree, &hit);
+        if (!item || !(hit.flags & TVHT_ONITEM)) return;
+        TreeView_SelectItem(m_hTree, item);
+    }
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu) throw std::bad_alloc();
+    ::AppendMenuW(menu, MF_STRING, ID_COPY_PATH, L"&Copy Path\tCtrl+C");
+    ::AppendMenuW(menu, MF_STRING, ID_OPEN_IN_EXPLORER, L"&Open in Explorer");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_NAME, L"Sort by &Name\tCtrl+1");
+    ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_SIZE, L"Sort by &Size\tCtrl+2");
+    ::AppendMenuW(menu, MF_STRING | (m_sizeMode == SizeMode::OnDisk ? MF_CHECKED : 0),
+                  ID_SIZE_ON_DISK, L"Size on &Disk\tCtrl+D");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
+    ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
+                         m_sortOrder == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
+                         MF_BYCOMMAND);
+    const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                          screen.x, screen.y, 0, m_hWnd, nullptr));
+    ::DestroyMenu(menu);
+    if (command) OnCommand(command);
+}
+
+HTREEITEM CSizewalkDlg::SelectedItem() const {
+    return m_hTree ? TreeView_GetSelection(m_hTree) : nullptr;
+}
+
+void CSizewalkDlg::CopyPath() {
+    const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(SelectedItem()) : nullptr;
+    if (!entry || !m_pSource) return;
+    SetClipboardText(m_hWnd, WideFromUtf8(m_pSource->GetPath(*entry)));
+}
+
+void CSizewalkDlg::OpenInExplorer() {
+    HTREEITEM item = SelectedItem();
+    const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(item) : nullptr;
+    if (!entry || !m_pSource) return;
+    // A file opens the directory that holds it.
+    if (!entry->IsDirectory()) entry = m_pTreeSink->EntryOf(TreeView_GetParent(m_hTree, item));
+    if (!entry) return;
+    std::string path = m_pSource->GetPath(*entry);
+    if (IsDriveSpec(path) && path.back() == ':')
+        path += '\\';  // "C:" alone means a directory on C:
+    if (m_openFolder) {
+        m_openFolder(path);
+        return;
+    }
+    ::ShellExecuteW(m_hWnd, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CSizewalkDlg::SetSortOrder(SortOrder order) {
+    m_sortOrder = order;
+    if (m_pTreeSink) m_pTreeSink->SetSortOrder(order);
+}
+
+void CSizewalkDlg::SetSizeMode(SizeMode mode) {
+    m_sizeMode = mode;
+    if (m_pTreeSink) m_pTreeSink->SetSizeMode(mode);
+    if (IsScanning()) UpdateProgress();  // the size so far follows too
+}
 
 void CSizewalkDlg::OnPaint() {
     PAINTSTRUCT ps;

@@ -4,19 +4,47 @@
 // presses OK (or Enter) to see the tree. OK never closes it; Cancel, Escape,
 // the close box and Alt+F4 end it with IDCANCEL. F1 does nothing: no help
 // file comes with the program.
+//
+// A scan runs on a worker thread: the window keeps painting, shows what the
+// scan has found, and Cancel or Escape stop it, leaving the window open with
+// an empty tree (the close box and Alt+F4 stop it and close). The window
+// opens at the template's size, which is also its smallest; the tree takes
+// any extra room. The tree's context menu and keys copy an item's path, open
+// it in Explorer, sort by name or size, show sizes on disk, and rescan (F5).
 
 #include <windows.h>
 
+#include <array>
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "ui/dialog_layout.h"
+#include "ui/live_scan_command.h"
 #include "ui/scan_command.h"
+#include "ui/tree_order.h"
+#include "ui/win32/progress_view.h"
 #include "ui/win32/tree_view_sink.h"
 
 namespace sizewalk {
 
+// The tree's actions: the commands of its context menu and keys.
+enum : int {
+    ID_COPY_PATH = 32771,  // Ctrl+C in the tree
+    ID_OPEN_IN_EXPLORER,
+    ID_SORT_BY_NAME,  // Ctrl+1
+    ID_SORT_BY_SIZE,  // Ctrl+2
+    ID_SIZE_ON_DISK,  // Ctrl+D
+    ID_RESCAN,        // F5
+};
+
 class CSizewalkDlg {
-public:
+  public:
+    // Scans with the scanner and last path that live until the process ends.
     explicit CSizewalkDlg(HWND parent = nullptr);
+    // Scans with `source`, whose kept scan is `lastScannedDir`; both must
+    // outlive the dialog (tests put a stand-in here).
+    CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, HWND parent = nullptr);
     ~CSizewalkDlg();
     CSizewalkDlg(const CSizewalkDlg&) = delete;
     CSizewalkDlg& operator=(const CSizewalkDlg&) = delete;
@@ -30,29 +58,87 @@ public:
     void UpdateData(bool save);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
+    bool IsScanning() const { return m_pCommand && m_pCommand->IsScanning(); }
+    SortOrder GetSortOrder() const { return m_sortOrder; }
+    SizeMode GetSizeMode() const { return m_sizeMode; }
+    // Where Open in Explorer sends a directory's path (UTF-8); by default
+    // the shell opens it.
+    void SetFolderOpener(std::function<void(const std::string&)> open) {
+        m_openFolder = std::move(open);
+    }
 
     // Start directory, unit (0 MB, 1 KB, 2 bytes, -1 none) and file switch.
     ScanFields m_fields;
     HICON m_hIcon;
 
-private:
+  private:
+    class Notify;
+    class Indication;
+
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
+    static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     BOOL OnInitDialog();
     void OnOK();
+    void OnRescan();
     void OnCancel();
+    void OnClose();
+    void OnDestroy();
     void OnPaint();
     HCURSOR OnQueryDragIcon() const;
     void CenterOnWorkArea();
+    bool OnCommand(int id);
+    bool OnSetCursor(WPARAM wParam, LPARAM lParam);
+
+    // The scan command, made at the first press (with the process's scanner
+    // unless the dialog was given a source).
+    CLiveScanCommand& Command();
+    void OnScanDone();
+    void OnTick();
+    void SetScanning(bool scanning);
+    void UpdateProgress();
+
+    void PlaceControls();
+    void OnGetMinMaxInfo(MINMAXINFO& info) const;
+
+    void ShowContextMenu(POINT screen, bool fromKeyboard);
+    HTREEITEM SelectedItem() const;
+    void CopyPath();
+    void OpenInExplorer();
+    void SetSortOrder(SortOrder order);
+    void SetSizeMode(SizeMode mode);
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
     HWND m_hTree = nullptr;
+    // The template's controls in template order, as kControls lists them.
+    std::array<HWND, std::size(kControls)> m_hControls{};
+    CEntrySource* m_pSource = nullptr;
+    std::string* m_pLastScannedDir = nullptr;
     // The tree's items while the dialog runs; it creates a directory's
     // children when the user first opens it.
     std::unique_ptr<CTreeViewSink> m_pTreeSink;
+    CProgressView m_progress;
+    // One order and one size on show for the tree, for the dialog's life.
+    SortOrder m_sortOrder = SortOrder::Name;
+    SizeMode m_sizeMode = SizeMode::Apparent;
+    std::function<void(const std::string&)> m_openFolder;
+
+    // Keys that work anywhere in the dialog, and those of the tree alone.
+    HACCEL m_hKeys = nullptr;
+    HACCEL m_hTreeKeys = nullptr;
+    HHOOK m_hKeyHook = nullptr;
+    bool m_bBusy = false;  // a scan runs: the wait cursor shows
+    HWND m_hFocusBeforeScan = nullptr;
+
+    // The command's partners; the command goes first, stopping and joining
+    // a running scan.
+    std::unique_ptr<CMessageBox> m_pMessages;
+    std::unique_ptr<Indication> m_pIndication;
+    std::unique_ptr<Notify> m_pNotify;
+    std::unique_ptr<CLiveScanCommand> m_pCommand;
 };
 
 }  // namespace sizewalk

@@ -41,9 +41,9 @@ int CompareKeys(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-CNameOrder::CNameOrder(std::wstring locale) : m_locale(std::move(locale)) {}
+CSystemNameOrder::CSystemNameOrder(std::wstring locale) : m_locale(std::move(locale)) {}
 
-std::size_t CNameOrder::AppendKey(std::string& keys, std::string_view name,
+std::size_t CSystemNameOrder::AppendKey(std::string& keys, std::string_view name,
                                   std::wstring& scratch) const {
     scratch.clear();
     AppendLabelText(scratch, name);
@@ -75,7 +75,7 @@ std::size_t CNameOrder::AppendKey(std::string& keys, std::string_view name,
     return 0;
 }
 
-void CNameOrder::SortKeyed(std::span<Keyed> items, const std::string& keys) {
+void CSystemNameOrder::SortKeyed(std::span<Keyed> items, const std::string& keys) {
     const std::string_view all(keys);
     std::sort(items.begin(), items.end(), [all](const Keyed& a, const Keyed& b) {
         const int c =
@@ -86,7 +86,7 @@ void CNameOrder::SortKeyed(std::span<Keyed> items, const std::string& keys) {
     });
 }
 
-int CNameOrder::Compare(std::string_view a, std::string_view b) const {
+int CSystemNameOrder::Compare(std::string_view a, std::string_view b) const {
     std::string keys;
     std::wstring scratch;
     const std::size_t lengthA = AppendKey(keys, a, scratch);
@@ -95,6 +95,11 @@ int CNameOrder::Compare(std::string_view a, std::string_view b) const {
     if (const int c = CompareKeys(all.substr(0, lengthA), all.substr(lengthA, lengthB)); c != 0)
         return c;
     return a.compare(b);
+}
+
+void CSystemNameOrder::SortByName(std::span<std::uint32_t> ids,
+                                  std::span<const CScanEntry* const> entries) const {
+    Sort(ids, [entries](std::uint32_t id) { return entries[id]->GetName(); });
 }
 
 }  // namespace sizewalk

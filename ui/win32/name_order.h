@@ -1,11 +1,11 @@
 #pragma once
-// The order of items under one parent, the same rules as the Linux tree:
+// The order of names under one parent, the same rules as the Linux tree:
 // locale-aware and case-insensitive, runs of digits compared as numbers
 // (file2 before file10, leading zeros aside), punctuation significant (it
-// sorts before digits and letters), names compared as they are shown. Names that still compare
-// equal
-// ("README", "ReadMe") are ordered by their bytes, so the order never depends
-// on the order of listing.
+// sorts before digits and letters), names compared as they are shown. Names
+// that still compare equal ("README", "ReadMe") are ordered by their bytes,
+// so the order never depends on the order of listing. Sort by Size
+// (tree_order.h) falls back on it for equal sizes.
 //
 // Keys come from the system's collation (LCMapStringEx sort keys), so a
 // directory of n names costs n key computations and an n log n sort of
@@ -19,19 +19,24 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/tree_order.h"
+
 namespace sizewalk {
 
-class CNameOrder {
+class CSystemNameOrder : public CNameOrder {
 public:
     // `locale`: a locale name such as "en-US"; empty for the user's own.
-    explicit CNameOrder(std::wstring locale = std::wstring());
+    explicit CSystemNameOrder(std::wstring locale = std::wstring());
 
     // Sorts `ids` by name; `nameOf(id)` gives the UTF-8 name of one id.
     template <typename NameOf>
     void Sort(std::span<std::uint32_t> ids, NameOf&& nameOf) const;
 
     // <0, 0 or >0 for two names, ties broken by bytes.
-    int Compare(std::string_view a, std::string_view b) const;
+    int Compare(std::string_view a, std::string_view b) const override;
+    // With one sort key per name rather than two per comparison.
+    void SortByName(std::span<std::uint32_t> ids,
+                    std::span<const CScanEntry* const> entries) const override;
 
 private:
     struct Keyed {
@@ -48,7 +53,7 @@ private:
 };
 
 template <typename NameOf>
-void CNameOrder::Sort(std::span<std::uint32_t> ids, NameOf&& nameOf) const {
+void CSystemNameOrder::Sort(std::span<std::uint32_t> ids, NameOf&& nameOf) const {
     if (ids.size() < 2) return;
     std::vector<Keyed> items;
     items.reserve(ids.size());

@@ -1,16 +1,38 @@
 #include "ui/win32/tree_view_sink.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <span>
 
+#include "platform/wide_text_win32.h"
 #include "ui/scan_command.h"
+#include "ui/size_text.h"
 #include "ui/win32/label_text.h"
 
 namespace sizewalk {
 
+namespace {
+
+// The locale's digit group separator, as UTF-8 ("," where none is known).
+std::string LocaleGroupSeparator(const std::wstring& locale) {
+    wchar_t text[8] = {};
+    const int n = ::GetLocaleInfoEx(locale.empty() ? LOCALE_NAME_USER_DEFAULT : locale.c_str(),
+                                    LOCALE_STHOUSAND, text, 8);
+    return n > 1 ? Utf8FromWide(std::wstring_view(text, static_cast<std::size_t>(n - 1))) : ",";
+}
+
+// Orders two items by their place in the ranks that lParam points to, by id.
+int CALLBACK CompareRanks(LPARAM a, LPARAM b, LPARAM ranks) {
+    const auto* rank = reinterpret_cast<const std::uint32_t*>(ranks);
+    const std::uint32_t ra = rank[a], rb = rank[b];
+    return ra < rb ? -1 : ra > rb ? 1 : 0;
+}
+
+}  // namespace
+
 CTreeViewSink::CTreeViewSink(HWND tree, std::wstring locale)
-    : m_hTree(tree), m_order(std::move(locale)) {
+    : m_hTree(tree), m_strGroupSeparator(LocaleGroupSeparator(locale)), m_order(std::move(locale)) {
     // Notifications in UTF-16, whatever the owner window is.
     ::SendMessageW(m_hTree, TVM_SETUNICODEFORMAT, TRUE, 0);
 }
@@ -24,6 +46,7 @@ void CTreeViewSink::DeleteAllItems() {
     ::SendMessageW(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     std::vector<const CScanEntry*>().swap(m_entries);
     std::vector<TreeItem>().swap(m_ends);
+    std::vector<std::pair<HTREEITEM, TreeItem>>().swap(m_created);
     m_open.clear();
 }
 
@@ -55,13 +78,21 @@ void CTreeViewSink::EndInsert() {
     CreateChildren(TVI_ROOT, kNoTreeItem);
 }
 
-void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
+std::vector<std::uint32_t> CTreeViewSink::SortedChildren(TreeItem id) const {
     const auto end =
         id == kNoTreeItem ? static_cast<TreeItem>(m_entries.size() + 1) : m_ends[id - 1];
+    // Sorted as indices into m_entries, which are ids less one.
     std::vector<std::uint32_t> children;
-    for (TreeItem child = id + 1; child < end; child = m_ends[child - 1]) children.push_back(child);
-    m_order.Sort(std::span<std::uint32_t>(children),
-                 [this](std::uint32_t child) { return m_entries[child - 1]->GetName(); });
+    for (TreeItem child = id + 1; child < end; child = m_ends[child - 1])
+        children.push_back(child - 1);
+    SortChildren(children, m_entries, m_sortOrder, m_mode, m_order);
+    for (std::uint32_t& child : children) ++child;
+    return children;
+}
+
+void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
+    const std::vector<std::uint32_t> children = SortedChildren(id);
+    if (parent != TVI_ROOT) m_created.reserve(m_created.size() + 1);
 
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent;
@@ -86,6 +117,25 @@ void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
             throw std::bad_alloc();
         }
     }
+    if (parent != TVI_ROOT) m_created.emplace_back(parent, id);  // room reserved above
+}
+
+void CTreeViewSink::Resort() {
+    if (m_created.empty()) return;
+    // Ranks by id: each parent's children are written before it is sorted.
+    // No WM_SETREDRAW around it: turning drawing back on has some tree views
+    // measure every open item's label again.
+    std::vector<std::uint32_t> rank(m_entries.size() + 1);
+    for (const auto& [item, id] : m_created) {
+        const std::vector<std::uint32_t> children = SortedChildren(id);
+        for (std::size_t i = 0; i < children.size(); ++i)
+            rank[children[i]] = static_cast<std::uint32_t>(i);
+        TVSORTCB sort{};
+        sort.hParent = item;
+        sort.lpfnCompare = &CompareRanks;
+        sort.lParam = reinterpret_cast<LPARAM>(rank.data());
+        ::SendMessageW(m_hTree, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
+    }
 }
 
 bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
@@ -94,6 +144,9 @@ bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
     switch (header.code) {
         case TVN_GETDISPINFOW:
             OnGetDispInfo(*reinterpret_cast<NMTVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+            return true;
+        case TVN_GETINFOTIPW:
+            OnGetInfoTip(*reinterpret_cast<NMTVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
             return true;
         case TVN_ITEMEXPANDINGW: {
             const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
@@ -127,8 +180,51 @@ void CTreeViewSink::OnGetDispInfo(NMTVDISPINFOW& info) {
 }
 
 void CTreeViewSink::SetSizeMode(SizeMode mode) {
+    if (mode == m_mode) return;
     m_mode = mode;
+    // By name the order stays; only the labels change.
+    if (m_sortOrder == SortOrder::Size) Resort();
     ::InvalidateRect(m_hTree, nullptr, TRUE);
+}
+
+void CTreeViewSink::SetSortOrder(SortOrder order) {
+    if (order == m_sortOrder) return;
+    m_sortOrder = order;
+    Resort();
+    ::InvalidateRect(m_hTree, nullptr, TRUE);
+}
+
+const CScanEntry* CTreeViewSink::EntryOf(HTREEITEM item) const {
+    if (!item) return nullptr;
+    TVITEMW tv{};
+    tv.mask = TVIF_PARAM | TVIF_HANDLE;
+    tv.hItem = item;
+    if (!::SendMessageW(m_hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return nullptr;
+    const auto id = static_cast<TreeItem>(tv.lParam);
+    return id != kNoTreeItem && id <= m_entries.size() ? m_entries[id - 1] : nullptr;
+}
+
+std::wstring CTreeViewSink::InfoTipOf(HTREEITEM item) const {
+    const CScanEntry* entry = EntryOf(item);
+    if (!entry || !m_pSource) return std::wstring();
+    const auto parent = reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(m_hTree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+    std::wstring tip;
+    for (const std::string& line :
+         DescribeEntry(*m_pSource, *entry, EntryOf(parent), m_strGroupSeparator)) {
+        if (!tip.empty()) tip += L"\r\n";
+        AppendLabelText(tip, line);
+    }
+    return tip;
+}
+
+void CTreeViewSink::OnGetInfoTip(NMTVGETINFOTIPW& tip) const {
+    if (!tip.pszText || tip.cchTextMax <= 0) return;
+    const std::wstring text = InfoTipOf(tip.hItem);
+    if (text.empty()) return;  // the control's own tip, the label
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(tip.cchTextMax - 1));
+    std::memcpy(tip.pszText, text.data(), n * sizeof(wchar_t));
+    tip.pszText[n] = L'\0';
 }
 
 }  // namespace sizewalk

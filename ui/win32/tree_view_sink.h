@@ -2,13 +2,17 @@
 // The scan command's tree sink over a tree-view control. A fill only records
 // the items; the control receives the top level when the fill ends, and the
 // children of a parent when it is first expanded, sorted by name then (see
-// CNameOrder). A fill thus costs the top level whatever the tree's size, and
+// CSystemNameOrder). A fill thus costs the top level whatever the tree's size, and
 // opening a directory costs its own children.
 //
 // Items carry no text of their own: the control asks for a label when it
 // shows one (LPSTR_TEXTCALLBACK), so showing the other size needs no new
-// items, and a later order of children (by size, say) needs only a new sort
-// where CreateChildren sorts.
+// items. Children are ordered by name (the default) or largest first; a new
+// order or size on show re-sorts, in place, the children already created, so
+// every item keeps its state (open, selected) and nothing is scanned.
+//
+// With an entry source, the control's info tips tell an item's full path,
+// both sizes in bytes, its share of the parent and the entries below it.
 //
 // The window that owns the control passes its WM_NOTIFY to OnNotify.
 
@@ -16,9 +20,13 @@
 #include <commctrl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "ui/entry_source.h"
+#include "ui/tree_order.h"
 #include "ui/tree_sink.h"
 #include "ui/win32/name_order.h"
 
@@ -26,7 +34,7 @@ namespace sizewalk {
 
 class CTreeViewSink : public CTreeSink {
 public:
-    // `locale` orders the names (see CNameOrder); empty for the user's own.
+    // `locale` orders the names (see CSystemNameOrder); empty for the user's own.
     explicit CTreeViewSink(HWND tree, std::wstring locale = std::wstring());
     // Empties the control, which must not ask for the labels of entries it
     // can no longer reach.
@@ -50,25 +58,50 @@ public:
     // (result TRUE).
     bool OnNotify(const NMHDR& header, LRESULT& result);
 
-    // Every label shows the entry's size in `mode` from its next paint on.
+    // Every label shows the entry's size in `mode` from its next paint on;
+    // sorted by size, the children already created are sorted again.
     void SetSizeMode(SizeMode mode);
+    SizeMode GetSizeMode() const { return m_mode; }
+    // Children by name or largest first, those created so far at once.
+    void SetSortOrder(SortOrder order);
+    SortOrder GetSortOrder() const { return m_sortOrder; }
+    // Where info tips find an entry's path and the entries below it (none:
+    // no info tips). Must outlive the sink's items.
+    void SetEntrySource(const CEntrySource* source) { m_pSource = source; }
 
+    // The entry a control item shows (null for none).
+    const CScanEntry* EntryOf(HTREEITEM item) const;
+    // The info tip of an item: its details, one line each, as UTF-16.
+    std::wstring InfoTipOf(HTREEITEM item) const;
+
+    // The digit group separator of the sink's locale, as UTF-8.
+    const std::string& GroupSeparator() const { return m_strGroupSeparator; }
     // How many items the last fill recorded.
     std::size_t ItemCount() const { return m_entries.size(); }
 
 private:
     // Creates the children of `id` (0: the top level) under `parent`.
     void CreateChildren(HTREEITEM parent, TreeItem id);
+    // The children of `id` (0: the top level) in the order on show.
+    std::vector<std::uint32_t> SortedChildren(TreeItem id) const;
+    // Orders the children already created as SortedChildren says.
+    void Resort();
     void OnGetDispInfo(NMTVDISPINFOW& info);
+    void OnGetInfoTip(NMTVGETINFOTIPW& tip) const;
     bool HasChildren(TreeItem id) const { return m_ends[id - 1] > id + 1; }
 
     HWND m_hTree;
-    CNameOrder m_order;
+    std::string m_strGroupSeparator;  // of the locale that orders the names
+    CSystemNameOrder m_order;
     std::vector<const CScanEntry*> m_entries;  // by id - 1
     std::vector<TreeItem> m_ends;              // by id - 1: one past the subtree's last id
     std::vector<TreeItem> m_open;              // while filling: the last item and its ancestors
+    // The items whose children the control holds, with their ids.
+    std::vector<std::pair<HTREEITEM, TreeItem>> m_created;
     int m_nUnits = 0;
     SizeMode m_mode = SizeMode::Apparent;
+    SortOrder m_sortOrder = SortOrder::Name;
+    const CEntrySource* m_pSource = nullptr;
     std::string m_label;
     // Labels longer than the control's buffer are handed over by pointer,
     // which must stay valid for two more requests.

@@ -1,0 +1,464 @@
+// The Windows dialog while and after a scan runs in the background, with a
+// scanner stand-in that holds each scan until the test lets it through: the
+// dialog keeps handling messages, shows the progress, stops on Cancel and
+// Escape, ends on the close box; it grows with its window; the tree's
+// actions copy, open, sort, switch the size on show and rescan, and its
+// info tips tell an item's details.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "modal_probe.h"
+#include "platform/wide_text_win32.h"
+#include "res/resource.h"
+#include "tests/blocking_source.h"
+#include "tree_outline.h"
+#include "ui/win32/main_dialog.h"
+#include "win_temp_tree.h"
+
+namespace sizewalk {
+namespace {
+
+using test::Pump;
+
+std::string WindowText(HWND hwnd) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return Utf8FromWide(text);
+}
+
+std::string Grouped(const std::string& a, const std::string& b) {
+    wchar_t separator[8] = {};
+    ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
+    return a + Utf8FromWide(separator) + b;
+}
+
+// Handles what is pending, as the dialog's loop would.
+void Drain(HWND dialog) {
+    Pump(dialog, [] {
+        MSG msg;
+        return !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    });
+}
+
+// A key pressed on `target`, with Ctrl held when asked, through the loop.
+void Key(HWND dialog, HWND target, WPARAM key, bool ctrl = false) {
+    BYTE state[256] = {};
+    ::GetKeyboardState(state);
+    state[VK_CONTROL] = ctrl ? 0x80 : 0;
+    ::SetKeyboardState(state);
+    ::PostMessageW(target, WM_KEYDOWN, key, 1);
+    ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    Drain(dialog);
+    state[VK_CONTROL] = 0;
+    ::SetKeyboardState(state);
+}
+
+// The names of an item's children, in the control's order.
+std::vector<std::string> ChildNames(HWND tree, HTREEITEM parent) {
+    std::vector<std::string> names;
+    for (HTREEITEM item = test::NextItem(tree, parent, TVGN_CHILD); item;
+         item = test::NextItem(tree, item, TVGN_NEXT)) {
+        const std::string label = test::LocalItemText(tree, item);
+        names.push_back(label.substr(0, label.find(" [")));
+    }
+    return names;
+}
+
+HTREEITEM Child(HWND tree, HTREEITEM parent, const std::string& name) {
+    for (HTREEITEM item = test::NextItem(tree, parent, TVGN_CHILD); item;
+         item = test::NextItem(tree, item, TVGN_NEXT))
+        if (test::LocalItemText(tree, item).rfind(name + " [", 0) == 0) return item;
+    return nullptr;
+}
+
+// One dialog over a stand-in scanner; each test runs inside its modal loop.
+struct Live {
+    test::BlockingSource source;
+    std::string last;
+    CSizewalkDlg dlg{source, last};
+    HWND hwnd = nullptr;
+
+    void Run(const std::function<void(Live&)>& probe) {
+        EXPECT_EQ(test::ModalProbe::Run(dlg,
+                                        [&](CSizewalkDlg&, HWND h) {
+                                            hwnd = h;
+                                            probe(*this);
+                                        }),
+                  IDCANCEL);
+    }
+    HWND Item(int id) const { return ::GetDlgItem(hwnd, id); }
+    HWND Tree() const { return Item(IDC_TREE); }
+    HTREEITEM Top() const { return test::NextItem(Tree(), nullptr, TVGN_ROOT); }
+    // Types the path and presses OK (F5 with `rescan`).
+    void Press(const std::string& path, int units = IDC_UNITS_BYTES, bool files = true,
+               bool rescan = false) const {
+        ::SetDlgItemTextW(hwnd, IDC_START_DIR, WideFromUtf8(path).c_str());
+        ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, units);
+        ::CheckDlgButton(hwnd, IDC_SHOW_FILES, files ? BST_CHECKED : BST_UNCHECKED);
+        if (rescan)
+            Key(hwnd, Item(IDC_START_DIR), VK_F5);
+        else
+            ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    }
+    // Presses and lets the scan through; true once the tree is filled.
+    bool Scan(const std::string& path, int units = IDC_UNITS_BYTES, bool files = true,
+              bool rescan = false) {
+        Press(path, units, files, rescan);
+        if (!source.WaitUntilWaiting()) return false;
+        source.Release();
+        return Pump(hwnd, [&] { return !dlg.IsScanning(); });
+    }
+    void Command(int id) const { ::SendMessageW(hwnd, WM_COMMAND, id, 0); }
+    void Expand(HTREEITEM item) const { TreeView_Expand(Tree(), item, TVE_EXPAND); }
+};
+
+TEST(LiveDialog, TheDialogRunsWhileItScansAndShowsProgress) {
+    test::WinTempTree t;
+    t.Dir("d");
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        HWND counts = l.Item(IDC_PROGRESS_COUNTS), dir = l.Item(IDC_PROGRESS_DIR);
+        EXPECT_FALSE(::IsWindowVisible(counts));
+        l.Press(s_dir, IDC_UNITS_KB);
+        ASSERT_TRUE(l.source.WaitUntilWaiting());
+        EXPECT_TRUE(l.dlg.IsScanning());
+        EXPECT_NE(l.source.ScanThread(), std::thread::id());
+        EXPECT_NE(l.source.ScanThread(), std::this_thread::get_id());
+        for (int id :
+             {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+            EXPECT_FALSE(::IsWindowEnabled(l.Item(id))) << id;
+        EXPECT_TRUE(::IsWindowEnabled(l.Item(IDCANCEL)));
+        EXPECT_EQ(::GetFocus(), l.Tree());  // Escape still reaches the dialog
+        ::SendMessageW(l.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(l.Tree()),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(::GetCursor(), ::LoadCursorA(nullptr, IDC_WAIT));
+        EXPECT_TRUE(::IsWindowVisible(counts));
+        EXPECT_EQ(WindowText(counts), "Scanning: 0 entries, 0.00KB");
+        EXPECT_EQ(WindowText(dir), s_dir);
+
+        // The loop runs: a timer fires, and the progress follows.
+        bool fired = false;
+        static bool* s_fired;
+        s_fired = &fired;
+        const UINT_PTR timer =
+            ::SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) { *s_fired = true; });
+        EXPECT_TRUE(Pump(l.hwnd, [&] { return fired; }));
+        ::KillTimer(nullptr, timer);
+        l.source.Report(1234, 3072, 8192, s_dir + "\\deeper");
+        EXPECT_TRUE(Pump(l.hwnd, [&] { return WindowText(dir) == s_dir + "\\deeper"; }));
+        EXPECT_EQ(WindowText(counts), "Scanning: " + Grouped("1", "234") + " entries, 3.00KB");
+        l.Command(ID_SIZE_ON_DISK);  // the size so far on disk
+        EXPECT_EQ(WindowText(counts), "Scanning: " + Grouped("1", "234") + " entries, 8.00KB");
+        l.Command(ID_SIZE_ON_DISK);
+        // A long directory is elided by the control as it paints; its text,
+        // which a screen reader reads, stays whole.
+        const std::string deep = s_dir + "\\" + std::string(300, 'x') + "\\end";
+        l.source.Report(1, 0, 0, deep);
+        EXPECT_TRUE(Pump(l.hwnd, [&] { return WindowText(dir) == deep; }));
+        EXPECT_TRUE(::GetWindowLongW(dir, GWL_STYLE) & SS_PATHELLIPSIS);
+
+        l.source.Release();
+        ASSERT_TRUE(Pump(l.hwnd, [&] { return !l.dlg.IsScanning(); }));
+        EXPECT_FALSE(::IsWindowVisible(counts));
+        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_SHOW_FILES})
+            EXPECT_TRUE(::IsWindowEnabled(l.Item(id))) << id;
+        EXPECT_EQ(::SendMessageW(l.Tree(), TVM_GETCOUNT, 0, 0), 1);
+        ::SendMessageW(l.hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(l.Tree()),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_NE(::GetCursor(), ::LoadCursorA(nullptr, IDC_WAIT));
+    });
+}
+
+TEST(LiveDialog, CancelAndEscapeStopTheScanAndForgetThePath) {
+    test::WinTempTree t;
+    t.Dir("a");
+    t.File("a\\f", 5);
+    t.Dir("b");
+    static std::string s_a, s_b;
+    s_a = t.Path("a");
+    s_b = t.Path("b");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_a));
+        for (const bool escape : {false, true}) {
+            SCOPED_TRACE(escape ? "Escape" : "Cancel");
+            l.Press(s_b);
+            ASSERT_TRUE(l.source.WaitUntilWaiting());
+            EXPECT_EQ(::SendMessageW(l.Tree(), TVM_GETCOUNT, 0, 0), 0);  // emptied at the start
+            if (escape)
+                Key(l.hwnd, ::GetFocus(), VK_ESCAPE);
+            else
+                ::SendMessageW(l.Item(IDCANCEL), BM_CLICK, 0, 0);
+            EXPECT_FALSE(l.dlg.IsScanning());
+            EXPECT_TRUE(::IsWindowVisible(l.hwnd));
+            EXPECT_EQ(::SendMessageW(l.Tree(), TVM_GETCOUNT, 0, 0), 0);
+            EXPECT_TRUE(l.last.empty());
+            EXPECT_TRUE(::IsWindowEnabled(l.Item(IDOK)));
+            EXPECT_FALSE(::IsWindowVisible(l.Item(IDC_PROGRESS_COUNTS)));
+        }
+        // The path scanned before is scanned afresh, not redrawn.
+        const std::size_t scans = l.source.Scanned().size();
+        ASSERT_TRUE(l.Scan(s_a));
+        EXPECT_EQ(l.source.Scanned().size(), scans + 1);
+        EXPECT_EQ(test::LocalTreeOutline(l.Tree()),
+                  s_a + " [         5 bytes]\n  f [         5 bytes]\n");
+    });  // with no scan running, Cancel ends the dialog
+}
+
+TEST(LiveDialog, TheCloseBoxDuringAScanStopsItAndEnds) {
+    test::WinTempTree t;
+    static std::string s_root;
+    s_root = t.Root();
+    Live live;
+    live.Run([](Live& l) {
+        l.Press(s_root);
+        ASSERT_TRUE(l.source.WaitUntilWaiting());
+        ::PostMessageW(l.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Drain(l.hwnd);
+        EXPECT_FALSE(l.dlg.IsScanning());
+        EXPECT_FALSE(::IsWindowVisible(l.hwnd));  // ended, where Cancel would stay
+    });
+    EXPECT_FALSE(live.dlg.IsScanning());
+    EXPECT_EQ(live.source.Scanned().size(), 1u);
+}
+
+TEST(LiveDialog, TheTreeTakesTheExtraRoom) {
+    Live live;
+    live.Run([](Live& l) {
+        auto rect = [&](HWND w) {
+            RECT r{};
+            ::GetWindowRect(w, &r);
+            ::MapWindowPoints(nullptr, l.hwnd, reinterpret_cast<POINT*>(&r), 2);
+            return r;
+        };
+        RECT window{};
+        ::GetWindowRect(l.hwnd, &window);
+        const int w = window.right - window.left, h = window.bottom - window.top;
+        const RECT tree = rect(l.Tree()), ok = rect(l.Item(IDOK)),
+                   edit = rect(l.Item(IDC_START_DIR));
+        const RECT files = rect(l.Item(IDC_SHOW_FILES)), mb = rect(l.Item(IDC_UNITS_MB));
+
+        ::SetWindowPos(l.hwnd, nullptr, 0, 0, w + 300, h + 200, SWP_NOMOVE | SWP_NOZORDER);
+        const RECT bigger = rect(l.Tree());
+        EXPECT_EQ(bigger.right - bigger.left, tree.right - tree.left + 300);
+        EXPECT_EQ(bigger.bottom - bigger.top, tree.bottom - tree.top + 200);
+        EXPECT_EQ(bigger.left, tree.left);
+        EXPECT_EQ(rect(l.Item(IDC_START_DIR)).right, edit.right + 300);
+        EXPECT_EQ(rect(l.Item(IDOK)).left, ok.left + 300);
+        EXPECT_EQ(rect(l.Item(IDCANCEL)).left, ok.left + 300);
+        EXPECT_EQ(rect(l.Item(IDC_SHOW_FILES)).left, files.left + 300);
+        EXPECT_EQ(rect(l.Item(IDC_SHOW_FILES)).top, files.top);
+        EXPECT_EQ(rect(l.Item(IDC_UNITS_MB)).left, mb.left + 300);
+
+        // The size it opened at is the smallest.
+        ::SetWindowPos(l.hwnd, nullptr, 0, 0, w - 100, h - 100, SWP_NOMOVE | SWP_NOZORDER);
+        ::GetWindowRect(l.hwnd, &window);
+        EXPECT_EQ(window.right - window.left, w);
+        EXPECT_EQ(window.bottom - window.top, h);
+        EXPECT_EQ(rect(l.Tree()).right, tree.right);
+    });
+}
+
+TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.Dir("d\\sub");
+    t.File("d\\sub\\file name", 3);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    static std::vector<std::string> s_opened;
+    Live live;
+    live.dlg.SetFolderOpener([](const std::string& path) { s_opened.push_back(path); });
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir + "\\"));
+        l.Expand(l.Top());
+        const HTREEITEM sub = Child(l.Tree(), l.Top(), "sub");
+        l.Expand(sub);
+        const HTREEITEM file = Child(l.Tree(), sub, "file name");
+        ASSERT_NE(file, nullptr);
+
+        auto clipboard = [&] {
+            std::string text;
+            if (!::OpenClipboard(l.hwnd)) return text;
+            if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+                text = Utf8FromWide(static_cast<const wchar_t*>(::GlobalLock(data)));
+                ::GlobalUnlock(data);
+            }
+            ::CloseClipboard();
+            return text;
+        };
+        ::SetFocus(l.Tree());
+        TreeView_SelectItem(l.Tree(), file);
+        Key(l.hwnd, l.Tree(), 'C', true);
+        EXPECT_EQ(clipboard(), s_dir + "\\sub\\file name");
+        // In the edit box Ctrl+C is the box's own.
+        ::SetDlgItemTextW(l.hwnd, IDC_START_DIR, L"typed");
+        ::SendMessageW(l.Item(IDC_START_DIR), EM_SETSEL, 0, -1);
+        Key(l.hwnd, l.Item(IDC_START_DIR), 'C', true);
+        EXPECT_NE(clipboard(), s_dir + "\\sub\\file name");
+
+        // A directory opens itself; a file the directory holding it.
+        l.Command(ID_OPEN_IN_EXPLORER);
+        TreeView_SelectItem(l.Tree(), sub);
+        l.Command(ID_OPEN_IN_EXPLORER);
+        EXPECT_EQ(s_opened, std::vector<std::string>({s_dir + "\\sub", s_dir + "\\sub"}));
+
+        // Right-click on an item selects it and shows the menu.
+        static std::vector<std::string> s_seen;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+            HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+            if (!menuWindow) return;
+            auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+            for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+                wchar_t text[64] = {};
+                if (!::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION))
+                    continue;
+                const bool checked =
+                    ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED;
+                s_seen.push_back(Utf8FromWide(text) + (checked ? " *" : ""));
+            }
+            ::EndMenu();
+        });
+        RECT at{};
+        TreeView_GetItemRect(l.Tree(), l.Top(), &at, TRUE);
+        POINT point{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
+        ::ClientToScreen(l.Tree(), &point);
+        ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()),
+                       MAKELPARAM(point.x, point.y));
+        ::KillTimer(nullptr, timer);
+        EXPECT_EQ(s_seen, std::vector<std::string>(
+                              {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
+                               "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "&Rescan\tF5"}));
+        EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
+    });
+}
+
+// Sorting and the size on show switch at once, without a scan, and what was
+// open stays open.
+TEST(LiveDialog, SortAndSizeOnDiskSwitchWithoutAScan) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.WrittenFile("d\\small", 100);
+    t.File("d\\sparse", 1 << 20);  // large, but nothing written
+    t.WrittenFile("d\\tie-b", 5000);
+    t.WrittenFile("d\\Tie-a", 5000);
+    t.Dir("d\\sub");
+    t.WrittenFile("d\\sub\\inner", 20000);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        const std::size_t scans = l.source.Scanned().size();
+        const HTREEITEM top = l.Top();
+        l.Expand(top);
+        const HTREEITEM sub = Child(l.Tree(), top, "sub");
+        l.Expand(sub);
+        TreeView_SelectItem(l.Tree(), sub);
+        using Names = std::vector<std::string>;
+        EXPECT_EQ(ChildNames(l.Tree(), top), Names({"small", "sparse", "sub", "Tie-a", "tie-b"}));
+
+        Key(l.hwnd, l.Item(IDC_START_DIR), '2', true);  // Sort by Size, from any control
+        EXPECT_EQ(l.dlg.GetSortOrder(), SortOrder::Size);
+        EXPECT_EQ(ChildNames(l.Tree(), top), Names({"sparse", "sub", "Tie-a", "tie-b", "small"}));
+        EXPECT_TRUE(test::IsExpanded(l.Tree(), sub));
+        EXPECT_EQ(TreeView_GetSelection(l.Tree()), sub);
+
+        // On disk the sparse file falls to the end; labels show blocks.
+        Key(l.hwnd, l.Tree(), 'D', true);
+        EXPECT_EQ(l.dlg.GetSizeMode(), SizeMode::OnDisk);
+        EXPECT_EQ(ChildNames(l.Tree(), top), Names({"sub", "Tie-a", "tie-b", "small", "sparse"}));
+        EXPECT_EQ(Child(l.Tree(), top, "sub"), sub);
+        EXPECT_TRUE(test::IsExpanded(l.Tree(), sub));
+        EXPECT_NE(test::LocalItemText(l.Tree(), Child(l.Tree(), top, "small")),
+                  "small [       100 bytes]");
+
+        // Back to names and apparent sizes: as before, still no scan.
+        Key(l.hwnd, l.Tree(), '1', true);
+        Key(l.hwnd, l.Tree(), 'D', true);
+        EXPECT_EQ(ChildNames(l.Tree(), top), Names({"small", "sparse", "sub", "Tie-a", "tie-b"}));
+        EXPECT_EQ(test::LocalItemText(l.Tree(), Child(l.Tree(), top, "small")),
+                  "small [       100 bytes]");
+        EXPECT_EQ(test::LocalItemText(l.Tree(), test::NextItem(l.Tree(), sub, TVGN_CHILD)),
+                  "inner [     20000 bytes]");
+        EXPECT_TRUE(test::IsExpanded(l.Tree(), sub));
+        EXPECT_EQ(l.source.Scanned().size(), scans);
+
+        // The order holds for the next press, a redraw.
+        l.Command(ID_SORT_BY_SIZE);
+        l.Press(s_dir, IDC_UNITS_BYTES, false);
+        EXPECT_EQ(l.source.Scanned().size(), scans);
+        l.Expand(l.Top());
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()), Names({"sub"}));
+        EXPECT_EQ(l.dlg.GetSortOrder(), SortOrder::Size);
+    });
+}
+
+TEST(LiveDialog, F5RescansTheSamePath) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.File("d\\old", 1);
+    static test::WinTempTree* s_tree;
+    s_tree = &t;
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_tree->Path("d")));
+        s_tree->File("d\\new", 2);
+        l.Press(s_tree->Path("d"));  // OK: the kept scan
+        l.Expand(l.Top());
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()), std::vector<std::string>({"old"}));
+        ASSERT_TRUE(l.Scan(s_tree->Path("d"), IDC_UNITS_BYTES, true, true));  // F5
+        l.Expand(l.Top());
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()), std::vector<std::string>({"new", "old"}));
+        EXPECT_EQ(l.source.Scanned().size(), 2u);
+    });
+}
+
+TEST(LiveDialog, InfoTipTellsPathBytesShareAndCount) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.Dir("d\\sub");
+    t.File("d\\sub\\big", 3000000);
+    t.File("d\\small", 1000000);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        l.Expand(l.Top());
+        auto tip = [&](HTREEITEM item) {
+            wchar_t text[INFOTIPSIZE] = {};
+            NMTVGETINFOTIPW info{};
+            info.hdr.hwndFrom = l.Tree();
+            info.hdr.idFrom = IDC_TREE;
+            info.hdr.code = TVN_GETINFOTIPW;
+            info.pszText = text;
+            info.cchTextMax = INFOTIPSIZE;
+            info.hItem = item;
+            ::SendMessageW(l.hwnd, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&info));
+            return Utf8FromWide(text);
+        };
+        EXPECT_TRUE(::GetWindowLongW(l.Tree(), GWL_STYLE) & TVS_INFOTIP);
+        const std::string sub = tip(Child(l.Tree(), l.Top(), "sub"));
+        EXPECT_EQ(sub.substr(0, sub.find("\r\nSize on disk")),
+                  s_dir + "\\sub\r\nSize: " + Grouped(Grouped("3", "000"), "000") +
+                      " bytes (75.0% of parent)");
+        EXPECT_EQ(sub.substr(sub.rfind("\r\n")), "\r\n1 entry below");
+        const std::string small = tip(Child(l.Tree(), l.Top(), "small"));
+        EXPECT_EQ(small.find("\r\n1 entry"), std::string::npos);  // no count for a file
+        EXPECT_NE(small.find("\r\nSize on disk: "), std::string::npos);
+        const std::string top = tip(l.Top());
+        EXPECT_EQ(top.substr(0, top.find("\r\nSize on disk")),
+                  s_dir + "\r\nSize: " + Grouped(Grouped("4", "000"), "000") + " bytes");
+    });
+}
+
+}  // namespace
+}  // namespace sizewalk

@@ -1,0 +1,72 @@
+#pragma once
+// Where the main dialog's controls sit, in dialog units, and how each one
+// follows the window when it grows beyond the template's size: the tree
+// takes the extra room, the start directory box grows in width, the buttons
+// and the display choices keep to the right edge. Both dialogs (Qt and
+// Win32) place their controls from this one table.
+
+#include <algorithm>
+#include <cstddef>
+
+namespace sizewalk {
+
+// The template's size, in dialog units: also the window's smallest.
+inline constexpr int kDialogWidth = 264;
+inline constexpr int kDialogHeight = 209;
+
+enum class Anchor { Fixed, Right, Wider, WiderAndTaller };
+
+struct ControlRect {
+    int id, x, y, w, h;
+    Anchor anchor;
+};
+
+// In template order, which is also the tab order.
+inline constexpr ControlRect kControls[] = {
+    {1, 207, 7, 50, 14, Anchor::Right},                // OK
+    {2, 207, 23, 50, 14, Anchor::Right},               // Cancel
+    {1002, 10, 54, 180, 148, Anchor::WiderAndTaller},  // the tree
+    {1003, 57, 14, 130, 14, Anchor::Wider},            // the start directory
+    {-1, 21, 18, 33, 8, Anchor::Fixed},                // "Start from:"
+    {1004, 201, 135, 50, 10, Anchor::Right},           // Show Files
+    {-1, 201, 51, 53, 66, Anchor::Right},              // the "Display" group box
+    {1007, 206, 62, 27, 10, Anchor::Right},            // MB
+    {1008, 206, 76, 25, 10, Anchor::Right},            // KB
+    {1009, 206, 90, 33, 10, Anchor::Right},            // Bytes
+};
+
+// The place of "Start from:" in kControls: a font wider than the template's
+// would clip it, so it may grow to the left.
+inline constexpr std::size_t kStartLabelIndex = 4;
+
+// The progress of a scan: two lines in the free band between the start
+// directory and the tree, shown only while a scan runs.
+inline constexpr ControlRect kProgress = {-1, 10, 32, 180, 20, Anchor::Wider};
+
+struct PixelRect {
+    int x, y, w, h;
+};
+
+// `r` (in pixels at the template's size) in a window `dx` wider and `dy`
+// taller than the template; a smaller window counts as the template's size.
+inline PixelRect Anchored(PixelRect r, Anchor anchor, int dx, int dy) {
+    dx = std::max(0, dx);
+    dy = std::max(0, dy);
+    switch (anchor) {
+        case Anchor::Fixed:
+            break;
+        case Anchor::Right:
+            r.x += dx;
+            break;
+        case Anchor::Wider:
+            r.w += dx;
+            break;
+        case Anchor::WiderAndTaller:
+            r.w += dx;
+            r.h += dy;
+            break;
+    }
+    return r;
+}
+
+}  // namespace sizewalk
