@@ -143,22 +143,27 @@ std::size_t CDirScanner::IndexOf(const CScanEntry& entry) const {
     return (chunk.second << kChunkBits) + static_cast<std::size_t>(p - chunk.first) / sizeof(CScanEntry);
 }
 
+// The first directory (table index) whose own entry is at or after `index`.
+std::size_t CDirScanner::FirstDirFrom(std::size_t index) const {
+    return static_cast<std::size_t>(
+        std::lower_bound(m_dirs.begin(), m_dirs.end(), index,
+                         [](const DirRecord& d, std::size_t i) { return d.nEntry < i; }) -
+        m_dirs.begin());
+}
+
 // The directory (table index) whose listing holds the entry at `index` > 0:
 // the nearest earlier directory, or the first of its ancestors whose subtree
 // still reaches `index`.
 std::size_t CDirScanner::DirOf(std::size_t index) const {
-    auto it = std::lower_bound(m_dirs.begin(), m_dirs.end(), index,
-                               [](const DirRecord& d, std::size_t i) { return d.nEntry < i; });
-    std::size_t dir = static_cast<std::size_t>(it - m_dirs.begin()) - 1;
+    std::size_t dir = FirstDirFrom(index) - 1;
     while (dir != 0 && m_dirs[dir].nEnd <= index) dir = m_dirs[dir].nParent;
     return dir;
 }
 
 std::size_t CDirScanner::GetSubtreeEnd(std::size_t index) const {
     if (!GetAt(index).IsDirectory()) return index + 1;
-    auto it = std::lower_bound(m_dirs.begin(), m_dirs.end(), index,
-                               [](const DirRecord& d, std::size_t i) { return d.nEntry < i; });
-    return it != m_dirs.end() && it->nEntry == index ? it->nEnd : index + 1;
+    const std::size_t dir = FirstDirFrom(index);
+    return dir < m_dirs.size() && m_dirs[dir].nEntry == index ? m_dirs[dir].nEnd : index + 1;
 }
 
 void CDirScanner::AppendPath(std::string& path, std::size_t dir) const {

@@ -94,6 +94,7 @@ private:
     void Clear();
     CScanEntry& Append(const CScanEntry& entry);
     void Finish();
+    std::size_t FirstDirFrom(std::size_t index) const;
     std::size_t DirOf(std::size_t index) const;
     void AppendPath(std::string& path, std::size_t dir) const;
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -39,6 +40,23 @@ public:
         return e;
     }
     CScanEntry& At(std::size_t index) { return m_scanner.GetAt(index); }
+
+    // Appends the start entry (its name the whole start path, its key two
+    // less than its children's) and opens the start directory into `start`.
+    // False where it cannot be opened: the list is the start entry alone.
+    bool Begin(std::string_view startPath, DirHandle& start, std::int32_t& childDepth) {
+        FindRecord record;
+        record.dwFileAttributes = kFileAttributeDirectory;
+        record.cFileName = startPath;
+        const std::string path(startPath);
+        childDepth = CountSeparators(path.c_str()) + 1;
+        CScanEntry& entry = Add(record, childDepth - 2);
+        if (m_progress) m_progress->AddFound(1, 0, 0);
+        if (OpenStartDir(path.c_str(), start) != OpenStatus::Opened) return false;
+        entry.m_nDiskSize = start.OwnDiskSize();
+        if (m_progress) m_progress->AddFound(0, 0, start.OwnDiskSize());
+        return true;
+    }
     std::size_t Count() const { return m_scanner.m_nCount; }
     NameArena& Names() { return *m_scanner.m_names; }
 

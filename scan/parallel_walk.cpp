@@ -163,7 +163,6 @@ private:
     CDirScanner::Builder& m_list;
     int m_nThreads;
     DirHandle m_start;
-    std::size_t m_nRelativeStart = 0;
 
     Slab<RawRecord, 16, 65536> m_records;
     Slab<DirNode, 16, 65536> m_nodes;
@@ -209,22 +208,12 @@ int HandleBudget(int threads) {
 }
 
 bool ParallelWalk::Run() {
-    FindRecord start;
-    start.dwFileAttributes = kFileAttributeDirectory;
-    start.cFileName = m_startPath;
-    const std::string startPath(m_startPath);
-    const std::int32_t rootChildDepth = CountSeparators(startPath.c_str()) + 1;
-    m_list.Add(start, rootChildDepth - 2);
-    CScanProgress* const progress = m_list.Progress();
-    if (progress) progress->AddFound(1, 0, 0);
-    if (OpenStartDir(startPath.c_str(), m_start) != OpenStatus::Opened) return true;
-    m_list.At(0).m_nDiskSize = m_start.OwnDiskSize();
-    if (progress) progress->AddFound(0, 0, m_start.OwnDiskSize());
-    m_nRelativeStart = startPath.size() +
-                       (startPath.empty() || startPath.back() != kPathSeparator ? 1 : 0);
+    std::int32_t rootChildDepth = 0;
+    if (!m_list.Begin(m_startPath, m_start, rootChildDepth)) return true;
 
     const std::uint32_t root = m_nodes.Allocate(1);
-    m_nodes[root] = DirNode{root, kNone, 0, 0, kNone, static_cast<std::uint32_t>(startPath.size())};
+    m_nodes[root] =
+        DirNode{root, kNone, 0, 0, kNone, static_cast<std::uint32_t>(m_startPath.size())};
     m_nHandleBudget = HandleBudget(m_nThreads);
     m_pending.push_back(Task{root, DirHandle()});  // read by path "" below the start
 

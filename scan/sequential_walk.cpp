@@ -28,21 +28,13 @@ struct Level {
 }  // namespace
 
 bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
-    FindRecord start;
-    start.dwFileAttributes = kFileAttributeDirectory;
-    start.cFileName = startPath;
-    std::string path(startPath);
-    const std::int32_t rootChildDepth = CountSeparators(path.c_str()) + 1;
-    list.Add(start, rootChildDepth - 2);
-    CScanProgress* const progress = list.Progress();
-    if (progress) progress->AddFound(1, 0, 0);
-
     // Level 0, the start, keeps its handle for the whole walk: deeper
     // directories whose parent gave its handle back are opened below it.
     std::vector<Level> levels(1);
-    if (OpenStartDir(path.c_str(), levels[0].handle) != OpenStatus::Opened) return true;
-    list.At(0).m_nDiskSize = levels[0].handle.OwnDiskSize();
-    if (progress) progress->AddFound(0, 0, levels[0].handle.OwnDiskSize());
+    std::int32_t rootChildDepth = 0;
+    if (!list.Begin(startPath, levels[0].handle, rootChildDepth)) return true;
+    CScanProgress* const progress = list.Progress();
+    std::string path(startPath);
     const std::size_t relativeStart =
         path.size() + (path.empty() || path.back() != kPathSeparator ? 1 : 0);
     list.Tune(levels[0].reader);
