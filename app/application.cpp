@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "res/version.h"
-#include "ui/main_dialog.h"
+#include "ui/qt/main_dialog.h"
 
 namespace sizewalk {
 

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "ui/live_scan_command.h"
+#include "core/live_scan_command.h"
 
 namespace sizewalk::bench {
 

@@ -66,10 +66,10 @@
 #include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
-#include "ui/live_scan_command.h"
-#include "ui/main_dialog.h"
-#include "ui/scan_command.h"
-#include "ui/tree_model.h"
+#include "core/live_scan_command.h"
+#include "ui/qt/main_dialog.h"
+#include "core/scan_command.h"
+#include "ui/qt/tree_model.h"
 
 namespace {
 

@@ -39,8 +39,8 @@
 #include "platform/find_record.h"
 #include "platform/wide_text_win32.h"
 #include "scan/dir_scanner.h"
-#include "ui/entry_source.h"
-#include "ui/scan_command.h"
+#include "core/entry_source.h"
+#include "core/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 

@@ -13,8 +13,8 @@
 
 #include "scan/dir_scanner.h"
 #include "tree_outline.h"
-#include "ui/entry_source.h"
-#include "ui/scan_command.h"
+#include "core/entry_source.h"
+#include "core/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 

@@ -14,7 +14,7 @@
 #include "modal_probe.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
-#include "tests/blocking_source.h"
+#include "tests/core/blocking_source.h"
 #include "tree_outline.h"
 #include "ui/win32/main_dialog.h"
 #include "win_temp_tree.h"

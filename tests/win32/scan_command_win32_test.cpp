@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tree_outline.h"
-#include "ui/scan_command.h"
+#include "core/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"

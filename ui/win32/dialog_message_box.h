@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "ui/message_box.h"
+#include "core/message_box.h"
 
 namespace sizewalk {
 

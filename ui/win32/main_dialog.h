@@ -19,10 +19,10 @@
 #include <memory>
 #include <string>
 
-#include "ui/dialog_layout.h"
-#include "ui/live_scan_command.h"
-#include "ui/scan_command.h"
-#include "ui/tree_order.h"
+#include "core/dialog_layout.h"
+#include "core/live_scan_command.h"
+#include "core/scan_command.h"
+#include "model/tree_order.h"
 #include "ui/win32/progress_view.h"
 #include "ui/win32/tree_view_sink.h"
 

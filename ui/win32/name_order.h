@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/tree_order.h"
+#include "model/tree_order.h"
 
 namespace sizewalk {
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "ui/size_text.h"
+#include "model/size_text.h"
 
 namespace sizewalk {
 

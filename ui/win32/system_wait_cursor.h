@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "ui/wait_cursor.h"
+#include "core/wait_cursor.h"
 
 namespace sizewalk {
 

@@ -6,8 +6,8 @@
 #include <span>
 
 #include "platform/wide_text_win32.h"
-#include "ui/scan_command.h"
-#include "ui/size_text.h"
+#include "core/scan_command.h"
+#include "model/size_text.h"
 #include "ui/win32/label_text.h"
 
 namespace sizewalk {

@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-#include "ui/entry_source.h"
-#include "ui/tree_order.h"
-#include "ui/tree_sink.h"
+#include "core/entry_source.h"
+#include "model/tree_order.h"
+#include "core/tree_sink.h"
 #include "ui/win32/name_order.h"
 
 namespace sizewalk {

@@ -1,0 +1,100 @@
+#pragma once
+// What pressing OK does, free of any toolkit: strip one trailing separator
+// from the start path, check that it names a directory, scan it unless it is
+// byte for byte the path scanned last, and rebuild the tree from the kept
+// list with every item labelled by name and size in the chosen unit.
+//
+// RunScanCommand does all of it on the calling thread; CLiveScanCommand
+// (live_scan_command.h) scans on a worker thread from the same pieces.
+//
+// The scanner and the last scanned path are owned by the caller, which keeps
+// them for the life of the process (the dialog holds them as statics).
+
+#include <string>
+#include <string_view>
+
+#include "scan/scan_entry.h"
+#include "core/entry_source.h"
+#include "core/message_box.h"
+#include "core/tree_sink.h"
+#include "core/wait_cursor.h"
+
+namespace sizewalk {
+
+// The three values the dialog exchanges with its controls.
+struct ScanFields {
+    std::string m_strStartDir;  // bytes, as the file system takes them
+    int m_nUnits = -1;          // 0 MB, 1 KB, anything else bytes; -1 none checked
+    int m_bShowFiles = 0;       // nonzero: files get items too
+};
+
+// Where the dialog starts: the system drive's root, or the file system's.
+#ifdef _WIN32
+inline constexpr std::string_view kDefaultStartDir = "C:\\";
+#else
+inline constexpr std::string_view kDefaultStartDir = "/";
+#endif
+inline constexpr int kUnitsMB = 0;
+inline constexpr int kUnitsKB = 1;
+inline constexpr int kUnitsBytes = 2;
+inline constexpr double kBytesToMB = 9.5367431640625e-07;  // 2^-20
+inline constexpr double kBytesToKB = 0.0009765625;         // 2^-10
+inline constexpr std::string_view kInvalidStartDirText =
+    "Start directory does not exist or is not a directory";
+inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
+
+// Makes the typed start path the one to scan: "~" expanded (not on
+// Windows), one trailing separator stripped. True when the result names a
+// directory (or, on Windows, a bare drive).
+bool PrepareStartPath(std::string& path);
+
+// Removes one trailing separator byte, except from a path that is nothing but
+// that separator (the root).
+void StripTrailingSeparator(std::string& path);
+
+// kFileAttributeDirectory when `path`, as typed (links it names followed),
+// is an existing directory; otherwise 0.
+int IsExistingDirectory(const std::string& path);
+
+// 1 when `path`, after dropping one trailing backslash, is a letter and a
+// colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
+int IsDriveSpec(std::string_view path);
+
+// The size a label shows: a directory's total, a file's own size, apparent
+// or on disk.
+double LabelSize(const CScanEntry& entry, SizeMode mode = SizeMode::Apparent);
+// The label "name [size]" in the unit's fixed format, into `out`.
+void FormatLabel(std::string& out, const char* name, double size, int nUnits);
+void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits,
+                 SizeMode mode = SizeMode::Apparent);
+
+// Rebuilds the whole tree from the source's list, each item under the
+// nearest earlier directory with a smaller depth key.
+void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree);
+
+enum class ScanOutcome {
+    Rejected,     // not a directory: the message was shown
+    Scanned,      // scanned, then filled
+    Redrawn,      // the kept scan filled the tree again
+    OutOfMemory,  // reported; the tree is empty and the last path forgotten
+    Started,      // a live scan runs; the tree fills when it finishes
+    Stopped,      // a live scan was stopped: empty tree, last path forgotten
+    Busy,         // a live scan is running: nothing done
+};
+
+// Fills the tree from the kept scan with the fields' unit and file switch.
+// Redrawn, or OutOfMemory after ReportOutOfMemory.
+ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
+                         std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
+
+// After an allocation failure: forgets the last scan, so that the next press
+// scans afresh instead of building from whatever is left, empties the tree
+// and shows "Out of memory.".
+void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
+
+// One press of OK. `fields.m_strStartDir` is stripped in place.
+ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
+                           std::string& lastScannedDir, CTreeSink& tree,
+                           CMessageBox& messages, CWaitCursor& cursor);
+
+}  // namespace sizewalk

@@ -1,0 +1,42 @@
+#pragma once
+// The texts beyond the labels that tell sizes to the user: the progress of a
+// running scan and the details of one item (its tooltip). Bytes in, bytes
+// out (names are the file system's); the dialog decodes them for display and
+// elides what does not fit.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/scan_entry.h"
+#include "scan/scan_progress.h"
+#include "core/entry_source.h"
+
+namespace sizewalk {
+
+// The decimal digits of `n` in groups of three: 1234567 -> "1,234,567".
+std::string GroupDigits(std::uint64_t n, std::string_view separator = ",");
+
+// A size in the unit's number format of the labels, without their padding:
+// "1.50KB", "0.00MB", "1536 bytes".
+std::string FormatSize(double size, int nUnits);
+
+struct ProgressText {
+    std::string strCounts;  // "Scanning: 1,234 entries, 12.34MB"
+    std::string strDir;     // the directory being read, whole
+};
+// What a running scan of `startPath` has found: the entries with digit
+// grouping, their size (the figure on show) in the unit's format, and the
+// directory being read (the start path until the scan names one).
+ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, int nUnits, SizeMode mode,
+                            std::string_view startPath, std::string_view separator = ",");
+
+// The details of an entry of `source`'s list, one line each: its full path;
+// "Size: N bytes" and "Size on disk: N bytes", each with the share of
+// `parent` (null for the start entry) in percent where the parent's figure
+// is not 0; for a directory, the number of entries below it.
+std::vector<std::string> DescribeEntry(const CEntrySource& source, const CScanEntry& entry,
+                                       const CScanEntry* parent, std::string_view separator = ",");
+
+}  // namespace sizewalk

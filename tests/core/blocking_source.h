@@ -1,0 +1,105 @@
+#pragma once
+// A scanner stand-in whose scans wait at a gate until the test lets them
+// through (or the scan is asked to stop), so that a test can look at a
+// command or a dialog while its scan runs. Behind the gate is a real
+// CDirScanner. While a scan waits, the test can feed its progress as the
+// engine would. Scans may also fail on request, as the engine does when
+// memory runs out: the list is then empty.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "core/entry_source.h"
+
+namespace sizewalk::test {
+
+class BlockingSource : public CEntrySource {
+public:
+    ScanStatus Scan(std::string_view path, CScanProgress* progress) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_scanned.emplace_back(path);
+        m_scanThread = std::this_thread::get_id();
+        m_progress = progress;
+        m_bWaiting = true;
+        m_changed.notify_all();
+        while (m_nPermits == 0 && !(progress && progress->IsStopRequested()))
+            m_changed.wait_for(lock, std::chrono::milliseconds(1));
+        m_bWaiting = false;
+        m_progress = nullptr;
+        m_bEmpty = true;
+        if (progress && progress->IsStopRequested()) return ScanStatus::Stopped;
+        --m_nPermits;
+        if (m_bFailNext) {
+            m_bFailNext = false;
+            throw std::bad_alloc();
+        }
+        lock.unlock();
+        const ScanStatus status = m_scanner.Scan(path, progress);
+        lock.lock();
+        m_bEmpty = status != ScanStatus::Complete;
+        return status;
+    }
+    void Rewind(int i) override { m_scanner.Rewind(i); }
+    CScanEntry* GetNext() override { return m_bEmpty ? nullptr : m_scanner.GetNext(); }
+    std::size_t GetCount() const override { return m_bEmpty ? 0 : m_scanner.GetCount(); }
+    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
+    std::size_t CountBelow(const CScanEntry& e) const override {
+        const std::size_t index = m_scanner.IndexOf(e);
+        return m_scanner.GetSubtreeEnd(index) - index - 1;
+    }
+
+    // Lets `count` scans through the gate (those waiting first).
+    void Release(int count = 1) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nPermits += count;
+        m_changed.notify_all();
+    }
+    // Waits until a scan waits at the gate; false after `timeout`.
+    bool WaitUntilWaiting(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return m_bWaiting; });
+    }
+    // Reports what the waiting scan has "found", as the engine would.
+    void Report(std::uint64_t entries, std::uint64_t bytes, std::uint64_t diskBytes,
+                std::string_view dir) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_progress) return;
+        m_progress->AddFound(entries, bytes, diskBytes);
+        m_progress->SetDir(dir);
+    }
+    // The next scan through the gate throws std::bad_alloc.
+    void FailNext() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bFailNext = true;
+    }
+    std::vector<std::string> Scanned() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_scanned;
+    }
+    std::thread::id ScanThread() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_scanThread;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nPermits = 0;
+    bool m_bWaiting = false;
+    bool m_bFailNext = false;
+    CScanProgress* m_progress = nullptr;
+    std::vector<std::string> m_scanned;
+    std::thread::id m_scanThread;
+    // Written by the scanning thread; read by the dialog's thread only after
+    // the command has joined it.
+    CDirScanner m_scanner;
+    bool m_bEmpty = true;
+};
+
+}  // namespace sizewalk::test

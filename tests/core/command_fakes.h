@@ -1,0 +1,94 @@
+#pragma once
+// Stand-ins for the dialog's side of the scan commands: a tree sink that
+// records an outline, a message box that notes what it shows, and a wait
+// cursor that checks it is begun and ended in pairs.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/scan_command.h"
+
+namespace sizewalk::test {
+
+// Keeps each parent's children in sorted position (byte order of the label
+// is enough here; the real collation is the tree model's) and formats every
+// label at once.
+class RecordingSink : public CTreeSink {
+public:
+    void DeleteAllItems() override {
+        m_labels.clear();
+        m_children.clear();
+        ++deletes;
+    }
+    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override {
+        if (failAfter >= 0 && static_cast<int>(m_labels.size()) >= failAfter) throw std::bad_alloc();
+        if (cursorActive && *cursorActive) ++insertsUnderWaitCursor;
+        EXPECT_TRUE(parent == kNoTreeItem || parent <= m_labels.size()) << "unknown parent handle";
+        std::string label;
+        FormatLabel(label, entry, nUnits);
+        m_labels.push_back(label);
+        const TreeItem handle = m_labels.size();
+        auto& siblings = m_children[parent];
+        const auto at = std::upper_bound(siblings.begin(), siblings.end(), handle,
+                                         [&](TreeItem a, TreeItem b) { return Label(a) < Label(b); });
+        siblings.insert(at, handle);
+        return handle;
+    }
+    void EndInsert() override { ++ends; }
+
+    const std::string& Label(TreeItem h) const { return m_labels[h - 1]; }
+    std::size_t Count() const { return m_labels.size(); }
+    // One line per item in tree order, indented two spaces per level.
+    std::string Outline() const {
+        std::string out;
+        Walk(kNoTreeItem, 0, out);
+        return out;
+    }
+
+    int deletes = 0, ends = 0, failAfter = -1, insertsUnderWaitCursor = 0;
+    const bool* cursorActive = nullptr;
+
+private:
+    void Walk(TreeItem parent, int level, std::string& out) const {
+        const auto it = m_children.find(parent);
+        if (it == m_children.end()) return;
+        for (TreeItem h : it->second) {
+            out += std::string(static_cast<std::size_t>(level) * 2, ' ') + Label(h) + "\n";
+            Walk(h, level + 1, out);
+        }
+    }
+    std::vector<std::string> m_labels;
+    std::map<TreeItem, std::vector<TreeItem>> m_children;
+};
+
+struct Shown {
+    std::string text;
+    MessageIcon icon;
+};
+class TestMessages : public CMessageBox {
+public:
+    void Show(std::string_view text, MessageIcon icon) override { shown.push_back({std::string(text), icon}); }
+    std::vector<Shown> shown;
+};
+
+class TestCursor : public CWaitCursor {
+public:
+    void Begin() override {
+        EXPECT_FALSE(active);
+        active = true;
+        ++begins;
+    }
+    void End() override {
+        EXPECT_TRUE(active);
+        active = false;
+    }
+    bool active = false;
+    int begins = 0;
+};
+
+}  // namespace sizewalk::test

@@ -1,0 +1,218 @@
+// The live scan command without a dialog: a scan on a worker thread behind a
+// gate the test opens, the hand-over through the notice, stop, rescan and
+// failure, with the tree always touched on the test's own thread.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "tests/core/blocking_source.h"
+#include "tests/core/command_fakes.h"
+#include "tests/temp_tree.h"
+#include "core/live_scan_command.h"
+
+namespace sizewalk {
+namespace {
+
+using namespace std::chrono_literals;
+using test::BlockingSource;
+using test::RecordingSink;
+using test::TempTree;
+using test::TestCursor;
+using test::TestMessages;
+
+// Counts notices; a dialog would post a message instead.
+class TestNotify : public CScanDoneNotify {
+public:
+    void PostScanDone() noexcept override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nCount;
+        m_thread = std::this_thread::get_id();
+        m_changed.notify_all();
+    }
+    bool WaitFor(int count) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, 10s, [&] { return m_nCount >= count; });
+    }
+    int Count() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nCount;
+    }
+    std::thread::id Thread() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_thread;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nCount = 0;
+    std::thread::id m_thread;
+};
+
+class LiveCommand : public ::testing::Test {
+protected:
+    LiveCommand() {
+        t.Dir("Data");
+        t.File("Data/a.txt", 10);
+        t.Dir("Data/sub");
+        t.File("Data/sub/b.txt", 5);
+        t.Dir("Other");
+    }
+    ScanOutcome Press(const std::string& dir, bool rescan = false) {
+        fields.m_strStartDir = dir;
+        fields.m_nUnits = kUnitsBytes;
+        fields.m_bShowFiles = 1;
+        return rescan ? command.Rescan(fields) : command.Start(fields);
+    }
+    // Lets the waiting scan through and finishes it as the dialog would.
+    std::optional<ScanOutcome> Complete() {
+        const int before = notify.Count();
+        source.Release();
+        if (!notify.WaitFor(before + 1)) return std::nullopt;
+        return command.Finish();
+    }
+
+    TempTree t;
+    BlockingSource source;
+    std::string last;
+    RecordingSink tree;
+    TestMessages messages;
+    TestCursor cursor;
+    TestNotify notify;
+    ScanFields fields;
+    CLiveScanCommand command{source, last, tree, messages, cursor, notify};
+};
+
+TEST_F(LiveCommand, ScansOnAWorkerAndFillsOnFinish) {
+    const std::string data = t.Path("Data");
+    EXPECT_EQ(Press(data + "/"), ScanOutcome::Started);
+    EXPECT_EQ(fields.m_strStartDir, data);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_NE(source.ScanThread(), std::this_thread::get_id());
+    EXPECT_TRUE(command.IsScanning());
+    EXPECT_TRUE(cursor.active);
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_EQ(command.ScanPath(), data);
+    EXPECT_TRUE(last.empty());
+
+    // Progress is read while the worker runs; the counts only grow.
+    source.Report(7, 1536, 4096, data + "/sub");
+    CScanProgress::Snapshot s = command.GetProgress();
+    EXPECT_EQ(s.nEntries, 7u);
+    EXPECT_EQ(s.nBytes, 1536u);
+    EXPECT_EQ(s.strDir, data + "/sub");
+    // A second press while scanning does nothing; nor does an early Finish.
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Busy);
+    EXPECT_EQ(Press(data, true), ScanOutcome::Busy);
+    EXPECT_EQ(command.Finish(), std::nullopt);
+    EXPECT_EQ(source.Scanned().size(), 1u);
+
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_NE(notify.Thread(), std::this_thread::get_id());
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_FALSE(cursor.active);
+    EXPECT_EQ(cursor.begins, 1);
+    EXPECT_EQ(last, data);
+    EXPECT_EQ(tree.Outline(), data + " [        15 bytes]\n  a.txt [        10 bytes]\n"
+                                     "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
+    EXPECT_EQ(command.Finish(), std::nullopt);  // a second notice is harmless
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(LiveCommand, SamePathRedrawsAtOnceAndRescanReadsTheDiskAgain) {
+    const std::string data = t.Path("Data");
+    Press(data);
+    ASSERT_EQ(Complete(), ScanOutcome::Scanned);
+    t.File("Data/new", 100);
+
+    fields.m_nUnits = kUnitsKB;
+    fields.m_strStartDir = data;
+    EXPECT_EQ(command.Start(fields), ScanOutcome::Redrawn);
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_EQ(tree.Outline().find("new"), std::string::npos);  // the kept scan
+    EXPECT_EQ(source.Scanned().size(), 1u);
+
+    EXPECT_EQ(Press(data, true), ScanOutcome::Started);
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_NE(tree.Outline().find("  new [       100 bytes]\n"), std::string::npos);
+    EXPECT_EQ(source.Scanned().size(), 2u);
+}
+
+TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
+    const std::string data = t.Path("Data");
+    Press(data);
+    ASSERT_EQ(Complete(), ScanOutcome::Scanned);
+
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(command.Stop());
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_FALSE(cursor.active);
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(command.Stop());  // nothing left to stop
+    ASSERT_TRUE(notify.WaitFor(2));
+    EXPECT_EQ(command.Finish(), std::nullopt);  // the stopped scan's notice
+
+    // The path scanned before the stop is scanned afresh, not redrawn. Its
+    // scan's notice overtakes nothing: a stale notice finds it running.
+    EXPECT_EQ(Press(data), ScanOutcome::Started);
+    EXPECT_EQ(command.Finish(), std::nullopt);
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_EQ(source.Scanned().size(), 3u);
+    EXPECT_EQ(last, data);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(LiveCommand, FailuresAreReportedAndLeaveNothingBehind) {
+    // A rejected path starts nothing.
+    EXPECT_EQ(Press(t.Path("missing")), ScanOutcome::Rejected);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Start directory does not exist or is not a directory");
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_EQ(cursor.begins, 0);
+
+    // Memory running out in the worker: reported on Finish, on this thread.
+    const std::string data = t.Path("Data");
+    Press(data);
+    ASSERT_EQ(Complete(), ScanOutcome::Scanned);
+    source.FailNext();
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(Complete(), ScanOutcome::OutOfMemory);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text, "Out of memory.");
+    EXPECT_EQ(messages.shown[1].icon, MessageIcon::Warning);
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(cursor.active);
+
+    // Memory running out in the fill after a good scan.
+    tree.failAfter = 1;
+    EXPECT_EQ(Press(data), ScanOutcome::Started);
+    EXPECT_EQ(Complete(), ScanOutcome::OutOfMemory);
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_TRUE(last.empty());
+}
+
+TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
+    {
+        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        ScanFields f{t.Root(), kUnitsMB, 0};
+        ASSERT_EQ(other.Start(f), ScanOutcome::Started);
+        ASSERT_TRUE(source.WaitUntilWaiting());
+        cursor.End();  // the dialog's business once it goes away
+    }
+    // The worker ended before the command did, with its one notice.
+    EXPECT_EQ(notify.Count(), 1);
+    EXPECT_TRUE(last.empty());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace sizewalk

@@ -1,0 +1,452 @@
+// The dialog while and after a scan runs in the background, with a scanner
+// stand-in that holds each scan until the test lets it through: the window
+// stays alive, shows the progress and can be stopped or closed; it grows
+// with its window; the tree's actions copy, open, sort, switch the size on
+// show and rescan, without scanning again unless asked.
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLocale>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "tests/core/blocking_source.h"
+#include "tests/temp_tree.h"
+#include "ui/qt/main_dialog.h"
+#include "ui/qt/tree_model.h"
+
+using namespace sizewalk;
+using sizewalk::test::BlockingSource;
+using sizewalk::test::TempTree;
+
+namespace {
+
+QStringList ChildLabels(const QAbstractItemModel& m, const QModelIndex& parent) {
+    QStringList out;
+    for (int r = 0; r < m.rowCount(parent); ++r) out << m.index(r, 0, parent).data().toString();
+    return out;
+}
+
+QModelIndex ChildNamed(const QAbstractItemModel& m, const QModelIndex& parent, const QString& name) {
+    for (int r = 0; r < m.rowCount(parent); ++r) {
+        const QModelIndex i = m.index(r, 0, parent);
+        if (i.data().toString().section(QLatin1Char(' '), 0, 0) == name) return i;
+    }
+    return {};
+}
+
+// A file with `size` bytes written, so that it has blocks on disk.
+void Written(const TempTree& t, const std::string& rel, std::size_t size) {
+    const int fd = ::open(t.Path(rel).c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    const std::string bytes(size, 'x');
+    QCOMPARE(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(size));
+    ::close(fd);
+}
+
+// Takes file URLs the dialog would hand to the file manager.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// One dialog over a stand-in scanner, shown.
+struct Fixture {
+    BlockingSource source;
+    std::string last;
+    CSizewalkDlg dlg{source, last};
+
+    Fixture() {
+        dlg.show();
+        if (!QTest::qWaitForWindowExposed(&dlg)) qFatal("dialog not exposed");
+    }
+    QTreeView* Tree() const { return static_cast<QTreeView*>(dlg.GetDlgItem(IDC_TREE)); }
+    // Types the path and presses OK (F5 with `rescan`), with the unit and
+    // file switch given.
+    void Press(const std::string& path, int units = kUnitsBytes, bool files = true,
+               bool rescan = false) {
+        static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(path));
+        static_cast<QRadioButton*>(dlg.GetDlgItem(units == kUnitsMB   ? IDC_UNITS_MB
+                                                  : units == kUnitsKB ? IDC_UNITS_KB
+                                                                      : IDC_UNITS_BYTES))
+            ->setChecked(true);
+        static_cast<QCheckBox*>(dlg.GetDlgItem(IDC_SHOW_FILES))->setChecked(files);
+        if (rescan)
+            QTest::keyClick(&dlg, Qt::Key_F5);
+        else
+            QTest::mouseClick(static_cast<QPushButton*>(dlg.GetDlgItem(IDOK)), Qt::LeftButton);
+    }
+    // Presses OK and lets the scan through; true once the tree is filled.
+    bool Scan(const std::string& path, int units = kUnitsBytes, bool files = true,
+              bool rescan = false) {
+        Press(path, units, files, rescan);
+        if (!source.WaitUntilWaiting()) return false;
+        source.Release();
+        return QTest::qWaitFor([&] { return !dlg.IsScanning(); }, 10000);
+    }
+};
+
+}  // namespace
+
+class LiveDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QCoreApplication::setApplicationName(QStringLiteral("sizewalk-test"));
+        // Digits are grouped as the locale does; these tests expect commas.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void theWindowStaysAliveAndShowsProgress() {
+        TempTree t;
+        t.Dir("d");
+        Fixture f;
+        QLabel* progress = f.dlg.GetProgressLabel();
+        QVERIFY(!progress->isVisible());
+        f.Press(t.Path("d"), kUnitsKB);
+        QVERIFY(f.source.WaitUntilWaiting());
+        QVERIFY(f.dlg.IsScanning());
+
+        // The press's controls wait; Cancel and the tree do not.
+        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+            QVERIFY2(!f.dlg.GetDlgItem(id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(f.dlg.GetDlgItem(IDCANCEL)->isEnabled());
+        QVERIFY(f.dlg.GetDlgItem(IDC_TREE)->isEnabled());
+        QVERIFY(!f.dlg.GetAction(TreeAction::Rescan)->isEnabled());
+        QCOMPARE(f.dlg.cursor().shape(), Qt::WaitCursor);
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->text(), QString::fromStdString("Scanning: 0 entries, 0.00KB\n" + t.Path("d")));
+
+        // The event loop runs: a timer fires, and the progress follows.
+        bool fired = false;
+        QTimer::singleShot(10, &f.dlg, [&] { fired = true; });
+        QTRY_VERIFY(fired);
+        f.source.Report(1234, 3072, 8192, t.Path("d") + "/deeper");
+        QTRY_COMPARE(progress->text(),
+                     QString::fromStdString("Scanning: 1,234 entries, 3.00KB\n" + t.Path("d") + "/deeper"));
+        QCOMPARE(progress->accessibleName(),
+                 QString::fromStdString("Scanning: 1,234 entries, 3.00KB, " + t.Path("d") + "/deeper"));
+        // Shown on disk, the size so far is the on-disk one.
+        f.dlg.GetAction(TreeAction::SizeOnDisk)->trigger();
+        QVERIFY(progress->text().startsWith(QStringLiteral("Scanning: 1,234 entries, 8.00KB\n")));
+        f.dlg.GetAction(TreeAction::SizeOnDisk)->trigger();
+
+        // A long directory is elided in the middle to the label's width.
+        const std::string deep = t.Path("d") + "/" + std::string(300, 'x') + "/end";
+        f.source.Report(1, 0, 0, deep);
+        QTRY_VERIFY(progress->text().contains(QChar(0x2026)));
+        QVERIFY(progress->text().endsWith(QStringLiteral("/end")));
+        QVERIFY(progress->fontMetrics().horizontalAdvance(progress->text().section('\n', 1)) <=
+                progress->contentsRect().width());
+        QCOMPARE(progress->accessibleName(),
+                 QStringLiteral("Scanning: 1,235 entries, 3.00KB, ") + QString::fromStdString(deep));
+
+        f.source.Release();
+        QTRY_VERIFY(!f.dlg.IsScanning());
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(f.dlg.cursor().shape(), Qt::ArrowCursor);
+        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+            QVERIFY(f.dlg.GetDlgItem(id)->isEnabled());
+        QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
+    }
+
+    void cancelAndEscapeStopTheScanAndForgetThePath() {
+        TempTree t;
+        t.Dir("a");
+        t.File("a/f", 5);
+        t.Dir("b");
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("a")));
+        QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
+
+        for (const bool escape : {false, true}) {
+            f.Press(t.Path("b"));
+            QVERIFY(f.source.WaitUntilWaiting());
+            QCOMPARE(f.dlg.GetTreeModel().rowCount(), 0);  // emptied when the scan began
+            if (escape)
+                QTest::keyClick(&f.dlg, Qt::Key_Escape);
+            else
+                QTest::mouseClick(static_cast<QPushButton*>(f.dlg.GetDlgItem(IDCANCEL)), Qt::LeftButton);
+            QVERIFY(!f.dlg.IsScanning());
+            QVERIFY(f.dlg.isVisible());
+            QCOMPARE(f.dlg.GetTreeModel().rowCount(), 0);
+            QVERIFY(f.last.empty());
+            QVERIFY(f.dlg.GetDlgItem(IDOK)->isEnabled());
+            QVERIFY(!f.dlg.GetProgressLabel()->isVisible());
+        }
+        // The path scanned before is scanned afresh, not redrawn.
+        const std::size_t scans = f.source.Scanned().size();
+        QVERIFY(f.Scan(t.Path("a")));
+        QCOMPARE(f.source.Scanned().size(), scans + 1);
+        QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
+        // With no scan running, Escape closes as before.
+        QTest::keyClick(&f.dlg, Qt::Key_Escape);
+        QVERIFY(!f.dlg.isVisible());
+    }
+
+    void closingDuringAScanEndsCleanly() {
+        TempTree t;
+        BlockingSource source;
+        std::string last;
+        {
+            CSizewalkDlg dlg(source, last);
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(t.Root()));
+            dlg.OnOK();
+            QVERIFY(source.WaitUntilWaiting());
+            QVERIFY(dlg.close());  // the close box
+            QVERIFY(!dlg.isVisible());
+            QVERIFY(!dlg.IsScanning());
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        }
+        {
+            // Destroyed with a scan still running: stopped and joined.
+            auto* dlg = new CSizewalkDlg(source, last);
+            static_cast<QLineEdit*>(dlg->GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(t.Root()));
+            dlg->OnOK();
+            QVERIFY(source.WaitUntilWaiting());
+            delete dlg;
+        }
+        QCoreApplication::processEvents();  // a late notice finds no dialog
+        QCOMPARE(source.Scanned().size(), std::size_t{2});
+    }
+
+    void theTreeTakesTheExtraRoom() {
+        Fixture f;
+        const QSize base = f.dlg.size();
+        QCOMPARE(f.dlg.minimumSize(), base);
+        QWidget* tree = f.dlg.GetDlgItem(IDC_TREE);
+        const QRect treeBefore = tree->geometry();
+        const int editWidth = f.dlg.GetDlgItem(IDC_START_DIR)->width();
+        auto gapToRight = [&](int id) { return f.dlg.width() - f.dlg.GetDlgItem(id)->geometry().right(); };
+        const int okGap = gapToRight(IDOK), filesGap = gapToRight(IDC_SHOW_FILES), mbGap = gapToRight(IDC_UNITS_MB);
+        const int filesTop = f.dlg.GetDlgItem(IDC_SHOW_FILES)->y();
+
+        f.dlg.resize(base + QSize(300, 200));
+        QTRY_COMPARE(f.dlg.size(), base + QSize(300, 200));
+        QCOMPARE(tree->geometry(), treeBefore.adjusted(0, 0, 300, 200));
+        QCOMPARE(f.dlg.GetDlgItem(IDC_START_DIR)->width(), editWidth + 300);
+        QCOMPARE(gapToRight(IDOK), okGap);
+        QCOMPARE(gapToRight(IDCANCEL), okGap);
+        QCOMPARE(gapToRight(IDC_SHOW_FILES), filesGap);
+        QCOMPARE(gapToRight(IDC_UNITS_MB), mbGap);
+        QCOMPARE(f.dlg.GetDlgItem(IDC_SHOW_FILES)->y(), filesTop);
+        for (int id : {IDOK, IDCANCEL, IDC_START_DIR, IDC_SHOW_FILES, IDC_UNITS_BYTES})
+            QVERIFY(!f.dlg.GetDlgItem(id)->geometry().intersects(tree->geometry()));
+
+        // Never smaller than the template.
+        f.dlg.resize(base - QSize(100, 100));
+        QTRY_COMPARE(f.dlg.size(), base);
+        QCOMPARE(tree->geometry(), treeBefore);
+    }
+
+    void copyPathAndOpenInFileManager() {
+        TempTree t;
+        t.Dir("d");
+        t.Dir("d/sub");
+        t.File("d/sub/file name", 3);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d") + "/"));
+        const CTreeModel& model = f.dlg.GetTreeModel();
+        const QModelIndex sub = ChildNamed(model, model.index(0, 0), QStringLiteral("sub"));
+        const QModelIndex file = model.index(0, 0, sub);
+        QTreeView* tree = f.Tree();
+
+        tree->setFocus();
+        tree->setCurrentIndex(file);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d/sub/file name")));
+        tree->setCurrentIndex(model.index(0, 0));
+        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d")));
+
+        // In the edit box, Ctrl+C copies its own text.
+        auto* edit = static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR));
+        edit->setText(QStringLiteral("typed"));
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("typed"));
+
+        // A directory opens itself; a file the directory holding it.
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        tree->setCurrentIndex(sub);
+        f.dlg.GetAction(TreeAction::OpenInFileManager)->trigger();
+        tree->setCurrentIndex(file);
+        f.dlg.GetAction(TreeAction::OpenInFileManager)->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        const QUrl subUrl = QUrl::fromLocalFile(QString::fromStdString(t.Path("d/sub")));
+        QCOMPARE(catcher.urls, QList<QUrl>({subUrl, subUrl}));
+    }
+
+    void contextMenuOnAnItem() {
+        TempTree t;
+        t.File("f", 1);
+        Fixture f;
+        QVERIFY(f.Scan(t.Root()));
+        QTreeView* tree = f.Tree();
+        QStringList seen;
+        QTimer::singleShot(50, &f.dlg, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* a : menu->actions())
+                    if (!a->isSeparator()) seen << a->text() + QLatin1Char('|') + a->shortcut().toString();
+                menu->close();
+            }
+        });
+        const QPoint at = tree->visualRect(f.dlg.GetTreeModel().index(0, 0)).center();
+        emit tree->customContextMenuRequested(at);
+        QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
+                                    "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "&Rescan|F5"}));
+        QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
+    }
+
+    // Sorting and the size on show switch at once, without a scan, and the
+    // view keeps what it had expanded.
+    void sortAndSizeModeSwitchWithoutAScan() {
+        TempTree t;
+        t.Dir("d");
+        Written(t, "d/small", 100);
+        t.File("d/sparse", 1 << 20);  // large, but nothing on disk
+        Written(t, "d/tie-b", 5000);
+        Written(t, "d/Tie-a", 5000);
+        t.Dir("d/sub");
+        Written(t, "d/sub/inner", 20000);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        const std::size_t scans = f.source.Scanned().size();
+        CTreeModel& model = f.dlg.GetTreeModel();
+        QTreeView* tree = f.Tree();
+        const QModelIndex top = model.index(0, 0);
+        tree->expand(top);
+        tree->expand(ChildNamed(model, top, QStringLiteral("sub")));
+        QPersistentModelIndex sub = ChildNamed(model, top, QStringLiteral("sub"));
+        auto names = [&] {
+            QStringList out;
+            for (const QString& l : ChildLabels(model, top)) out << l.section(QLatin1Char(' '), 0, 0);
+            return out;
+        };
+        QCOMPARE(names(), QStringList({"small", "sparse", "sub", "Tie-a", "tie-b"}));
+
+        QTest::keyClick(&f.dlg, Qt::Key_2, Qt::ControlModifier);  // Sort by Size
+        QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
+        QCOMPARE(names(), QStringList({"sparse", "sub", "Tie-a", "tie-b", "small"}));
+        QVERIFY(tree->isExpanded(top));
+        QVERIFY(tree->isExpanded(sub));
+        QCOMPARE(sub.row(), 1);
+
+        // On disk: the sparse file falls to the end, labels show blocks.
+        QTest::keyClick(&f.dlg, Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(f.dlg.GetAction(TreeAction::SizeOnDisk)->isChecked());
+        QCOMPARE(names(), QStringList({"sub", "Tie-a", "tie-b", "small", "sparse"}));
+        const CScanEntry* sparse = model.EntryOf(model.index(4, 0, top));
+        QCOMPARE(model.index(4, 0, top).data().toString(),
+                 QStringLiteral("sparse [%1 bytes]").arg(sparse->GetDiskSize(), 10));
+        QVERIFY(tree->isExpanded(sub));
+        QCOMPARE(sub.row(), 0);
+        QCOMPARE(model.index(0, 0).data().toString(),
+                 QStringLiteral("%1 [%2 bytes]")
+                     .arg(QString::fromStdString(t.Path("d")))
+                     .arg(model.EntryOf(top)->GetDiskSize(), 10));
+
+        // Back to names and apparent sizes: exactly as before.
+        QTest::keyClick(&f.dlg, Qt::Key_1, Qt::ControlModifier);
+        QTest::keyClick(&f.dlg, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(names(), QStringList({"small", "sparse", "sub", "Tie-a", "tie-b"}));
+        QCOMPARE(ChildLabels(model, sub), QStringList({"inner [     20000 bytes]"}));
+        QCOMPARE(model.index(0, 0).data().toString(),
+                 QString::fromStdString(t.Path("d") + " [   1078676 bytes]"));
+        QVERIFY(tree->isExpanded(top));
+        QVERIFY(tree->isExpanded(sub));
+        QCOMPARE(f.source.Scanned().size(), scans);
+
+        // The choices hold for the next press too; the key works from the
+        // edit box as well.
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_2, Qt::ControlModifier);
+        f.Press(t.Path("d"), kUnitsBytes, false);  // redrawn, no scan
+        QCOMPARE(f.source.Scanned().size(), scans);
+        QCOMPARE(ChildLabels(model, model.index(0, 0)), QStringList({"sub [     20000 bytes]"}));
+        QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
+    }
+
+    void f5RescansTheSamePath() {
+        TempTree t;
+        t.Dir("d");
+        t.File("d/old", 1);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        t.File("d/new", 2);
+        f.Press(t.Path("d"));  // OK: the kept scan
+        QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)).size(), 1);
+        QVERIFY(f.Scan(t.Path("d"), kUnitsBytes, true, true));  // F5
+        QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)),
+                 QStringList({"new [         2 bytes]", "old [         1 bytes]"}));
+        QCOMPARE(f.source.Scanned().size(), std::size_t{2});
+    }
+
+    void tooltipTellsPathBytesShareAndCount() {
+        TempTree t;
+        t.Dir("d");
+        t.Dir("d/sub");
+        t.File("d/sub/big", 3000000);
+        t.File("d/small", 1000000);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        const CTreeModel& model = f.dlg.GetTreeModel();
+        const QModelIndex top = model.index(0, 0);
+        const QModelIndex sub = ChildNamed(model, top, QStringLiteral("sub"));
+        QCOMPARE(sub.data(Qt::ToolTipRole).toString(),
+                 QString::fromStdString(t.Path("d/sub")) +
+                     QStringLiteral("\nSize: 3,000,000 bytes (75.0% of parent)"
+                                    "\nSize on disk: %1 bytes (%2% of parent)"
+                                    "\n1 entry below")
+                         .arg(QLocale().toString(qulonglong{model.EntryOf(sub)->GetDiskSize()}))
+                         .arg(100.0 * double(model.EntryOf(sub)->GetDiskSize()) /
+                                  double(model.EntryOf(top)->GetDiskSize()),
+                              0, 'f', 1));
+        const QString small = ChildNamed(model, top, QStringLiteral("small")).data(Qt::ToolTipRole).toString();
+        QCOMPARE(small.section('\n', 0, 1),
+                 QString::fromStdString(t.Path("d/small")) + QStringLiteral("\nSize: 1,000,000 bytes (25.0% of parent)"));
+        QCOMPARE(small.count('\n'), 2);  // a file has no count below
+        QCOMPARE(top.data(Qt::ToolTipRole).toString().section('\n', 1, 1),
+                 QStringLiteral("Size: 4,000,000 bytes"));
+        // A screen reader finds the same details.
+        QCOMPARE(sub.data(Qt::AccessibleDescriptionRole), sub.data(Qt::ToolTipRole));
+    }
+
+    void homeIsExpanded() {
+        TempTree t;
+        t.Dir("home");
+        const QByteArray saved = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(t.Path("home")));
+        Fixture f;
+        const bool scanned = f.Scan("~/");
+        qputenv("HOME", saved);
+        QVERIFY(scanned);
+        QCOMPARE(f.source.Scanned(), std::vector<std::string>({t.Path("home")}));
+        QVERIFY(f.dlg.GetTreeModel().index(0, 0).data().toString().startsWith(
+            QString::fromStdString(t.Path("home") + " [")));
+        QCOMPARE(static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR))->text(), QStringLiteral("~/"));
+    }
+};
+
+QTEST_MAIN(LiveDialogTest)
+#include "live_dialog_test.moc"

@@ -1,0 +1,503 @@
+#include "ui/qt/main_dialog.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <new>
+
+#include "scan/dir_scanner.h"
+#include "core/dialog_layout.h"
+#include "core/process_scan.h"
+#include "ui/qt/display_text.h"
+#include "model/size_text.h"
+#include "ui/qt/tree_model.h"
+
+// Resources of a static library must be pulled in by name.
+static void InitSizewalkResources() { Q_INIT_RESOURCE(sizewalk); }
+
+namespace sizewalk {
+
+namespace {
+
+// How often the progress is read while a scan runs.
+constexpr int kProgressMilliseconds = 100;
+
+class CDialogMessageBox : public CMessageBox {
+public:
+    explicit CDialogMessageBox(QWidget* owner) : m_owner(owner) {}
+    void Show(std::string_view text, MessageIcon icon) override {
+        try {
+            QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                         : QMessageBox::NoIcon,
+                            QCoreApplication::applicationName(),
+                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                            QMessageBox::Ok, m_owner);
+            box.exec();
+        } catch (const std::bad_alloc&) {
+            // Too little memory even for the box: the press ends silently.
+        }
+    }
+
+private:
+    QWidget* m_owner;
+};
+
+// While a scan runs: the wait cursor over the dialog, the press's controls
+// disabled and the progress shown.
+class CScanningIndication : public CWaitCursor {
+public:
+    explicit CScanningIndication(std::function<void(bool)> show) : m_show(std::move(show)) {}
+    void Begin() override { m_show(true); }
+    void End() override { m_show(false); }
+
+private:
+    std::function<void(bool)> m_show;
+};
+
+}  // namespace
+
+// Hands the end of a scan from the worker thread to the dialog's thread.
+class CSizewalkDlg::Notify : public CScanDoneNotify {
+public:
+    explicit Notify(CSizewalkDlg* dialog) : m_dialog(dialog) {}
+    void PostScanDone() noexcept override {
+        try {
+            QMetaObject::invokeMethod(
+                m_dialog, [dialog = m_dialog] { dialog->OnScanDone(); }, Qt::QueuedConnection);
+        } catch (...) {
+            // The progress ticker finishes the scan instead.
+        }
+    }
+
+private:
+    CSizewalkDlg* m_dialog;
+};
+
+CSizewalkDlg::CSizewalkDlg(QWidget* parent)
+    : CSizewalkDlg(TheProcessScan().source, TheProcessScan().lastScannedDir, parent) {}
+
+CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_source(source),
+      m_strGroupSeparator(QLocale().groupSeparator().toStdString()) {
+    InitSizewalkResources();
+    setWindowTitle(QStringLiteral("Sizewalk"));
+    CreateControls();
+    CreateActions();
+    ApplyLayout();
+    m_messages = std::make_unique<CDialogMessageBox>(this);
+    m_cursor = std::make_unique<CScanningIndication>([this](bool on) { SetScanning(on); });
+    m_notify = std::make_unique<Notify>(this);
+    m_command = std::make_unique<CLiveScanCommand>(source, lastScannedDir, *m_model, *m_messages,
+                                                   *m_cursor, *m_notify);
+}
+
+CSizewalkDlg::~CSizewalkDlg() {
+    // Stops and joins a running scan while everything it reports to exists.
+    m_command.reset();
+}
+
+void CSizewalkDlg::CreateControls() {
+    // Created in template order, so the focus chain follows it.
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+
+    m_model = new CTreeModel(this);
+    m_model->SetEntrySource(&m_source);
+    m_tree = new QTreeView(this);
+    m_tree->setModel(m_model);
+    // Expand buttons with connecting lines, also at the top level: the
+    // classic style draws both; it applies to the tree alone.
+    if (QStyle* lines = QStyleFactory::create(QStringLiteral("Windows"))) {
+        lines->setParent(m_tree);
+        m_tree->setStyle(lines);
+    }
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setItemsExpandable(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tree->setAllColumnsShowFocus(true);
+    // Labels are shown whole; a wide one scrolls the tree sideways.
+    m_tree->setTextElideMode(Qt::ElideNone);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measure the rows in view only: a wide directory opens without
+    // measuring thousands of labels.
+    m_tree->header()->setResizeContentsPrecision(0);
+
+    m_startDir = new QLineEdit(this);
+    m_startDir->setMaxLength(std::numeric_limits<int>::max());
+
+    m_startLabel = new QLabel(QStringLiteral("Start from:"), this);
+    m_startLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_startLabel->setBuddy(m_startDir);
+
+    m_showFiles = new QCheckBox(QStringLiteral("Show Files"), this);
+
+    m_display = new QGroupBox(QStringLiteral("Display"), this);
+    m_display->setAlignment(Qt::AlignLeft);
+
+    m_unitsMB = new QRadioButton(QStringLiteral("MB"), this);
+    m_unitsKB = new QRadioButton(QStringLiteral("KB"), this);
+    m_unitsBytes = new QRadioButton(QStringLiteral("Bytes"), this);
+    m_units = new QButtonGroup(this);
+    m_units->addButton(m_unitsMB, kUnitsMB);
+    m_units->addButton(m_unitsKB, kUnitsKB);
+    m_units->addButton(m_unitsBytes, kUnitsBytes);
+    // Under the group box in the stacking order, as in the template; the
+    // buttons sit on top of it.
+    m_display->lower();
+
+    for (const ControlRect& c : kControls) {
+        if (QWidget* w = GetDlgItem(c.id)) w->setObjectName(QStringLiteral("control%1").arg(c.id));
+    }
+    // The two statics share one id, so they are named for what they are.
+    m_startLabel->setObjectName(QStringLiteral("startLabel"));
+    m_display->setObjectName(QStringLiteral("displayGroup"));
+
+    // Not in the template: it is shown only while a scan runs, as text a
+    // screen reader can read.
+    m_progress = new QLabel(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setTextFormat(Qt::PlainText);
+    m_progress->setWordWrap(false);
+    m_progress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_progress->setAccessibleDescription(QStringLiteral("Scan progress"));
+    m_progress->hide();
+    m_ticker = new QTimer(this);
+    m_ticker->setInterval(kProgressMilliseconds);
+    connect(m_ticker, &QTimer::timeout, this, &CSizewalkDlg::OnTick);
+
+    connect(m_ok, &QPushButton::clicked, this, &CSizewalkDlg::OnOK);
+    connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
+}
+
+void CSizewalkDlg::CreateActions() {
+    m_copyPath = new QAction(QStringLiteral("&Copy Path"), this);
+    m_copyPath->setShortcut(QKeySequence::Copy);
+    // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
+    m_copyPath->setShortcutContext(Qt::WidgetShortcut);
+    m_tree->addAction(m_copyPath);
+    connect(m_copyPath, &QAction::triggered, this, &CSizewalkDlg::CopyPath);
+
+    m_openFolder = new QAction(QStringLiteral("&Open in File Manager"), this);
+    connect(m_openFolder, &QAction::triggered, this, &CSizewalkDlg::OpenInFileManager);
+
+    // One order for the whole tree, and one size on show; neither rescans.
+    auto* order = new QActionGroup(this);
+    m_sortByName = new QAction(QStringLiteral("Sort by &Name"), order);
+    m_sortByName->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    m_sortBySize = new QAction(QStringLiteral("Sort by &Size"), order);
+    m_sortBySize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+    for (QAction* a : {m_sortByName, m_sortBySize}) a->setCheckable(true);
+    m_sortByName->setChecked(true);
+    connect(m_sortByName, &QAction::triggered, this,
+            [this] { m_model->SetSortOrder(SortOrder::Name); });
+    connect(m_sortBySize, &QAction::triggered, this,
+            [this] { m_model->SetSortOrder(SortOrder::Size); });
+
+    m_sizeOnDisk = new QAction(QStringLiteral("Size on &Disk"), this);
+    m_sizeOnDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_sizeOnDisk->setCheckable(true);
+    connect(m_sizeOnDisk, &QAction::toggled, this, [this](bool onDisk) {
+        m_model->SetSizeMode(onDisk ? SizeMode::OnDisk : SizeMode::Apparent);
+        if (IsScanning()) UpdateProgress();  // the size so far follows too
+    });
+
+    m_rescan = new QAction(QStringLiteral("&Rescan"), this);
+    m_rescan->setShortcut(QKeySequence::Refresh);
+    connect(m_rescan, &QAction::triggered, this, &CSizewalkDlg::OnRescan);
+
+    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});
+
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
+}
+
+QAction* CSizewalkDlg::GetAction(TreeAction action) const {
+    switch (action) {
+        case TreeAction::CopyPath: return m_copyPath;
+        case TreeAction::OpenInFileManager: return m_openFolder;
+        case TreeAction::SortByName: return m_sortByName;
+        case TreeAction::SortBySize: return m_sortBySize;
+        case TreeAction::SizeOnDisk: return m_sizeOnDisk;
+        case TreeAction::Rescan: return m_rescan;
+    }
+    return nullptr;
+}
+
+QWidget* CSizewalkDlg::GetDlgItem(int id) const {
+    switch (id) {
+        case IDOK: return m_ok;
+        case IDCANCEL: return m_cancel;
+        case IDC_TREE: return m_tree;
+        case IDC_START_DIR: return m_startDir;
+        case IDC_SHOW_FILES: return m_showFiles;
+        case IDC_UNITS_MB: return m_unitsMB;
+        case IDC_UNITS_KB: return m_unitsKB;
+        case IDC_UNITS_BYTES: return m_unitsBytes;
+        default: return nullptr;
+    }
+}
+
+// Dialog units to pixels with the dialog font: the average width of the
+// Latin letters and the font height, as the template's units are defined.
+QRect CSizewalkDlg::DialogRect(int x, int y, int w, int h) const {
+    const QFontMetricsF fm(font());
+    const double cx =
+        std::round(fm.horizontalAdvance(
+                       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                   52.0);
+    const double cy = std::ceil(fm.height());
+    auto hx = [cx](int v) { return static_cast<int>(std::lround(v * cx / 4.0)); };
+    auto vy = [cy](int v) { return static_cast<int>(std::lround(v * cy / 8.0)); };
+    return QRect(hx(x), vy(y), hx(w), vy(h));
+}
+
+void CSizewalkDlg::ApplyLayout() {
+    // The template's size is the smallest; a window still at the old
+    // smallest size follows the font.
+    const QSize base = DialogRect(0, 0, kDialogWidth, kDialogHeight).size();
+    const bool atBase = m_baseSize.isEmpty() || size() == m_baseSize;
+    m_baseSize = base;
+    setMinimumSize(base);
+    if (atBase) resize(base);
+    PlaceControls();
+}
+
+void CSizewalkDlg::PlaceControls() {
+    const int dx = std::max(0, width() - m_baseSize.width());
+    const int dy = std::max(0, height() - m_baseSize.height());
+    auto place = [&](QWidget* w, const ControlRect& c) {
+        const QRect t = DialogRect(c.x, c.y, c.w, c.h);
+        const PixelRect r = Anchored({t.x(), t.y(), t.width(), t.height()}, c.anchor, dx, dy);
+        w->setGeometry(r.x, r.y, r.w, r.h);
+    };
+    QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_tree,    m_startDir,
+                                        m_startLabel, m_showFiles, m_display, m_unitsMB,
+                                        m_unitsKB,    m_unitsBytes};
+    static_assert(std::size(inTemplateOrder) == std::size(kControls));
+    for (std::size_t i = 0; i < std::size(kControls); ++i) place(inTemplateOrder[i], kControls[i]);
+    place(m_progress, kProgress);
+    // A font wider than the template's would clip "Start from:"; let it grow
+    // to the left, keeping its gap to the edit box.
+    QRect label = m_startLabel->geometry();
+    const int need = m_startLabel->sizeHint().width();
+    if (need > label.width()) label.setLeft(std::max(0, label.right() + 1 - need));
+    m_startLabel->setGeometry(label);
+}
+
+void CSizewalkDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    PlaceControls();
+    if (IsScanning()) UpdateProgress();  // the directory is elided to the new width
+}
+
+void CSizewalkDlg::showEvent(QShowEvent* event) {
+    if (!m_bInitialized) {
+        m_bInitialized = true;
+        if (OnInitDialog()) m_ok->setFocus(Qt::OtherFocusReason);
+    }
+    QDialog::showEvent(event);
+}
+
+void CSizewalkDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange) ApplyLayout();  // dialog units follow the font
+}
+
+bool CSizewalkDlg::OnInitDialog() {
+    m_fields.m_strStartDir = std::string(kDefaultStartDir);
+    m_fields.m_bShowFiles = 0;
+    m_fields.m_nUnits = kUnitsMB;
+    UpdateData(false);
+
+    QIcon icon;
+    for (const char* size : {"16x16", "32x32", "48x48"})
+        icon.addFile(QStringLiteral(":/icons/%1/sizewalk.png").arg(QLatin1String(size)));
+    setWindowIcon(icon);
+    return true;  // focus goes to the first tab stop, OK
+}
+
+bool CSizewalkDlg::UpdateData(bool bSaveAndValidate) {
+    DoDataExchange(bSaveAndValidate);
+    return true;
+}
+
+void CSizewalkDlg::DoDataExchange(bool bSaveAndValidate) {
+    // Start directory: the whole text, as file system bytes.
+    if (bSaveAndValidate) {
+        const QByteArray bytes = QFile::encodeName(m_startDir->text());
+        m_fields.m_strStartDir.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    } else {
+        const QString text = QFile::decodeName(QByteArray(
+            m_fields.m_strStartDir.data(), static_cast<qsizetype>(m_fields.m_strStartDir.size())));
+        if (m_startDir->text() != text) m_startDir->setText(text);
+    }
+
+    // Units: index of the checked button, -1 when none is.
+    if (bSaveAndValidate) {
+        m_fields.m_nUnits = m_units->checkedId();
+    } else {
+        // An exclusive group cannot uncheck its last button; a value out of
+        // range must leave all three unchecked.
+        m_units->setExclusive(false);
+        for (QAbstractButton* b : m_units->buttons()) b->setChecked(m_units->id(b) == m_fields.m_nUnits);
+        m_units->setExclusive(true);
+    }
+
+    // Show Files: 0 unchecked, 1 checked.
+    if (bSaveAndValidate) {
+        m_fields.m_bShowFiles = m_showFiles->isChecked() ? 1 : 0;
+    } else {
+        if (m_fields.m_bShowFiles < 0 || m_fields.m_bShowFiles > 2) m_fields.m_bShowFiles = 0;
+        m_showFiles->setChecked(m_fields.m_bShowFiles != 0);
+    }
+}
+
+void CSizewalkDlg::OnOK() {
+    if (IsScanning()) return;
+    UpdateData(true);
+    m_command->Start(m_fields);
+}
+
+void CSizewalkDlg::OnRescan() {
+    if (IsScanning()) return;
+    UpdateData(true);
+    m_command->Rescan(m_fields);
+}
+
+void CSizewalkDlg::reject() {
+    if (IsScanning()) {
+        StopScan();
+        return;
+    }
+    QDialog::reject();
+}
+
+void CSizewalkDlg::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 stop a scan and close all the same.
+    if (IsScanning()) StopScan();
+    QDialog::closeEvent(event);
+}
+
+void CSizewalkDlg::StopScan() { m_command->Stop(); }
+
+void CSizewalkDlg::OnScanDone() { m_command->Finish(); }
+
+void CSizewalkDlg::OnTick() {
+    // Should the worker's notice ever be lost, the scan still finishes here.
+    if (m_command->Finish()) return;
+    if (IsScanning()) UpdateProgress();
+}
+
+void CSizewalkDlg::SetScanning(bool scanning) {
+    QWidget* const pressControls[] = {m_ok, m_startDir, m_unitsMB, m_unitsKB, m_unitsBytes, m_showFiles};
+    if (scanning) {
+        m_focusBeforeScan = QApplication::focusWidget();
+        setCursor(Qt::WaitCursor);
+        for (QWidget* w : pressControls) w->setEnabled(false);
+        m_rescan->setEnabled(false);
+        UpdateProgress();
+        m_progress->show();
+        m_ticker->start();
+        return;
+    }
+    m_ticker->stop();
+    m_progress->hide();
+    m_progress->clear();
+    m_progress->setAccessibleName(QString());
+    for (QWidget* w : pressControls) w->setEnabled(true);
+    m_rescan->setEnabled(true);
+    unsetCursor();
+    // Disabling moved the focus on; give it back to where the press came from.
+    for (QWidget* w : pressControls)
+        if (m_focusBeforeScan == w) w->setFocus(Qt::OtherFocusReason);
+    m_focusBeforeScan = nullptr;
+}
+
+void CSizewalkDlg::UpdateProgress() {
+    const ProgressText text =
+        FormatProgress(m_command->GetProgress(), m_command->ScanUnits(), m_model->GetSizeMode(),
+                       m_command->ScanPath(), m_strGroupSeparator);
+    const QString counts = DisplayText(text.strCounts);
+    const QString dir = DisplayText(text.strDir);
+    const QString shown =
+        counts + QLatin1Char('\n') +
+        m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle, m_progress->contentsRect().width());
+    // Only real changes are drawn, so the text never flickers.
+    if (shown != m_progress->text()) m_progress->setText(shown);
+    const QString spoken = counts + QStringLiteral(", ") + dir;
+    if (spoken != m_progress->accessibleName()) m_progress->setAccessibleName(spoken);
+}
+
+QModelIndex CSizewalkDlg::ActionItem() const { return m_tree->currentIndex(); }
+
+void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
+    const QModelIndex index = m_tree->indexAt(pos);
+    if (!index.isValid()) return;
+    m_tree->setCurrentIndex(index);
+    QMenu menu(this);
+    menu.addActions({m_copyPath, m_openFolder});
+    menu.addSeparator();
+    menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk});
+    menu.addSeparator();
+    menu.addAction(m_rescan);
+    menu.exec(m_tree->viewport()->mapToGlobal(pos));
+}
+
+void CSizewalkDlg::CopyPath() {
+    const CScanEntry* entry = m_model->EntryOf(ActionItem());
+    if (!entry) return;
+    const std::string path = m_source.GetPath(*entry);
+    QGuiApplication::clipboard()->setText(
+        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
+}
+
+void CSizewalkDlg::OpenInFileManager() {
+    QModelIndex index = ActionItem();
+    const CScanEntry* entry = m_model->EntryOf(index);
+    if (!entry) return;
+    // A file opens the directory that holds it.
+    if (!entry->IsDirectory()) entry = m_model->EntryOf(index.parent());
+    if (!entry) return;
+    const std::string path = m_source.GetPath(*entry);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(
+        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
+}
+
+}  // namespace sizewalk

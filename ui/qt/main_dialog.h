@@ -1,0 +1,156 @@
+#pragma once
+// The program's only window: a dialog in which the user types the start
+// directory, picks the unit and whether files are listed, and presses OK
+// (or Enter) to see the tree. OK never closes it; Cancel, Escape and the
+// close box do.
+//
+// A scan runs in the background: the window keeps painting, shows what the
+// scan has found, and Cancel or Escape stop it (the close box stops it and
+// closes). The window opens at the template's size, which is also its
+// smallest; the tree takes any extra room. The tree's context menu and keys
+// copy an item's path, open it in the file manager, sort by name or size,
+// show sizes on disk, and rescan (F5).
+//
+// Positions and sizes are kept in dialog units (a quarter of the font's
+// average character width across, an eighth of its height down), so the
+// window scales with its font.
+
+#include <QDialog>
+#include <QPointer>
+
+#include <memory>
+#include <string>
+
+#include "core/live_scan_command.h"
+#include "core/scan_command.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QTreeView;
+
+namespace sizewalk {
+
+class CTreeModel;
+
+// Control ids of the dialog template (also the widgets' object names).
+inline constexpr int IDD_SIZEWALK_DIALOG = 102;
+inline constexpr int IDR_MAINFRAME = 128;  // the window icon
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_TREE = 1002;
+inline constexpr int IDC_START_DIR = 1003;
+inline constexpr int IDC_SHOW_FILES = 1004;
+inline constexpr int IDC_UNITS_MB = 1007;
+inline constexpr int IDC_UNITS_KB = 1008;
+inline constexpr int IDC_UNITS_BYTES = 1009;
+inline constexpr int IDC_STATIC = -1;
+
+// The tree's actions, for CSizewalkDlg::GetAction.
+enum class TreeAction { CopyPath, OpenInFileManager, SortByName, SortBySize, SizeOnDisk, Rescan };
+
+class CSizewalkDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Scans with the scanner and last path that live until the process ends.
+    explicit CSizewalkDlg(QWidget* parent = nullptr);
+    // Scans with `source`, whose kept scan is `lastScannedDir`; both must
+    // outlive the dialog (tests put a stand-in here).
+    CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent = nullptr);
+    ~CSizewalkDlg() override;
+
+    // Copies controls into the fields (true) or fields into the controls.
+    bool UpdateData(bool bSaveAndValidate = true);
+
+    // The press of OK: reads the controls, then redraws at once or starts
+    // the scan.
+    void OnOK();
+    // F5: as OK, but scans even the path scanned last.
+    void OnRescan();
+    bool IsScanning() const { return m_command->IsScanning(); }
+
+    // The widget with a template control id (null for unknown ids).
+    QWidget* GetDlgItem(int id) const;
+    CTreeModel& GetTreeModel() const { return *m_model; }
+    QAction* GetAction(TreeAction action) const;
+    // The text that shows the progress of a scan (hidden when none runs).
+    QLabel* GetProgressLabel() const { return m_progress; }
+
+    ScanFields& Fields() { return m_fields; }
+    const ScanFields& Fields() const { return m_fields; }
+
+public slots:
+    // Cancel and Escape: stop a running scan, else close.
+    void reject() override;
+
+protected:
+    virtual void DoDataExchange(bool bSaveAndValidate);
+    virtual bool OnInitDialog();
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class Notify;
+
+    void CreateControls();
+    void CreateActions();
+    void ApplyLayout();
+    void PlaceControls();
+    QRect DialogRect(int x, int y, int w, int h) const;
+
+    void OnScanDone();
+    void OnTick();
+    void StopScan();
+    void SetScanning(bool scanning);
+    void UpdateProgress();
+    void ShowContextMenu(const QPoint& pos);
+    QModelIndex ActionItem() const;
+    void CopyPath();
+    void OpenInFileManager();
+
+    ScanFields m_fields;
+    bool m_bInitialized = false;
+    QSize m_baseSize;  // the template's size in pixels for the font
+
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QTreeView* m_tree = nullptr;
+    QLineEdit* m_startDir = nullptr;
+    QLabel* m_startLabel = nullptr;
+    QCheckBox* m_showFiles = nullptr;
+    QGroupBox* m_display = nullptr;
+    QRadioButton* m_unitsMB = nullptr;
+    QRadioButton* m_unitsKB = nullptr;
+    QRadioButton* m_unitsBytes = nullptr;
+    QButtonGroup* m_units = nullptr;
+    QLabel* m_progress = nullptr;
+    QTimer* m_ticker = nullptr;
+    CTreeModel* m_model = nullptr;
+
+    QAction* m_copyPath = nullptr;
+    QAction* m_openFolder = nullptr;
+    QAction* m_sortByName = nullptr;
+    QAction* m_sortBySize = nullptr;
+    QAction* m_sizeOnDisk = nullptr;
+    QAction* m_rescan = nullptr;
+    QPointer<QWidget> m_focusBeforeScan;
+    CEntrySource& m_source;
+    std::string m_strGroupSeparator;
+
+    // The command's partners; the command goes first when the dialog does,
+    // stopping and joining a running scan.
+    std::unique_ptr<CMessageBox> m_messages;
+    std::unique_ptr<CWaitCursor> m_cursor;
+    std::unique_ptr<Notify> m_notify;
+    std::unique_ptr<CLiveScanCommand> m_command;
+};
+
+}  // namespace sizewalk
