@@ -164,8 +164,8 @@ std::string ListDigest(sizewalk::CDirScanner& scanner) {
     for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
         const sizewalk::CScanEntry& e = scanner.GetAt(i);
         const bool dir = e.IsDirectory() != 0;
-        std::snprintf(number, sizeof number, "%d\t%c\t%.0f\t", e.m_nDepth, dir ? 'D' : 'F',
-                      dir ? e.m_dTotal : e.GetFileSize());
+        std::snprintf(number, sizeof number, "%d\t%c\t%llu\t", e.m_nDepth, dir ? 'D' : 'F',
+                      static_cast<unsigned long long>(e.m_nSize));
         line.assign(number);
         line.append(e.GetName());
         line.push_back('\0');
@@ -227,13 +227,13 @@ const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& 
 
 // Fills the real dialog's tree, opens the widest directory's ancestors, then
 // times expanding and painting the widest directory itself.
-double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
+double ViewExpandSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
                          const sizewalk::CScanEntry& widest) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
-    sizewalk::FillTree(source, units, files, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
     const QModelIndex target = model.IndexOfItem(widest.m_hTreeItem);
     for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
@@ -281,7 +281,7 @@ double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntr
 // The same switch in the real dialog, offscreen: a fresh fill, the widest
 // directory expanded with its ancestors and painted; then the switch and the
 // repaint.
-double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
+double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
                          const sizewalk::CScanEntry& widest, const ModelChange& from,
                          const ModelChange& to) {
     sizewalk::CSizewalkDlg dlg;
@@ -289,7 +289,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
     from(model);
-    sizewalk::FillTree(source, units, files, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
     for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
         view->expand(i);
@@ -303,7 +303,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
 }
 
 void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
-                 int units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
+                 sizewalk::Units units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
                  const ModelChange& to) {
     std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
     std::printf(", \"%s_view_seconds\": %.6f", key,
@@ -331,7 +331,7 @@ int main(int argc, char** argv) {
     bool fill = false, files = false, redraw = false;
     bool cold = false, digest = false, watch = false;
     double stopAfter = -1;
-    int units = sizewalk::kUnitsMB;
+    sizewalk::Units units = sizewalk::Units::MB;
     std::optional<sizewalk::SortOrder> sort;
     bool onDisk = false;
     double cancelAfter = -1;
@@ -360,9 +360,9 @@ int main(int argc, char** argv) {
             redraw = true;
         } else if (std::strcmp(argv[i], "--units") == 0 && i + 1 < argc) {
             const char* u = argv[++i];
-            if (std::strcmp(u, "mb") == 0) units = sizewalk::kUnitsMB;
-            else if (std::strcmp(u, "kb") == 0) units = sizewalk::kUnitsKB;
-            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::kUnitsBytes;
+            if (std::strcmp(u, "mb") == 0) units = sizewalk::Units::MB;
+            else if (std::strcmp(u, "kb") == 0) units = sizewalk::Units::KB;
+            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::Units::Bytes;
             else return Usage();
         } else if (std::strcmp(argv[i], "--sort") == 0 && i + 1 < argc) {
             const char* o = argv[++i];
@@ -457,7 +457,7 @@ int main(int argc, char** argv) {
             "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
             "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
             run + 1, JsonEscape(path).c_str(), threads, entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal, seconds, cpuSeconds,
+            static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
             entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
         if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
@@ -468,7 +468,7 @@ int main(int argc, char** argv) {
         if (fill) {
             const long long beforeFill = ResidentBytes();
             const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files, model);
+            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
             const double fillSeconds = Seconds(f0);
             const double items = static_cast<double>(model.ItemCount());
             std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
@@ -516,8 +516,8 @@ int main(int argc, char** argv) {
         if (redraw) {
             sizewalk::ScanFields fields;
             fields.m_strStartDir = path;
-            fields.m_nUnits = units;
-            fields.m_bShowFiles = files ? 1 : 0;
+            fields.m_eUnits = units;
+            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = path;
             sizewalk::StripTrailingSeparator(last);
             const auto r0 = std::chrono::steady_clock::now();

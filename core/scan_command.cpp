@@ -1,7 +1,6 @@
 #include "core/scan_command.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -13,25 +12,6 @@ namespace sizewalk {
 namespace {
 
 constexpr std::int32_t kMarkerDepth = -99;          // below every real key
-
-// Writes with snprintf into a stack buffer, growing into `out` only for
-// labels longer than any that a 255-byte name produces.
-template <typename Format>
-void Print(std::string& out, Format&& format) {
-    char buffer[512];
-    const int n = format(buffer, sizeof buffer);
-    if (n < 0) {
-        out.clear();
-        return;
-    }
-    if (static_cast<std::size_t>(n) < sizeof buffer) {
-        out.assign(buffer, static_cast<std::size_t>(n));
-        return;
-    }
-    out.resize(static_cast<std::size_t>(n) + 1);
-    format(out.data(), out.size());
-    out.resize(static_cast<std::size_t>(n));
-}
 
 }  // namespace
 
@@ -54,33 +34,7 @@ int IsDriveSpec(std::string_view path) {
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
 }
 
-double LabelSize(const CScanEntry& entry, SizeMode mode) { return entry.GetShownSize(mode); }
-
-void FormatLabel(std::string& out, const char* name, double size, int nUnits) {
-    switch (nUnits) {
-        case kUnitsMB:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%6.2fMB]", name, size * kBytesToMB);
-            });
-            break;
-        case kUnitsKB:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%8.2fKB]", name, size * kBytesToKB);
-            });
-            break;
-        default:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%10.0f bytes]", name, size);
-            });
-            break;
-    }
-}
-
-void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits, SizeMode mode) {
-    FormatLabel(out, entry.GetNameCStr(), LabelSize(entry, mode), nUnits);
-}
-
-void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree) {
+void FillTree(CEntrySource& source, Units units, Files files, CTreeSink& tree) {
     tree.DeleteAllItems();
     tree.ReserveItems(source.GetCount());
 
@@ -101,8 +55,8 @@ void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree)
         const TreeItem parent = ancestors.back()->m_hTreeItem;
         const bool directory = entry->IsDirectory() != 0;
         if (directory) ancestors.push_back(entry);
-        if (showFiles || directory) {
-            const TreeItem item = tree.InsertItem(parent, *entry, nUnits);
+        if (files == Files::Shown || directory) {
+            const TreeItem item = tree.InsertItem(parent, *entry, units);
             if (item > kMaxTreeItem) throw std::bad_alloc();  // more items than handles
             entry->m_hTreeItem = item;
         }
@@ -129,7 +83,7 @@ void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox
 ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
                          std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
     try {
-        FillTree(scanner, fields.m_nUnits, fields.m_bShowFiles != 0, tree);
+        FillTree(scanner, fields.m_eUnits, fields.m_eFiles, tree);
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory(lastScannedDir, tree, messages);
         return ScanOutcome::OutOfMemory;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "model/labels.h"
 #include "scan/scan_entry.h"
 
 namespace sizewalk {
@@ -21,10 +22,10 @@ public:
     // About how many items the coming fill inserts (an upper bound).
     virtual void ReserveItems(std::size_t count) { (void)count; }
     // Inserts `entry` under `parent` (kNoTreeItem: the top level) among the
-    // parent's children in sorted label order; `nUnits` chooses the label
+    // parent's children in sorted label order; `units` chooses the label
     // format and is the same for a whole fill. Returns a handle usable as a
     // parent, never kNoTreeItem and at most kMaxTreeItem.
-    virtual TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) = 0;
+    virtual TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, Units units) = 0;
     // The last item of the fill is in.
     virtual void EndInsert() {}
 };

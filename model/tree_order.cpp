@@ -15,7 +15,7 @@ void CNameOrder::SortByName(std::span<std::uint32_t> ids,
 int CompareEntries(const CScanEntry& a, const CScanEntry& b, SortOrder order, SizeMode mode,
                    const CNameOrder& names) {
     if (order == SortOrder::Size) {
-        const double sa = a.GetShownSize(mode), sb = b.GetShownSize(mode);
+        const std::uint64_t sa = a.GetShownSize(mode), sb = b.GetShownSize(mode);
         if (sa != sb) return sa > sb ? -1 : 1;
     }
     return names.Compare(a.GetName(), b.GetName());
@@ -31,11 +31,11 @@ void SortChildren(std::span<std::uint32_t> ids, std::span<const CScanEntry* cons
     // Largest first by a plain comparison, then names only within each run
     // of equal sizes: most runs are one entry long and cost no collation.
     std::sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const double sa = entries[a]->GetShownSize(mode), sb = entries[b]->GetShownSize(mode);
+        const std::uint64_t sa = entries[a]->GetShownSize(mode), sb = entries[b]->GetShownSize(mode);
         return sa != sb ? sa > sb : a < b;
     });
     for (std::size_t begin = 0; begin < ids.size();) {
-        const double size = entries[ids[begin]]->GetShownSize(mode);
+        const std::uint64_t size = entries[ids[begin]]->GetShownSize(mode);
         std::size_t end = begin + 1;
         while (end < ids.size() && entries[ids[end]]->GetShownSize(mode) == size) ++end;
         if (end - begin > 1) names.SortByName(ids.subspan(begin, end - begin), entries);

@@ -115,16 +115,16 @@ void CDirScanner::Finish() {
         const Open top = stack.back();
         stack.pop_back();
         m_dirs[top.dir].nEnd = static_cast<std::uint32_t>(end);
-        stack.back().entry->m_dTotal += top.entry->m_dTotal;
+        stack.back().entry->m_nSize += top.entry->m_nSize;
         stack.back().entry->m_nDiskSize += top.entry->m_nDiskSize;
     };
     for (std::size_t i = 0; i < m_nCount; ++i) {
         CScanEntry& e = GetAt(i);
         while (stack.back().entry->m_nDepth >= e.m_nDepth) pop(i);
         CScanEntry& parent = *stack.back().entry;
-        parent.m_dTotal += e.GetFileSize();
+        parent.m_nSize += e.GetFileSize();
         if (e.IsDirectory()) {
-            e.m_dTotal = 0.0;
+            e.m_nSize = 0;
             const std::uint32_t up = stack.back().dir == kNoDir ? 0 : stack.back().dir;
             stack.push_back({&e, static_cast<std::uint32_t>(m_dirs.size())});
             m_dirs.push_back({static_cast<std::uint32_t>(i), 0, up});

@@ -28,16 +28,12 @@ public:
     // `name` must stay valid and NUL-terminated for the entry's life (the
     // scanner's arena).
     CScanEntry(const FindRecord& record, const char* name)
-        : m_nDiskSize(record.nDiskSize),
+        : m_nSize(record.IsDirectory() ? 0 : record.Size()),
+          m_nDiskSize(record.nDiskSize),
           m_pszName(name),
           m_hTreeItem(kNoTreeItem),
           m_bDirectory(record.IsDirectory() ? 1u : 0u),
-          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {
-        if (m_bDirectory)
-            m_dTotal = 0.0;
-        else
-            m_nOwnSize = record.Size();
-    }
+          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {}
 
     // kFileAttributeDirectory or 0.
     int IsDirectory() const { return m_bDirectory ? static_cast<int>(kFileAttributeDirectory) : 0; }
@@ -46,23 +42,21 @@ public:
     std::string_view GetName() const { return m_pszName; }
     const char* GetNameCStr() const { return m_pszName; }
     // Own apparent size in bytes; directories have none of their own.
-    double GetFileSize() const { return m_bDirectory ? 0.0 : static_cast<double>(m_nOwnSize); }
+    std::uint64_t GetFileSize() const { return m_bDirectory ? 0 : m_nSize; }
     // Bytes on disk: a file's own blocks (0 for a further link to a file
     // already counted); after a scan, a directory's own blocks plus all below.
     std::uint64_t GetDiskSize() const { return m_nDiskSize; }
     // The size shown for the entry in `mode`: a directory's total, a file's
     // own size.
-    double GetShownSize(SizeMode mode) const {
-        if (mode == SizeMode::OnDisk) return static_cast<double>(m_nDiskSize);
-        return m_bDirectory ? m_dTotal : static_cast<double>(m_nOwnSize);
+    std::uint64_t GetShownSize(SizeMode mode) const {
+        return mode == SizeMode::OnDisk ? m_nDiskSize : m_nSize;
     }
     // A file with more than one hard link (its blocks count once per scan).
     bool IsMultiLinked() const { return m_bLinked != 0; }
 
-    union {
-        double m_dTotal;           // directories: sum of own apparent sizes below
-        std::uint64_t m_nOwnSize;  // files: own apparent size
-    };
+    // Apparent bytes: a file's own length; after a scan, for a directory,
+    // the sum of the own sizes of everything below it.
+    std::uint64_t m_nSize;
     std::uint64_t m_nDiskSize;
 
 private:

@@ -213,7 +213,7 @@ int Run(const std::vector<std::string>& args) {
     bool fill = false, files = false, redraw = false, onDisk = false, sorted = false;
     sizewalk::SortOrder order = sizewalk::SortOrder::Name;
     double cancelAfter = -1;
-    int units = sizewalk::kUnitsMB;
+    sizewalk::Units units = sizewalk::Units::MB;
     const std::string* path = nullptr;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -239,11 +239,11 @@ int Run(const std::vector<std::string>& args) {
         } else if (a == "--units" && i + 1 < args.size()) {
             const std::string& u = args[++i];
             if (u == "mb")
-                units = sizewalk::kUnitsMB;
+                units = sizewalk::Units::MB;
             else if (u == "kb")
-                units = sizewalk::kUnitsKB;
+                units = sizewalk::Units::KB;
             else if (u == "bytes")
-                units = sizewalk::kUnitsBytes;
+                units = sizewalk::Units::Bytes;
             else
                 return Usage();
         } else if (a.size() > 1 && a[0] == '-') {
@@ -301,13 +301,13 @@ int Run(const std::vector<std::string>& args) {
             "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
             "\"bytes_per_entry\": %.2f",
             run + 1, Json(*path).c_str(), entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal,
+            static_cast<double>(scanner.GetAt(0).m_nSize),
             static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()), seconds,
             entries ? growth / static_cast<double>(entries) : 0.0);
 
         if (fill) {
             const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files, frame->Sink());
+            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, frame->Sink());
             frame->Paint();
             const double fillSeconds = Seconds(f0);
             std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame->Sink().ItemCount(),
@@ -333,8 +333,8 @@ int Run(const std::vector<std::string>& args) {
         if (redraw) {
             sizewalk::ScanFields fields;
             fields.m_strStartDir = *path;
-            fields.m_nUnits = units;
-            fields.m_bShowFiles = files ? 1 : 0;
+            fields.m_eUnits = units;
+            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = *path;
             sizewalk::StripTrailingSeparator(last);
             const auto r0 = std::chrono::steady_clock::now();

@@ -25,12 +25,12 @@ public:
         m_children.clear();
         ++deletes;
     }
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override {
+    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, Units units) override {
         if (failAfter >= 0 && static_cast<int>(m_labels.size()) >= failAfter) throw std::bad_alloc();
         if (cursorActive && *cursorActive) ++insertsUnderWaitCursor;
         EXPECT_TRUE(parent == kNoTreeItem || parent <= m_labels.size()) << "unknown parent handle";
         std::string label;
-        FormatLabel(label, entry, nUnits);
+        FormatLabel(label, entry, units);
         m_labels.push_back(label);
         const TreeItem handle = m_labels.size();
         auto& siblings = m_children[parent];

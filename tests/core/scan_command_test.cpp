@@ -66,8 +66,8 @@ protected:
     }
     ScanOutcome Press(const std::string& dir, int units, int files) {
         fields.m_strStartDir = dir;
-        fields.m_nUnits = units;
-        fields.m_bShowFiles = files;
+        fields.m_eUnits = UnitsFromIndex(units);
+        fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
         return RunScanCommand(fields, source, last, tree, messages, cursor);
     }
     // The example tree: Data holds a.txt (10 bytes) and sub, which holds
@@ -165,7 +165,7 @@ TEST_F(Command, SizeFieldBoundaries) {
 TEST(FormatLabel, WidthsRoundingAndLongNames) {
     struct Case {
         const char* name;
-        double size;
+        std::uint64_t size;
         int units;
         const char* label;
     };
@@ -176,18 +176,18 @@ TEST(FormatLabel, WidthsRoundingAndLongNames) {
         {"z", 0, 2, "z [         0 bytes]"},
         {"half", 5242, 0, "half [  0.00MB]"},                // 0.004999...
         {"half", 5243, 0, "half [  0.01MB]"},                // 0.005000...
-        {"wide", 1073741824.0 * 1024, 0, "wide [1048576.00MB]"},  // wider than the field
-        {"big", 4294967296.0, 2, "big [4294967296 bytes]"},
-        {"huge", 10737418240.0, 2, "huge [10737418240 bytes]"},
+        {"wide", 1073741824ull * 1024, 0, "wide [1048576.00MB]"},  // wider than the field
+        {"big", 4294967296, 2, "big [4294967296 bytes]"},
+        {"huge", 10737418240, 2, "huge [10737418240 bytes]"},
         {"odd", 1023, 1, "odd [    1.00KB]"},
     };
     std::string out;
     for (const Case& c : cases) {
-        FormatLabel(out, c.name, c.size, c.units);
+        FormatLabel(out, c.name, c.size, UnitsFromIndex(c.units));
         EXPECT_EQ(out, c.label);
     }
     const std::string longName(4000, 'n');  // longer than any fixed buffer
-    FormatLabel(out, longName.c_str(), 12, 2);
+    FormatLabel(out, longName.c_str(), 12, Units::Bytes);
     EXPECT_EQ(out, longName + " [        12 bytes]");
 }
 
@@ -317,7 +317,7 @@ TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
         r.SetSize(s.directory ? 0 : s.size);
         r.nDiskSize = s.disk;
         entries.emplace_back(r, s.name);
-        if (s.directory) entries.back().m_dTotal = static_cast<double>(s.size);
+        if (s.directory) entries.back().m_nSize = s.size;
     }
     std::vector<const CScanEntry*> table;
     for (const CScanEntry& e : entries) table.push_back(&e);

@@ -29,16 +29,16 @@ TEST(SizeText, GroupDigits) {
 }
 
 TEST(SizeText, SizesInTheUnitsOfTheLabels) {
-    EXPECT_EQ(FormatSize(1536, kUnitsKB), "1.50KB");
-    EXPECT_EQ(FormatSize(0, kUnitsMB), "0.00MB");
-    EXPECT_EQ(FormatSize(5243, kUnitsMB), "0.01MB");
-    EXPECT_EQ(FormatSize(10737418240.0, kUnitsBytes), "10737418240 bytes");
-    EXPECT_EQ(FormatSize(7, -1), "7 bytes");  // no unit checked reads as bytes
+    EXPECT_EQ(FormatSize(1536, Units::KB), "1.50KB");
+    EXPECT_EQ(FormatSize(0, Units::MB), "0.00MB");
+    EXPECT_EQ(FormatSize(5243, Units::MB), "0.01MB");
+    EXPECT_EQ(FormatSize(10737418240, Units::Bytes), "10737418240 bytes");
+    EXPECT_EQ(FormatSize(7, Units::None), "7 bytes");  // no unit checked reads as bytes
 }
 
 TEST(SizeText, ProgressCountsSizeAndDirectory) {
     CScanProgress::Snapshot s;
-    ProgressText p = FormatProgress(s, kUnitsMB, SizeMode::Apparent, "/start");
+    ProgressText p = FormatProgress(s, Units::MB, SizeMode::Apparent, "/start");
     EXPECT_EQ(p.strCounts, "Scanning: 0 entries, 0.00MB");
     EXPECT_EQ(p.strDir, "/start");  // until the scan names a directory
 
@@ -46,14 +46,14 @@ TEST(SizeText, ProgressCountsSizeAndDirectory) {
     s.nBytes = 1536;
     s.nDiskBytes = 1048576;
     s.strDir = "/start/deeper";
-    p = FormatProgress(s, kUnitsKB, SizeMode::Apparent, "/start");
+    p = FormatProgress(s, Units::KB, SizeMode::Apparent, "/start");
     EXPECT_EQ(p.strCounts, "Scanning: 1 entry, 1.50KB");
     EXPECT_EQ(p.strDir, "/start/deeper");
     // The figure on show: on disk in that mode.
-    EXPECT_EQ(FormatProgress(s, kUnitsKB, SizeMode::OnDisk, "/start").strCounts,
+    EXPECT_EQ(FormatProgress(s, Units::KB, SizeMode::OnDisk, "/start").strCounts,
               "Scanning: 1 entry, 1024.00KB");
     s.nEntries = 975101;
-    EXPECT_EQ(FormatProgress(s, kUnitsBytes, SizeMode::Apparent, "/").strCounts,
+    EXPECT_EQ(FormatProgress(s, Units::Bytes, SizeMode::Apparent, "/").strCounts,
               "Scanning: 975,101 entries, 1536 bytes");
 }
 

@@ -90,12 +90,12 @@ TEST(DirScanner, ExampleTreeInPreOrderWithKeysAndTotals) {
     auto rows = Rows(s);
     for (Row& r : rows) r.disk = 0;  // the file system's business
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15.0, 0}));
+    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15, 0}));
     // a.txt and sub in enumeration order, b.txt right after sub.
     std::size_t sub = rows[1].name == "sub" ? 1 : 2;
-    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5.0, 0}));
-    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5.0, 0}));
-    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10.0, 0}));
+    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5, 0}));
+    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5, 0}));
+    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10, 0}));
     ExpectKeysMatchPaths(rows);
 }
 
@@ -118,7 +118,7 @@ TEST(DirScanner, StartThatIsNotADirectoryYieldsOnlyTheStartEntry) {
         s.Scan(p);
         ASSERT_EQ(s.GetCount(), 1u) << p;
         EXPECT_EQ(s.GetAt(0).GetName(), p);
-        EXPECT_EQ(s.GetAt(0).m_dTotal, 0.0);
+        EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
     }
 }
 
@@ -134,7 +134,7 @@ TEST(DirScanner, HugeSparseFilesAreSummedExactly) {
     EXPECT_EQ(m.at("four-gib").value, 4294967296.0);
     EXPECT_EQ(m.at("four-gib-and-one").value, 4294967297.0);
     EXPECT_EQ(m.at("big").value, 8589934593.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 8589934593.0 + 10737418240.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 8589934593.0 + 10737418240.0);
 }
 
 TEST(DirScanner, NamesAreBytes) {
@@ -153,7 +153,7 @@ TEST(DirScanner, NamesAreBytes) {
         EXPECT_EQ(m.at(n).value, 7.0);
     }
     EXPECT_EQ(m.at("inner").dir, t.Root() + "/d\x80");
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 7.0 * names.size() + 1);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 7.0 * names.size() + 1);
     ExpectKeysMatchPaths(rows);
 }
 
@@ -191,7 +191,7 @@ TEST(DirScanner, HardLinksCountOncePerLink) {
     const auto m = ByName(Rows(s));
     EXPECT_EQ(m.at("again").value, 100.0);
     EXPECT_EQ(m.at("elsewhere").value, 100.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 200.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 200.0);
 }
 
 TEST(DirScanner, StartPathNamedThroughALinkIsFollowed) {
@@ -203,7 +203,7 @@ TEST(DirScanner, StartPathNamedThroughALinkIsFollowed) {
     s.Scan(t.Path("alias"));
     ASSERT_EQ(s.GetCount(), 2u);
     EXPECT_EQ(s.GetAt(0).GetName(), t.Path("alias"));
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 9.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 9.0);
 }
 
 TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
@@ -225,7 +225,7 @@ TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
     EXPECT_EQ(m.size(), 4u);
     EXPECT_FALSE(m.at("fifo").directory);
     EXPECT_FALSE(m.at("sock").directory);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 4.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 4.0);
 }
 
 // Runs `body` where permission bits bind: as root, in a child that drops to
@@ -262,7 +262,7 @@ TEST(DirScanner, UnreadableDirectoryIsListedWithoutChildren) {
         const auto m = ByName(Rows(s));
         const bool ok = m.size() == 4 && m.count("locked") && m.at("locked").directory &&
                         m.at("locked").value == 0.0 && !m.count("secret") &&
-                        m.at("open").value == 5.0 && s.GetAt(0).m_dTotal == 5.0;
+                        m.at("open").value == 5.0 && s.GetAt(0).m_nSize == 5.0;
         EXPECT_TRUE(ok);
         return ok;
     });
@@ -343,7 +343,7 @@ TEST(DirScanner, RescanReplacesEveryEntry) {
     EXPECT_EQ(m.size(), 4u);
     EXPECT_FALSE(m.count("two"));
     EXPECT_EQ(m.at("x").value, 4.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 4.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 4.0);
 
     TempTree other;
     s.Scan(other.Root());
@@ -375,7 +375,7 @@ TEST(DirScanner, WideDirectory) {
     CDirScanner s;
     s.Scan(t.Root());
     EXPECT_EQ(s.GetCount(), 20002u);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 20000.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 20000.0);
 }
 
 TEST(DirScanner, OtherFileSystemsAreListedButNotEntered) {
@@ -396,7 +396,7 @@ TEST(DirScanner, OtherFileSystemsAreListedButNotEntered) {
     EXPECT_EQ(m.size(), 3u);
     EXPECT_TRUE(m.at("mnt").directory);
     EXPECT_EQ(m.at("mnt").value, 0.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 1.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 1.0);
 }
 
 }  // namespace

@@ -134,7 +134,7 @@ TEST(ParallelScan, StopLeavesTheScannerEmptyAndTheNextScanIsWhole) {
         progress.Reset();
         EXPECT_EQ(s.Scan(t.Root(), &progress), ScanStatus::Complete);
         EXPECT_EQ(s.GetCount(), whole);
-        EXPECT_EQ(s.GetAt(0).m_dTotal, 20000.0);
+        EXPECT_EQ(s.GetAt(0).m_nSize, 20000.0);
 
         // Stops later on, among the directories or while the list is laid
         // out: each scan is either stopped and empty or whole.
@@ -189,7 +189,7 @@ TEST(ParallelScan, ProgressNeverGoesBackAndEndsWithTheList) {
         EXPECT_FALSE(strangeDir);
         const CScanProgress::Snapshot end = progress.GetSnapshot();
         EXPECT_EQ(end.nEntries, s.GetCount());
-        EXPECT_EQ(static_cast<double>(end.nBytes), s.GetAt(0).m_dTotal);
+        EXPECT_EQ(static_cast<double>(end.nBytes), s.GetAt(0).m_nSize);
         EXPECT_EQ(end.nDiskBytes, s.GetAt(0).GetDiskSize());
         EXPECT_FALSE(end.strDir.empty());
     }
@@ -214,7 +214,7 @@ TEST(ParallelScan, RecordsLargerThanTheReadBufferAreNotLost) {
                 s.SetReadingForTesting(first, untilEmpty);
                 s.Scan(t.Root());
                 EXPECT_EQ(s.GetCount(), 2u + 156u);
-                EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0 * 10 + 5 * 100000.0);
+                EXPECT_EQ(s.GetAt(0).m_nSize, 150.0 * 10 + 5 * 100000.0);
             }
         }
     }

@@ -87,8 +87,8 @@ protected:
     WindowsCommand() { window.Attach(&sink); }
     ScanOutcome Press(const std::string& dir, int units, int files) {
         fields.m_strStartDir = dir;
-        fields.m_nUnits = units;
-        fields.m_bShowFiles = files;
+        fields.m_eUnits = UnitsFromIndex(units);
+        fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
         return RunScanCommand(fields, source, last, sink, messages, cursor);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
@@ -283,7 +283,7 @@ TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
 // as on Linux: the widths, the rounding of halves and wide numbers must match.
 TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
     struct Case {
-        double size;
+        std::uint64_t size;
         int units;
         const char* label;
     };
@@ -296,14 +296,14 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
         {131072, 0, "docs [  0.12MB]"},    // exactly 0.125: the even neighbour
         {393216, 0, "docs [  0.38MB]"},    // exactly 0.375
         {1023, 1, "docs [    1.00KB]"},
-        {4294967296.0, 2, "docs [4294967296 bytes]"},
-        {10737418240.0, 2, "docs [10737418240 bytes]"},
-        {1073741824.0 * 1024, 0, "docs [1048576.00MB]"},
-        {18446744073709551615.0, 2, "docs [18446744073709551616 bytes]"},
+        {4294967296, 2, "docs [4294967296 bytes]"},
+        {10737418240, 2, "docs [10737418240 bytes]"},
+        {1073741824ull * 1024, 0, "docs [1048576.00MB]"},
+        {18446744073709551615ull, 2, "docs [18446744073709551615 bytes]"},
     };
     std::string out;
     for (const Case& c : cases) {
-        FormatLabel(out, "docs", c.size, c.units);
+        FormatLabel(out, "docs", c.size, UnitsFromIndex(c.units));
         EXPECT_EQ(out, c.label) << c.size << " in unit " << c.units;
     }
 }
@@ -320,7 +320,7 @@ protected:
         record.SetSize(size);
         record.nDiskSize = size * 2;
         entries.push_back(std::make_unique<CScanEntry>(record, names.back()->c_str()));
-        if (directory) entries.back()->m_dTotal = static_cast<double>(size);
+        if (directory) entries.back()->m_nSize = static_cast<double>(size);
         return *entries.back();
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
@@ -341,12 +341,12 @@ protected:
 
 TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildren) {
     sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("C:\\Data", true, 60), 2);
-    const TreeItem b = sink.InsertItem(top, Entry("file10", true, 10), 2);
-    sink.InsertItem(b, Entry("inner", false, 10), 2);
-    sink.InsertItem(top, Entry("File2", false, 20), 2);
-    const TreeItem empty = sink.InsertItem(top, Entry("empty", true, 0), 2);
-    sink.InsertItem(top, Entry("file1", false, 30), 2);
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("C:\\Data", true, 60), Units::Bytes);
+    const TreeItem b = sink.InsertItem(top, Entry("file10", true, 10), Units::Bytes);
+    sink.InsertItem(b, Entry("inner", false, 10), Units::Bytes);
+    sink.InsertItem(top, Entry("File2", false, 20), Units::Bytes);
+    const TreeItem empty = sink.InsertItem(top, Entry("empty", true, 0), Units::Bytes);
+    sink.InsertItem(top, Entry("file1", false, 30), Units::Bytes);
     EXPECT_NE(empty, kNoTreeItem);
     EXPECT_EQ(sink.ItemCount(), 6u);
     sink.EndInsert();
@@ -379,11 +379,11 @@ TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
     const std::string longName(600, 'n');
     const std::string hebrew = "\u05e2\u05d1\u05e8\u05d9\u05ea";
     sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry(longName, true, 1), 2);
-    sink.InsertItem(top, Entry(std::string(255, 'f'), false, 4294967296ull), 2);
-    sink.InsertItem(top, Entry(hebrew, false, 7), 2);
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry(longName, true, 1), Units::Bytes);
+    sink.InsertItem(top, Entry(std::string(255, 'f'), false, 4294967296ull), Units::Bytes);
+    sink.InsertItem(top, Entry(hebrew, false, 7), Units::Bytes);
     // A name that would steer the text's direction shows a mark instead.
-    sink.InsertItem(top, Entry("x\u202Ey\ttab", false, 1), 2);
+    sink.InsertItem(top, Entry("x\u202Ey\ttab", false, 1), Units::Bytes);
     sink.EndInsert();
     EXPECT_EQ(Outline(), longName + " [         1 bytes]\n  " + std::string(255, 'f') +
                              " [4294967296 bytes]\n  x\uFFFDy\uFFFDtab [         1 bytes]\n  " +
@@ -404,8 +404,8 @@ TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
 
 TEST_F(TreeViewSinkTest, ShowingTheOtherSizeNeedsNoNewItems) {
     sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("top", true, 100), 2);
-    sink.InsertItem(top, Entry("f", false, 100), 2);
+    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("top", true, 100), Units::Bytes);
+    sink.InsertItem(top, Entry("f", false, 100), Units::Bytes);
     sink.EndInsert();
     const std::string apparent = Outline();
     EXPECT_EQ(apparent, "top [       100 bytes]\n  f [       100 bytes]\n");

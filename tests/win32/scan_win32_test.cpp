@@ -19,7 +19,7 @@ using test::WinTempTree;
 struct Row {
     std::string name, dir;
     int depth;
-    double value;
+    std::uint64_t value;
 };
 
 std::vector<Row> Rows(CDirScanner& s) {
@@ -27,7 +27,7 @@ std::vector<Row> Rows(CDirScanner& s) {
     s.Rewind(0);
     while (CScanEntry* e = s.GetNext())
         rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth,
-                        e->IsDirectory() ? e->m_dTotal : e->GetFileSize()});
+                        e->m_nSize});
     return rows;
 }
 
@@ -110,7 +110,7 @@ TEST(ScanWin32, DriveStarts) {
     EXPECT_EQ(rooted.GetCount(), bare.GetCount());
     EXPECT_EQ(rooted.GetAt(0).m_nDepth, 0);
     EXPECT_EQ(rooted.GetAt(1).m_nDepth, 2);
-    EXPECT_EQ(rooted.GetAt(0).m_dTotal, bare.GetAt(0).m_dTotal);
+    EXPECT_EQ(rooted.GetAt(0).m_nSize, bare.GetAt(0).m_nSize);
 }
 
 TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
@@ -124,7 +124,7 @@ TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
     s.Scan(drive);
     ASSERT_EQ(s.GetCount(), 1u);
     EXPECT_EQ(s.GetAt(0).GetName(), drive);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 0.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
 }
 
 TEST(ScanWin32, SizesAboveFourGiB) {
@@ -136,7 +136,7 @@ TEST(ScanWin32, SizesAboveFourGiB) {
     const auto m = ByName(Rows(s));
     EXPECT_EQ(m.at("four").value, 4294967296.0);
     EXPECT_EQ(m.at("four-and-one").value, 4294967297.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 8589934593.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 8589934593.0);
 }
 
 // Every directory below the start is listed, however long its path: the
@@ -161,7 +161,7 @@ TEST(ScanWin32, PathsPastMaxPathAreCounted) {
 
     CDirScanner s;
     s.Scan(t.Root());
-    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+    EXPECT_EQ(s.GetAt(0).m_nSize, static_cast<double>(expected));
     std::size_t counted = 0, longest = 0;
     for (std::size_t i = 0; i < s.GetCount(); ++i) {
         if (s.GetAt(i).IsDirectory()) continue;
@@ -187,7 +187,7 @@ TEST(ScanWin32, DeepChainsAreCountedToTheBottom) {
     }
     CDirScanner s;
     s.Scan(t.Path("deep"));
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 2.0 * kLevels);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 2.0 * kLevels);
     int bottom = 0, sides = 0;
     for (std::size_t i = 0; i < s.GetCount(); ++i) {
         bottom = std::max(bottom, s.GetAt(i).m_nDepth);
@@ -218,8 +218,8 @@ TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
     s.Scan(t.Root());
     std::map<std::string, double> byPath;
     for (std::size_t i = 1; i < s.GetCount(); ++i)
-        if (s.GetAt(i).IsDirectory()) byPath[s.GetPath(s.GetAt(i))] = s.GetAt(i).m_dTotal;
-    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+        if (s.GetAt(i).IsDirectory()) byPath[s.GetPath(s.GetAt(i))] = s.GetAt(i).m_nSize;
+    EXPECT_EQ(s.GetAt(0).m_nSize, static_cast<double>(expected));
     for (int i = 0; i < made; ++i) {
         SCOPED_TRACE(names[i]);
         ASSERT_TRUE(byPath.count(t.Path(names[i])));
@@ -289,7 +289,7 @@ TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
         files += byName.at(name)->GetDiskSize();
     EXPECT_EQ(s.GetAt(0).GetDiskSize(), files);
     // Apparent sizes are untouched by it.
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 5000.0 + 1 + 100000 + 4294967296.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 5000.0 + 1 + 100000 + 4294967296.0);
 }
 
 }  // namespace

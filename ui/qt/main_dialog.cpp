@@ -175,9 +175,9 @@ void CSizewalkDlg::CreateControls() {
     m_unitsKB = new QRadioButton(QStringLiteral("KB"), this);
     m_unitsBytes = new QRadioButton(QStringLiteral("Bytes"), this);
     m_units = new QButtonGroup(this);
-    m_units->addButton(m_unitsMB, kUnitsMB);
-    m_units->addButton(m_unitsKB, kUnitsKB);
-    m_units->addButton(m_unitsBytes, kUnitsBytes);
+    m_units->addButton(m_unitsMB, static_cast<int>(Units::MB));
+    m_units->addButton(m_unitsKB, static_cast<int>(Units::KB));
+    m_units->addButton(m_unitsBytes, static_cast<int>(Units::Bytes));
     // Under the group box in the stacking order, as in the template; the
     // buttons sit on top of it.
     m_display->lower();
@@ -342,8 +342,8 @@ void CSizewalkDlg::changeEvent(QEvent* event) {
 
 bool CSizewalkDlg::OnInitDialog() {
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_bShowFiles = 0;
-    m_fields.m_nUnits = kUnitsMB;
+    m_fields.m_eFiles = Files::Hidden;
+    m_fields.m_eUnits = Units::MB;
     UpdateData(false);
 
     QIcon icon;
@@ -371,22 +371,21 @@ void CSizewalkDlg::DoDataExchange(bool bSaveAndValidate) {
 
     // Units: index of the checked button, -1 when none is.
     if (bSaveAndValidate) {
-        m_fields.m_nUnits = m_units->checkedId();
+        m_fields.m_eUnits = UnitsFromIndex(m_units->checkedId());
     } else {
         // An exclusive group cannot uncheck its last button; a value out of
         // range must leave all three unchecked.
         m_units->setExclusive(false);
-        for (QAbstractButton* b : m_units->buttons()) b->setChecked(m_units->id(b) == m_fields.m_nUnits);
+        for (QAbstractButton* b : m_units->buttons())
+            b->setChecked(m_units->id(b) == static_cast<int>(m_fields.m_eUnits));
         m_units->setExclusive(true);
     }
 
-    // Show Files: 0 unchecked, 1 checked.
-    if (bSaveAndValidate) {
-        m_fields.m_bShowFiles = m_showFiles->isChecked() ? 1 : 0;
-    } else {
-        if (m_fields.m_bShowFiles < 0 || m_fields.m_bShowFiles > 2) m_fields.m_bShowFiles = 0;
-        m_showFiles->setChecked(m_fields.m_bShowFiles != 0);
-    }
+    // Show Files.
+    if (bSaveAndValidate)
+        m_fields.m_eFiles = m_showFiles->isChecked() ? Files::Shown : Files::Hidden;
+    else
+        m_showFiles->setChecked(m_fields.m_eFiles == Files::Shown);
 }
 
 void CSizewalkDlg::OnOK() {

@@ -43,10 +43,10 @@ void CTreeModel::ReserveItems(std::size_t count) {
     m_slot.reserve(count + 1);
 }
 
-TreeItem CTreeModel::InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) {
+TreeItem CTreeModel::InsertItem(TreeItem parent, const CScanEntry& entry, Units units) {
     if (m_bPublished) DeleteAllItems();  // a new fill starts over
     if (m_entries.size() > kMaxTreeItem) throw std::bad_alloc();  // ids are tree handles
-    m_nUnits = nUnits;
+    m_eUnits = units;
     if (m_entries.empty()) {  // id 0: the root above the top level
         m_entries.push_back(nullptr);
         m_slot.push_back(0);
@@ -167,7 +167,7 @@ int CTreeModel::columnCount(const QModelIndex&) const { return 1; }
 std::string CTreeModel::LabelOf(const QModelIndex& index) const {
     std::string label;
     const Id id = IdOf(index);
-    if (id != 0) FormatLabel(label, *m_entries[id], m_nUnits, m_mode);
+    if (id != 0) FormatLabel(label, *m_entries[id], m_eUnits, m_mode);
     return label;
 }
 

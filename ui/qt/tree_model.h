@@ -34,7 +34,7 @@ public:
     // CTreeSink
     void DeleteAllItems() override;
     void ReserveItems(std::size_t count) override;
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override;
+    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, Units units) override;
     void EndInsert() override;
 
     // QAbstractItemModel
@@ -91,7 +91,7 @@ private:
     mutable std::vector<bool> m_sorted;
     bool m_bPublished = false;
     bool m_bResetting = false;
-    int m_nUnits = 0;
+    Units m_eUnits = Units::MB;
     SortOrder m_order = SortOrder::Name;
     SizeMode m_mode = SizeMode::Apparent;
     const CEntrySource* m_source = nullptr;

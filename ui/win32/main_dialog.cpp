@@ -148,8 +148,14 @@ INT_PTR CSizewalkDlg::DoModal() {
 
 void CSizewalkDlg::UpdateData(bool save) {
     ExchangeText(m_hWnd, IDC_START_DIR, m_fields.m_strStartDir, save);
-    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, m_fields.m_nUnits, save);
-    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, m_fields.m_bShowFiles, save);
+    int units = static_cast<int>(m_fields.m_eUnits);
+    int files = m_fields.m_eFiles == Files::Shown ? 1 : 0;
+    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, units, save);
+    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, files, save);
+    if (save) {
+        m_fields.m_eUnits = UnitsFromIndex(units);
+        m_fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
+    }
 }
 
 INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -278,8 +284,8 @@ BOOL CSizewalkDlg::OnInitDialog() {
     m_progress.Create(m_hWnd);
 
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_bShowFiles = 0;
-    m_fields.m_nUnits = kUnitsMB;
+    m_fields.m_eFiles = Files::Hidden;
+    m_fields.m_eUnits = Units::MB;
     UpdateData(false);
     PlaceControls();
     CenterOnWorkArea();

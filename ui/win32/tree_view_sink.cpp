@@ -55,7 +55,7 @@ void CTreeViewSink::ReserveItems(std::size_t count) {
     m_ends.reserve(count);
 }
 
-TreeItem CTreeViewSink::InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) {
+TreeItem CTreeViewSink::InsertItem(TreeItem parent, const CScanEntry& entry, Units units) {
     if (m_entries.size() >= kMaxTreeItem) throw std::bad_alloc();
     const auto id = static_cast<TreeItem>(m_entries.size() + 1);
     // The items still open that are not the parent have their subtrees
@@ -67,7 +67,7 @@ TreeItem CTreeViewSink::InsertItem(TreeItem parent, const CScanEntry& entry, int
     m_entries.push_back(&entry);
     m_ends.push_back(id + 1);
     m_open.push_back(id);
-    m_nUnits = nUnits;
+    m_eUnits = units;
     return id;
 }
 
@@ -168,7 +168,7 @@ void CTreeViewSink::OnGetDispInfo(NMTVDISPINFOW& info) {
     m_nNextShown = (m_nNextShown + 1) % 3;
     shown.clear();
     if (id != kNoTreeItem && id <= m_entries.size()) {
-        FormatLabel(m_label, *m_entries[id - 1], m_nUnits, m_mode);
+        FormatLabel(m_label, *m_entries[id - 1], m_eUnits, m_mode);
         AppendLabelText(shown, m_label);
     }
     if (info.item.pszText && info.item.cchTextMax > 0 &&

@@ -46,7 +46,7 @@ public:
     void ReserveItems(std::size_t count) override;
     // Items come in list order, each directory followed by its subtree.
     // Throws std::bad_alloc past kMaxTreeItem items.
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override;
+    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, Units units) override;
     // Puts the top level into the control. Throws std::bad_alloc when the
     // control cannot take it (the control is then empty).
     void EndInsert() override;
@@ -98,7 +98,7 @@ private:
     std::vector<TreeItem> m_open;              // while filling: the last item and its ancestors
     // The items whose children the control holds, with their ids.
     std::vector<std::pair<HTREEITEM, TreeItem>> m_created;
-    int m_nUnits = 0;
+    Units m_eUnits = Units::MB;
     SizeMode m_mode = SizeMode::Apparent;
     SortOrder m_sortOrder = SortOrder::Name;
     const CEntrySource* m_pSource = nullptr;
