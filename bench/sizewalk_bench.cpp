@@ -209,33 +209,31 @@ private:
 using sizewalk::bench::NoCursor;
 using sizewalk::bench::SilentMessages;
 
-// The directory entry with the most children, by the list's keys.
-const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& children) {
-    std::vector<std::size_t> stack, count(scanner.GetCount(), 0);
-    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
-        const sizewalk::CScanEntry& e = scanner.GetAt(i);
-        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth) stack.pop_back();
-        if (!stack.empty()) ++count[stack.back()];
-        if (e.IsDirectory()) stack.push_back(i);
+// The directory with the most children shown.
+sizewalk::CScanTree::Item Widest(const sizewalk::CScanTree& tree, std::size_t& children) {
+    sizewalk::CScanTree::Item best = sizewalk::CScanTree::kNoItem;
+    children = 0;
+    for (const sizewalk::CScanList::DirRecord& d : tree.List().Dirs()) {
+        const std::size_t n = tree.ChildCount(d.nEntry);
+        if (best == sizewalk::CScanTree::kNoItem || n > children) {
+            best = d.nEntry;
+            children = n;
+        }
     }
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < count.size(); ++i)
-        if (count[i] > count[best]) best = i;
-    children = count.empty() ? 0 : count[best];
-    return count.empty() ? nullptr : &scanner.GetAt(best);
+    return best;
 }
 
 // Fills the real dialog's tree, opens the widest directory's ancestors, then
 // times expanding and painting the widest directory itself.
 double ViewExpandSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
-                         const sizewalk::CScanEntry& widest) {
+                         sizewalk::CScanTree::Item widest) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
     sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
-    const QModelIndex target = model.IndexOfItem(widest.m_hTreeItem);
+    const QModelIndex target = model.IndexOfItem(widest);
     for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
     view->repaint();
     QApplication::processEvents();
@@ -252,11 +250,11 @@ using ModelChange = std::function<void(sizewalk::CTreeModel&)>;
 // (held by persistent indexes, as a view holds them) and their rows shown;
 // then the switch, and every row of the open parents again, index, parent
 // and label, as a view lays them out anew.
-double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntry& widest,
+double ModelSwitchSeconds(sizewalk::CTreeModel& model, sizewalk::CScanTree::Item widest,
                           const ModelChange& from, const ModelChange& to) {
     from(model);
     std::vector<QPersistentModelIndex> open{QPersistentModelIndex()};  // the top level
-    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent())
         open.emplace_back(i);
     auto layOut = [&] {
         qsizetype chars = 0;
@@ -282,7 +280,7 @@ double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntr
 // directory expanded with its ancestors and painted; then the switch and the
 // repaint.
 double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
-                         const sizewalk::CScanEntry& widest, const ModelChange& from,
+                         sizewalk::CScanTree::Item widest, const ModelChange& from,
                          const ModelChange& to) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
@@ -291,7 +289,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
     from(model);
     sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
-    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent())
         view->expand(i);
     QApplication::processEvents();
     view->repaint();
@@ -303,7 +301,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
 }
 
 void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
-                 sizewalk::Units units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
+                 sizewalk::Units units, bool files, sizewalk::CScanTree::Item widest, const ModelChange& from,
                  const ModelChange& to) {
     std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
     std::printf(", \"%s_view_seconds\": %.6f", key,
@@ -447,9 +445,7 @@ int main(int argc, char** argv) {
         const long long peak = PeakResidentSinceReset();
 
 
-        std::size_t directories = 0;
-        for (std::size_t i = 0; i < scanner.GetCount(); ++i)
-            directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
+        const std::size_t directories = scanner.GetList().Dirs().size();
         const std::size_t entries = scanner.GetCount();
         const long long growth = ResidentBytes() - baseline;
         std::printf(
@@ -478,8 +474,10 @@ int main(int argc, char** argv) {
                         items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
 
             std::size_t width = 0;
-            if (const sizewalk::CScanEntry* widest = Widest(scanner, width)) {
-                const QModelIndex parent = model.IndexOfItem(widest->m_hTreeItem);
+            const sizewalk::CScanTree::Item widest =
+                model.Tree() ? Widest(*model.Tree(), width) : sizewalk::CScanTree::kNoItem;
+            if (widest != sizewalk::CScanTree::kNoItem) {
+                const QModelIndex parent = model.IndexOfItem(widest);
                 const auto e0 = std::chrono::steady_clock::now();
                 const int rows = model.rowCount(parent);
                 qsizetype chars = 0;
@@ -491,20 +489,20 @@ int main(int argc, char** argv) {
                             Seconds(e0));
                 if (chars < 0) std::printf(" ");  // keeps the work observable
                 std::printf(", \"widest_view_expand_seconds\": %.6f",
-                            ViewExpandSeconds(source, units, files, *widest));
+                            ViewExpandSeconds(source, units, files, widest));
                 // Switching to what was asked for, from the other choice.
                 if (sort) {
                     const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
                                                           ? sizewalk::SortOrder::Name
                                                           : sizewalk::SortOrder::Size;
                     PrintSwitch(
-                        "sort", model, source, units, files, *widest,
+                        "sort", model, source, units, files, widest,
                         [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
                         [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
                 }
                 if (onDisk) {
                     PrintSwitch(
-                        "size_mode", model, source, units, files, *widest,
+                        "size_mode", model, source, units, files, widest,
                         [&](sizewalk::CTreeModel& m) {
                             m.SetSortOrder(order);
                             m.SetSizeMode(sizewalk::SizeMode::Apparent);

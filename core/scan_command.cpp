@@ -9,12 +9,6 @@
 
 namespace sizewalk {
 
-namespace {
-
-constexpr std::int32_t kMarkerDepth = -99;          // below every real key
-
-}  // namespace
-
 void StripTrailingSeparator(std::string& path) {
     if (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
 }
@@ -34,34 +28,9 @@ int IsDriveSpec(std::string_view path) {
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
 }
 
-void FillTree(CEntrySource& source, Units units, Files files, CTreeSink& tree) {
+void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree) {
     tree.DeleteAllItems();
-    tree.ReserveItems(source.GetCount());
-
-    // Bottom of the ancestor stack: below every key, and its null handle
-    // makes the start entry a top-level item.
-    FindRecord markerRecord;
-    markerRecord.dwFileAttributes = kFileAttributeDirectory;
-    CScanEntry marker(markerRecord, " ");
-    marker.m_nDepth = kMarkerDepth;
-    marker.m_hTreeItem = kNoTreeItem;
-
-    std::vector<CScanEntry*> ancestors;
-    ancestors.reserve(64);
-    ancestors.push_back(&marker);
-    source.Rewind(0);
-    while (CScanEntry* entry = source.GetNext()) {
-        while (ancestors.back()->m_nDepth >= entry->m_nDepth) ancestors.pop_back();
-        const TreeItem parent = ancestors.back()->m_hTreeItem;
-        const bool directory = entry->IsDirectory() != 0;
-        if (directory) ancestors.push_back(entry);
-        if (files == Files::Shown || directory) {
-            const TreeItem item = tree.InsertItem(parent, *entry, units);
-            if (item > kMaxTreeItem) throw std::bad_alloc();  // more items than handles
-            entry->m_hTreeItem = item;
-        }
-    }
-    tree.EndInsert();
+    if (!source.List().Empty()) tree.ShowList(source.List(), units, files);
 }
 
 bool PrepareStartPath(std::string& path) {

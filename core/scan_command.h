@@ -56,9 +56,8 @@ int IsExistingDirectory(const std::string& path);
 // colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
-// Rebuilds the whole tree from the source's list, each item under the
-// nearest earlier directory with a smaller depth key.
-void FillTree(CEntrySource& source, Units units, Files files, CTreeSink& tree);
+// Rebuilds the whole tree from the source's list.
+void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree);
 
 enum class ScanOutcome {
     Rejected,     // not a directory: the message was shown

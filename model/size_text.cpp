@@ -61,16 +61,20 @@ ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units
     return text;
 }
 
-std::vector<std::string> DescribeEntry(const CEntrySource& source, const CScanEntry& entry,
-                                       const CScanEntry* parent, std::string_view separator) {
+std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
+                                      std::string_view separator) {
+    const CScanEntry& entry = tree.Entry(item);
+    const CScanTree::Item up = tree.Parent(item);
+    const CScanEntry* parent = up == CScanTree::kNoItem ? nullptr : &tree.Entry(up);
     std::vector<std::string> lines;
-    lines.push_back(source.GetPath(entry));
+    lines.push_back(tree.Path(item));
     lines.push_back(SizeLine("Size: ", entry.GetShownSize(SizeMode::Apparent), parent,
                              SizeMode::Apparent, separator));
     lines.push_back(SizeLine("Size on disk: ", entry.GetShownSize(SizeMode::OnDisk), parent,
                              SizeMode::OnDisk, separator));
     if (entry.IsDirectory())
-        lines.push_back(Counted(source.CountBelow(entry), " entry below", " entries below", separator));
+        lines.push_back(
+            Counted(tree.CountsBelow(item).nEntries, " entry below", " entries below", separator));
     return lines;
 }
 

@@ -12,7 +12,7 @@
 #include "model/labels.h"
 #include "scan/scan_entry.h"
 #include "scan/scan_progress.h"
-#include "core/entry_source.h"
+#include "model/scan_tree.h"
 
 namespace sizewalk {
 
@@ -33,11 +33,11 @@ struct ProgressText {
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator = ",");
 
-// The details of an entry of `source`'s list, one line each: its full path;
-// "Size: N bytes" and "Size on disk: N bytes", each with the share of
-// `parent` (null for the start entry) in percent where the parent's figure
-// is not 0; for a directory, the number of entries below it.
-std::vector<std::string> DescribeEntry(const CEntrySource& source, const CScanEntry& entry,
-                                       const CScanEntry* parent, std::string_view separator = ",");
+// The details of an item, one line each: its full path; "Size: N bytes" and
+// "Size on disk: N bytes", each with the share of its parent in percent
+// where the parent's figure is not 0; for a directory, the number of entries
+// below it.
+std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
+                                      std::string_view separator = ",");
 
 }  // namespace sizewalk

@@ -1,6 +1,6 @@
 #pragma once
-// The scanner's list as a walk fills it, in list order. Internal to the scan
-// engine: walks append entries here; the scanner then rolls totals up.
+// A list as a walk fills it, in list order. Internal to the scan engine:
+// walks append entries here; the scanner then has the list roll totals up.
 
 #include <atomic>
 #include <cstddef>
@@ -13,23 +13,29 @@
 #include "platform/dir_listing.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "scan/scan_list.h"
 #include "scan/name_arena.h"
 
 namespace sizewalk {
 
 class CDirScanner::Builder {
 public:
-    Builder(CDirScanner& scanner, CScanProgress* progress)
-        : m_scanner(scanner), m_progress(progress), m_stop(progress ? &progress->StopFlag() : nullptr) {}
+    Builder(CScanList& list, CScanProgress* progress, std::size_t firstRead = 0,
+            bool untilEmpty = false)
+        : m_list(list),
+          m_progress(progress),
+          m_stop(progress ? &progress->StopFlag() : nullptr),
+          m_nFirstRead(firstRead),
+          m_bUntilEmpty(untilEmpty) {}
 
     // Appends an entry for `record` (its name copied into the arena) with the
     // depth key `depth`.
     CScanEntry& Add(const FindRecord& record, std::int32_t depth) {
-        return AddNamed(record, m_scanner.m_names->Add(record.cFileName), depth);
+        return AddNamed(record, m_list.Names().Add(record.cFileName), depth);
     }
     // Appends an entry whose name already lies in the scanner's arena.
     CScanEntry& AddNamed(const FindRecord& record, const char* name, std::int32_t depth) {
-        CScanEntry& e = m_scanner.Append(CScanEntry(record, name));
+        CScanEntry& e = m_list.Append(CScanEntry(record, name));
         e.m_nDepth = depth;
         // A further link to a file already counted takes no blocks of its
         // own: the blocks exist once, and list order decides which link
@@ -39,7 +45,7 @@ public:
             e.m_nDiskSize = 0;
         return e;
     }
-    CScanEntry& At(std::size_t index) { return m_scanner.GetAt(index); }
+    CScanEntry& At(std::size_t index) { return m_list.At(index); }
 
     // Appends the start entry (its name the whole start path, its key two
     // less than its children's) and opens the start directory into `start`.
@@ -57,16 +63,16 @@ public:
         if (m_progress) m_progress->AddFound(0, 0, start.OwnDiskSize());
         return true;
     }
-    std::size_t Count() const { return m_scanner.m_nCount; }
-    NameArena& Names() { return *m_scanner.m_names; }
+    std::size_t Count() const { return m_list.Count(); }
+    NameArena& Names() { return m_list.Names(); }
 
     CScanProgress* Progress() const { return m_progress; }
     const std::atomic<bool>* Stop() const { return m_stop; }
     bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
     // Readers read as tests asked, if they did.
     void Tune(DirReader& reader) const {
-        if (m_scanner.m_nFirstRead) reader.SetFirstRead(m_scanner.m_nFirstRead);
-        reader.SetReadUntilEmpty(m_scanner.m_bUntilEmpty);
+        if (m_nFirstRead) reader.SetFirstRead(m_nFirstRead);
+        reader.SetReadUntilEmpty(m_bUntilEmpty);
     }
 
 private:
@@ -80,9 +86,11 @@ private:
         }
     };
 
-    CDirScanner& m_scanner;
+    CScanList& m_list;
     CScanProgress* m_progress;
     const std::atomic<bool>* m_stop;
+    std::size_t m_nFirstRead;
+    bool m_bUntilEmpty;
     std::unordered_set<DeviceInode, DeviceInodeHash> m_seenLinks;  // files with several links
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 // One file or directory found by a scan, 32 bytes. The name lives in the
-// scanner's name arena; the containing directory is known to the scanner
-// (GetDir), not to the entry. The scanner owns entries; the tree fill only
-// reads them and writes m_hTreeItem.
+// list's name arena; the containing directory is known to the list, not to
+// the entry. The list owns its entries; views only read them and keep their
+// own mapping from entries to what they show.
 //
 // Every entry carries two sizes: the apparent size (the file's length, what
 // the labels show by default) and the size on disk (the blocks it occupies).
@@ -13,12 +13,6 @@
 #include "platform/find_record.h"
 
 namespace sizewalk {
-
-// Handle of the tree item that shows an entry, given by the tree sink; 0
-// means none (the top level when used as a parent). Handles fit 30 bits.
-using TreeItem = std::uint32_t;
-inline constexpr TreeItem kNoTreeItem = 0;
-inline constexpr TreeItem kMaxTreeItem = (TreeItem{1} << 30) - 1;
 
 // Which of an entry's two sizes is meant.
 enum class SizeMode { Apparent, OnDisk };
@@ -31,7 +25,6 @@ public:
         : m_nSize(record.IsDirectory() ? 0 : record.Size()),
           m_nDiskSize(record.nDiskSize),
           m_pszName(name),
-          m_hTreeItem(kNoTreeItem),
           m_bDirectory(record.IsDirectory() ? 1u : 0u),
           m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {}
 
@@ -63,12 +56,12 @@ private:
     const char* m_pszName;
 
 public:
-    std::int32_t m_nDepth = 0;         // depth key; only comparisons matter
-    std::uint32_t m_hTreeItem : 30;    // written by the tree fill
+    std::int32_t m_nDepth = 0;  // depth key; only comparisons matter
 
 private:
     std::uint32_t m_bDirectory : 1;
     std::uint32_t m_bLinked : 1;
+    std::uint32_t m_nSpare : 30 = 0;  // room for what a scan learns of an entry
 };
 
 static_assert(sizeof(CScanEntry) <= 32, "entries must stay compact");

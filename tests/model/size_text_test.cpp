@@ -13,6 +13,7 @@
 #include "tests/temp_tree.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
+#include "tests/core/command_fakes.h"
 
 namespace sizewalk {
 namespace {
@@ -82,7 +83,11 @@ TEST(SizeText, DetailsOfARealTree) {
 
     CDirScanner scanner;
     ASSERT_EQ(scanner.Scan(t.Path("Data")), ScanStatus::Complete);
-    CScannerSource source(scanner);
+    const test::ByteOrder names;
+    const CScanTree tree(scanner.GetList(), Files::Shown, names);
+    auto item = [&](const CScanEntry* e) {
+        return static_cast<CScanTree::Item>(scanner.IndexOf(*e));
+    };
     const CScanEntry* data = &scanner.GetAt(0);
     const CScanEntry *written = nullptr, *sparse = nullptr, *sub = nullptr, *again = nullptr;
     for (std::size_t i = 1; i < scanner.GetCount(); ++i) {
@@ -96,7 +101,7 @@ TEST(SizeText, DetailsOfARealTree) {
 
     // The start entry: its path, both sizes with no parent to share, and
     // everything below it.
-    std::vector<std::string> lines = DescribeEntry(source, *data, nullptr);
+    std::vector<std::string> lines = DescribeItem(tree, item(data));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], t.Path("Data"));
     EXPECT_EQ(lines[1], "Size: 1,058,576 bytes");  // every link counts apparent
@@ -104,7 +109,7 @@ TEST(SizeText, DetailsOfARealTree) {
     EXPECT_EQ(Digits(lines[2]), data->GetDiskSize());
     EXPECT_EQ(lines[3], "4 entries below");
 
-    lines = DescribeEntry(source, *sparse, data);
+    lines = DescribeItem(tree, item(sparse));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], t.Path("Data/sparse"));
     EXPECT_EQ(lines[1], "Size: 1,048,576 bytes (99.1% of parent)");
@@ -115,11 +120,11 @@ TEST(SizeText, DetailsOfARealTree) {
     const CScanEntry* other = first == written ? again : written;
     EXPECT_EQ(other->GetDiskSize(), 0u);
     EXPECT_GE(first->GetDiskSize(), 5000u);
-    lines = DescribeEntry(source, *first, first == written ? data : sub);
+    lines = DescribeItem(tree, item(first));
     EXPECT_EQ(Digits(lines[2]), first->GetDiskSize());
     EXPECT_NE(lines[2].find("% of parent)"), std::string::npos);
 
-    lines = DescribeEntry(source, *sub, data, ".");
+    lines = DescribeItem(tree, item(sub), ".");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], t.Path("Data/sub"));
     EXPECT_EQ(lines[1], "Size: 5.000 bytes (0.5% of parent)");

@@ -13,6 +13,7 @@
 
 #include "tree_outline.h"
 #include "core/scan_command.h"
+#include "scan/name_arena.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -37,19 +38,14 @@ public:
         m_empty = false;
         return m_scanner.Scan(path);
     }
-    void Rewind(int i) override { m_scanner.Rewind(i); }
-    CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
-    std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
-    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
-    std::size_t CountBelow(const CScanEntry& e) const override {
-        return m_scanner.GetSubtreeEnd(m_scanner.IndexOf(e)) - m_scanner.IndexOf(e) - 1;
-    }
+    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
 
 private:
     CDirScanner m_scanner;
+    CScanList m_none;
     bool m_empty = true;
 };
 
@@ -312,16 +308,18 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
 class TreeViewSinkTest : public ::testing::Test {
 protected:
     TreeViewSinkTest() { window.Attach(&sink); }
-    // Entries live as long as the test: the sink keeps pointers to them.
-    CScanEntry& Entry(const std::string& name, bool directory, std::uint64_t size = 0) {
-        names.push_back(std::make_unique<std::string>(name));
+    // Appends an entry `depth` levels below the top; files take twice their
+    // length on disk, directories nothing of their own.
+    void Add(const std::string& name, bool directory, int depth, std::uint64_t size = 0) {
         FindRecord record;
         record.dwFileAttributes = directory ? kFileAttributeDirectory : kFileAttributeNormal;
         record.SetSize(size);
-        record.nDiskSize = size * 2;
-        entries.push_back(std::make_unique<CScanEntry>(record, names.back()->c_str()));
-        if (directory) entries.back()->m_nSize = static_cast<double>(size);
-        return *entries.back();
+        record.nDiskSize = directory ? 0 : size * 2;
+        list.Append(CScanEntry(record, list.Names().Add(name))).m_nDepth = depth;
+    }
+    void Show() {
+        list.Finish();
+        sink.ShowList(list, Units::Bytes, Files::Shown);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     HTREEITEM Root() const { return test::NextItem(window.Tree(), nullptr, TVGN_ROOT); }
@@ -334,22 +332,19 @@ protected:
     }
 
     CTreeWindow window;
+    CScanList list;  // outlives the sink's items
     CTreeViewSink sink{window.Tree(), L"en-US"};
-    std::vector<std::unique_ptr<std::string>> names;
-    std::vector<std::unique_ptr<CScanEntry>> entries;
 };
 
 TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildren) {
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("C:\\Data", true, 60), Units::Bytes);
-    const TreeItem b = sink.InsertItem(top, Entry("file10", true, 10), Units::Bytes);
-    sink.InsertItem(b, Entry("inner", false, 10), Units::Bytes);
-    sink.InsertItem(top, Entry("File2", false, 20), Units::Bytes);
-    const TreeItem empty = sink.InsertItem(top, Entry("empty", true, 0), Units::Bytes);
-    sink.InsertItem(top, Entry("file1", false, 30), Units::Bytes);
-    EXPECT_NE(empty, kNoTreeItem);
+    Add("C:\\Data", true, 0);
+    Add("file10", true, 1);
+    Add("inner", false, 2, 10);
+    Add("File2", false, 1, 20);
+    Add("empty", true, 1);
+    Add("file1", false, 1, 30);
+    Show();
     EXPECT_EQ(sink.ItemCount(), 6u);
-    sink.EndInsert();
 
     // One item, closed and not selected; it has children to open.
     EXPECT_EQ(window.Count(), 1);
@@ -378,14 +373,13 @@ TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildr
 TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
     const std::string longName(600, 'n');
     const std::string hebrew = "\u05e2\u05d1\u05e8\u05d9\u05ea";
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry(longName, true, 1), Units::Bytes);
-    sink.InsertItem(top, Entry(std::string(255, 'f'), false, 4294967296ull), Units::Bytes);
-    sink.InsertItem(top, Entry(hebrew, false, 7), Units::Bytes);
+    Add(longName, true, 0);
+    Add(std::string(255, 'f'), false, 1, 4294967296ull);
+    Add(hebrew, false, 1, 7);
     // A name that would steer the text's direction shows a mark instead.
-    sink.InsertItem(top, Entry("x\u202Ey\ttab", false, 1), Units::Bytes);
-    sink.EndInsert();
-    EXPECT_EQ(Outline(), longName + " [         1 bytes]\n  " + std::string(255, 'f') +
+    Add("x\u202Ey\ttab", false, 1, 1);
+    Show();
+    EXPECT_EQ(Outline(), longName + " [4294967304 bytes]\n  " + std::string(255, 'f') +
                              " [4294967296 bytes]\n  x\uFFFDy\uFFFDtab [         1 bytes]\n  " +
                              hebrew + " [         7 bytes]\n");
 
@@ -398,15 +392,14 @@ TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
     tv.cchTextMax = 8;
     ASSERT_TRUE(::SendMessageW(window.Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv)));
     const std::wstring got = tv.pszText;
-    EXPECT_TRUE(got == WideFromUtf8(longName + " [         1 bytes]") || got == std::wstring(small))
+    EXPECT_TRUE(got == WideFromUtf8(longName + " [4294967304 bytes]") || got == std::wstring(small))
         << Utf8FromWide(got);
 }
 
 TEST_F(TreeViewSinkTest, ShowingTheOtherSizeNeedsNoNewItems) {
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("top", true, 100), Units::Bytes);
-    sink.InsertItem(top, Entry("f", false, 100), Units::Bytes);
-    sink.EndInsert();
+    Add("top", true, 0);
+    Add("f", false, 1, 100);
+    Show();
     const std::string apparent = Outline();
     EXPECT_EQ(apparent, "top [       100 bytes]\n  f [       100 bytes]\n");
     const int items = window.Count();

@@ -135,7 +135,6 @@ void CSizewalkDlg::CreateControls() {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
 
     m_model = new CTreeModel(this);
-    m_model->SetEntrySource(&m_source);
     m_tree = new QTreeView(this);
     m_tree->setModel(m_model);
     // Expand buttons with connecting lines, also at the top level: the
@@ -480,9 +479,9 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
 }
 
 void CSizewalkDlg::CopyPath() {
-    const CScanEntry* entry = m_model->EntryOf(ActionItem());
-    if (!entry) return;
-    const std::string path = m_source.GetPath(*entry);
+    const QModelIndex index = ActionItem();
+    if (!index.isValid()) return;
+    const std::string path = m_model->PathOf(index);
     QGuiApplication::clipboard()->setText(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
 }
@@ -492,9 +491,9 @@ void CSizewalkDlg::OpenInFileManager() {
     const CScanEntry* entry = m_model->EntryOf(index);
     if (!entry) return;
     // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) entry = m_model->EntryOf(index.parent());
-    if (!entry) return;
-    const std::string path = m_source.GetPath(*entry);
+    if (!entry->IsDirectory()) index = index.parent();
+    if (!index.isValid()) return;
+    const std::string path = m_model->PathOf(index);
     QDesktopServices::openUrl(QUrl::fromLocalFile(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
 }

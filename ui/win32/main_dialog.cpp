@@ -273,7 +273,6 @@ BOOL CSizewalkDlg::OnInitDialog() {
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
     m_pTreeSink->SetSortOrder(m_sortOrder);
     m_pTreeSink->SetSizeMode(m_sizeMode);
-    m_pTreeSink->SetEntrySource(m_pSource);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
@@ -326,7 +325,6 @@ CLiveScanCommand& CSizewalkDlg::Command() {
         m_pSource = &scan.source;
         m_pLastScannedDir = &scan.lastScannedDir;
     }
-    m_pTreeSink->SetEntrySource(m_pSource);
     if (!m_pMessages) m_pMessages = std::make_unique<CDialogMessageBox>(m_hWnd, ApplicationName());
     if (!m_pIndication) m_pIndication = std::make_unique<Indication>(*this);
     if (!m_pNotify) m_pNotify = std::make_unique<Notify>(m_hWnd);
@@ -534,18 +532,18 @@ HTREEITEM CSizewalkDlg::SelectedItem() const {
 
 void CSizewalkDlg::CopyPath() {
     const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(SelectedItem()) : nullptr;
-    if (!entry || !m_pSource) return;
-    SetClipboardText(m_hWnd, WideFromUtf8(m_pSource->GetPath(*entry)));
+    if (!entry) return;
+    SetClipboardText(m_hWnd, WideFromUtf8(m_pTreeSink->PathOf(SelectedItem())));
 }
 
 void CSizewalkDlg::OpenInExplorer() {
     HTREEITEM item = SelectedItem();
     const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(item) : nullptr;
-    if (!entry || !m_pSource) return;
-    // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) entry = m_pTreeSink->EntryOf(TreeView_GetParent(m_hTree, item));
     if (!entry) return;
-    std::string path = m_pSource->GetPath(*entry);
+    // A file opens the directory that holds it.
+    if (!entry->IsDirectory()) item = TreeView_GetParent(m_hTree, item);
+    std::string path = m_pTreeSink->PathOf(item);
+    if (path.empty()) return;
     if (IsDriveSpec(path) && path.back() == ':')
         path += '\\';  // "C:" alone means a directory on C:
     if (m_openFolder) {

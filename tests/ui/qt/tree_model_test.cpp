@@ -213,8 +213,10 @@ private slots:
     }
 
     void emptyFillShowsNothing() {
+        CDirScanner unscanned;
+        CScannerSource source(unscanned);
         CTreeModel model;
-        model.EndInsert();
+        FillTree(source, Units::MB, Files::Shown, model);
         QCOMPARE(model.rowCount(), 0);
         model.DeleteAllItems();
         model.DeleteAllItems();
