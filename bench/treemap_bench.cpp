@@ -52,6 +52,14 @@ class CRandom {
     std::uint64_t m_nState;
 };
 
+// prefix + n ("f12"), built by appending: GCC 12 warns wrongly about
+// "literal" + std::string.
+std::string Named(std::string_view prefix, std::uint32_t n) {
+    std::string name(prefix);
+    name += std::to_string(n);
+    return name;
+}
+
 struct ExtWeight {
     const char* ext;
     int weight;
@@ -141,7 +149,7 @@ class CSyntheticTree final : public CTreemapInput {
             }
             pick -= e.weight;
         }
-        std::uint32_t node = Push(false, "f" + std::to_string(Count()) + ext);
+        std::uint32_t node = Push(false, Named("f", Count()).append(ext));
         double size = m_random.Uniform() < 0.02 ? 0.0 : m_random.LogNormal(6000.0, 2.3);
         m_sizes[node] = static_cast<std::uint64_t>(std::min(size, 64e9));
     }
@@ -176,7 +184,7 @@ class CSyntheticTree final : public CTreemapInput {
                        (nextDir < dirs &&
                         m_random.Uniform() * (dirs - nextDir + filesLeft) < dirs - nextDir);
             if (dir) {
-                std::uint32_t node = Push(true, "d" + std::to_string(Count()));
+                std::uint32_t node = Push(true, Named("d", Count()));
                 if (shares[nextDir] > 0) Fill(shares[nextDir], depth + 1);
                 m_ends[node] = Count();
                 ++nextDir;

@@ -59,6 +59,13 @@ class CTestTree final : public CTreemapInput {
     std::vector<std::pair<std::uint32_t, bool>> m_open;
 };
 
+// prefix + n, by appending (GCC 12 warns wrongly about "literal" + string).
+std::string Named(std::string_view prefix, std::uint32_t n) {
+    std::string name(prefix);
+    name += std::to_string(n);
+    return name;
+}
+
 // Sizes over many orders of magnitude, zero-size files, empty directories,
 // and the odd wide directory.
 void FillRandom(CTestTree& tree, std::mt19937& rng, int depth, int& budget) {
@@ -67,14 +74,14 @@ void FillRandom(CTestTree& tree, std::mt19937& rng, int depth, int& budget) {
     for (int k = 0; k < n && budget > 0; ++k, --budget) {
         int roll = std::uniform_int_distribution<int>(0, 99)(rng);
         if (roll < 15 && depth < 5) {
-            tree.Open("d" + std::to_string(tree.Count()));
+            tree.Open(Named("d", tree.Count()));
             FillRandom(tree, rng, depth + 1, budget);
             tree.Close();
         } else {
             std::uint64_t size =
                 roll < 22 ? 0 : std::uint64_t(1) << std::uniform_int_distribution<int>(0, 36)(rng);
             size += std::uniform_int_distribution<std::uint64_t>(0, size)(rng);
-            tree.File("f" + std::to_string(tree.Count()) + ".png", size);
+            tree.File(Named("f", tree.Count()).append(".png"), size);
         }
     }
 }
@@ -163,8 +170,7 @@ TEST(TreemapLayout, InvariantsOnRandomTrees) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         CTestTree tree = RandomTree(seed);
         for (auto [w, h] : sizes) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + " at " + std::to_string(w) + "x" +
-                         std::to_string(h));
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " at " << w << "x" << h);
             CTreemapLayout layout;
             layout.Layout(tree, 0, w, h);
             EXPECT_EQ(layout.Rect(0), (TreemapRect{0, 0, std::uint16_t(w), std::uint16_t(h)}));
@@ -236,7 +242,7 @@ TEST(TreemapLayout, ZeroSizesAndEmptyDirectories) {
 TEST(TreemapLayout, OneHugeFileAmongTinyOnes) {
     CTestTree tree;
     tree.Open("root");
-    for (int i = 0; i < 5000; ++i) tree.File("tiny" + std::to_string(i), 1);
+    for (int i = 0; i < 5000; ++i) tree.File(Named("tiny", i), 1);
     const std::uint32_t huge = tree.File("huge.mkv", 1000000000000ull);
     tree.Close();
     CTreemapLayout layout;
@@ -267,6 +273,40 @@ TEST(TreemapLayout, NoPixelsAndBadInput) {
     EXPECT_TRUE(std::all_of(small.begin(), small.end(), [](std::uint32_t p) { return p == 0; }));
     EXPECT_EQ(layout.HitTest(tree, 10, 5), kNoNode);
     EXPECT_EQ(layout.HitTest(tree, -1, 5), kNoNode);
+}
+
+// Subtree ends that point past the list or back at the node itself: the map
+// shows what it can and every call returns.
+class CBrokenTree final : public CTreemapInput {
+  public:
+    explicit CBrokenTree(const CTestTree& tree) : m_tree(tree) {}
+    std::uint32_t Count() const override { return m_tree.Count(); }
+    std::uint32_t SubtreeEnd(std::uint32_t node) const override {
+        if (node % 7 == 3) return node;
+        if (node % 11 == 5) return Count() + 1000;
+        return m_tree.SubtreeEnd(node);
+    }
+    bool IsDirectory(std::uint32_t node) const override { return m_tree.IsDirectory(node); }
+    std::uint64_t Size(std::uint32_t node) const override { return m_tree.Size(node); }
+    std::string_view Name(std::uint32_t node) const override { return m_tree.Name(node); }
+
+  private:
+    const CTestTree& m_tree;
+};
+
+TEST(TreemapLayout, InconsistentInput) {
+    CTestTree tree = RandomTree(3, 400);
+    CBrokenTree broken(tree);
+    CTreemapLayout layout;
+    layout.Layout(broken, 0, 64, 48);
+    std::vector<std::uint32_t> pixels(64 * 48);
+    EXPECT_TRUE(RenderTreemap(broken, layout, pixels));
+    for (int y = 0; y < 48; y += 5)
+        for (int x = 0; x < 64; x += 5) layout.HitTest(broken, x, y);
+    for (std::uint32_t n = 0; n < broken.Count(); n += 13) {
+        TreemapPath(broken, n);
+        layout.VisibleAncestor(broken, n);
+    }
 }
 
 TEST(TreemapLayout, ZoomRootAndPath) {
