@@ -7,7 +7,9 @@
 // directories show only through their children and their ridges, and where
 // nothing of theirs has a tile (an empty directory, merged small children)
 // in a neutral grey. Everything is in device pixels: the caller lays out at
-// its device size, so the map is as sharp at any scale.
+// its device size, so the map is as sharp at any scale. Rendering only reads
+// the input and the layout, so it may run on another thread while neither
+// changes; the same layout always gives the same pixels.
 
 #include <cstdint>
 #include <span>
