@@ -4,6 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config libgtest-dev
+  libzstd-dev rapidjson-dev  # saved scans
   qt6-base-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   desktop-file-utils appstream dpkg-dev file
