@@ -19,6 +19,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -61,10 +62,10 @@ class CappedAllocator {
 // The raw bytes, or their decompression when they start as a zstd frame.
 class DecodedSource {
   public:
-    explicit DecodedSource(IScanFileSource& raw) : m_raw(raw), m_in(kRawSize) {
+    explicit DecodedSource(IScanFileSource& raw) : m_raw(raw), m_in(new char[kRawSize]) {
         // Enough bytes to see the magic number (a pipe may give fewer).
         while (m_nInSize < 4) {
-            const std::size_t n = m_raw.Read(m_in.data() + m_nInSize, m_in.size() - m_nInSize);
+            const std::size_t n = m_raw.Read(m_in.get() + m_nInSize, kRawSize - m_nInSize);
             if (n == 0) {
                 m_bRawEnd = true;
                 break;
@@ -72,7 +73,7 @@ class DecodedSource {
             m_nInSize += n;
         }
         static const unsigned char kMagic[4] = {0x28, 0xB5, 0x2F, 0xFD};
-        if (m_nInSize >= 4 && std::memcmp(m_in.data(), kMagic, 4) == 0) {
+        if (m_nInSize >= 4 && std::memcmp(m_in.get(), kMagic, 4) == 0) {
             m_pZstd = ZSTD_createDStream();
             if (!m_pZstd) throw std::bad_alloc();
             ZSTD_DCtx_setParameter(m_pZstd, ZSTD_d_windowLogMax, kZstdWindowLogMax);
@@ -90,7 +91,7 @@ class DecodedSource {
         if (!m_pZstd) {
             if (m_nInPos < m_nInSize) {
                 const std::size_t n = std::min(size, m_nInSize - m_nInPos);
-                std::memcpy(out, m_in.data() + m_nInPos, n);
+                std::memcpy(out, m_in.get() + m_nInPos, n);
                 m_nInPos += n;
                 return n;
             }
@@ -99,10 +100,10 @@ class DecodedSource {
         for (;;) {
             if (m_nInPos == m_nInSize && !m_bRawEnd) {
                 m_nInPos = 0;
-                m_nInSize = m_raw.Read(m_in.data(), m_in.size());
+                m_nInSize = m_raw.Read(m_in.get(), kRawSize);
                 if (m_nInSize == 0) m_bRawEnd = true;
             }
-            ZSTD_inBuffer in{m_in.data(), m_nInSize, m_nInPos};
+            ZSTD_inBuffer in{m_in.get(), m_nInSize, m_nInPos};
             ZSTD_outBuffer o{out, size, 0};
             const std::size_t ret = ZSTD_decompressStream(m_pZstd, &o, &in);
             if (ZSTD_isError(ret))
@@ -121,9 +122,9 @@ class DecodedSource {
     }
 
   private:
-    static constexpr std::size_t kRawSize = 128 * 1024;
+    static constexpr std::size_t kRawSize = 64 * 1024;
     IScanFileSource& m_raw;
-    std::vector<char> m_in;
+    std::unique_ptr<char[]> m_in;  // not zeroed: read into first
     std::size_t m_nInPos = 0, m_nInSize = 0;
     bool m_bRawEnd = false;
     ZSTD_DStream* m_pZstd = nullptr;
@@ -140,8 +141,8 @@ class JsonInput {
   public:
     typedef char Ch;
 
-    explicit JsonInput(DecodedSource& source) : m_source(source), m_buf(kSize + 1) {
-        m_pCur = m_pEnd = m_buf.data();
+    explicit JsonInput(DecodedSource& source) : m_source(source), m_buf(new char[kSize]) {
+        m_pCur = m_pEnd = m_buf.get();
         Refill();
     }
 
@@ -151,7 +152,7 @@ class JsonInput {
         if (!m_bEnd && ++m_pCur == m_pEnd) Refill();
         return c;
     }
-    std::size_t Tell() const { return static_cast<std::size_t>(m_nBase + (m_pCur - m_buf.data())); }
+    std::size_t Tell() const { return static_cast<std::size_t>(m_nBase + (m_pCur - m_buf.get())); }
     // The stream ended (a '\0' from Peek may also be a NUL byte of the input).
     bool AtEnd() const { return m_bEnd; }
 
@@ -163,14 +164,14 @@ class JsonInput {
 
   private:
     void Refill() {
-        m_nBase += static_cast<std::uint64_t>(m_pEnd - m_buf.data());
+        m_nBase += static_cast<std::uint64_t>(m_pEnd - m_buf.get());
         std::size_t n;
         try {
-            n = m_source.Read(m_buf.data(), kSize);
+            n = m_source.Read(m_buf.get(), kSize);
         } catch (const ScanFileError& e) {
             throw ScanFileError(WithOffset(e.what(), m_nBase, m_source.Compressed()), m_nBase);
         }
-        m_pCur = m_buf.data();
+        m_pCur = m_buf.get();
         m_pEnd = m_pCur + n;
         if (n == 0) {
             m_bEnd = true;
@@ -178,9 +179,9 @@ class JsonInput {
         }
     }
 
-    static constexpr std::size_t kSize = 256 * 1024;
+    static constexpr std::size_t kSize = 64 * 1024;
     DecodedSource& m_source;
-    std::vector<char> m_buf;
+    std::unique_ptr<char[]> m_buf;
     char* m_pCur;
     char* m_pEnd;
     std::uint64_t m_nBase = 0;
