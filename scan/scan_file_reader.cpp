@@ -149,7 +149,7 @@ class JsonInput {
     Ch Peek() const { return *m_pCur; }
     Ch Take() {
         const Ch c = *m_pCur;
-        if (!m_bEnd && ++m_pCur == m_pEnd) Refill();
+        if (++m_pCur == m_pEnd) Refill();
         return c;
     }
     std::size_t Tell() const { return static_cast<std::size_t>(m_nBase + (m_pCur - m_buf.get())); }
@@ -164,6 +164,10 @@ class JsonInput {
 
   private:
     void Refill() {
+        if (m_bEnd) {  // back onto the '\0'
+            m_pCur = m_buf.get();
+            return;
+        }
         m_nBase += static_cast<std::uint64_t>(m_pEnd - m_buf.get());
         std::size_t n;
         try {
@@ -176,6 +180,7 @@ class JsonInput {
         if (n == 0) {
             m_bEnd = true;
             m_buf[0] = '\0';
+            m_pEnd = m_pCur + 1;
         }
     }
 
