@@ -73,9 +73,11 @@ ScanFileError ErrorOf(const std::string& bytes, const ScanFileLimits& limits = {
 
 std::string Zstd(const std::string& bytes) {
     // One context for all: a fresh one per call costs the mutation test.
-    static const std::unique_ptr<ZSTD_CCtx, std::size_t (*)(ZSTD_CCtx*)> cctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
+    static const std::unique_ptr<ZSTD_CCtx, std::size_t (*)(ZSTD_CCtx*)> cctx(ZSTD_createCCtx(),
+                                                                              ZSTD_freeCCtx);
     std::string out(ZSTD_compressBound(bytes.size()), '\0');
-    const std::size_t n = ZSTD_compressCCtx(cctx.get(), out.data(), out.size(), bytes.data(), bytes.size(), 3);
+    const std::size_t n =
+        ZSTD_compressCCtx(cctx.get(), out.data(), out.size(), bytes.data(), bytes.size(), 3);
     if (ZSTD_isError(n)) throw std::runtime_error("zstd");
     out.resize(n);
     return out;
@@ -451,9 +453,9 @@ TEST(ScanFile, SurvivesRandomMutations) {
         CStringOutput out;
         CScanFileWriter w(out);
         w.EnterDirectory(Item("/deep", 0, 0));
-        for (int i = 0; i < 40; ++i) w.EnterDirectory(Item("d" + std::to_string(i) + "", 0, 4096));
+        for (int i = 0; i < 40; ++i) w.EnterDirectory(Item(test::Numbered("d", i), 0, 4096));
         for (int i = 0; i < 40; ++i) {
-            w.File(Item("f" + std::to_string(i), static_cast<std::uint64_t>(i), 0));
+            w.File(Item(test::Numbered("f", i), static_cast<std::uint64_t>(i), 0));
             w.LeaveDirectory();
         }
         w.LeaveDirectory();
@@ -625,8 +627,9 @@ void MakeTree(const test::TempTree& t) {
     t.File("quote\"and\\back", 3);
     t.File("emoji \xF0\x9F\x98\x80", 4);
     t.File("tab\there", 1);
-    ::link(t.Path("sub/b.txt").c_str(), t.Path("hard").c_str());
-    ::mkfifo(t.Path("fifo").c_str(), 0644);
+    if (::link(t.Path("sub/b.txt").c_str(), t.Path("hard").c_str()) != 0 ||
+        ::mkfifo(t.Path("fifo").c_str(), 0644) != 0)
+        throw std::runtime_error("link or mkfifo");
     // Real blocks for one file, so sizes on disk are not all zero.
     if (std::FILE* f = std::fopen(t.Path("sub/b.txt").c_str(), "r+b")) {
         std::fputs("data", f);
