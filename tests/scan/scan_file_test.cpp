@@ -4,8 +4,10 @@
 
 #include "scan/scan_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zstd.h>
 
 #include <cstdio>
@@ -191,6 +193,74 @@ TEST(ScanFile, RoundTripKeepsEveryNameByteAndFlagPlainAndZstd) {
             "[{\"name\":\"mnt\",\"asize\":0,\"dsize\":0,\"dev\":99,\"excluded\":\"otherfs\"}]"),
         std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 3), "]]\n");
+}
+
+// Sources that trickle (a pipe may hand over one byte at a time), real
+// files and descriptors, and their failures.
+TEST(ScanFile, ReadsAndWritesThroughTricklesFilesAndDescriptors) {
+    class Trickle : public IScanFileSource {
+      public:
+        explicit Trickle(std::string_view bytes) : m_bytes(bytes) {}
+        std::size_t Read(void* buffer, std::size_t size) override {
+            if (m_bytes.empty() || size == 0) return 0;
+            *static_cast<char*>(buffer) = m_bytes.front();
+            m_bytes.remove_prefix(1);
+            return 1;
+        }
+
+      private:
+        std::string_view m_bytes;
+    };
+    for (bool compress : {false, true}) {
+        const std::string file = OddTreeFile(compress);
+        Trickle source(file);
+        RecordingSink sink;
+        ReadScanFile(source, sink);
+        EXPECT_EQ(sink.events, kOddTreeEvents) << "compressed " << compress;
+    }
+
+    test::TempTree t;
+    const std::string path = t.Path("scan.json.zst");
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        CFileOutput out(f);
+        ScanFileWriterOptions options;
+        options.bCompress = true;
+        CScanFileWriter w(out, options);
+        WriteOddTree(w);
+        std::fclose(f);
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    CFdSource source(fd);
+    RecordingSink sink;
+    ReadScanFile(source, sink);
+    ::close(fd);
+    EXPECT_EQ(sink.events, kOddTreeEvents);
+
+    // A directory opened as the file.
+    const int dirFd = ::open(t.Root().c_str(), O_RDONLY);
+    ASSERT_GE(dirFd, 0);
+    CFdSource dirSource(dirFd);
+    try {
+        ReadScanFile(dirSource, sink);
+        ADD_FAILURE() << "read a directory";
+    } catch (const ScanFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot read the file"), std::string::npos)
+            << e.what();
+    }
+    ::close(dirFd);
+
+    // A full disk: the error surfaces, and nothing is written after it.
+    const int full = ::open("/dev/full", O_WRONLY);
+    if (full >= 0) {
+        CFdOutput out(full);
+        CScanFileWriter w(out);
+        EXPECT_THROW(WriteOddTree(w), ScanFileError);
+        EXPECT_THROW(w.Finish(), ScanFileError);
+        ::close(full);
+    }
 }
 
 TEST(ScanFile, WriterRefusesMisuse) {
