@@ -23,9 +23,9 @@
 //   its blocks with every other such item of the same (`nDevice`, `nInode`);
 //   count its blocks once per pair, at its first item in file order. Its
 //   apparent size counts once per link.
-// - Excluded and unreadable entries: ncdu writes them as objects whatever
-//   their type, so an excluded mount point may come as File() with
-//   `excluded` set; Sizewalk's writer writes them as directories without
+// - Excluded entries: ncdu 2 writes them as objects whatever their type, so
+//   an excluded mount point may come as File() with `excluded` set; ncdu 1.x
+//   and Sizewalk's writer write excluded directories as directories without
 //   children.
 //
 // Names are the raw bytes of the file system: the format's documentation
@@ -227,8 +227,10 @@ struct ScanFileWriterOptions {
 // from a size that was not recorded). A directory gets "dev" where it differs
 // from its parent's (the root always); a file with hard links gets "ino",
 // "hlnkc" and "nlink"; then "read_error", "excluded" and "notreg" where set,
-// and "mtime" when given. Sizewalk's list passes 0 as a directory's apparent
-// size, which makes ncdu's and gdu's totals of the file Sizewalk's.
+// and "mtime" when given and not negative (ncdu stops at negative ones).
+// Sizewalk's list passes 0 as a directory's apparent size, which makes
+// ncdu's totals of the file Sizewalk's (gdu 5.22 counts 4096 bytes for each
+// directory, apparent and on disk, whatever the file says).
 //
 // Misuse (a file at the top, an unbalanced LeaveDirectory, Finish inside a
 // directory, an empty name or one holding NUL) throws std::logic_error and

@@ -88,7 +88,8 @@ class CScanFileWriter::Impl {
                 break;
         }
         if (item.bNotRegular) Put(",\"notreg\":true");
-        if (item.mtime) {
+        // ncdu stops reading at a negative mtime.
+        if (item.mtime && *item.mtime >= 0) {
             Put(",\"mtime\":");
             PutInt(*item.mtime);
         }
