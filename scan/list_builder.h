@@ -37,6 +37,8 @@ public:
     CScanEntry& AddNamed(const FindRecord& record, const char* name, std::int32_t depth) {
         CScanEntry& e = m_list.Append(CScanEntry(record, name));
         e.m_nDepth = depth;
+        if (record.nLinkInode != 0)
+            m_list.AddLink(m_list.Count() - 1, record.nLinkDevice, record.nLinkInode);
         // A further link to a file already counted takes no blocks of its
         // own: the blocks exist once, and list order decides which link
         // holds them.
