@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "tests/scan/as_unprivileged.h"
 #include "tests/scan/scan_rows.h"
 #include "tests/temp_tree.h"
 
@@ -24,6 +25,7 @@ namespace {
 using test::ByName;
 using test::Row;
 using test::Rows;
+using test::AsUnprivileged;
 using test::TempTree;
 
 // Rebuilds the structure the way the tree fill does (order and keys only) and
@@ -226,26 +228,6 @@ TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
     EXPECT_FALSE(m.at("fifo").directory);
     EXPECT_FALSE(m.at("sock").directory);
     EXPECT_EQ(s.GetAt(0).m_dTotal, 4.0);
-}
-
-// Runs `body` where permission bits bind: as root, in a child that drops to
-// nobody; returns the child's verdict.
-template <class Body>
-void AsUnprivileged(Body body) {
-    if (::geteuid() != 0) {
-        body();
-        return;
-    }
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged scan saw the wrong tree";
 }
 
 TEST(DirScanner, UnreadableDirectoryIsListedWithoutChildren) {
