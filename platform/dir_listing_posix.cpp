@@ -42,6 +42,9 @@ constexpr std::size_t kLargestRecord = 64 * 1024;
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 // Room left after a read, beyond any record these file systems return.
 constexpr std::size_t kRoomForARecord = 1024;
+// The most one read asks for: a huge directory is read in steps short enough
+// that a stop is seen soon, even where each step waits for the disk.
+constexpr std::size_t kLargestStep = 256 * 1024;
 
 // File systems whose directory reads fill the buffer until the directory
 // ends, so that a read that leaves room for another record was the last:
@@ -315,19 +318,19 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
             m_nError = dir.m_nReadFault;
             break;
         }
-        const long n =
-            ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
+        const std::size_t step = std::min(m_buffer.size() - m_used, kLargestStep);
+        const long n = ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, step);
         if (n > 0) {
             m_used += static_cast<std::size_t>(n);
             if (dir.m_bWholeReads && !m_bUntilEmpty && !dir.m_nReadFault &&
-                m_buffer.size() - m_used >= kRoomForARecord)
+                step - static_cast<std::size_t>(n) >= kRoomForARecord)
                 break;
             continue;
         }
         if (n == 0) break;
         if (errno == EINTR) continue;
         // The next record is larger than the space left: grow and read it.
-        if (errno == EINVAL && m_buffer.size() - m_used < kLargestRecord) {
+        if (errno == EINVAL && step < kLargestRecord) {
             m_buffer.resize(m_buffer.size() * 2);
             continue;
         }
