@@ -121,19 +121,17 @@ void DirHandle::Close() {
     m_hDir = nullptr;
 }
 
-// A failed open of the start, with its error.
-OpenStatus StartFailed(DirHandle& out, DWORD error) {
-    out.m_nError = static_cast<int>(error);
-    return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NO_SYSTEM_RESOURCES
-               ? OpenStatus::NoHandles
-               : OpenStatus::Failed;
-}
-
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
     out.m_nError = 0;
     out.m_nReadFault = 0;
+    auto StartFailed = [](DirHandle& failed, DWORD error) {
+        failed.m_nError = static_cast<int>(error);
+        return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NO_SYSTEM_RESOURCES
+                   ? OpenStatus::NoHandles
+                   : OpenStatus::Failed;
+    };
     if (ListingHookForTesting* hook = ListingHook()) {
         out.m_nReadFault = hook->ReadError(path);
         if (const int error = hook->OpenError(path)) return StartFailed(out, static_cast<DWORD>(error));
