@@ -3,9 +3,9 @@
 #include <linux/magic.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,17 +111,19 @@ using Facts = ListingHookForTesting::Facts;
 // automount: what the rule decides on, before the directory is opened.
 std::atomic<bool> s_noStatx{false};
 
-bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskBytes,
-               bool& directory, int& error) {
+bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskBytes, bool& directory,
+               int& error) {
     constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
     if (!s_noStatx.load(std::memory_order_relaxed)) {
         struct statx stx {};
         if (::statx(dirFd, name, kFlags, STATX_TYPE | STATX_BLOCKS | STATX_MNT_ID, &stx) == 0) {
-            facts.nDevice = static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
+            facts.nDevice =
+                static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
             // Compared only with mount ids that MountOf gave.
-            facts.nMount = (stx.stx_mask & STATX_MNT_ID) && !s_noMountId.load(std::memory_order_relaxed)
-                               ? stx.stx_mnt_id
-                               : 0;
+            facts.nMount =
+                (stx.stx_mask & STATX_MNT_ID) && !s_noMountId.load(std::memory_order_relaxed)
+                    ? stx.stx_mnt_id
+                    : 0;
             facts.bAutomount = (stx.stx_attributes & STATX_ATTR_AUTOMOUNT) != 0;
             facts.bMountRoot = (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
             diskBytes = (stx.stx_mask & STATX_BLOCKS) ? stx.stx_blocks * 512 : 0;
@@ -220,7 +222,7 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
         if (fd >= 0) ::close(fd);
         // The start was asked for by name: whatever keeps it closed is a failure.
         return StatusOf(out.m_nError) == OpenStatus::NoHandles ? OpenStatus::NoHandles
-                                                                : OpenStatus::Failed;
+                                                               : OpenStatus::Failed;
     }
     out.m_fd = fd;
     out.m_nOwnDisk = DiskBytes(st);
@@ -277,8 +279,9 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
         fd = ::openat(parent.m_fd, name, kOpenFlags | O_NOFOLLOW);
         if (fd < 0) error = errno;
         struct stat st;
-        if (fd >= 0 && (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != parent.m_device ||
-                        MountOf(fd) != parent.m_mount)) {
+        if (fd >= 0 &&
+            (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != parent.m_device ||
+             MountOf(fd) != parent.m_mount)) {
             ::close(fd);  // changed since its stat: another file system now
             return OpenStatus::Refused;
         }

@@ -134,7 +134,8 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     };
     if (ListingHookForTesting* hook = ListingHook()) {
         out.m_nReadFault = hook->ReadError(path);
-        if (const int error = hook->OpenError(path)) return StartFailed(out, static_cast<DWORD>(error));
+        if (const int error = hook->OpenError(path))
+            return StartFailed(out, static_cast<DWORD>(error));
     }
     std::wstring wide = WideFromUtf8(path);
     if (wide.empty() || wide.find(L'\0') != std::wstring::npos)
@@ -169,7 +170,8 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
         if ((out.m_nError = hook->OpenError(name)) != 0) return OpenStatus::Failed;
     }
     HANDLE h = nullptr;
-    const OpenStatus status = OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h, out.m_nError);
+    const OpenStatus status =
+        OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h, out.m_nError);
     if (status == OpenStatus::Opened) out.m_hDir = h;
     return status;
 }
@@ -196,8 +198,8 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
         if (to == std::wstring::npos) to = rest.size();
         if (to > from) {
             HANDLE next = nullptr;
-            const OpenStatus status =
-                OpenRelative(at, std::wstring_view(rest).substr(from, to - from), next, out.m_nError);
+            const OpenStatus status = OpenRelative(
+                at, std::wstring_view(rest).substr(from, to - from), next, out.m_nError);
             if (at != start.m_hDir) ::CloseHandle(at);
             if (status != OpenStatus::Opened) return status;
             at = next;

@@ -23,7 +23,9 @@ namespace sizewalk {
 class CDirScanner::Builder {
 public:
     Builder(CDirScanner& scanner, CScanProgress* progress)
-        : m_scanner(scanner), m_progress(progress), m_stop(progress ? &progress->StopFlag() : nullptr) {
+        : m_scanner(scanner),
+          m_progress(progress),
+          m_stop(progress ? &progress->StopFlag() : nullptr) {
         if (!m_scanner.m_names) m_scanner.m_names = std::make_unique<NameArena>();
     }
 

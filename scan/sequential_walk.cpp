@@ -94,7 +94,8 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
         list.At(entryIndex).m_nDiskSize += child.handle.OwnDiskSize();
         disk += child.handle.OwnDiskSize();
         if (status != OpenStatus::Opened) {  // no children
-            if (status != OpenStatus::Refused) list.MarkUnreadable(entryIndex, child.handle.Error());
+            if (status != OpenStatus::Refused)
+                list.MarkUnreadable(entryIndex, child.handle.Error());
             continue;
         }
         if (progress && progress->WantsDir()) {

@@ -2,17 +2,17 @@
 // whatever the thread count, stopping, progress, and the cases that used to
 // lose entries (records larger than the read buffer, a low limit on open
 // files, mounts deep down).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -177,7 +177,9 @@ TEST(ParallelScan, ProgressNeverGoesBackAndEndsWithTheList) {
         ASSERT_EQ(::write(fd, block.data(), block.size()), static_cast<ssize_t>(block.size()));
         ::close(fd);
         for (int d = 1; d < 100; d += 10)
-            ASSERT_EQ(::link(first.c_str(), t.Path(test::Numbered("d", d) + test::Numbered("/l", f)).c_str()), 0);
+            ASSERT_EQ(::link(first.c_str(),
+                             t.Path(test::Numbered("d", d) + test::Numbered("/l", f)).c_str()),
+                      0);
     }
     for (int threads : {1, 8}) {
         SCOPED_TRACE(testing::Message() << threads << " threads");
@@ -379,13 +381,15 @@ TEST(ParallelScan, StopIsSeenInsideTheReadOfAHugeDirectory) {
     } unmount{t.Path("huge"), ::mount("none", t.Path("huge").c_str(), "tmpfs", 0, "size=64m") == 0};
     constexpr int kFiles = 150000;
     for (int i = 0; i < kFiles; ++i) {
-        const int fd = ::open(t.Path(test::Numbered("huge/file-", i)).c_str(), O_CREAT | O_WRONLY, 0644);
+        const int fd =
+            ::open(t.Path(test::Numbered("huge/file-", i)).c_str(), O_CREAT | O_WRONLY, 0644);
         ASSERT_GE(fd, 0);
         ::close(fd);
     }
     for (bool listing : {true, false}) {
         for (int threads : {1, 8}) {
-            SCOPED_TRACE(testing::Message() << (listing ? "listing, " : "sizes, ") << threads << " threads");
+            SCOPED_TRACE(testing::Message()
+                         << (listing ? "listing, " : "sizes, ") << threads << " threads");
             PausingHook hook(listing);
             test::HookScope scope(hook);
             CDirScanner s;

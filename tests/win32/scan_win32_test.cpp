@@ -164,8 +164,9 @@ TEST(ScanWin32, UnreadableDirectoriesAreRecordedWithTheirError) {
             FailingHook hook;
             test::HookScope scope(hook);
             const test::Walked w = test::Walk(t.Root(), threads);
-            EXPECT_EQ(w.unreadable, (std::map<std::string, int>{{"locked", ERROR_ACCESS_DENIED},
-                                                                {"partial", ERROR_NETNAME_DELETED}}));
+            EXPECT_EQ(w.unreadable,
+                      (std::map<std::string, int>{{"locked", ERROR_ACCESS_DENIED},
+                                                  {"partial", ERROR_NETNAME_DELETED}}));
             EXPECT_EQ(w.count.count("secret"), 0u);
             std::size_t read = 0;
             for (int i = 0; i < 300; ++i) read += w.count.count(FileName(i));
