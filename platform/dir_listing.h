@@ -4,7 +4,8 @@
 // Opening is separate from reading, so that a walker can open a directory
 // while it still holds the parent, and read it later on any thread. Every
 // directory below the start is entered under one rule at every depth,
-// decided from the entry's own stat before it is opened: it is no link (or
+// decided from what the entry itself says before it is opened (its own stat
+// on Linux, its listing record on Windows): it is no link (or
 // other reparse point), it lies on the start directory's file system (mount
 // points, bind mounts, btrfs subvolumes and snapshots -- another device
 // number -- and automount points are listed, never entered, and an
