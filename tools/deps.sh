@@ -10,6 +10,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev file
   python3  # the benchmark test checks its JSON with it
   ncdu gdu  # saved scans are tested against their readers and writers
+  btrfs-progs  # the scan test of subvolumes makes a btrfs image
 )
 if dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | grep -qv 'install ok installed' \
    || [ "$(dpkg-query -W -f='${Status}\n' "${packages[@]}" 2>/dev/null | wc -l)" -ne "${#packages[@]}" ]; then

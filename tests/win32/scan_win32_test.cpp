@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "tests/scan/listing_hook.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -125,6 +127,58 @@ TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
     ASSERT_EQ(s.GetCount(), 1u);
     EXPECT_EQ(s.GetAt(0).GetName(), drive);
     EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
+}
+
+// "f" and the number (GCC 12 warns falsely about "f" + std::to_string(i)).
+std::string FileName(int i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    return name;
+}
+
+// Fails opening, or reading after the first batch, the directories it names.
+class FailingHook : public ListingHookForTesting {
+public:
+    int OpenError(std::string_view name) override {
+        return test::Names(name, "locked") ? ERROR_ACCESS_DENIED : 0;
+    }
+    int ReadError(std::string_view name) override {
+        return test::Names(name, "partial") ? ERROR_NETNAME_DELETED : 0;
+    }
+};
+
+// Directories that cannot be read are recorded with the system's error: one
+// the system refuses (injected: Wine grants every access), one whose listing
+// fails part-way, and a start that does not exist.
+TEST(ScanWin32, UnreadableDirectoriesAreRecordedWithTheirError) {
+    WinTempTree t;
+    t.Dir("a");
+    t.Dir("a\\locked");
+    t.File("a\\locked\\secret", 1);
+    t.Dir("a\\partial");
+    for (int i = 0; i < 300; ++i) t.File("a\\partial\\" + FileName(i), 1);
+    t.Dir("a\\fine");
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        {
+            FailingHook hook;
+            test::HookScope scope(hook);
+            const test::Walked w = test::Walk(t.Root(), threads);
+            EXPECT_EQ(w.unreadable,
+                      (std::map<std::string, int>{{"locked", ERROR_ACCESS_DENIED},
+                                                  {"partial", ERROR_NETNAME_DELETED}}));
+            EXPECT_EQ(w.count.count("secret"), 0u);
+            std::size_t read = 0;
+            for (int i = 0; i < 300; ++i) read += w.count.count(FileName(i));
+            EXPECT_GT(read, 0u);
+            EXPECT_LT(read, 300u);
+        }
+        const std::string missing = t.Path("missing");
+        const test::Walked w = test::Walk(missing, threads);
+        ASSERT_EQ(w.unreadable.size(), 1u);
+        EXPECT_TRUE(w.unreadable.count(missing));
+        EXPECT_NE(w.unreadable.begin()->second, 0);
+    }
 }
 
 TEST(ScanWin32, SizesAboveFourGiB) {
