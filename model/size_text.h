@@ -33,10 +33,17 @@ struct ProgressText {
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator = ",");
 
+// The label of an item: the entry's label, and for a directory that could
+// not be read " (could not be read)" after it, so that it shows on the item
+// itself; every other label is the entry's exactly.
+void FormatItemLabel(std::string& out, const CScanTree& tree, CScanTree::Item item, Units units,
+                     SizeMode mode);
+
 // The details of an item, one line each: its full path; "Size: N bytes" and
 // "Size on disk: N bytes", each with the share of its parent in percent
-// where the parent's figure is not 0; for a directory, the number of entries
-// below it.
+// where the parent's figure is not 0, and "at least" before the figure where
+// a directory in it could not be read; for a directory, the number of
+// entries below it, and why it could not be read if so.
 std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
                                       std::string_view separator = ",");
 

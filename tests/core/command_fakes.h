@@ -13,6 +13,7 @@
 
 #include "core/scan_command.h"
 #include "model/scan_tree.h"
+#include "model/size_text.h"
 
 namespace sizewalk::test {
 
@@ -54,7 +55,7 @@ public:
 private:
     void Walk(const CScanTree& tree, CScanTree::Item item, int level, Units units) {
         std::string label;
-        FormatLabel(label, tree.Entry(item), units);
+        FormatItemLabel(label, tree, item, units, SizeMode::Apparent);
         m_lines.push_back(std::string(static_cast<std::size_t>(level) * 2, ' ') + label);
         for (CScanTree::Item child : tree.Children(item)) Walk(tree, child, level + 1, units);
     }
