@@ -75,7 +75,7 @@ ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
             // The items show entries that the scan releases: drop them first.
             tree.DeleteAllItems();
             lastScannedDir.clear();
-            scanner.Scan(fields.m_strStartDir, nullptr);
+            scanner.ScanInto(fields.m_strStartDir, scanner.Kept(), nullptr);
             lastScannedDir = fields.m_strStartDir;
             scanned = true;
         }

@@ -67,6 +67,7 @@ enum class ScanOutcome {
     Started,      // a live scan runs; the tree fills when it finishes
     Stopped,      // a live scan was stopped: empty tree, last path forgotten
     Busy,         // a live scan is running: nothing done
+    Queued,       // a stopped scan has not returned yet: the press waits for it
 };
 
 // Fills the tree from the kept scan with the fields' unit and file switch.

@@ -157,7 +157,8 @@ TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     EXPECT_TRUE(last.empty());
     EXPECT_FALSE(command.Stop());  // nothing left to stop
     ASSERT_TRUE(notify.WaitFor(2));
-    EXPECT_EQ(command.Finish(), std::nullopt);  // the stopped scan's notice
+    EXPECT_EQ(command.Finish(), ScanOutcome::Stopped);  // the stopped scan's notice
+    EXPECT_EQ(command.Finish(), std::nullopt);
 
     // The path scanned before the stop is scanned afresh, not redrawn. Its
     // scan's notice overtakes nothing: a stale notice finds it running.
@@ -208,10 +209,50 @@ TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
         ASSERT_TRUE(source.WaitUntilWaiting());
         cursor.End();  // the dialog's business once it goes away
     }
-    // The worker ended before the command did, with its one notice.
-    EXPECT_EQ(notify.Count(), 1);
+    // The worker ended before the command did; no notice reaches a window
+    // that has gone.
+    EXPECT_EQ(notify.Count(), 0);
     EXPECT_TRUE(last.empty());
     EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(CLiveScanCommand::AbandonedWorkers());
+}
+
+// A worker blocked in the system (a hung network mount) never holds up the
+// window: Cancel answers at once, an OK meanwhile waits for the worker and
+// runs when it returns, and going away leaves the worker behind.
+TEST_F(LiveCommand, AStopNeverWaitsForABlockedWorker) {
+    const std::string data = t.Path("Data");
+    source.HoldThroughStop(true);
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(command.Stop());  // returns although the worker does not
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_TRUE(command.IsStopping());
+    EXPECT_FALSE(cursor.active);
+    EXPECT_EQ(command.Finish(), std::nullopt);
+
+    EXPECT_EQ(Press(data), ScanOutcome::Queued);
+    EXPECT_EQ(Press(t.Path("missing")), ScanOutcome::Rejected);  // checked at once
+    EXPECT_EQ(source.Scanned().size(), 1u);
+    const int before = notify.Count();
+    source.HoldThroughStop(false);
+    ASSERT_TRUE(notify.WaitFor(before + 1));
+    EXPECT_EQ(command.Finish(), ScanOutcome::Started);  // the press that waited
+    EXPECT_FALSE(command.IsStopping());
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_EQ(last, data);
+
+    source.HoldThroughStop(true);
+    {
+        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        ScanFields f{t.Root(), Units::MB, Files::Hidden};
+        ASSERT_EQ(other.Rescan(f), ScanOutcome::Started);
+        ASSERT_TRUE(source.WaitUntilWaiting());
+        cursor.End();
+    }  // does not wait for the worker
+    EXPECT_TRUE(CLiveScanCommand::AbandonedWorkers());
+    source.HoldThroughStop(false);
+    EXPECT_TRUE(source.WaitUntilIdle());  // the worker is done with the source
 }
 
 }  // namespace

@@ -26,18 +26,17 @@ using test::TestMessages;
 // run out of memory on request, leaving its list empty as the real one does.
 class TestSource : public CEntrySource {
 public:
-    ScanStatus Scan(std::string_view path, CScanProgress*) override {
+    ScanStatus ScanInto(std::string_view path, CScanList& list, CScanProgress*) override {
         scanned.emplace_back(path);
         if (cursorActive) scansUnderWaitCursor += *cursorActive ? 1 : 0;
         if (failNextScan) {
             failNextScan = false;
-            m_empty = true;
+            list.Clear();
             throw std::bad_alloc();
         }
-        m_empty = false;
-        return m_scanner.Scan(redirect.empty() ? path : std::string_view(redirect));
+        return m_scanner.ScanInto(redirect.empty() ? path : std::string_view(redirect), list);
     }
-    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
+    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     std::string redirect;
@@ -47,8 +46,7 @@ public:
 
 private:
     CDirScanner m_scanner;
-    CScanList m_none;
-    bool m_empty = true;
+    CScanList m_kept;
 };
 
 

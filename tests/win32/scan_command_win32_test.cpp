@@ -28,25 +28,23 @@ using test::WinTempTree;
 // leaving its list empty as the real one does.
 class CountingSource : public CEntrySource {
 public:
-    ScanStatus Scan(std::string_view path, CScanProgress*) override {
+    ScanStatus ScanInto(std::string_view path, CScanList& list, CScanProgress*) override {
         scanned.emplace_back(path);
         if (failNextScan) {
             failNextScan = false;
-            m_empty = true;
+            list.Clear();
             throw std::bad_alloc();
         }
-        m_empty = false;
-        return m_scanner.Scan(path);
+        return m_scanner.ScanInto(path, list);
     }
-    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
+    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
 
 private:
     CDirScanner m_scanner;
-    CScanList m_none;
-    bool m_empty = true;
+    CScanList m_kept;
 };
 
 class Messages : public CMessageBox {

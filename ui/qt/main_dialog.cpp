@@ -400,7 +400,7 @@ void CSizewalkDlg::OnRescan() {
 }
 
 void CSizewalkDlg::reject() {
-    if (IsScanning()) {
+    if (m_command->IsBusy()) {
         StopScan();
         return;
     }

@@ -74,6 +74,7 @@ public:
     // F5: as OK, but scans even the path scanned last.
     void OnRescan();
     bool IsScanning() const { return m_command->IsScanning(); }
+    bool IsStopping() const { return m_command->IsStopping(); }
 
     // The widget with a template control id (null for unknown ids).
     QWidget* GetDlgItem(int id) const;

@@ -346,7 +346,7 @@ void CSizewalkDlg::OnRescan() {
 }
 
 void CSizewalkDlg::OnCancel() {
-    if (IsScanning()) {
+    if (m_pCommand && m_pCommand->IsBusy()) {
         m_pCommand->Stop();
         return;
     }

@@ -189,6 +189,7 @@ private slots:
             QVERIFY(f.last.empty());
             QVERIFY(f.dlg.GetDlgItem(IDOK)->isEnabled());
             QVERIFY(!f.dlg.GetProgressLabel()->isVisible());
+            QTRY_VERIFY(!f.dlg.IsStopping());  // the worker's own time
         }
         // The path scanned before is scanned afresh, not redrawn.
         const std::size_t scans = f.source.Scanned().size();
