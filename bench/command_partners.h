@@ -1,7 +1,8 @@
 #pragma once
-// What both benchmarks (Linux and Windows) put in the dialog's place around
-// the scan commands: a message box that prints to stderr, no wait cursor,
-// and a stopwatch for Cancel during a background scan.
+// What both benchmarks (Linux and Windows) put in the window's place around
+// the scan command the window uses: a message box that prints to stderr, no
+// wait cursor, a press of OK that waits for the scan it starts, and a
+// stopwatch for Cancel during a background scan.
 
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +35,10 @@ class NoticeWaiter : public CScanDoneNotify {
         m_bDone = true;
         m_changed.notify_all();
     }
+    void Wait() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_bDone; });
+    }
     // True when the scan ended within `seconds`.
     bool WaitFor(double seconds) {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -46,6 +51,21 @@ class NoticeWaiter : public CScanDoneNotify {
     std::condition_variable m_changed;
     bool m_bDone = false;
 };
+
+// One press of OK through the window's command into `tree`, with the kept
+// scan of `lastScannedDir`; a scan it starts runs to its end and fills the
+// tree, as the window's notice would have it.
+inline ScanOutcome PressOK(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree,
+                           ScanFields& fields) {
+    SilentMessages messages;
+    NoCursor cursor;
+    NoticeWaiter notice;
+    CLiveScanCommand command(source, lastScannedDir, tree, messages, cursor, notice);
+    const ScanOutcome outcome = command.Start(fields);
+    if (outcome != ScanOutcome::Started) return outcome;
+    notice.Wait();
+    return command.Finish().value_or(ScanOutcome::Stopped);
+}
 
 struct CancelTiming {
     bool bStarted = false;

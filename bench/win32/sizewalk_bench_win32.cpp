@@ -85,9 +85,6 @@ int Usage() {
     return 2;
 }
 
-using sizewalk::bench::NoCursor;
-using sizewalk::bench::SilentMessages;
-
 // A tree window on screen in the dialog's font, with its sink.
 class TreeFrame {
 public:
@@ -275,8 +272,6 @@ int Run(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    SilentMessages messages;
-    NoCursor cursor;
     const SIZE_T baseline = Memory().WorkingSetSize;
     for (int run = 0; run < repeat; ++run) {
         if (frame) {
@@ -339,7 +334,7 @@ int Run(const std::vector<std::string>& args) {
             sizewalk::StripTrailingSeparator(last);
             const auto r0 = std::chrono::steady_clock::now();
             const auto outcome =
-                sizewalk::RunScanCommand(fields, source, last, frame->Sink(), messages, cursor);
+                sizewalk::bench::PressOK(source, last, frame->Sink(), fields);
             frame->Paint();
             std::printf(
                 ", \"redraw_seconds\": %.6f%s", Seconds(r0),

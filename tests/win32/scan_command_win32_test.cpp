@@ -1,4 +1,4 @@
-// The scan command on Windows, filling a real tree-view control from real
+// The scan command the window uses, on Windows, filling a real tree-view control from real
 // directories: backslash and forward-slash paths, drive starts, the
 // MAX_PATH limits, and the control's own sorted order.
 #include <gtest/gtest.h>
@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "tree_outline.h"
+#include "core/live_scan_command.h"
 #include "core/scan_command.h"
+#include "tests/core/command_fakes.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -89,7 +91,12 @@ protected:
         fields.m_strStartDir = dir;
         fields.m_eUnits = UnitsFromIndex(units);
         fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
-        return RunScanCommand(fields, source, last, sink, messages, cursor);
+        // Through the window's command, waiting for a scan it starts.
+        const int notices = notify.Count();
+        const ScanOutcome outcome = command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        if (!notify.WaitFor(notices + 1)) return ScanOutcome::Busy;
+        return command.Finish().value_or(ScanOutcome::Busy);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     std::string MakeExample() { return test::MakeExampleTree(t); }
@@ -102,6 +109,8 @@ protected:
     std::string last;
     Messages messages;
     NoCursor cursor;
+    test::TestNotify notify;
+    CLiveScanCommand command{source, last, sink, messages, cursor, notify};
 };
 
 TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
