@@ -35,9 +35,11 @@ class NoticeWaiter : public CScanDoneNotify {
         m_bDone = true;
         m_changed.notify_all();
     }
+    // Waits for the notice, and takes it.
     void Wait() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [this] { return m_bDone; });
+        m_bDone = false;
     }
     // True when the scan ended within `seconds`.
     bool WaitFor(double seconds) {
@@ -52,20 +54,27 @@ class NoticeWaiter : public CScanDoneNotify {
     bool m_bDone = false;
 };
 
-// One press of OK through the window's command into `tree`, with the kept
-// scan of `lastScannedDir`; a scan it starts runs to its end and fills the
-// tree, as the window's notice would have it.
-inline ScanOutcome PressOK(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree,
-                           ScanFields& fields) {
-    SilentMessages messages;
-    NoCursor cursor;
-    NoticeWaiter notice;
-    CLiveScanCommand command(source, lastScannedDir, tree, messages, cursor, notice);
-    const ScanOutcome outcome = command.Start(fields);
-    if (outcome != ScanOutcome::Started) return outcome;
-    notice.Wait();
-    return command.Finish().value_or(ScanOutcome::Stopped);
-}
+// The command the window uses, with the partners above, made once as the
+// window makes it, so that a timed press is only the press.
+class WindowCommand {
+  public:
+    WindowCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree)
+        : m_command(source, lastScannedDir, tree, m_messages, m_cursor, m_notice) {}
+    // One press of OK; a scan it starts runs to its end and fills the tree,
+    // as the window's notice would have it.
+    ScanOutcome PressOK(ScanFields& fields) {
+        const ScanOutcome outcome = m_command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        m_notice.Wait();
+        return m_command.Finish().value_or(ScanOutcome::Stopped);
+    }
+
+  private:
+    SilentMessages m_messages;
+    NoCursor m_cursor;
+    NoticeWaiter m_notice;
+    CLiveScanCommand m_command;
+};
 
 struct CancelTiming {
     bool bStarted = false;

@@ -515,9 +515,9 @@ int main(int argc, char** argv) {
             fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = path;
             sizewalk::StripTrailingSeparator(last);
+            sizewalk::bench::WindowCommand command(source, last, model);
             const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome =
-                sizewalk::bench::PressOK(source, last, model, fields);
+            const auto outcome = command.PressOK(fields);
             std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
                         outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
         }

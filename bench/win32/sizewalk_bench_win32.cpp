@@ -332,9 +332,9 @@ int Run(const std::vector<std::string>& args) {
             fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = *path;
             sizewalk::StripTrailingSeparator(last);
+            sizewalk::bench::WindowCommand command(source, last, frame->Sink());
             const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome =
-                sizewalk::bench::PressOK(source, last, frame->Sink(), fields);
+            const auto outcome = command.PressOK(fields);
             frame->Paint();
             std::printf(
                 ", \"redraw_seconds\": %.6f%s", Seconds(r0),
