@@ -409,8 +409,6 @@ int main(int argc, char** argv) {
     scanner.SetThreadCount(threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
-    SilentMessages messages;
-    NoCursor cursor;
     const sizewalk::SortOrder order = sort.value_or(sizewalk::SortOrder::Name);
     const sizewalk::SizeMode mode = onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
     model.SetSortOrder(order);
@@ -561,9 +559,9 @@ int main(int argc, char** argv) {
             fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = path;
             sizewalk::StripTrailingSeparator(last);
+            sizewalk::bench::WindowCommand command(source, last, model);
             const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome =
-                sizewalk::RunScanCommand(fields, source, last, model, messages, cursor);
+            const auto outcome = command.PressOK(fields);
             std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
                         outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
         }

@@ -1,15 +1,15 @@
 #pragma once
-// The press of OK with the scan off the user-interface thread, free of any
-// toolkit. Validation, the kept-scan rule, the tree fill and the
-// "Out of memory." report are those of RunScanCommand; what differs is that a
-// scan runs on a worker thread the command owns, while the dialog keeps
-// painting, shows the progress and may stop it.
+// The press of OK, free of any toolkit: validation (scan_command.h), the
+// kept-scan rule, the scan on a worker thread the command owns while the
+// window keeps painting, shows the progress and may stop it, the tree fill
+// and the "Out of memory." report. The window and the benchmarks both go
+// through it.
 //
 // Threads: every member function runs on the user-interface thread, which
 // never waits for the worker. The worker only scans (into a list and a
 // progress of its own) and then calls CScanDoneNotify::PostScanDone(), which
 // must hand over to the
-// user-interface thread (a queued call, a posted message), where the dialog
+// user-interface thread (a queued call, a posted message), where the window
 // calls Finish(). The tree is only ever touched on the user-interface
 // thread, and holds no items while the worker writes the list.
 //

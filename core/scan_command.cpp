@@ -60,32 +60,4 @@ ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
     return ScanOutcome::Redrawn;
 }
 
-ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
-                           std::string& lastScannedDir, CTreeSink& tree,
-                           CMessageBox& messages, CWaitCursor& cursor) {
-    if (!PrepareStartPath(fields.m_strStartDir)) {
-        messages.Show(kInvalidStartDirText, MessageIcon::None);
-        return ScanOutcome::Rejected;
-    }
-
-    bool scanned = false;
-    try {
-        CWaitCursorScope wait(cursor);
-        if (fields.m_strStartDir != lastScannedDir) {
-            // The items show entries that the scan releases: drop them first.
-            tree.DeleteAllItems();
-            lastScannedDir.clear();
-            scanner.ScanInto(fields.m_strStartDir, scanner.Kept(), nullptr);
-            lastScannedDir = fields.m_strStartDir;
-            scanned = true;
-        }
-    } catch (const std::bad_alloc&) {
-        ReportOutOfMemory(lastScannedDir, tree, messages);
-        return ScanOutcome::OutOfMemory;
-    }
-    const ScanOutcome filled = FillKeptScan(scanner, fields, lastScannedDir, tree, messages);
-    if (filled != ScanOutcome::Redrawn) return filled;
-    return scanned ? ScanOutcome::Scanned : ScanOutcome::Redrawn;
-}
-
 }  // namespace sizewalk

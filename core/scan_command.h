@@ -1,11 +1,10 @@
 #pragma once
-// What pressing OK does, free of any toolkit: strip one trailing separator
-// from the start path, check that it names a directory, scan it unless it is
-// byte for byte the path scanned last, and rebuild the tree from the kept
-// list with every item labelled by name and size in the chosen unit.
-//
-// RunScanCommand does all of it on the calling thread; CLiveScanCommand
-// (live_scan_command.h) scans on a worker thread from the same pieces.
+// The pieces of pressing OK, free of any toolkit: strip one trailing
+// separator from the start path, check that it names a directory, and
+// rebuild the tree from the kept list with every item labelled by name and
+// size in the chosen unit. CLiveScanCommand (live_scan_command.h) puts them
+// together, scanning on a worker thread unless the path is byte for byte the
+// one scanned last.
 //
 // The scanner and the last scanned path are owned by the caller, which keeps
 // them for the life of the process (the dialog holds them as statics).
@@ -38,6 +37,8 @@ inline constexpr std::string_view kDefaultStartDir = "/";
 inline constexpr std::string_view kInvalidStartDirText =
     "Start directory does not exist or is not a directory";
 inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
+// When the file manager cannot be started; the folder's path follows.
+inline constexpr std::string_view kCannotOpenFolderText = "Nothing could open the folder ";
 
 // Makes the typed start path the one to scan: "~" expanded (not on
 // Windows), one trailing separator stripped. True when the result names a
@@ -79,10 +80,5 @@ ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
 // scans afresh instead of building from whatever is left, empties the tree
 // and shows "Out of memory.".
 void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
-
-// One press of OK. `fields.m_strStartDir` is stripped in place.
-ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
-                           std::string& lastScannedDir, CTreeSink& tree,
-                           CMessageBox& messages, CWaitCursor& cursor);
 
 }  // namespace sizewalk

@@ -55,11 +55,20 @@ std::string FormatSize(std::uint64_t size, Units units) {
 }
 
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
-                            std::string_view startPath, std::string_view separator) {
+                            std::string_view startPath, std::string_view separator,
+                            double elapsedSeconds) {
     const std::uint64_t bytes = mode == SizeMode::OnDisk ? snapshot.nDiskBytes : snapshot.nBytes;
     ProgressText text;
     text.strCounts = "Scanning: " + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
                      FormatSize(bytes, units);
+    if (elapsedSeconds >= 0) {
+        const auto seconds = static_cast<std::uint64_t>(elapsedSeconds);
+        char clock[32];
+        std::snprintf(clock, sizeof clock, ", %llu:%02llu",
+                      static_cast<unsigned long long>(seconds / 60),
+                      static_cast<unsigned long long>(seconds % 60));
+        text.strCounts += clock;
+    }
     text.strDir = snapshot.strDir.empty() ? std::string(startPath) : snapshot.strDir;
     return text;
 }
@@ -69,6 +78,16 @@ void FormatItemLabel(std::string& out, const CScanTree& tree, CScanTree::Item it
     const CScanEntry& entry = tree.Entry(item);
     FormatLabel(out, entry, units, mode);
     if (entry.IsDirectory() && tree.List().ReadErrorOf(item) != 0) out += " (could not be read)";
+}
+
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator) {
+    ProgressText text;
+    if (unreadable == 1)
+        text.strCounts = "1 directory could not be read.";
+    else if (unreadable > 1)
+        text.strCounts = GroupDigits(unreadable, separator) + " directories could not be read.";
+    if (mode == SizeMode::OnDisk) text.strDir = "Sizes on disk";
+    return text;
 }
 
 std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,

@@ -285,8 +285,13 @@ sleep 1
 kill -0 "$app_pid" 2>/dev/null || die "Escape during the scan of $large_dir ended the program"
 [ "$(visible_windows | wc -l)" -eq 1 ] || die "after Escape during the scan, the window count is not 1"
 snap "$dialog" "$outside/stopped.png"
-# As before the press, but for the edit box's blinking caret.
-changed=$(differing "$outside/idle.png" "$outside/stopped.png")
+# As before the press, but for the edit box's blinking caret and the band
+# above the tree, which now says that the scan was stopped.
+band="rectangle $((10 * width / 264)),$((32 * height / 209)) $((190 * width / 264)),$((52 * height / 209))"
+convert "$outside/idle.png" -fill black -draw "$band" "$outside/idle-outside-band.png"
+convert "$outside/stopped.png" -fill black -draw "$band" "$outside/stopped-outside-band.png"
+[ "$(differing "$outside/idle.png" "$outside/stopped.png")" -gt 20 ] || die "after Escape the band does not say that the scan stopped"
+changed=$(differing "$outside/idle-outside-band.png" "$outside/stopped-outside-band.png")
 [ "$changed" -lt 100 ] || {
   cp "$outside/stopped.png" "${SIZEWALK_E2E_SCREENSHOT:-/dev/null}" 2>/dev/null
   die "after Escape the window is not as before the press ($changed pixels differ)"

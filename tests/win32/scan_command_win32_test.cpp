@@ -1,4 +1,4 @@
-// The scan command on Windows, filling a real tree-view control from real
+// The scan command the window uses, on Windows, filling a real tree-view control from real
 // directories: backslash and forward-slash paths, drive starts, the
 // MAX_PATH limits, and the control's own sorted order.
 #include <gtest/gtest.h>
@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "tree_outline.h"
+#include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "scan/name_arena.h"
+#include "tests/core/command_fakes.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -83,7 +85,12 @@ protected:
         fields.m_strStartDir = dir;
         fields.m_eUnits = UnitsFromIndex(units);
         fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
-        return RunScanCommand(fields, source, last, sink, messages, cursor);
+        // Through the window's command, waiting for a scan it starts.
+        const int notices = notify.Count();
+        const ScanOutcome outcome = command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        if (!notify.WaitFor(notices + 1)) return ScanOutcome::Busy;
+        return command.Finish().value_or(ScanOutcome::Busy);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     std::string MakeExample() { return test::MakeExampleTree(t); }
@@ -96,6 +103,8 @@ protected:
     std::string last;
     Messages messages;
     NoCursor cursor;
+    test::TestNotify notify;
+    CLiveScanCommand command{source, last, sink, messages, cursor, notify};
 };
 
 TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
@@ -184,6 +193,7 @@ TEST_F(WindowsCommand, ForwardSlashStartKeepsItsSubtree) {
                                 "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
 }
 
+// The drive cannot be read, and its one item says so.
 TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
     const char unmapped = UnmappedDriveLetter();
     ASSERT_NE(unmapped, 0);
@@ -192,7 +202,7 @@ TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
         Press(drive + "\\", units, 1);
         EXPECT_EQ(fields.m_strStartDir, drive);
     }
-    EXPECT_EQ(Outline(), drive + " [         0 bytes]\n");
+    EXPECT_EQ(Outline(), drive + " [         0 bytes] (could not be read)\n");
     EXPECT_EQ(source.scanned, std::vector<std::string>{drive});
 }
 
