@@ -178,6 +178,9 @@ void CSizewalkDlg::CreateControls() {
     m_units->addButton(m_unitsMB, kUnitsMB);
     m_units->addButton(m_unitsKB, kUnitsKB);
     m_units->addButton(m_unitsBytes, kUnitsBytes);
+    // No tab stop, as in the template: the mouse reaches them, and the arrow
+    // keys move among them once one has the focus.
+    for (QRadioButton* b : {m_unitsMB, m_unitsKB, m_unitsBytes}) b->setFocusPolicy(Qt::ClickFocus);
     // Under the group box in the stacking order, as in the template; the
     // buttons sit on top of it.
     m_display->lower();
