@@ -242,7 +242,9 @@ void CSizewalkDlg::CreateActions() {
     });
 
     m_rescan = new QAction(QStringLiteral("&Rescan"), this);
-    m_rescan->setShortcut(QKeySequence::Refresh);
+    // F5 alone, as on Windows: the desktop's refresh keys would add Ctrl+R
+    // under some key schemes (GNOME's, for one).
+    m_rescan->setShortcut(QKeySequence(Qt::Key_F5));
     connect(m_rescan, &QAction::triggered, this, &CSizewalkDlg::OnRescan);
 
     addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});
