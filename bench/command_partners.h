@@ -63,7 +63,7 @@ inline CancelTiming TimeCancel(CEntrySource& source, CTreeSink& tree, const std:
     NoticeWaiter notice;
     std::string last;
     CLiveScanCommand command(source, last, tree, messages, cursor, notice);
-    ScanFields fields{path, kUnitsMB, 1};
+    ScanFields fields{path, Units::MB, Files::Shown};
     CancelTiming timing;
     if (command.Start(fields) != ScanOutcome::Started) return timing;
     timing.bStarted = true;

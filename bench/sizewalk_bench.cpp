@@ -54,6 +54,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -66,6 +67,7 @@
 #include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "scan/scan_file_list.h"
 #include "core/live_scan_command.h"
 #include "ui/qt/main_dialog.h"
 #include "core/scan_command.h"
@@ -124,7 +126,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
                  "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] "
-                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] PATH\n"
+                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] [--export FILE] "
+                 "[--import FILE] PATH\n"
                  "default threads: %d\n",
                  sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
@@ -164,8 +167,8 @@ std::string ListDigest(sizewalk::CDirScanner& scanner) {
     for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
         const sizewalk::CScanEntry& e = scanner.GetAt(i);
         const bool dir = e.IsDirectory() != 0;
-        std::snprintf(number, sizeof number, "%d\t%c\t%.0f\t", e.m_nDepth, dir ? 'D' : 'F',
-                      dir ? e.m_dTotal : e.GetFileSize());
+        std::snprintf(number, sizeof number, "%d\t%c\t%llu\t", e.m_nDepth, dir ? 'D' : 'F',
+                      static_cast<unsigned long long>(e.m_nSize));
         line.assign(number);
         line.append(e.GetName());
         line.push_back('\0');
@@ -209,33 +212,31 @@ private:
 using sizewalk::bench::NoCursor;
 using sizewalk::bench::SilentMessages;
 
-// The directory entry with the most children, by the list's keys.
-const sizewalk::CScanEntry* Widest(sizewalk::CDirScanner& scanner, std::size_t& children) {
-    std::vector<std::size_t> stack, count(scanner.GetCount(), 0);
-    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
-        const sizewalk::CScanEntry& e = scanner.GetAt(i);
-        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth) stack.pop_back();
-        if (!stack.empty()) ++count[stack.back()];
-        if (e.IsDirectory()) stack.push_back(i);
+// The directory with the most children shown.
+sizewalk::CScanTree::Item Widest(const sizewalk::CScanTree& tree, std::size_t& children) {
+    sizewalk::CScanTree::Item best = sizewalk::CScanTree::kNoItem;
+    children = 0;
+    for (const sizewalk::CScanList::DirRecord& d : tree.List().Dirs()) {
+        const std::size_t n = tree.ChildCount(d.nEntry);
+        if (best == sizewalk::CScanTree::kNoItem || n > children) {
+            best = d.nEntry;
+            children = n;
+        }
     }
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < count.size(); ++i)
-        if (count[i] > count[best]) best = i;
-    children = count.empty() ? 0 : count[best];
-    return count.empty() ? nullptr : &scanner.GetAt(best);
+    return best;
 }
 
 // Fills the real dialog's tree, opens the widest directory's ancestors, then
 // times expanding and painting the widest directory itself.
-double ViewExpandSeconds(sizewalk::CEntrySource& source, int units, bool files,
-                         const sizewalk::CScanEntry& widest) {
+double ViewExpandSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
+                         sizewalk::CScanTree::Item widest) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
-    sizewalk::FillTree(source, units, files, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
-    const QModelIndex target = model.IndexOfItem(widest.m_hTreeItem);
+    const QModelIndex target = model.IndexOfItem(widest);
     for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
     view->repaint();
     QApplication::processEvents();
@@ -252,11 +253,11 @@ using ModelChange = std::function<void(sizewalk::CTreeModel&)>;
 // (held by persistent indexes, as a view holds them) and their rows shown;
 // then the switch, and every row of the open parents again, index, parent
 // and label, as a view lays them out anew.
-double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntry& widest,
+double ModelSwitchSeconds(sizewalk::CTreeModel& model, sizewalk::CScanTree::Item widest,
                           const ModelChange& from, const ModelChange& to) {
     from(model);
     std::vector<QPersistentModelIndex> open{QPersistentModelIndex()};  // the top level
-    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent())
         open.emplace_back(i);
     auto layOut = [&] {
         qsizetype chars = 0;
@@ -281,17 +282,17 @@ double ModelSwitchSeconds(sizewalk::CTreeModel& model, const sizewalk::CScanEntr
 // The same switch in the real dialog, offscreen: a fresh fill, the widest
 // directory expanded with its ancestors and painted; then the switch and the
 // repaint.
-double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
-                         const sizewalk::CScanEntry& widest, const ModelChange& from,
+double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
+                         sizewalk::CScanTree::Item widest, const ModelChange& from,
                          const ModelChange& to) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
     from(model);
-    sizewalk::FillTree(source, units, files, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
-    for (QModelIndex i = model.IndexOfItem(widest.m_hTreeItem); i.isValid(); i = i.parent())
+    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent())
         view->expand(i);
     QApplication::processEvents();
     view->repaint();
@@ -303,7 +304,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, int units, bool files,
 }
 
 void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
-                 int units, bool files, const sizewalk::CScanEntry& widest, const ModelChange& from,
+                 sizewalk::Units units, bool files, sizewalk::CScanTree::Item widest, const ModelChange& from,
                  const ModelChange& to) {
     std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
     std::printf(", \"%s_view_seconds\": %.6f", key,
@@ -331,11 +332,13 @@ int main(int argc, char** argv) {
     bool fill = false, files = false, redraw = false;
     bool cold = false, digest = false, watch = false;
     double stopAfter = -1;
-    int units = sizewalk::kUnitsMB;
+    sizewalk::Units units = sizewalk::Units::MB;
     std::optional<sizewalk::SortOrder> sort;
     bool onDisk = false;
     double cancelAfter = -1;
     const char* path = nullptr;
+    const char* exportFile = nullptr;
+    const char* importFile = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
@@ -360,9 +363,9 @@ int main(int argc, char** argv) {
             redraw = true;
         } else if (std::strcmp(argv[i], "--units") == 0 && i + 1 < argc) {
             const char* u = argv[++i];
-            if (std::strcmp(u, "mb") == 0) units = sizewalk::kUnitsMB;
-            else if (std::strcmp(u, "kb") == 0) units = sizewalk::kUnitsKB;
-            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::kUnitsBytes;
+            if (std::strcmp(u, "mb") == 0) units = sizewalk::Units::MB;
+            else if (std::strcmp(u, "kb") == 0) units = sizewalk::Units::KB;
+            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::Units::Bytes;
             else return Usage();
         } else if (std::strcmp(argv[i], "--sort") == 0 && i + 1 < argc) {
             const char* o = argv[++i];
@@ -371,6 +374,10 @@ int main(int argc, char** argv) {
             else return Usage();
         } else if (std::strcmp(argv[i], "--on-disk") == 0) {
             onDisk = true;
+        } else if (std::strcmp(argv[i], "--export") == 0 && i + 1 < argc) {
+            exportFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--import") == 0 && i + 1 < argc) {
+            importFile = argv[++i];
         } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
             cancelAfter = std::atof(argv[++i]);
             if (cancelAfter < 0) return Usage();
@@ -382,11 +389,11 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (!path) return Usage();
+    if (!path && !importFile) return Usage();
     fill = fill || redraw;
 
     sizewalk::FindRecord probe;
-    if (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory()) {
+    if (!importFile && (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory())) {
         std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", path);
         return 1;
     }
@@ -419,7 +426,26 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         std::chrono::steady_clock::time_point stopAsked{};
         sizewalk::ScanStatus status = sizewalk::ScanStatus::Complete;
-        if (stopAfter >= 0) {
+        std::string imported;
+        if (importFile) {
+            // The list from a saved scan instead of the disk.
+            std::FILE* in = std::fopen(importFile, "rb");
+            if (!in) {
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, std::strerror(errno));
+                return 1;
+            }
+            sizewalk::CFileSource source(in);
+            try {
+                sizewalk::ReadScanList(source, scanner.GetList());
+            } catch (const std::exception& e) {
+                std::fclose(in);
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, e.what());
+                return 1;
+            }
+            std::fclose(in);
+            imported = std::string(scanner.GetList()[0].GetName());
+            path = imported.c_str();
+        } else if (stopAfter >= 0) {
             std::thread stopper([&] {
                 std::this_thread::sleep_for(std::chrono::duration<double>(stopAfter));
                 stopAsked = std::chrono::steady_clock::now();
@@ -447,9 +473,7 @@ int main(int argc, char** argv) {
         const long long peak = PeakResidentSinceReset();
 
 
-        std::size_t directories = 0;
-        for (std::size_t i = 0; i < scanner.GetCount(); ++i)
-            directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
+        const std::size_t directories = scanner.GetList().Dirs().size();
         const std::size_t entries = scanner.GetCount();
         const long long growth = ResidentBytes() - baseline;
         std::printf(
@@ -457,18 +481,33 @@ int main(int argc, char** argv) {
             "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
             "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
             run + 1, JsonEscape(path).c_str(), threads, entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal, seconds, cpuSeconds,
+            static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
             entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
             entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
         if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
         if (digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
+        if (importFile) std::printf(", \"import_seconds\": %.6f", seconds);
+        if (exportFile) {
+            std::FILE* out = std::fopen(exportFile, "wb");
+            if (!out) {
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", exportFile, std::strerror(errno));
+                return 1;
+            }
+            const auto x0 = std::chrono::steady_clock::now();
+            sizewalk::CFileOutput file(out);
+            sizewalk::CScanFileWriter writer(file);
+            sizewalk::WriteScanList(scanner.GetList(), writer);
+            const bool written = std::fclose(out) == 0;
+            std::printf(", \"export_seconds\": %.6f%s", Seconds(x0),
+                        written ? "" : ", \"export\": \"failed\"");
+        }
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
 
         if (fill) {
             const long long beforeFill = ResidentBytes();
             const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files, model);
+            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
             const double fillSeconds = Seconds(f0);
             const double items = static_cast<double>(model.ItemCount());
             std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
@@ -478,8 +517,10 @@ int main(int argc, char** argv) {
                         items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
 
             std::size_t width = 0;
-            if (const sizewalk::CScanEntry* widest = Widest(scanner, width)) {
-                const QModelIndex parent = model.IndexOfItem(widest->m_hTreeItem);
+            const sizewalk::CScanTree::Item widest =
+                model.Tree() ? Widest(*model.Tree(), width) : sizewalk::CScanTree::kNoItem;
+            if (widest != sizewalk::CScanTree::kNoItem) {
+                const QModelIndex parent = model.IndexOfItem(widest);
                 const auto e0 = std::chrono::steady_clock::now();
                 const int rows = model.rowCount(parent);
                 qsizetype chars = 0;
@@ -491,20 +532,20 @@ int main(int argc, char** argv) {
                             Seconds(e0));
                 if (chars < 0) std::printf(" ");  // keeps the work observable
                 std::printf(", \"widest_view_expand_seconds\": %.6f",
-                            ViewExpandSeconds(source, units, files, *widest));
+                            ViewExpandSeconds(source, units, files, widest));
                 // Switching to what was asked for, from the other choice.
                 if (sort) {
                     const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
                                                           ? sizewalk::SortOrder::Name
                                                           : sizewalk::SortOrder::Size;
                     PrintSwitch(
-                        "sort", model, source, units, files, *widest,
+                        "sort", model, source, units, files, widest,
                         [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
                         [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
                 }
                 if (onDisk) {
                     PrintSwitch(
-                        "size_mode", model, source, units, files, *widest,
+                        "size_mode", model, source, units, files, widest,
                         [&](sizewalk::CTreeModel& m) {
                             m.SetSortOrder(order);
                             m.SetSizeMode(sizewalk::SizeMode::Apparent);
@@ -516,8 +557,8 @@ int main(int argc, char** argv) {
         if (redraw) {
             sizewalk::ScanFields fields;
             fields.m_strStartDir = path;
-            fields.m_nUnits = units;
-            fields.m_bShowFiles = files ? 1 : 0;
+            fields.m_eUnits = units;
+            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = path;
             sizewalk::StripTrailingSeparator(last);
             const auto r0 = std::chrono::steady_clock::now();

@@ -68,7 +68,7 @@ public:
     // The path being (or last) scanned by a live scan, prepared.
     const std::string& ScanPath() const { return m_strScanPath; }
     // The unit of the running scan's press (for its progress text).
-    int ScanUnits() const { return m_fields.m_nUnits; }
+    Units ScanUnits() const { return m_fields.m_eUnits; }
     // What the running scan has found so far.
     CScanProgress::Snapshot GetProgress() const { return m_progress.GetSnapshot(); }
 

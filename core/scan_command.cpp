@@ -1,7 +1,6 @@
 #include "core/scan_command.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -11,27 +10,6 @@
 namespace sizewalk {
 
 namespace {
-
-constexpr std::int32_t kMarkerDepth = -99;          // below every real key
-
-// Writes with snprintf into a stack buffer, growing into `out` only for
-// labels longer than any that a 255-byte name produces.
-template <typename Format>
-void Print(std::string& out, Format&& format) {
-    char buffer[512];
-    const int n = format(buffer, sizeof buffer);
-    if (n < 0) {
-        out.clear();
-        return;
-    }
-    if (static_cast<std::size_t>(n) < sizeof buffer) {
-        out.assign(buffer, static_cast<std::size_t>(n));
-        return;
-    }
-    out.resize(static_cast<std::size_t>(n) + 1);
-    format(out.data(), out.size());
-    out.resize(static_cast<std::size_t>(n));
-}
 
 // Windows takes the slash as a separator as well as the backslash; a drive
 // spec may end in either there, and in a backslash on every system.
@@ -66,60 +44,9 @@ int IsDriveSpec(std::string_view path) {
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
 }
 
-double LabelSize(const CScanEntry& entry, SizeMode mode) { return entry.GetShownSize(mode); }
-
-void FormatLabel(std::string& out, const char* name, double size, int nUnits) {
-    switch (nUnits) {
-        case kUnitsMB:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%6.2fMB]", name, size * kBytesToMB);
-            });
-            break;
-        case kUnitsKB:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%8.2fKB]", name, size * kBytesToKB);
-            });
-            break;
-        default:
-            Print(out, [&](char* b, std::size_t n) {
-                return std::snprintf(b, n, "%s [%10.0f bytes]", name, size);
-            });
-            break;
-    }
-}
-
-void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits, SizeMode mode) {
-    FormatLabel(out, entry.GetNameCStr(), LabelSize(entry, mode), nUnits);
-}
-
-void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree) {
+void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree) {
     tree.DeleteAllItems();
-    tree.ReserveItems(source.GetCount());
-
-    // Bottom of the ancestor stack: below every key, and its null handle
-    // makes the start entry a top-level item.
-    FindRecord markerRecord;
-    markerRecord.dwFileAttributes = kFileAttributeDirectory;
-    CScanEntry marker(markerRecord, " ");
-    marker.m_nDepth = kMarkerDepth;
-    marker.m_hTreeItem = kNoTreeItem;
-
-    std::vector<CScanEntry*> ancestors;
-    ancestors.reserve(64);
-    ancestors.push_back(&marker);
-    source.Rewind(0);
-    while (CScanEntry* entry = source.GetNext()) {
-        while (ancestors.back()->m_nDepth >= entry->m_nDepth) ancestors.pop_back();
-        const TreeItem parent = ancestors.back()->m_hTreeItem;
-        const bool directory = entry->IsDirectory() != 0;
-        if (directory) ancestors.push_back(entry);
-        if (showFiles || directory) {
-            const TreeItem item = tree.InsertItem(parent, *entry, nUnits);
-            if (item > kMaxTreeItem) throw std::bad_alloc();  // more items than handles
-            entry->m_hTreeItem = item;
-        }
-    }
-    tree.EndInsert();
+    if (!source.List().Empty()) tree.ShowList(source.List(), units, files);
 }
 
 bool PrepareStartPath(std::string& path) {
@@ -141,7 +68,7 @@ void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox
 ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
                          std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
     try {
-        FillTree(scanner, fields.m_nUnits, fields.m_bShowFiles != 0, tree);
+        FillTree(scanner, fields.m_eUnits, fields.m_eFiles, tree);
     } catch (const std::bad_alloc&) {
         ReportOutOfMemory(lastScannedDir, tree, messages);
         return ScanOutcome::OutOfMemory;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/labels.h"
 #include "scan/scan_entry.h"
 #include "core/entry_source.h"
 #include "core/message_box.h"
@@ -24,8 +25,8 @@ namespace sizewalk {
 // The three values the dialog exchanges with its controls.
 struct ScanFields {
     std::string m_strStartDir;  // bytes, as the file system takes them
-    int m_nUnits = -1;          // 0 MB, 1 KB, anything else bytes; -1 none checked
-    int m_bShowFiles = 0;       // nonzero: files get items too
+    Units m_eUnits = Units::None;
+    Files m_eFiles = Files::Hidden;
 };
 
 // Where the dialog starts: the system drive's root, or the file system's.
@@ -34,11 +35,6 @@ inline constexpr std::string_view kDefaultStartDir = "C:\\";
 #else
 inline constexpr std::string_view kDefaultStartDir = "/";
 #endif
-inline constexpr int kUnitsMB = 0;
-inline constexpr int kUnitsKB = 1;
-inline constexpr int kUnitsBytes = 2;
-inline constexpr double kBytesToMB = 9.5367431640625e-07;  // 2^-20
-inline constexpr double kBytesToKB = 0.0009765625;         // 2^-10
 inline constexpr std::string_view kInvalidStartDirText =
     "Start directory does not exist or is not a directory";
 inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
@@ -61,17 +57,8 @@ int IsExistingDirectory(const std::string& path);
 // drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
-// The size a label shows: a directory's total, a file's own size, apparent
-// or on disk.
-double LabelSize(const CScanEntry& entry, SizeMode mode = SizeMode::Apparent);
-// The label "name [size]" in the unit's fixed format, into `out`.
-void FormatLabel(std::string& out, const char* name, double size, int nUnits);
-void FormatLabel(std::string& out, const CScanEntry& entry, int nUnits,
-                 SizeMode mode = SizeMode::Apparent);
-
-// Rebuilds the whole tree from the source's list, each item under the
-// nearest earlier directory with a smaller depth key.
-void FillTree(CEntrySource& source, int nUnits, bool showFiles, CTreeSink& tree);
+// Rebuilds the whole tree from the source's list.
+void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree);
 
 enum class ScanOutcome {
     Rejected,     // not a directory: the message was shown

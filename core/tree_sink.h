@@ -1,13 +1,11 @@
 #pragma once
-// Where the scan command puts the tree it builds. A fill is: DeleteAllItems(),
-// then InsertItem() for every shown entry in list order, then EndInsert().
-// A sink may build label text later from the entry it was given (the entry
-// outlives the items until the next DeleteAllItems()), or at once with
-// FormatLabel().
+// Where the scan command shows a scan: a view that builds the scan tree
+// (model/scan_tree.h) of a list and shows it. A fill is DeleteAllItems(),
+// then ShowList(). The view keeps referring to the list until its next
+// DeleteAllItems(), so the command empties the view before the list changes.
 
-#include <cstddef>
-
-#include "scan/scan_entry.h"
+#include "model/labels.h"
+#include "scan/scan_list.h"
 
 namespace sizewalk {
 
@@ -18,15 +16,10 @@ public:
     // Empties the tree. Must not throw: it is also the way back to a sound
     // state after a failed fill.
     virtual void DeleteAllItems() = 0;
-    // About how many items the coming fill inserts (an upper bound).
-    virtual void ReserveItems(std::size_t count) { (void)count; }
-    // Inserts `entry` under `parent` (kNoTreeItem: the top level) among the
-    // parent's children in sorted label order; `nUnits` chooses the label
-    // format and is the same for a whole fill. Returns a handle usable as a
-    // parent, never kNoTreeItem and at most kMaxTreeItem.
-    virtual TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) = 0;
-    // The last item of the fill is in.
-    virtual void EndInsert() {}
+    // Shows `list` (not empty) as a tree: files too when `files` says so,
+    // every label in `units`. May throw std::bad_alloc, leaving the view
+    // empty.
+    virtual void ShowList(const CScanList& list, Units units, Files files) = 0;
 };
 
 }  // namespace sizewalk

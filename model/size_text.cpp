@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/scan_command.h"
 
 namespace sizewalk {
 
@@ -15,20 +14,18 @@ std::string Printf(const char* format, double value) {
     return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(n));
 }
 
-std::uint64_t WholeBytes(double size) {
-    return size <= 0 ? 0 : static_cast<std::uint64_t>(std::llround(size));
-}
-
 std::string Counted(std::uint64_t n, const char* one, const char* many, std::string_view separator) {
     return GroupDigits(n, separator) + (n == 1 ? one : many);
 }
 
 // "Size: 1,234 bytes (12.5% of parent)".
-std::string SizeLine(const char* what, double size, const CScanEntry* parent, SizeMode mode,
+std::string SizeLine(const char* what, std::uint64_t size, const CScanEntry* parent, SizeMode mode,
                      std::string_view separator) {
-    std::string line = std::string(what) + GroupDigits(WholeBytes(size), separator) + " bytes";
-    const double whole = parent ? parent->GetShownSize(mode) : 0.0;
-    if (whole > 0) line += Printf(" (%.1f%% of parent)", 100.0 * size / whole);
+    std::string line = std::string(what) + GroupDigits(size, separator) + " bytes";
+    const std::uint64_t whole = parent ? parent->GetShownSize(mode) : 0;
+    if (whole > 0)
+        line += Printf(" (%.1f%% of parent)",
+                       100.0 * static_cast<double>(size) / static_cast<double>(whole));
     return line;
 }
 
@@ -44,34 +41,40 @@ std::string GroupDigits(std::uint64_t n, std::string_view separator) {
     return out;
 }
 
-std::string FormatSize(double size, int nUnits) {
-    switch (nUnits) {
-        case kUnitsMB: return Printf("%.2fMB", size * kBytesToMB);
-        case kUnitsKB: return Printf("%.2fKB", size * kBytesToKB);
-        default: return Printf("%.0f bytes", size);
+std::string FormatSize(std::uint64_t size, Units units) {
+    switch (units) {
+        case Units::MB: return Printf("%.2fMB", static_cast<double>(size) * kBytesToMB);
+        case Units::KB: return Printf("%.2fKB", static_cast<double>(size) * kBytesToKB);
+        case Units::Bytes:
+        case Units::None: break;
     }
+    return std::to_string(size) + " bytes";
 }
 
-ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, int nUnits, SizeMode mode,
+ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator) {
     const std::uint64_t bytes = mode == SizeMode::OnDisk ? snapshot.nDiskBytes : snapshot.nBytes;
     ProgressText text;
     text.strCounts = "Scanning: " + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
-                     FormatSize(static_cast<double>(bytes), nUnits);
+                     FormatSize(bytes, units);
     text.strDir = snapshot.strDir.empty() ? std::string(startPath) : snapshot.strDir;
     return text;
 }
 
-std::vector<std::string> DescribeEntry(const CEntrySource& source, const CScanEntry& entry,
-                                       const CScanEntry* parent, std::string_view separator) {
+std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
+                                      std::string_view separator) {
+    const CScanEntry& entry = tree.Entry(item);
+    const CScanTree::Item up = tree.Parent(item);
+    const CScanEntry* parent = up == CScanTree::kNoItem ? nullptr : &tree.Entry(up);
     std::vector<std::string> lines;
-    lines.push_back(source.GetPath(entry));
+    lines.push_back(tree.Path(item));
     lines.push_back(SizeLine("Size: ", entry.GetShownSize(SizeMode::Apparent), parent,
                              SizeMode::Apparent, separator));
     lines.push_back(SizeLine("Size on disk: ", entry.GetShownSize(SizeMode::OnDisk), parent,
                              SizeMode::OnDisk, separator));
     if (entry.IsDirectory())
-        lines.push_back(Counted(source.CountBelow(entry), " entry below", " entries below", separator));
+        lines.push_back(
+            Counted(tree.CountsBelow(item).nEntries, " entry below", " entries below", separator));
     return lines;
 }
 

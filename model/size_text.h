@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "model/labels.h"
 #include "scan/scan_entry.h"
 #include "scan/scan_progress.h"
-#include "core/entry_source.h"
+#include "model/scan_tree.h"
 
 namespace sizewalk {
 
@@ -20,7 +21,7 @@ std::string GroupDigits(std::uint64_t n, std::string_view separator = ",");
 
 // A size in the unit's number format of the labels, without their padding:
 // "1.50KB", "0.00MB", "1536 bytes".
-std::string FormatSize(double size, int nUnits);
+std::string FormatSize(std::uint64_t size, Units units);
 
 struct ProgressText {
     std::string strCounts;  // "Scanning: 1,234 entries, 12.34MB"
@@ -29,14 +30,14 @@ struct ProgressText {
 // What a running scan of `startPath` has found: the entries with digit
 // grouping, their size (the figure on show) in the unit's format, and the
 // directory being read (the start path until the scan names one).
-ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, int nUnits, SizeMode mode,
+ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator = ",");
 
-// The details of an entry of `source`'s list, one line each: its full path;
-// "Size: N bytes" and "Size on disk: N bytes", each with the share of
-// `parent` (null for the start entry) in percent where the parent's figure
-// is not 0; for a directory, the number of entries below it.
-std::vector<std::string> DescribeEntry(const CEntrySource& source, const CScanEntry& entry,
-                                       const CScanEntry* parent, std::string_view separator = ",");
+// The details of an item, one line each: its full path; "Size: N bytes" and
+// "Size on disk: N bytes", each with the share of its parent in percent
+// where the parent's figure is not 0; for a directory, the number of entries
+// below it.
+std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
+                                      std::string_view separator = ",");
 
 }  // namespace sizewalk

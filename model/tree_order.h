@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "scan/scan_entry.h"
+#include "scan/scan_list.h"
 
 namespace sizewalk {
 
@@ -20,20 +21,20 @@ public:
     virtual ~CNameOrder() = default;
     // <0, 0 or >0: how two names order for the user; 0 only for equal bytes.
     virtual int Compare(std::string_view a, std::string_view b) const = 0;
-    // Sorts `ids` by the names of entries[id] as Compare orders them, equal
-    // names by id. This one compares pairs; a collator may do better.
-    virtual void SortByName(std::span<std::uint32_t> ids,
-                            std::span<const CScanEntry* const> entries) const;
+    // Sorts `ids` (list indices) by the names of their entries as Compare
+    // orders them, equal names by id. This one compares pairs; a collator
+    // may do better.
+    virtual void SortByName(std::span<std::uint32_t> ids, const CScanList& list) const;
 };
 
 // <0, 0 or >0: which of two entries comes first under one parent.
 int CompareEntries(const CScanEntry& a, const CScanEntry& b, SortOrder order, SizeMode mode,
                    const CNameOrder& names);
 
-// Sorts `ids` (indices into `entries`) in `order`. Entries that tie on both
+// Sorts `ids` (indices into `list`) in `order`. Entries that tie on both
 // name and size keep the order of their ids, so the result never depends on
 // the order given.
-void SortChildren(std::span<std::uint32_t> ids, std::span<const CScanEntry* const> entries,
-                  SortOrder order, SizeMode mode, const CNameOrder& names);
+void SortChildren(std::span<std::uint32_t> ids, const CScanList& list, SortOrder order,
+                  SizeMode mode, const CNameOrder& names);
 
 }  // namespace sizewalk

@@ -1,45 +1,57 @@
 #pragma once
-// The scanner's list as a walk fills it, in list order. Internal to the scan
-// engine: walks append entries here; the scanner then rolls totals up.
+// A list as a walk fills it, in list order. Internal to the scan engine:
+// walks append entries here; the scanner then has the list roll totals up.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/dir_listing.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "scan/scan_list.h"
 #include "scan/name_arena.h"
 
 namespace sizewalk {
 
 class CDirScanner::Builder {
 public:
-    Builder(CDirScanner& scanner, CScanProgress* progress)
-        : m_scanner(scanner), m_progress(progress), m_stop(progress ? &progress->StopFlag() : nullptr) {}
+    Builder(CScanList& list, CScanProgress* progress, std::size_t firstRead = 0,
+            bool untilEmpty = false)
+        : m_list(list),
+          m_progress(progress),
+          m_stop(progress ? &progress->StopFlag() : nullptr),
+          m_nFirstRead(firstRead),
+          m_bUntilEmpty(untilEmpty) {}
 
     // Appends an entry for `record` (its name copied into the arena) with the
     // depth key `depth`.
     CScanEntry& Add(const FindRecord& record, std::int32_t depth) {
-        return AddNamed(record, m_scanner.m_names->Add(record.cFileName), depth);
+        return AddNamed(record, m_list.Names().Add(record.cFileName), depth);
     }
     // Appends an entry whose name already lies in the scanner's arena.
     CScanEntry& AddNamed(const FindRecord& record, const char* name, std::int32_t depth) {
-        CScanEntry& e = m_scanner.Append(CScanEntry(record, name));
+        CScanEntry& e = m_list.Append(CScanEntry(record, name));
         e.m_nDepth = depth;
+        if (record.nLinkInode != 0)
+            m_list.AddLink(m_list.Count() - 1, record.nLinkDevice, record.nLinkInode);
         // A further link to a file already counted takes no blocks of its
         // own: the blocks exist once, and list order decides which link
         // holds them.
-        if (record.nLinkInode != 0 &&
-            !m_seenLinks.insert({record.nLinkDevice, record.nLinkInode}).second)
-            e.m_nDiskSize = 0;
+        if (record.nLinkInode != 0 && !FirstLink(m_seenLinks, record)) e.m_nDiskSize = 0;
         return e;
     }
-    CScanEntry& At(std::size_t index) { return m_scanner.GetAt(index); }
+    // Records that the directory whose entry is at `listIndex` could not be
+    // read, wholly (it could not be opened) or in part (its listing ended
+    // early, or sizes in it could not be read), with the system's error code.
+    void MarkUnreadable(std::size_t listIndex, int error) { m_list.MarkUnreadable(listIndex, error); }
+    CScanEntry& At(std::size_t index) { return m_list.At(index); }
 
     // Appends the start entry (its name the whole start path, its key two
     // less than its children's) and opens the start directory into `start`.
@@ -52,24 +64,27 @@ public:
         childDepth = CountSeparators(path.c_str()) + 1;
         CScanEntry& entry = Add(record, childDepth - 2);
         if (m_progress) m_progress->AddFound(1, 0, 0);
-        if (OpenStartDir(path.c_str(), start) != OpenStatus::Opened) return false;
+        if (OpenStartDir(path.c_str(), start) != OpenStatus::Opened) {
+            MarkUnreadable(0, start.Error());
+            return false;
+        }
         entry.m_nDiskSize = start.OwnDiskSize();
         if (m_progress) m_progress->AddFound(0, 0, start.OwnDiskSize());
         return true;
     }
-    std::size_t Count() const { return m_scanner.m_nCount; }
-    NameArena& Names() { return *m_scanner.m_names; }
+    std::size_t Count() const { return m_list.Count(); }
+    NameArena& Names() { return m_list.Names(); }
 
     CScanProgress* Progress() const { return m_progress; }
     const std::atomic<bool>* Stop() const { return m_stop; }
     bool Stopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
     // Readers read as tests asked, if they did.
     void Tune(DirReader& reader) const {
-        if (m_scanner.m_nFirstRead) reader.SetFirstRead(m_scanner.m_nFirstRead);
-        reader.SetReadUntilEmpty(m_scanner.m_bUntilEmpty);
+        if (m_nFirstRead) reader.SetFirstRead(m_nFirstRead);
+        reader.SetReadUntilEmpty(m_bUntilEmpty);
     }
 
-private:
+    // Files with several links met so far, by device and inode.
     struct DeviceInode {
         std::uint64_t nDevice, nInode;
         bool operator==(const DeviceInode&) const = default;
@@ -79,11 +94,19 @@ private:
             return static_cast<std::size_t>(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
         }
     };
+    using LinkSet = std::unordered_set<DeviceInode, DeviceInodeHash>;
+    // Whether `record` is the first link of its file that `seen` meets.
+    static bool FirstLink(LinkSet& seen, const FindRecord& record) {
+        return seen.insert({record.nLinkDevice, record.nLinkInode}).second;
+    }
 
-    CDirScanner& m_scanner;
+private:
+    CScanList& m_list;
     CScanProgress* m_progress;
     const std::atomic<bool>* m_stop;
-    std::unordered_set<DeviceInode, DeviceInodeHash> m_seenLinks;  // files with several links
+    std::size_t m_nFirstRead;
+    bool m_bUntilEmpty;
+    LinkSet m_seenLinks;  // files with several links
 };
 
 // The walks. Each fills the list in pre-order, the start entry first, with

@@ -21,6 +21,7 @@ public:
             auto block = std::make_unique_for_overwrite<char[]>(size);
             char* start = block.get();
             m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
+            m_nBytes += size;
             m_next = start;
             m_left = size;
         }
@@ -36,16 +37,22 @@ public:
     void Adopt(NameArena& other) {
         m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
         for (auto& block : other.m_blocks) m_blocks.push_back(std::move(block));
+        m_nBytes += other.m_nBytes;
+        other.m_nBytes = 0;
         other.m_blocks.clear();
         other.m_next = nullptr;
         other.m_left = 0;
     }
+
+    // Bytes of the blocks held.
+    std::size_t Bytes() const { return m_nBytes; }
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
     std::vector<std::unique_ptr<char[]>> m_blocks;
     char* m_next = nullptr;
     std::size_t m_left = 0;
+    std::size_t m_nBytes = 0;
 };
 
 }  // namespace sizewalk

@@ -1,8 +1,8 @@
 #pragma once
 // One file or directory found by a scan, 32 bytes. The name lives in the
-// scanner's name arena; the containing directory is known to the scanner
-// (GetDir), not to the entry. The scanner owns entries; the tree fill only
-// reads them and writes m_hTreeItem.
+// list's name arena; the containing directory is known to the list, not to
+// the entry. The list owns its entries; views only read them and keep their
+// own mapping from entries to what they show.
 //
 // Every entry carries two sizes: the apparent size (the file's length, what
 // the labels show by default) and the size on disk (the blocks it occupies).
@@ -14,12 +14,6 @@
 
 namespace sizewalk {
 
-// Handle of the tree item that shows an entry, given by the tree sink; 0
-// means none (the top level when used as a parent). Handles fit 30 bits.
-using TreeItem = std::uint32_t;
-inline constexpr TreeItem kNoTreeItem = 0;
-inline constexpr TreeItem kMaxTreeItem = (TreeItem{1} << 30) - 1;
-
 // Which of an entry's two sizes is meant.
 enum class SizeMode { Apparent, OnDisk };
 
@@ -28,16 +22,11 @@ public:
     // `name` must stay valid and NUL-terminated for the entry's life (the
     // scanner's arena).
     CScanEntry(const FindRecord& record, const char* name)
-        : m_nDiskSize(record.nDiskSize),
+        : m_nSize(record.IsDirectory() ? 0 : record.Size()),
+          m_nDiskSize(record.nDiskSize),
           m_pszName(name),
-          m_hTreeItem(kNoTreeItem),
           m_bDirectory(record.IsDirectory() ? 1u : 0u),
-          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {
-        if (m_bDirectory)
-            m_dTotal = 0.0;
-        else
-            m_nOwnSize = record.Size();
-    }
+          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {}
 
     // kFileAttributeDirectory or 0.
     int IsDirectory() const { return m_bDirectory ? static_cast<int>(kFileAttributeDirectory) : 0; }
@@ -46,35 +35,33 @@ public:
     std::string_view GetName() const { return m_pszName; }
     const char* GetNameCStr() const { return m_pszName; }
     // Own apparent size in bytes; directories have none of their own.
-    double GetFileSize() const { return m_bDirectory ? 0.0 : static_cast<double>(m_nOwnSize); }
+    std::uint64_t GetFileSize() const { return m_bDirectory ? 0 : m_nSize; }
     // Bytes on disk: a file's own blocks (0 for a further link to a file
     // already counted); after a scan, a directory's own blocks plus all below.
     std::uint64_t GetDiskSize() const { return m_nDiskSize; }
     // The size shown for the entry in `mode`: a directory's total, a file's
     // own size.
-    double GetShownSize(SizeMode mode) const {
-        if (mode == SizeMode::OnDisk) return static_cast<double>(m_nDiskSize);
-        return m_bDirectory ? m_dTotal : static_cast<double>(m_nOwnSize);
+    std::uint64_t GetShownSize(SizeMode mode) const {
+        return mode == SizeMode::OnDisk ? m_nDiskSize : m_nSize;
     }
     // A file with more than one hard link (its blocks count once per scan).
     bool IsMultiLinked() const { return m_bLinked != 0; }
 
-    union {
-        double m_dTotal;           // directories: sum of own apparent sizes below
-        std::uint64_t m_nOwnSize;  // files: own apparent size
-    };
+    // Apparent bytes: a file's own length; after a scan, for a directory,
+    // the sum of the own sizes of everything below it.
+    std::uint64_t m_nSize;
     std::uint64_t m_nDiskSize;
 
 private:
     const char* m_pszName;
 
 public:
-    std::int32_t m_nDepth = 0;         // depth key; only comparisons matter
-    std::uint32_t m_hTreeItem : 30;    // written by the tree fill
+    std::int32_t m_nDepth = 0;  // depth key; only comparisons matter
 
 private:
     std::uint32_t m_bDirectory : 1;
     std::uint32_t m_bLinked : 1;
+    std::uint32_t m_nSpare : 30 = 0;  // room for what a scan learns of an entry
 };
 
 static_assert(sizeof(CScanEntry) <= 32, "entries must stay compact");

@@ -46,7 +46,6 @@
 
 namespace {
 
-using sizewalk::CScanEntry;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -122,9 +121,9 @@ public:
         }
         ::UpdateWindow(Tree());
     }
-    // The control's item for the entry with tree handle `id` among the
-    // children of `parent` (null: the top level).
-    HTREEITEM Find(HTREEITEM parent, sizewalk::TreeItem id) const {
+    // The control's item that shows `shown` among the children of `parent`
+    // (null: the top level).
+    HTREEITEM Find(HTREEITEM parent, sizewalk::CScanTree::Item shown) const {
         auto next = [this](HTREEITEM item, UINT how) {
             return reinterpret_cast<HTREEITEM>(
                 ::SendMessageW(Tree(), TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
@@ -135,7 +134,7 @@ public:
             tv.mask = TVIF_PARAM | TVIF_HANDLE;
             tv.hItem = item;
             ::SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-            if (static_cast<sizewalk::TreeItem>(tv.lParam) == id) return item;
+            if (m_sink->ItemOf(item) == shown) return item;
         }
         return nullptr;
     }
@@ -149,32 +148,23 @@ private:
     std::unique_ptr<sizewalk::CTreeViewSink> m_sink;
 };
 
-// The directory with the most children shown (files count only when they are
-// shown), by the list's keys, and the chain of directories down to it (the
-// start entry first).
-std::vector<const CScanEntry*> WidestChain(sizewalk::CDirScanner& scanner, bool files,
-                                           std::size_t& children) {
-    std::vector<std::size_t> stack, count(scanner.GetCount(), 0), parent(scanner.GetCount(), 0);
-    for (std::size_t i = 0; i < scanner.GetCount(); ++i) {
-        const CScanEntry& e = scanner.GetAt(i);
-        while (!stack.empty() && scanner.GetAt(stack.back()).m_nDepth >= e.m_nDepth)
-            stack.pop_back();
-        if (!stack.empty()) {
-            if (files || e.IsDirectory()) ++count[stack.back()];
-            parent[i] = stack.back();
+// The directory with the most children shown, and the chain of directories
+// down to it (the start entry first).
+std::vector<sizewalk::CScanTree::Item> WidestChain(const sizewalk::CScanTree& tree,
+                                                  std::size_t& children) {
+    using sizewalk::CScanTree;
+    CScanTree::Item best = CScanTree::kNoItem;
+    children = 0;
+    for (const sizewalk::CScanList::DirRecord& d : tree.List().Dirs()) {
+        const std::size_t n = tree.ChildCount(d.nEntry);
+        if (best == CScanTree::kNoItem || n > children) {
+            best = d.nEntry;
+            children = n;
         }
-        if (e.IsDirectory()) stack.push_back(i);
     }
-    std::size_t best = 0;
-    for (std::size_t i = 1; i < count.size(); ++i)
-        if (count[i] > count[best]) best = i;
-    children = count.empty() ? 0 : count[best];
-    std::vector<const CScanEntry*> chain;
-    if (count.empty()) return chain;
-    for (std::size_t i = best;; i = parent[i]) {
-        chain.insert(chain.begin(), &scanner.GetAt(i));
-        if (i == 0) break;
-    }
+    std::vector<CScanTree::Item> chain;
+    for (CScanTree::Item i = best; i != CScanTree::kNoItem; i = tree.Parent(i))
+        chain.insert(chain.begin(), i);
     return chain;
 }
 
@@ -194,10 +184,10 @@ int CancelLatency(const std::string& path, double after) {
 
 // Opens the chain's directories down to the last one's parent, then times
 // opening and painting the last.
-double ExpandSeconds(const TreeFrame& frame, const std::vector<const CScanEntry*>& chain) {
+double ExpandSeconds(const TreeFrame& frame, const std::vector<sizewalk::CScanTree::Item>& chain) {
     HTREEITEM item = nullptr;
     for (std::size_t i = 0; i < chain.size(); ++i) {
-        item = frame.Find(item, chain[i]->m_hTreeItem);
+        item = frame.Find(item, chain[i]);
         if (!item) return -1;
         if (i + 1 < chain.size()) frame.Expand(item);
     }
@@ -213,7 +203,7 @@ int Run(const std::vector<std::string>& args) {
     bool fill = false, files = false, redraw = false, onDisk = false, sorted = false;
     sizewalk::SortOrder order = sizewalk::SortOrder::Name;
     double cancelAfter = -1;
-    int units = sizewalk::kUnitsMB;
+    sizewalk::Units units = sizewalk::Units::MB;
     const std::string* path = nullptr;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -239,11 +229,11 @@ int Run(const std::vector<std::string>& args) {
         } else if (a == "--units" && i + 1 < args.size()) {
             const std::string& u = args[++i];
             if (u == "mb")
-                units = sizewalk::kUnitsMB;
+                units = sizewalk::Units::MB;
             else if (u == "kb")
-                units = sizewalk::kUnitsKB;
+                units = sizewalk::Units::KB;
             else if (u == "bytes")
-                units = sizewalk::kUnitsBytes;
+                units = sizewalk::Units::Bytes;
             else
                 return Usage();
         } else if (a.size() > 1 && a[0] == '-') {
@@ -290,9 +280,7 @@ int Run(const std::vector<std::string>& args) {
         scanner.Scan(*path);
         const double seconds = Seconds(t0);
 
-        std::size_t directories = 0;
-        for (std::size_t i = 0; i < scanner.GetCount(); ++i)
-            directories += scanner.GetAt(i).IsDirectory() ? 1 : 0;
+        const std::size_t directories = scanner.GetList().Dirs().size();
         const std::size_t entries = scanner.GetCount();
         const double growth =
             static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
@@ -301,19 +289,21 @@ int Run(const std::vector<std::string>& args) {
             "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
             "\"bytes_per_entry\": %.2f",
             run + 1, Json(*path).c_str(), entries, directories, entries - directories,
-            scanner.GetAt(0).m_dTotal,
+            static_cast<double>(scanner.GetAt(0).m_nSize),
             static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()), seconds,
             entries ? growth / static_cast<double>(entries) : 0.0);
 
         if (fill) {
             const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files, frame->Sink());
+            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, frame->Sink());
             frame->Paint();
             const double fillSeconds = Seconds(f0);
             std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame->Sink().ItemCount(),
                         fillSeconds);
             std::size_t width = 0;
-            const auto chain = WidestChain(scanner, files, width);
+            const auto chain = frame->Sink().Tree()
+                                   ? WidestChain(*frame->Sink().Tree(), width)
+                                   : std::vector<sizewalk::CScanTree::Item>();
             if (!chain.empty())
                 std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
                             ExpandSeconds(*frame, chain));
@@ -333,8 +323,8 @@ int Run(const std::vector<std::string>& args) {
         if (redraw) {
             sizewalk::ScanFields fields;
             fields.m_strStartDir = *path;
-            fields.m_nUnits = units;
-            fields.m_bShowFiles = files ? 1 : 0;
+            fields.m_eUnits = units;
+            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = *path;
             sizewalk::StripTrailingSeparator(last);
             const auto r0 = std::chrono::steady_clock::now();

@@ -45,14 +45,7 @@ public:
         m_bEmpty = status != ScanStatus::Complete;
         return status;
     }
-    void Rewind(int i) override { m_scanner.Rewind(i); }
-    CScanEntry* GetNext() override { return m_bEmpty ? nullptr : m_scanner.GetNext(); }
-    std::size_t GetCount() const override { return m_bEmpty ? 0 : m_scanner.GetCount(); }
-    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
-    std::size_t CountBelow(const CScanEntry& e) const override {
-        const std::size_t index = m_scanner.IndexOf(e);
-        return m_scanner.GetSubtreeEnd(index) - index - 1;
-    }
+    const CScanList& List() const override { return m_bEmpty ? m_none : m_scanner.GetList(); }
 
     // Lets `count` scans through the gate (those waiting first).
     void Release(int count = 1) {
@@ -99,6 +92,7 @@ private:
     // Written by the scanning thread; read by the dialog's thread only after
     // the command has joined it.
     CDirScanner m_scanner;
+    CScanList m_none;
     bool m_bEmpty = true;
 };
 

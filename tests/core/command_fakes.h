@@ -12,41 +12,39 @@
 #include <vector>
 
 #include "core/scan_command.h"
+#include "model/scan_tree.h"
 
 namespace sizewalk::test {
 
-// Keeps each parent's children in sorted position (byte order of the label
-// is enough here; the real collation is the tree model's) and formats every
-// label at once.
+// Byte order stands in for the platform's collation.
+class ByteOrder : public CNameOrder {
+public:
+    int Compare(std::string_view a, std::string_view b) const override { return a.compare(b); }
+};
+
+// Shows a list as the views do, through the scan tree (names in byte order),
+// and keeps the whole outline with every label formatted at once.
 class RecordingSink : public CTreeSink {
 public:
     void DeleteAllItems() override {
-        m_labels.clear();
-        m_children.clear();
+        m_lines.clear();
         ++deletes;
     }
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override {
-        if (failAfter >= 0 && static_cast<int>(m_labels.size()) >= failAfter) throw std::bad_alloc();
+    void ShowList(const CScanList& list, Units units, Files files) override {
+        m_lines.clear();
+        const CScanTree tree(list, files, m_names);
+        if (failAfter >= 0 && tree.ItemCount() > static_cast<std::size_t>(failAfter))
+            throw std::bad_alloc();
         if (cursorActive && *cursorActive) ++insertsUnderWaitCursor;
-        EXPECT_TRUE(parent == kNoTreeItem || parent <= m_labels.size()) << "unknown parent handle";
-        std::string label;
-        FormatLabel(label, entry, nUnits);
-        m_labels.push_back(label);
-        const TreeItem handle = m_labels.size();
-        auto& siblings = m_children[parent];
-        const auto at = std::upper_bound(siblings.begin(), siblings.end(), handle,
-                                         [&](TreeItem a, TreeItem b) { return Label(a) < Label(b); });
-        siblings.insert(at, handle);
-        return handle;
+        Walk(tree, 0, 0, units);
+        ++ends;
     }
-    void EndInsert() override { ++ends; }
 
-    const std::string& Label(TreeItem h) const { return m_labels[h - 1]; }
-    std::size_t Count() const { return m_labels.size(); }
+    std::size_t Count() const { return m_lines.size(); }
     // One line per item in tree order, indented two spaces per level.
     std::string Outline() const {
         std::string out;
-        Walk(kNoTreeItem, 0, out);
+        for (const std::string& line : m_lines) out += line + "\n";
         return out;
     }
 
@@ -54,16 +52,14 @@ public:
     const bool* cursorActive = nullptr;
 
 private:
-    void Walk(TreeItem parent, int level, std::string& out) const {
-        const auto it = m_children.find(parent);
-        if (it == m_children.end()) return;
-        for (TreeItem h : it->second) {
-            out += std::string(static_cast<std::size_t>(level) * 2, ' ') + Label(h) + "\n";
-            Walk(h, level + 1, out);
-        }
+    void Walk(const CScanTree& tree, CScanTree::Item item, int level, Units units) {
+        std::string label;
+        FormatLabel(label, tree.Entry(item), units);
+        m_lines.push_back(std::string(static_cast<std::size_t>(level) * 2, ' ') + label);
+        for (CScanTree::Item child : tree.Children(item)) Walk(tree, child, level + 1, units);
     }
-    std::vector<std::string> m_labels;
-    std::map<TreeItem, std::vector<TreeItem>> m_children;
+    ByteOrder m_names;
+    std::vector<std::string> m_lines;
 };
 
 struct Shown {

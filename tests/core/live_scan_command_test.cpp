@@ -64,8 +64,8 @@ protected:
     }
     ScanOutcome Press(const std::string& dir, bool rescan = false) {
         fields.m_strStartDir = dir;
-        fields.m_nUnits = kUnitsBytes;
-        fields.m_bShowFiles = 1;
+        fields.m_eUnits = Units::Bytes;
+        fields.m_eFiles = Files::Shown;
         return rescan ? command.Rescan(fields) : command.Start(fields);
     }
     // Lets the waiting scan through and finishes it as the dialog would.
@@ -129,7 +129,7 @@ TEST_F(LiveCommand, SamePathRedrawsAtOnceAndRescanReadsTheDiskAgain) {
     ASSERT_EQ(Complete(), ScanOutcome::Scanned);
     t.File("Data/new", 100);
 
-    fields.m_nUnits = kUnitsKB;
+    fields.m_eUnits = Units::KB;
     fields.m_strStartDir = data;
     EXPECT_EQ(command.Start(fields), ScanOutcome::Redrawn);
     EXPECT_FALSE(command.IsScanning());
@@ -203,7 +203,7 @@ TEST_F(LiveCommand, FailuresAreReportedAndLeaveNothingBehind) {
 TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
     {
         CLiveScanCommand other(source, last, tree, messages, cursor, notify);
-        ScanFields f{t.Root(), kUnitsMB, 0};
+        ScanFields f{t.Root(), Units::MB, Files::Hidden};
         ASSERT_EQ(other.Start(f), ScanOutcome::Started);
         ASSERT_TRUE(source.WaitUntilWaiting());
         cursor.End();  // the dialog's business once it goes away

@@ -37,13 +37,7 @@ public:
         m_empty = false;
         return m_scanner.Scan(redirect.empty() ? path : std::string_view(redirect));
     }
-    void Rewind(int i) override { m_scanner.Rewind(i); }
-    CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
-    std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
-    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
-    std::size_t CountBelow(const CScanEntry& e) const override {
-        return m_scanner.GetSubtreeEnd(m_scanner.IndexOf(e)) - m_scanner.IndexOf(e) - 1;
-    }
+    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
 
     std::vector<std::string> scanned;
     std::string redirect;
@@ -53,6 +47,7 @@ public:
 
 private:
     CDirScanner m_scanner;
+    CScanList m_none;
     bool m_empty = true;
 };
 
@@ -66,8 +61,8 @@ protected:
     }
     ScanOutcome Press(const std::string& dir, int units, int files) {
         fields.m_strStartDir = dir;
-        fields.m_nUnits = units;
-        fields.m_bShowFiles = files;
+        fields.m_eUnits = UnitsFromIndex(units);
+        fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
         return RunScanCommand(fields, source, last, tree, messages, cursor);
     }
     // The example tree: Data holds a.txt (10 bytes) and sub, which holds
@@ -165,7 +160,7 @@ TEST_F(Command, SizeFieldBoundaries) {
 TEST(FormatLabel, WidthsRoundingAndLongNames) {
     struct Case {
         const char* name;
-        double size;
+        std::uint64_t size;
         int units;
         const char* label;
     };
@@ -176,18 +171,18 @@ TEST(FormatLabel, WidthsRoundingAndLongNames) {
         {"z", 0, 2, "z [         0 bytes]"},
         {"half", 5242, 0, "half [  0.00MB]"},                // 0.004999...
         {"half", 5243, 0, "half [  0.01MB]"},                // 0.005000...
-        {"wide", 1073741824.0 * 1024, 0, "wide [1048576.00MB]"},  // wider than the field
-        {"big", 4294967296.0, 2, "big [4294967296 bytes]"},
-        {"huge", 10737418240.0, 2, "huge [10737418240 bytes]"},
+        {"wide", 1073741824ull * 1024, 0, "wide [1048576.00MB]"},  // wider than the field
+        {"big", 4294967296, 2, "big [4294967296 bytes]"},
+        {"huge", 10737418240, 2, "huge [10737418240 bytes]"},
         {"odd", 1023, 1, "odd [    1.00KB]"},
     };
     std::string out;
     for (const Case& c : cases) {
-        FormatLabel(out, c.name, c.size, c.units);
+        FormatLabel(out, c.name, c.size, UnitsFromIndex(c.units));
         EXPECT_EQ(out, c.label);
     }
     const std::string longName(4000, 'n');  // longer than any fixed buffer
-    FormatLabel(out, longName.c_str(), 12, 2);
+    FormatLabel(out, longName.c_str(), 12, Units::Bytes);
     EXPECT_EQ(out, longName + " [        12 bytes]");
 }
 
@@ -294,12 +289,6 @@ TEST(StartPath, HomeIsExpanded) {
         ::unsetenv("HOME");
 }
 
-// Byte order stands in for the platform's collation.
-class ByteOrder : public CNameOrder {
-public:
-    int Compare(std::string_view a, std::string_view b) const override { return a.compare(b); }
-};
-
 TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
     struct Case {
         const char* name;
@@ -310,25 +299,23 @@ TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
         {"b", 10, 4096, false}, {"a", 10, 0, false},   {"dir", 50, 8192, true},
         {"z", 99, 0, false},    {"c", 0, 12288, false}, {"a2", 10, 4096, false},
     };
-    std::vector<CScanEntry> entries;
+    CScanList table;
     for (const Case& s : cases) {
         FindRecord r;
         r.dwFileAttributes = s.directory ? kFileAttributeDirectory : kFileAttributeNormal;
         r.SetSize(s.directory ? 0 : s.size);
         r.nDiskSize = s.disk;
-        entries.emplace_back(r, s.name);
-        if (s.directory) entries.back().m_dTotal = static_cast<double>(s.size);
+        CScanEntry& e = table.Append(CScanEntry(r, s.name));
+        if (s.directory) e.m_nSize = s.size;
     }
-    std::vector<const CScanEntry*> table;
-    for (const CScanEntry& e : entries) table.push_back(&e);
-    const ByteOrder names;
+    const test::ByteOrder names;
     auto sorted = [&](std::vector<std::uint32_t> ids, SortOrder order, SizeMode mode) {
         SortChildren(ids, table, order, mode, names);
         std::string out;
-        for (std::uint32_t id : ids) out += std::string(table[id]->GetName()) + " ";
+        for (std::uint32_t id : ids) out += std::string(table[id].GetName()) + " ";
         // Every neighbour pair agrees with the one-pair comparison.
         for (std::size_t i = 1; i < ids.size(); ++i)
-            EXPECT_LT(CompareEntries(*table[ids[i - 1]], *table[ids[i]], order, mode, names), 0);
+            EXPECT_LT(CompareEntries(table[ids[i - 1]], table[ids[i]], order, mode, names), 0);
         return out;
     };
     const std::vector<std::uint32_t> given = {0, 1, 2, 3, 4, 5}, reversed = {5, 4, 3, 2, 1, 0};

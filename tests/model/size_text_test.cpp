@@ -13,6 +13,7 @@
 #include "tests/temp_tree.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
+#include "tests/core/command_fakes.h"
 
 namespace sizewalk {
 namespace {
@@ -29,16 +30,16 @@ TEST(SizeText, GroupDigits) {
 }
 
 TEST(SizeText, SizesInTheUnitsOfTheLabels) {
-    EXPECT_EQ(FormatSize(1536, kUnitsKB), "1.50KB");
-    EXPECT_EQ(FormatSize(0, kUnitsMB), "0.00MB");
-    EXPECT_EQ(FormatSize(5243, kUnitsMB), "0.01MB");
-    EXPECT_EQ(FormatSize(10737418240.0, kUnitsBytes), "10737418240 bytes");
-    EXPECT_EQ(FormatSize(7, -1), "7 bytes");  // no unit checked reads as bytes
+    EXPECT_EQ(FormatSize(1536, Units::KB), "1.50KB");
+    EXPECT_EQ(FormatSize(0, Units::MB), "0.00MB");
+    EXPECT_EQ(FormatSize(5243, Units::MB), "0.01MB");
+    EXPECT_EQ(FormatSize(10737418240, Units::Bytes), "10737418240 bytes");
+    EXPECT_EQ(FormatSize(7, Units::None), "7 bytes");  // no unit checked reads as bytes
 }
 
 TEST(SizeText, ProgressCountsSizeAndDirectory) {
     CScanProgress::Snapshot s;
-    ProgressText p = FormatProgress(s, kUnitsMB, SizeMode::Apparent, "/start");
+    ProgressText p = FormatProgress(s, Units::MB, SizeMode::Apparent, "/start");
     EXPECT_EQ(p.strCounts, "Scanning: 0 entries, 0.00MB");
     EXPECT_EQ(p.strDir, "/start");  // until the scan names a directory
 
@@ -46,14 +47,14 @@ TEST(SizeText, ProgressCountsSizeAndDirectory) {
     s.nBytes = 1536;
     s.nDiskBytes = 1048576;
     s.strDir = "/start/deeper";
-    p = FormatProgress(s, kUnitsKB, SizeMode::Apparent, "/start");
+    p = FormatProgress(s, Units::KB, SizeMode::Apparent, "/start");
     EXPECT_EQ(p.strCounts, "Scanning: 1 entry, 1.50KB");
     EXPECT_EQ(p.strDir, "/start/deeper");
     // The figure on show: on disk in that mode.
-    EXPECT_EQ(FormatProgress(s, kUnitsKB, SizeMode::OnDisk, "/start").strCounts,
+    EXPECT_EQ(FormatProgress(s, Units::KB, SizeMode::OnDisk, "/start").strCounts,
               "Scanning: 1 entry, 1024.00KB");
     s.nEntries = 975101;
-    EXPECT_EQ(FormatProgress(s, kUnitsBytes, SizeMode::Apparent, "/").strCounts,
+    EXPECT_EQ(FormatProgress(s, Units::Bytes, SizeMode::Apparent, "/").strCounts,
               "Scanning: 975,101 entries, 1536 bytes");
 }
 
@@ -82,7 +83,11 @@ TEST(SizeText, DetailsOfARealTree) {
 
     CDirScanner scanner;
     ASSERT_EQ(scanner.Scan(t.Path("Data")), ScanStatus::Complete);
-    CScannerSource source(scanner);
+    const test::ByteOrder names;
+    const CScanTree tree(scanner.GetList(), Files::Shown, names);
+    auto item = [&](const CScanEntry* e) {
+        return static_cast<CScanTree::Item>(scanner.IndexOf(*e));
+    };
     const CScanEntry* data = &scanner.GetAt(0);
     const CScanEntry *written = nullptr, *sparse = nullptr, *sub = nullptr, *again = nullptr;
     for (std::size_t i = 1; i < scanner.GetCount(); ++i) {
@@ -96,7 +101,7 @@ TEST(SizeText, DetailsOfARealTree) {
 
     // The start entry: its path, both sizes with no parent to share, and
     // everything below it.
-    std::vector<std::string> lines = DescribeEntry(source, *data, nullptr);
+    std::vector<std::string> lines = DescribeItem(tree, item(data));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], t.Path("Data"));
     EXPECT_EQ(lines[1], "Size: 1,058,576 bytes");  // every link counts apparent
@@ -104,7 +109,7 @@ TEST(SizeText, DetailsOfARealTree) {
     EXPECT_EQ(Digits(lines[2]), data->GetDiskSize());
     EXPECT_EQ(lines[3], "4 entries below");
 
-    lines = DescribeEntry(source, *sparse, data);
+    lines = DescribeItem(tree, item(sparse));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], t.Path("Data/sparse"));
     EXPECT_EQ(lines[1], "Size: 1,048,576 bytes (99.1% of parent)");
@@ -115,11 +120,11 @@ TEST(SizeText, DetailsOfARealTree) {
     const CScanEntry* other = first == written ? again : written;
     EXPECT_EQ(other->GetDiskSize(), 0u);
     EXPECT_GE(first->GetDiskSize(), 5000u);
-    lines = DescribeEntry(source, *first, first == written ? data : sub);
+    lines = DescribeItem(tree, item(first));
     EXPECT_EQ(Digits(lines[2]), first->GetDiskSize());
     EXPECT_NE(lines[2].find("% of parent)"), std::string::npos);
 
-    lines = DescribeEntry(source, *sub, data, ".");
+    lines = DescribeItem(tree, item(sub), ".");
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], t.Path("Data/sub"));
     EXPECT_EQ(lines[1], "Size: 5.000 bytes (0.5% of parent)");

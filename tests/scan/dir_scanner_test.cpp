@@ -7,14 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "tests/scan/as_unprivileged.h"
+#include "tests/scan/listing_hook.h"
 #include "tests/scan/scan_rows.h"
 #include "tests/temp_tree.h"
 
@@ -24,6 +29,7 @@ namespace {
 using test::ByName;
 using test::Row;
 using test::Rows;
+using test::AsUnprivileged;
 using test::TempTree;
 
 // Rebuilds the structure the way the tree fill does (order and keys only) and
@@ -90,12 +96,12 @@ TEST(DirScanner, ExampleTreeInPreOrderWithKeysAndTotals) {
     auto rows = Rows(s);
     for (Row& r : rows) r.disk = 0;  // the file system's business
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15.0, 0}));
+    EXPECT_EQ(rows[0], (Row{"./Data", "./Data", 0, true, 15, 0}));
     // a.txt and sub in enumeration order, b.txt right after sub.
     std::size_t sub = rows[1].name == "sub" ? 1 : 2;
-    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5.0, 0}));
-    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5.0, 0}));
-    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10.0, 0}));
+    EXPECT_EQ(rows[sub], (Row{"sub", "./Data", 2, true, 5, 0}));
+    EXPECT_EQ(rows[sub + 1], (Row{"b.txt", "./Data/sub", 3, false, 5, 0}));
+    EXPECT_EQ(rows[sub == 1 ? 3 : 1], (Row{"a.txt", "./Data", 2, false, 10, 0}));
     ExpectKeysMatchPaths(rows);
 }
 
@@ -118,7 +124,7 @@ TEST(DirScanner, StartThatIsNotADirectoryYieldsOnlyTheStartEntry) {
         s.Scan(p);
         ASSERT_EQ(s.GetCount(), 1u) << p;
         EXPECT_EQ(s.GetAt(0).GetName(), p);
-        EXPECT_EQ(s.GetAt(0).m_dTotal, 0.0);
+        EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
     }
 }
 
@@ -134,7 +140,7 @@ TEST(DirScanner, HugeSparseFilesAreSummedExactly) {
     EXPECT_EQ(m.at("four-gib").value, 4294967296.0);
     EXPECT_EQ(m.at("four-gib-and-one").value, 4294967297.0);
     EXPECT_EQ(m.at("big").value, 8589934593.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 8589934593.0 + 10737418240.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 8589934593.0 + 10737418240.0);
 }
 
 TEST(DirScanner, NamesAreBytes) {
@@ -153,7 +159,7 @@ TEST(DirScanner, NamesAreBytes) {
         EXPECT_EQ(m.at(n).value, 7.0);
     }
     EXPECT_EQ(m.at("inner").dir, t.Root() + "/d\x80");
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 7.0 * names.size() + 1);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 7.0 * names.size() + 1);
     ExpectKeysMatchPaths(rows);
 }
 
@@ -191,7 +197,7 @@ TEST(DirScanner, HardLinksCountOncePerLink) {
     const auto m = ByName(Rows(s));
     EXPECT_EQ(m.at("again").value, 100.0);
     EXPECT_EQ(m.at("elsewhere").value, 100.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 200.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 200.0);
 }
 
 TEST(DirScanner, StartPathNamedThroughALinkIsFollowed) {
@@ -203,7 +209,7 @@ TEST(DirScanner, StartPathNamedThroughALinkIsFollowed) {
     s.Scan(t.Path("alias"));
     ASSERT_EQ(s.GetCount(), 2u);
     EXPECT_EQ(s.GetAt(0).GetName(), t.Path("alias"));
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 9.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 9.0);
 }
 
 TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
@@ -225,27 +231,7 @@ TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
     EXPECT_EQ(m.size(), 4u);
     EXPECT_FALSE(m.at("fifo").directory);
     EXPECT_FALSE(m.at("sock").directory);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 4.0);
-}
-
-// Runs `body` where permission bits bind: as root, in a child that drops to
-// nobody; returns the child's verdict.
-template <class Body>
-void AsUnprivileged(Body body) {
-    if (::geteuid() != 0) {
-        body();
-        return;
-    }
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged scan saw the wrong tree";
+    EXPECT_EQ(s.GetAt(0).m_nSize, 4.0);
 }
 
 TEST(DirScanner, UnreadableDirectoryIsListedWithoutChildren) {
@@ -262,7 +248,7 @@ TEST(DirScanner, UnreadableDirectoryIsListedWithoutChildren) {
         const auto m = ByName(Rows(s));
         const bool ok = m.size() == 4 && m.count("locked") && m.at("locked").directory &&
                         m.at("locked").value == 0.0 && !m.count("secret") &&
-                        m.at("open").value == 5.0 && s.GetAt(0).m_dTotal == 5.0;
+                        m.at("open").value == 5.0 && s.GetAt(0).m_nSize == 5.0;
         EXPECT_TRUE(ok);
         return ok;
     });
@@ -343,7 +329,7 @@ TEST(DirScanner, RescanReplacesEveryEntry) {
     EXPECT_EQ(m.size(), 4u);
     EXPECT_FALSE(m.count("two"));
     EXPECT_EQ(m.at("x").value, 4.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 4.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 4.0);
 
     TempTree other;
     s.Scan(other.Root());
@@ -375,7 +361,7 @@ TEST(DirScanner, WideDirectory) {
     CDirScanner s;
     s.Scan(t.Root());
     EXPECT_EQ(s.GetCount(), 20002u);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 20000.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 20000.0);
 }
 
 TEST(DirScanner, OtherFileSystemsAreListedButNotEntered) {
@@ -396,7 +382,69 @@ TEST(DirScanner, OtherFileSystemsAreListedButNotEntered) {
     EXPECT_EQ(m.size(), 3u);
     EXPECT_TRUE(m.at("mnt").directory);
     EXPECT_EQ(m.at("mnt").value, 0.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 1.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 1.0);
+}
+
+// Says that some directories lie on another device (a btrfs subvolume or
+// snapshot), are automount points not mounted yet, or are mount roots, and
+// notes which directories the walk tried to open.
+class FactsHook : public ListingHookForTesting {
+public:
+    void OnFacts(std::string_view name, Facts& facts) override {
+        if (test::Names(name, "subvolume")) facts.nDevice += 1;
+        if (test::Names(name, "automount")) facts.bAutomount = true;
+        if (test::Names(name, "mountroot")) facts.bMountRoot = true;
+    }
+    int OpenError(std::string_view name) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const std::size_t slash = name.rfind(kPathSeparator);
+        m_opened.emplace_back(name.substr(slash == std::string_view::npos ? 0 : slash + 1));
+        return 0;
+    }
+    std::vector<std::string> Opened() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::sort(m_opened.begin(), m_opened.end());
+        return std::exchange(m_opened, {});
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_opened;
+};
+
+// The rule is decided from the directory's own stat, before it is opened:
+// an automount point is never opened (opening would mount it), and another
+// device is never entered, its own blocks not counted.
+TEST(DirScanner, OtherDevicesAndAutomountPointsAreListedNeverOpened) {
+    TempTree t;
+    for (const char* d : {"subvolume", "automount", "mountroot", "plain", "plain/below"}) {
+        t.Dir(d);
+        t.File(std::string(d) + "/inside", 7);
+    }
+    FactsHook hook;
+    test::HookScope scope(hook);
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        CDirScanner s;
+        s.SetThreadCount(threads);
+        s.Scan(t.Root());
+        const std::vector<Row> rows = Rows(s);
+        const auto m = ByName(rows);
+        std::vector<std::string> opened{"below", "plain", t.Root().substr(t.Root().rfind('/') + 1)};
+        std::sort(opened.begin(), opened.end());
+        EXPECT_EQ(hook.Opened(), opened);  // the start, and what the rule lets in
+        for (const char* d : {"subvolume", "automount", "mountroot"}) {
+            EXPECT_TRUE(m.at(d).directory) << d;
+            EXPECT_EQ(m.at(d).value, 0.0) << d;
+        }
+        EXPECT_EQ(m.at("subvolume").disk, 0u);  // another device's blocks
+        struct stat st {};
+        ASSERT_EQ(::lstat(t.Path("automount").c_str(), &st), 0);
+        EXPECT_EQ(m.at("automount").disk, static_cast<std::uint64_t>(st.st_blocks) * 512);
+        EXPECT_EQ(rows[0].value, 14.0);  // plain/inside and plain/below/inside
+        EXPECT_TRUE(test::Walk(t.Root(), threads).unreadable.empty());
+        hook.Opened();  // forgets the walk's
+    }
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(ScanEntry, RecordFacts) {
             EXPECT_EQ(FileSizeFromHalves(c.high, c.low), c.size);
         } else {
             EXPECT_EQ(e.GetFileSize(), 0.0);  // a directory's own size never counts
-            EXPECT_EQ(e.m_dTotal, 0.0);
+            EXPECT_EQ(e.m_nSize, 0.0);
         }
     }
 }

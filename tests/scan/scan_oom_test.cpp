@@ -74,7 +74,7 @@ TEST(DirScannerOutOfMemory, FailureAtAnyPointLeavesNothingToServe) {
 
         s.Scan(t.Root());  // and the scanner recovers
         EXPECT_EQ(s.GetCount(), full);
-        EXPECT_EQ(s.GetAt(0).m_dTotal, 401.0);
+        EXPECT_EQ(s.GetAt(0).m_nSize, 401.0);
     }
 }
 

@@ -14,7 +14,7 @@ struct Row {
     std::string name, dir;
     int depth;
     bool directory;
-    double value;        // total for directories, own size for files
+    std::uint64_t value;  // total for directories, own size for files
     std::uint64_t disk;  // on-disk bytes (a directory's total)
     bool operator==(const Row&) const = default;
 };
@@ -30,7 +30,7 @@ inline std::vector<Row> Rows(CDirScanner& s) {
     while (CScanEntry* e = s.GetNext()) {
         const bool dir = e->IsDirectory() != 0;
         rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth, dir,
-                        dir ? e->m_dTotal : e->GetFileSize(), e->GetDiskSize()});
+                        e->m_nSize, e->GetDiskSize()});
     }
     return rows;
 }

@@ -40,7 +40,7 @@ std::map<std::string, Seen> Walk(CDirScanner& s) {
         const CScanEntry& e = s.GetAt(i);
         Seen& row = seen[s.GetPath(e).substr(start.size() + 1)];
         row.directory = e.IsDirectory() != 0;
-        row.total = row.directory ? e.m_dTotal : e.GetFileSize();
+        row.total = row.directory ? e.m_nSize : e.GetFileSize();
         row.disk = e.GetDiskSize();
         row.hasChildren = s.GetSubtreeEnd(i) > i + 1;
     }
@@ -54,7 +54,7 @@ TEST(Links, LoopsAndLinksOutsideAreListedNotEntered) {
     CDirScanner s;
     s.Scan(g_root + "\\links\\tree");
     const auto seen = Walk(s);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0);  // a.bin and real\b.bin, once each
+    EXPECT_EQ(s.GetAt(0).m_nSize, 150.0);  // a.bin and real\b.bin, once each
     for (const char* link : {"real\\back", "real\\self", "far", "far-absolute"}) {
         SCOPED_TRACE(link);
         ASSERT_TRUE(seen.count(link));
@@ -75,7 +75,7 @@ TEST(Links, AStartPathThatIsALinkIsFollowed) {
     EXPECT_NE(IsExistingDirectory(start), 0);
     CDirScanner s;
     s.Scan(start);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 150.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 150.0);
     const auto seen = Walk(s);
     EXPECT_TRUE(seen.count("real\\b.bin"));
     EXPECT_FALSE(seen.at("far").hasChildren);
@@ -119,7 +119,7 @@ TEST(Links, LinksToFilesAreListedAndCountZeroWhereMarked) {
             total += target;
         }
     }
-    EXPECT_EQ(s.GetAt(0).m_dTotal, total);
+    EXPECT_EQ(s.GetAt(0).m_nSize, total);
 }
 
 // The names of the order file, created in another order, come out of the
@@ -137,7 +137,7 @@ TEST(NameOrder, TwentyThousandNamesOpenInTheLinuxOrder) {
     CTreeViewSink sink(window.Tree(), L"en-US");
     window.Attach(&sink);
     CScannerSource source(scanner);
-    FillTree(source, kUnitsMB, true, sink);
+    FillTree(source, Units::MB, Files::Shown, sink);
     const HTREEITEM root = test::NextItem(window.Tree(), nullptr, TVGN_ROOT);
     ASSERT_NE(root, nullptr);
     ::SendMessageW(window.Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));

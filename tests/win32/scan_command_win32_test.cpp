@@ -13,6 +13,7 @@
 
 #include "tree_outline.h"
 #include "core/scan_command.h"
+#include "scan/name_arena.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -37,19 +38,14 @@ public:
         m_empty = false;
         return m_scanner.Scan(path);
     }
-    void Rewind(int i) override { m_scanner.Rewind(i); }
-    CScanEntry* GetNext() override { return m_empty ? nullptr : m_scanner.GetNext(); }
-    std::size_t GetCount() const override { return m_empty ? 0 : m_scanner.GetCount(); }
-    std::string GetPath(const CScanEntry& e) const override { return m_scanner.GetPath(e); }
-    std::size_t CountBelow(const CScanEntry& e) const override {
-        return m_scanner.GetSubtreeEnd(m_scanner.IndexOf(e)) - m_scanner.IndexOf(e) - 1;
-    }
+    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
 
 private:
     CDirScanner m_scanner;
+    CScanList m_none;
     bool m_empty = true;
 };
 
@@ -87,8 +83,8 @@ protected:
     WindowsCommand() { window.Attach(&sink); }
     ScanOutcome Press(const std::string& dir, int units, int files) {
         fields.m_strStartDir = dir;
-        fields.m_nUnits = units;
-        fields.m_bShowFiles = files;
+        fields.m_eUnits = UnitsFromIndex(units);
+        fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
         return RunScanCommand(fields, source, last, sink, messages, cursor);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
@@ -288,7 +284,7 @@ TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
 // as on Linux: the widths, the rounding of halves and wide numbers must match.
 TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
     struct Case {
-        double size;
+        std::uint64_t size;
         int units;
         const char* label;
     };
@@ -301,14 +297,14 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
         {131072, 0, "docs [  0.12MB]"},    // exactly 0.125: the even neighbour
         {393216, 0, "docs [  0.38MB]"},    // exactly 0.375
         {1023, 1, "docs [    1.00KB]"},
-        {4294967296.0, 2, "docs [4294967296 bytes]"},
-        {10737418240.0, 2, "docs [10737418240 bytes]"},
-        {1073741824.0 * 1024, 0, "docs [1048576.00MB]"},
-        {18446744073709551615.0, 2, "docs [18446744073709551616 bytes]"},
+        {4294967296, 2, "docs [4294967296 bytes]"},
+        {10737418240, 2, "docs [10737418240 bytes]"},
+        {1073741824ull * 1024, 0, "docs [1048576.00MB]"},
+        {18446744073709551615ull, 2, "docs [18446744073709551615 bytes]"},
     };
     std::string out;
     for (const Case& c : cases) {
-        FormatLabel(out, "docs", c.size, c.units);
+        FormatLabel(out, "docs", c.size, UnitsFromIndex(c.units));
         EXPECT_EQ(out, c.label) << c.size << " in unit " << c.units;
     }
 }
@@ -317,16 +313,18 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
 class TreeViewSinkTest : public ::testing::Test {
 protected:
     TreeViewSinkTest() { window.Attach(&sink); }
-    // Entries live as long as the test: the sink keeps pointers to them.
-    CScanEntry& Entry(const std::string& name, bool directory, std::uint64_t size = 0) {
-        names.push_back(std::make_unique<std::string>(name));
+    // Appends an entry `depth` levels below the top; files take twice their
+    // length on disk, directories nothing of their own.
+    void Add(const std::string& name, bool directory, int depth, std::uint64_t size = 0) {
         FindRecord record;
         record.dwFileAttributes = directory ? kFileAttributeDirectory : kFileAttributeNormal;
         record.SetSize(size);
-        record.nDiskSize = size * 2;
-        entries.push_back(std::make_unique<CScanEntry>(record, names.back()->c_str()));
-        if (directory) entries.back()->m_dTotal = static_cast<double>(size);
-        return *entries.back();
+        record.nDiskSize = directory ? 0 : size * 2;
+        list.Append(CScanEntry(record, list.Names().Add(name))).m_nDepth = depth;
+    }
+    void Show() {
+        list.Finish();
+        sink.ShowList(list, Units::Bytes, Files::Shown);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     HTREEITEM Root() const { return test::NextItem(window.Tree(), nullptr, TVGN_ROOT); }
@@ -339,22 +337,19 @@ protected:
     }
 
     CTreeWindow window;
+    CScanList list;  // outlives the sink's items
     CTreeViewSink sink{window.Tree(), L"en-US"};
-    std::vector<std::unique_ptr<std::string>> names;
-    std::vector<std::unique_ptr<CScanEntry>> entries;
 };
 
 TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildren) {
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("C:\\Data", true, 60), 2);
-    const TreeItem b = sink.InsertItem(top, Entry("file10", true, 10), 2);
-    sink.InsertItem(b, Entry("inner", false, 10), 2);
-    sink.InsertItem(top, Entry("File2", false, 20), 2);
-    const TreeItem empty = sink.InsertItem(top, Entry("empty", true, 0), 2);
-    sink.InsertItem(top, Entry("file1", false, 30), 2);
-    EXPECT_NE(empty, kNoTreeItem);
+    Add("C:\\Data", true, 0);
+    Add("file10", true, 1);
+    Add("inner", false, 2, 10);
+    Add("File2", false, 1, 20);
+    Add("empty", true, 1);
+    Add("file1", false, 1, 30);
+    Show();
     EXPECT_EQ(sink.ItemCount(), 6u);
-    sink.EndInsert();
 
     // One item, closed and not selected; it has children to open.
     EXPECT_EQ(window.Count(), 1);
@@ -383,14 +378,13 @@ TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildr
 TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
     const std::string longName(600, 'n');
     const std::string hebrew = "\u05e2\u05d1\u05e8\u05d9\u05ea";
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry(longName, true, 1), 2);
-    sink.InsertItem(top, Entry(std::string(255, 'f'), false, 4294967296ull), 2);
-    sink.InsertItem(top, Entry(hebrew, false, 7), 2);
+    Add(longName, true, 0);
+    Add(std::string(255, 'f'), false, 1, 4294967296ull);
+    Add(hebrew, false, 1, 7);
     // A name that would steer the text's direction shows a mark instead.
-    sink.InsertItem(top, Entry("x\u202Ey\ttab", false, 1), 2);
-    sink.EndInsert();
-    EXPECT_EQ(Outline(), longName + " [         1 bytes]\n  " + std::string(255, 'f') +
+    Add("x\u202Ey\ttab", false, 1, 1);
+    Show();
+    EXPECT_EQ(Outline(), longName + " [4294967304 bytes]\n  " + std::string(255, 'f') +
                              " [4294967296 bytes]\n  x\uFFFDy\uFFFDtab [         1 bytes]\n  " +
                              hebrew + " [         7 bytes]\n");
 
@@ -403,15 +397,14 @@ TEST_F(TreeViewSinkTest, LabelsAreWholeAtAnyLengthAndInAnyScript) {
     tv.cchTextMax = 8;
     ASSERT_TRUE(::SendMessageW(window.Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv)));
     const std::wstring got = tv.pszText;
-    EXPECT_TRUE(got == WideFromUtf8(longName + " [         1 bytes]") || got == std::wstring(small))
+    EXPECT_TRUE(got == WideFromUtf8(longName + " [4294967304 bytes]") || got == std::wstring(small))
         << Utf8FromWide(got);
 }
 
 TEST_F(TreeViewSinkTest, ShowingTheOtherSizeNeedsNoNewItems) {
-    sink.DeleteAllItems();
-    const TreeItem top = sink.InsertItem(kNoTreeItem, Entry("top", true, 100), 2);
-    sink.InsertItem(top, Entry("f", false, 100), 2);
-    sink.EndInsert();
+    Add("top", true, 0);
+    Add("f", false, 1, 100);
+    Show();
     const std::string apparent = Outline();
     EXPECT_EQ(apparent, "top [       100 bytes]\n  f [       100 bytes]\n");
     const int items = window.Count();

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/reparse_win32.h"
 #include "scan/dir_scanner.h"
+#include "tests/scan/listing_hook.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -20,7 +22,7 @@ using test::WinTempTree;
 struct Row {
     std::string name, dir;
     int depth;
-    double value;
+    std::uint64_t value;
 };
 
 std::vector<Row> Rows(CDirScanner& s) {
@@ -28,7 +30,7 @@ std::vector<Row> Rows(CDirScanner& s) {
     s.Rewind(0);
     while (CScanEntry* e = s.GetNext())
         rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth,
-                        e->IsDirectory() ? e->m_dTotal : e->GetFileSize()});
+                        e->m_nSize});
     return rows;
 }
 
@@ -111,7 +113,7 @@ TEST(ScanWin32, DriveStarts) {
     EXPECT_EQ(rooted.GetCount(), bare.GetCount());
     EXPECT_EQ(rooted.GetAt(0).m_nDepth, 0);
     EXPECT_EQ(rooted.GetAt(1).m_nDepth, 2);
-    EXPECT_EQ(rooted.GetAt(0).m_dTotal, bare.GetAt(0).m_dTotal);
+    EXPECT_EQ(rooted.GetAt(0).m_nSize, bare.GetAt(0).m_nSize);
 }
 
 TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
@@ -125,7 +127,59 @@ TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
     s.Scan(drive);
     ASSERT_EQ(s.GetCount(), 1u);
     EXPECT_EQ(s.GetAt(0).GetName(), drive);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 0.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
+}
+
+// "f" and the number (GCC 12 warns falsely about "f" + std::to_string(i)).
+std::string FileName(int i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    return name;
+}
+
+// Fails opening, or reading after the first batch, the directories it names.
+class FailingHook : public ListingHookForTesting {
+public:
+    int OpenError(std::string_view name) override {
+        return test::Names(name, "locked") ? ERROR_ACCESS_DENIED : 0;
+    }
+    int ReadError(std::string_view name) override {
+        return test::Names(name, "partial") ? ERROR_NETNAME_DELETED : 0;
+    }
+};
+
+// Directories that cannot be read are recorded with the system's error: one
+// the system refuses (injected: Wine grants every access), one whose listing
+// fails part-way, and a start that does not exist.
+TEST(ScanWin32, UnreadableDirectoriesAreRecordedWithTheirError) {
+    WinTempTree t;
+    t.Dir("a");
+    t.Dir("a\\locked");
+    t.File("a\\locked\\secret", 1);
+    t.Dir("a\\partial");
+    for (int i = 0; i < 300; ++i) t.File("a\\partial\\" + FileName(i), 1);
+    t.Dir("a\\fine");
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        {
+            FailingHook hook;
+            test::HookScope scope(hook);
+            const test::Walked w = test::Walk(t.Root(), threads);
+            EXPECT_EQ(w.unreadable,
+                      (std::map<std::string, int>{{"locked", ERROR_ACCESS_DENIED},
+                                                  {"partial", ERROR_NETNAME_DELETED}}));
+            EXPECT_EQ(w.count.count("secret"), 0u);
+            std::size_t read = 0;
+            for (int i = 0; i < 300; ++i) read += w.count.count(FileName(i));
+            EXPECT_GT(read, 0u);
+            EXPECT_LT(read, 300u);
+        }
+        const std::string missing = t.Path("missing");
+        const test::Walked w = test::Walk(missing, threads);
+        ASSERT_EQ(w.unreadable.size(), 1u);
+        EXPECT_TRUE(w.unreadable.count(missing));
+        EXPECT_NE(w.unreadable.begin()->second, 0);
+    }
 }
 
 TEST(ScanWin32, SizesAboveFourGiB) {
@@ -137,7 +191,7 @@ TEST(ScanWin32, SizesAboveFourGiB) {
     const auto m = ByName(Rows(s));
     EXPECT_EQ(m.at("four").value, 4294967296.0);
     EXPECT_EQ(m.at("four-and-one").value, 4294967297.0);
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 8589934593.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 8589934593.0);
 }
 
 // Every directory below the start is listed, however long its path: the
@@ -162,7 +216,7 @@ TEST(ScanWin32, PathsPastMaxPathAreCounted) {
 
     CDirScanner s;
     s.Scan(t.Root());
-    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+    EXPECT_EQ(s.GetAt(0).m_nSize, static_cast<double>(expected));
     std::size_t counted = 0, longest = 0;
     for (std::size_t i = 0; i < s.GetCount(); ++i) {
         if (s.GetAt(i).IsDirectory()) continue;
@@ -188,7 +242,7 @@ TEST(ScanWin32, DeepChainsAreCountedToTheBottom) {
     }
     CDirScanner s;
     s.Scan(t.Path("deep"));
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 2.0 * kLevels);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 2.0 * kLevels);
     int bottom = 0, sides = 0;
     for (std::size_t i = 0; i < s.GetCount(); ++i) {
         bottom = std::max(bottom, s.GetAt(i).m_nDepth);
@@ -219,8 +273,8 @@ TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
     s.Scan(t.Root());
     std::map<std::string, double> byPath;
     for (std::size_t i = 1; i < s.GetCount(); ++i)
-        if (s.GetAt(i).IsDirectory()) byPath[s.GetPath(s.GetAt(i))] = s.GetAt(i).m_dTotal;
-    EXPECT_EQ(s.GetAt(0).m_dTotal, static_cast<double>(expected));
+        if (s.GetAt(i).IsDirectory()) byPath[s.GetPath(s.GetAt(i))] = s.GetAt(i).m_nSize;
+    EXPECT_EQ(s.GetAt(0).m_nSize, static_cast<double>(expected));
     for (int i = 0; i < made; ++i) {
         SCOPED_TRACE(names[i]);
         ASSERT_TRUE(byPath.count(t.Path(names[i])));
@@ -308,7 +362,7 @@ TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
         files += byName.at(name)->GetDiskSize();
     EXPECT_EQ(s.GetAt(0).GetDiskSize(), files);
     // Apparent sizes are untouched by it.
-    EXPECT_EQ(s.GetAt(0).m_dTotal, 5000.0 + 1 + 100000 + 4294967296.0);
+    EXPECT_EQ(s.GetAt(0).m_nSize, 5000.0 + 1 + 100000 + 4294967296.0);
 }
 
 }  // namespace

@@ -146,8 +146,8 @@ TEST(MainDialog, IconsDefaultsAndTheWaysItStaysOpen) {
                   EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), icon);
                   EXPECT_EQ(::SendMessageA(hwnd, WM_QUERYDRAGICON, 0, 0), icon);
                   EXPECT_EQ(d.m_fields.m_strStartDir, "C:\\");
-                  EXPECT_EQ(d.m_fields.m_nUnits, 0);
-                  EXPECT_EQ(d.m_fields.m_bShowFiles, 0);
+                  EXPECT_EQ(d.m_fields.m_eUnits, Units::MB);
+                  EXPECT_EQ(d.m_fields.m_eFiles, Files::Hidden);
 
                   // F1 opens nothing: no help file ships.
                   const int windows = ThreadWindows();
@@ -186,8 +186,8 @@ TEST(MainDialog, OkScansAndKeepsTheDialogOpen) {
                   ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
                   EXPECT_TRUE(::IsWindowVisible(hwnd));
                   EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);  // stripped in the field
-                  EXPECT_EQ(d.m_fields.m_nUnits, 1);
-                  EXPECT_EQ(d.m_fields.m_bShowFiles, 1);
+                  EXPECT_EQ(d.m_fields.m_eUnits, Units::KB);
+                  EXPECT_EQ(d.m_fields.m_eFiles, Files::Shown);
                   char text[512] = {};
                   ::GetDlgItemTextA(hwnd, IDC_START_DIR, text, sizeof text);
                   EXPECT_EQ(text, s_dir + "\\");  // but not in the box

@@ -135,7 +135,6 @@ void CSizewalkDlg::CreateControls() {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
 
     m_model = new CTreeModel(this);
-    m_model->SetEntrySource(&m_source);
     m_tree = new QTreeView(this);
     m_tree->setModel(m_model);
     // Expand buttons with connecting lines, also at the top level: the
@@ -175,9 +174,9 @@ void CSizewalkDlg::CreateControls() {
     m_unitsKB = new QRadioButton(QStringLiteral("KB"), this);
     m_unitsBytes = new QRadioButton(QStringLiteral("Bytes"), this);
     m_units = new QButtonGroup(this);
-    m_units->addButton(m_unitsMB, kUnitsMB);
-    m_units->addButton(m_unitsKB, kUnitsKB);
-    m_units->addButton(m_unitsBytes, kUnitsBytes);
+    m_units->addButton(m_unitsMB, static_cast<int>(Units::MB));
+    m_units->addButton(m_unitsKB, static_cast<int>(Units::KB));
+    m_units->addButton(m_unitsBytes, static_cast<int>(Units::Bytes));
     // No tab stop, as in the template: the mouse reaches them, and the arrow
     // keys move among them once one has the focus.
     for (QRadioButton* b : {m_unitsMB, m_unitsKB, m_unitsBytes}) b->setFocusPolicy(Qt::ClickFocus);
@@ -347,8 +346,8 @@ void CSizewalkDlg::changeEvent(QEvent* event) {
 
 bool CSizewalkDlg::OnInitDialog() {
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_bShowFiles = 0;
-    m_fields.m_nUnits = kUnitsMB;
+    m_fields.m_eFiles = Files::Hidden;
+    m_fields.m_eUnits = Units::MB;
     UpdateData(false);
 
     QIcon icon;
@@ -376,22 +375,21 @@ void CSizewalkDlg::DoDataExchange(bool bSaveAndValidate) {
 
     // Units: index of the checked button, -1 when none is.
     if (bSaveAndValidate) {
-        m_fields.m_nUnits = m_units->checkedId();
+        m_fields.m_eUnits = UnitsFromIndex(m_units->checkedId());
     } else {
         // An exclusive group cannot uncheck its last button; a value out of
         // range must leave all three unchecked.
         m_units->setExclusive(false);
-        for (QAbstractButton* b : m_units->buttons()) b->setChecked(m_units->id(b) == m_fields.m_nUnits);
+        for (QAbstractButton* b : m_units->buttons())
+            b->setChecked(m_units->id(b) == static_cast<int>(m_fields.m_eUnits));
         m_units->setExclusive(true);
     }
 
-    // Show Files: 0 unchecked, 1 checked.
-    if (bSaveAndValidate) {
-        m_fields.m_bShowFiles = m_showFiles->isChecked() ? 1 : 0;
-    } else {
-        if (m_fields.m_bShowFiles < 0 || m_fields.m_bShowFiles > 2) m_fields.m_bShowFiles = 0;
-        m_showFiles->setChecked(m_fields.m_bShowFiles != 0);
-    }
+    // Show Files.
+    if (bSaveAndValidate)
+        m_fields.m_eFiles = m_showFiles->isChecked() ? Files::Shown : Files::Hidden;
+    else
+        m_showFiles->setChecked(m_fields.m_eFiles == Files::Shown);
 }
 
 void CSizewalkDlg::OnOK() {
@@ -486,9 +484,9 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
 }
 
 void CSizewalkDlg::CopyPath() {
-    const CScanEntry* entry = m_model->EntryOf(ActionItem());
-    if (!entry) return;
-    const std::string path = m_source.GetPath(*entry);
+    const QModelIndex index = ActionItem();
+    if (!index.isValid()) return;
+    const std::string path = m_model->PathOf(index);
     QGuiApplication::clipboard()->setText(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
 }
@@ -498,9 +496,9 @@ void CSizewalkDlg::OpenInFileManager() {
     const CScanEntry* entry = m_model->EntryOf(index);
     if (!entry) return;
     // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) entry = m_model->EntryOf(index.parent());
-    if (!entry) return;
-    const std::string path = m_source.GetPath(*entry);
+    if (!entry->IsDirectory()) index = index.parent();
+    if (!index.isValid()) return;
+    const std::string path = m_model->PathOf(index);
     QDesktopServices::openUrl(QUrl::fromLocalFile(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
 }

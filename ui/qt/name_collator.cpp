@@ -33,9 +33,8 @@ void CNameCollator::SortKeyed(std::vector<Keyed>& items) {
     });
 }
 
-void CNameCollator::SortByName(std::span<std::uint32_t> ids,
-                               std::span<const CScanEntry* const> entries) const {
-    Sort(ids, [entries](std::uint32_t id) { return entries[id]->GetName(); });
+void CNameCollator::SortByName(std::span<std::uint32_t> ids, const CScanList& list) const {
+    Sort(ids, [&list](std::uint32_t id) { return list[id].GetName(); });
 }
 
 int CNameCollator::Compare(std::string_view a, std::string_view b) const {

@@ -30,8 +30,7 @@ public:
     // <0, 0 or >0 for two names (bytes), ties broken by bytes.
     int Compare(std::string_view a, std::string_view b) const override;
     // With one sort key per name rather than a collation per comparison.
-    void SortByName(std::span<std::uint32_t> ids,
-                    std::span<const CScanEntry* const> entries) const override;
+    void SortByName(std::span<std::uint32_t> ids, const CScanList& list) const override;
 
 private:
     struct Keyed {

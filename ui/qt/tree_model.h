@@ -1,41 +1,41 @@
 #pragma once
-// The tree the dialog shows: a read-only item model filled by the scan
-// command through CTreeSink. Items keep only a pointer to their entry and
-// their place in the structure (20 bytes each); label text is made when the
-// view asks for it, and the children of a parent are sorted the first time
-// anyone looks at them, so a fill of a million items stays linear.
+// The tree the dialog shows: a read-only item model over the scan tree
+// (model/scan_tree.h) of the kept list. The model only adapts the tree to
+// the view: an index's internal id is the item (the list index), rows come
+// from the tree's order, labels are made when the view asks for them.
 //
 // The order (by name or by size) and the size on show (apparent or on disk)
 // can be switched at any time. A switch re-sorts only what is looked at
 // again, keeps every persistent index (so a view keeps what it expanded and
-// selected) and never touches the scanner.
+// selected) and never touches the list.
 //
-// Items show the scanner's entries: they must be deleted before those
-// entries are released (the scan command does so).
+// The model refers to the list it shows until DeleteAllItems(): the scan
+// command empties it before the list changes.
 
 #include <QAbstractItemModel>
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "core/entry_source.h"
-#include "ui/qt/name_collator.h"
-#include "model/tree_order.h"
 #include "core/tree_sink.h"
+#include "model/scan_tree.h"
+#include "model/tree_order.h"
+#include "ui/qt/name_collator.h"
 
 namespace sizewalk {
 
 class CTreeModel : public QAbstractItemModel, public CTreeSink {
     Q_OBJECT
 public:
+    using Item = CScanTree::Item;
+
     explicit CTreeModel(QObject* parent = nullptr);
+    ~CTreeModel() override;
 
     // CTreeSink
     void DeleteAllItems() override;
-    void ReserveItems(std::size_t count) override;
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override;
-    void EndInsert() override;
+    void ShowList(const CScanList& list, Units units, Files files) override;
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -50,51 +50,33 @@ public:
     // The size the labels show, and Sort by Size sorts by.
     void SetSizeMode(SizeMode mode);
     SizeMode GetSizeMode() const { return m_mode; }
-    // Where tooltips find an item's path and the entries below it; without
-    // one, the tooltip is the label.
-    void SetEntrySource(const CEntrySource* source) { m_source = source; }
 
+    // The tree shown (null while empty).
+    const CScanTree* Tree() const { return m_tree.get(); }
+    // The item an index shows (kNoItem for none), and back.
+    Item ItemOf(const QModelIndex& index) const;
+    QModelIndex IndexOfItem(Item item) const;
     // The entry an index shows (null for none).
     const CScanEntry* EntryOf(const QModelIndex& index) const;
+    // The full path of the item an index shows (empty for none).
+    std::string PathOf(const QModelIndex& index) const;
     // The tooltip of an item: its details, one line each.
     QString DetailsOf(const QModelIndex& index) const;
-
-    // The index of an item by the handle InsertItem returned (sorting the
-    // children of its ancestors first, as expanding down to it would).
-    QModelIndex IndexOfItem(TreeItem item) const;
     // The label bytes of an item, as the command formats them.
     std::string LabelOf(const QModelIndex& index) const;
-    std::size_t ItemCount() const { return m_bPublished ? m_entries.size() - 1 : 0; }
-    // Bytes the model holds for its items.
+    std::size_t ItemCount() const { return m_tree ? m_tree->ItemCount() : 0; }
+    // Bytes the model and its tree hold for the items.
     std::size_t MemoryBytes() const;
 
 private:
-    using Id = std::uint32_t;  // 0 is the invisible root above the top level
-
-    void Publish();
     // Re-sorts on next look; every persistent index follows its item.
     void Reorder(bool resort);
-    void Release();
-    Id IdOf(const QModelIndex& index) const;
-    Id ParentOf(Id id) const;
-    void EnsureSorted(Id parent) const;
-    QModelIndex IndexOf(Id id) const;
+    QModelIndex MakeIndex(Item item) const;
 
-    // Per id: the entry shown (null for the root); while inserting the parent
-    // id, once published the item's slot in m_children.
-    std::vector<const CScanEntry*> m_entries;
-    mutable std::vector<Id> m_slot;
-    // Once published: the children of id are m_children[m_first[id] ..
-    // m_first[id + 1]), sorted when m_sorted[id] is set.
-    std::vector<Id> m_first;
-    mutable std::vector<Id> m_children;
-    mutable std::vector<bool> m_sorted;
-    bool m_bPublished = false;
-    bool m_bResetting = false;
-    int m_nUnits = 0;
+    std::unique_ptr<CScanTree> m_tree;
+    Units m_eUnits = Units::MB;
     SortOrder m_order = SortOrder::Name;
     SizeMode m_mode = SizeMode::Apparent;
-    const CEntrySource* m_source = nullptr;
     std::string m_strGroupSeparator;
     CNameCollator m_collator;
 };

@@ -148,8 +148,14 @@ INT_PTR CSizewalkDlg::DoModal() {
 
 void CSizewalkDlg::UpdateData(bool save) {
     ExchangeText(m_hWnd, IDC_START_DIR, m_fields.m_strStartDir, save);
-    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, m_fields.m_nUnits, save);
-    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, m_fields.m_bShowFiles, save);
+    int units = static_cast<int>(m_fields.m_eUnits);
+    int files = m_fields.m_eFiles == Files::Shown ? 1 : 0;
+    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, units, save);
+    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, files, save);
+    if (save) {
+        m_fields.m_eUnits = UnitsFromIndex(units);
+        m_fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
+    }
 }
 
 INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -267,7 +273,6 @@ BOOL CSizewalkDlg::OnInitDialog() {
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
     m_pTreeSink->SetSortOrder(m_sortOrder);
     m_pTreeSink->SetSizeMode(m_sizeMode);
-    m_pTreeSink->SetEntrySource(m_pSource);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
@@ -278,8 +283,8 @@ BOOL CSizewalkDlg::OnInitDialog() {
     m_progress.Create(m_hWnd);
 
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_bShowFiles = 0;
-    m_fields.m_nUnits = kUnitsMB;
+    m_fields.m_eFiles = Files::Hidden;
+    m_fields.m_eUnits = Units::MB;
     UpdateData(false);
     PlaceControls();
     CenterOnWorkArea();
@@ -320,7 +325,6 @@ CLiveScanCommand& CSizewalkDlg::Command() {
         m_pSource = &scan.source;
         m_pLastScannedDir = &scan.lastScannedDir;
     }
-    m_pTreeSink->SetEntrySource(m_pSource);
     if (!m_pMessages) m_pMessages = std::make_unique<CDialogMessageBox>(m_hWnd, ApplicationName());
     if (!m_pIndication) m_pIndication = std::make_unique<Indication>(*this);
     if (!m_pNotify) m_pNotify = std::make_unique<Notify>(m_hWnd);
@@ -528,18 +532,18 @@ HTREEITEM CSizewalkDlg::SelectedItem() const {
 
 void CSizewalkDlg::CopyPath() {
     const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(SelectedItem()) : nullptr;
-    if (!entry || !m_pSource) return;
-    SetClipboardText(m_hWnd, WideFromUtf8(m_pSource->GetPath(*entry)));
+    if (!entry) return;
+    SetClipboardText(m_hWnd, WideFromUtf8(m_pTreeSink->PathOf(SelectedItem())));
 }
 
 void CSizewalkDlg::OpenInExplorer() {
     HTREEITEM item = SelectedItem();
     const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(item) : nullptr;
-    if (!entry || !m_pSource) return;
-    // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) entry = m_pTreeSink->EntryOf(TreeView_GetParent(m_hTree, item));
     if (!entry) return;
-    std::string path = m_pSource->GetPath(*entry);
+    // A file opens the directory that holds it.
+    if (!entry->IsDirectory()) item = TreeView_GetParent(m_hTree, item);
+    std::string path = m_pTreeSink->PathOf(item);
+    if (path.empty()) return;
     if (IsDriveSpec(path) && path.back() == ':')
         path += '\\';  // "C:" alone means a directory on C:
     if (m_openFolder) {

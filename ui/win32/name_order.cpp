@@ -97,9 +97,8 @@ int CSystemNameOrder::Compare(std::string_view a, std::string_view b) const {
     return a.compare(b);
 }
 
-void CSystemNameOrder::SortByName(std::span<std::uint32_t> ids,
-                                  std::span<const CScanEntry* const> entries) const {
-    Sort(ids, [entries](std::uint32_t id) { return entries[id]->GetName(); });
+void CSystemNameOrder::SortByName(std::span<std::uint32_t> ids, const CScanList& list) const {
+    Sort(ids, [&list](std::uint32_t id) { return list[id].GetName(); });
 }
 
 }  // namespace sizewalk

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "platform/wide_text_win32.h"
-#include "core/scan_command.h"
+#include "model/labels.h"
 #include "model/size_text.h"
 #include "ui/win32/label_text.h"
 
@@ -44,54 +44,22 @@ CTreeViewSink::~CTreeViewSink() {
 
 void CTreeViewSink::DeleteAllItems() {
     ::SendMessageW(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
-    std::vector<const CScanEntry*>().swap(m_entries);
-    std::vector<TreeItem>().swap(m_ends);
-    std::vector<std::pair<HTREEITEM, TreeItem>>().swap(m_created);
-    m_open.clear();
+    std::vector<std::pair<HTREEITEM, CScanTree::Item>>().swap(m_created);
+    m_pTree.reset();
 }
 
-void CTreeViewSink::ReserveItems(std::size_t count) {
-    m_entries.reserve(count);
-    m_ends.reserve(count);
+void CTreeViewSink::ShowList(const CScanList& list, Units units, Files files) {
+    DeleteAllItems();
+    m_pTree = std::make_unique<CScanTree>(list, files, m_order);
+    m_pTree->SetOrder(m_sortOrder, m_mode);
+    m_eUnits = units;
+    CreateChildren(TVI_ROOT, CScanTree::kNoItem);
 }
 
-TreeItem CTreeViewSink::InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) {
-    if (m_entries.size() >= kMaxTreeItem) throw std::bad_alloc();
-    const auto id = static_cast<TreeItem>(m_entries.size() + 1);
-    // The items still open that are not the parent have their subtrees
-    // complete.
-    while (!m_open.empty() && m_open.back() != parent) {
-        m_ends[m_open.back() - 1] = id;
-        m_open.pop_back();
-    }
-    m_entries.push_back(&entry);
-    m_ends.push_back(id + 1);
-    m_open.push_back(id);
-    m_nUnits = nUnits;
-    return id;
-}
-
-void CTreeViewSink::EndInsert() {
-    const auto end = static_cast<TreeItem>(m_entries.size() + 1);
-    for (TreeItem id : m_open) m_ends[id - 1] = end;
-    m_open.clear();
-    CreateChildren(TVI_ROOT, kNoTreeItem);
-}
-
-std::vector<std::uint32_t> CTreeViewSink::SortedChildren(TreeItem id) const {
-    const auto end =
-        id == kNoTreeItem ? static_cast<TreeItem>(m_entries.size() + 1) : m_ends[id - 1];
-    // Sorted as indices into m_entries, which are ids less one.
-    std::vector<std::uint32_t> children;
-    for (TreeItem child = id + 1; child < end; child = m_ends[child - 1])
-        children.push_back(child - 1);
-    SortChildren(children, m_entries, m_sortOrder, m_mode, m_order);
-    for (std::uint32_t& child : children) ++child;
-    return children;
-}
-
-void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
-    const std::vector<std::uint32_t> children = SortedChildren(id);
+void CTreeViewSink::CreateChildren(HTREEITEM parent, CScanTree::Item item) {
+    static constexpr CScanTree::Item kTop[] = {0};
+    const std::span<const CScanTree::Item> children =
+        item == CScanTree::kNoItem ? std::span<const CScanTree::Item>(kTop) : m_pTree->Children(item);
     if (parent != TVI_ROOT) m_created.reserve(m_created.size() + 1);
 
     TVINSERTSTRUCTW insert{};
@@ -103,8 +71,9 @@ void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
     insert.item.pszText = LPSTR_TEXTCALLBACKW;
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        insert.item.lParam = static_cast<LPARAM>(*it);
-        insert.item.cChildren = HasChildren(*it) ? 1 : 0;
+        // lParam 0 means no item: items are kept one up.
+        insert.item.lParam = static_cast<LPARAM>(*it) + 1;
+        insert.item.cChildren = m_pTree->ChildCount(*it) > 0 ? 1 : 0;
         // The control fails only when it cannot allocate the item: leave
         // none of the children rather than some.
         if (!::SendMessageW(m_hTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))) {
@@ -117,21 +86,21 @@ void CTreeViewSink::CreateChildren(HTREEITEM parent, TreeItem id) {
             throw std::bad_alloc();
         }
     }
-    if (parent != TVI_ROOT) m_created.emplace_back(parent, id);  // room reserved above
+    if (parent != TVI_ROOT) m_created.emplace_back(parent, item);  // room reserved above
 }
 
 void CTreeViewSink::Resort() {
-    if (m_created.empty()) return;
-    // Ranks by id: each parent's children are written before it is sorted.
+    if (m_created.empty() || !m_pTree) return;
+    // Ranks by item: each parent's children are written before it is sorted.
     // No WM_SETREDRAW around it: turning drawing back on has some tree views
     // measure every open item's label again.
-    std::vector<std::uint32_t> rank(m_entries.size() + 1);
-    for (const auto& [item, id] : m_created) {
-        const std::vector<std::uint32_t> children = SortedChildren(id);
+    std::vector<std::uint32_t> rank(m_pTree->List().Count() + 1);
+    for (const auto& [control, item] : m_created) {
+        const std::span<const CScanTree::Item> children = m_pTree->Children(item);
         for (std::size_t i = 0; i < children.size(); ++i)
-            rank[children[i]] = static_cast<std::uint32_t>(i);
+            rank[children[i] + 1] = static_cast<std::uint32_t>(i);
         TVSORTCB sort{};
-        sort.hParent = item;
+        sort.hParent = control;
         sort.lpfnCompare = &CompareRanks;
         sort.lParam = reinterpret_cast<LPARAM>(rank.data());
         ::SendMessageW(m_hTree, TVM_SORTCHILDRENCB, 0, reinterpret_cast<LPARAM>(&sort));
@@ -150,11 +119,11 @@ bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
             return true;
         case TVN_ITEMEXPANDINGW: {
             const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
-            const auto id = static_cast<TreeItem>(change.itemNew.lParam);
-            if ((change.action & TVE_EXPAND) && id != kNoTreeItem && id <= m_entries.size() &&
+            const CScanTree::Item item = ItemOfParam(change.itemNew.lParam);
+            if ((change.action & TVE_EXPAND) && item != CScanTree::kNoItem &&
                 !::SendMessageW(m_hTree, TVM_GETNEXTITEM, TVGN_CHILD,
                                 reinterpret_cast<LPARAM>(change.itemNew.hItem)))
-                CreateChildren(change.itemNew.hItem, id);
+                CreateChildren(change.itemNew.hItem, item);
             return true;
         }
     }
@@ -163,12 +132,12 @@ bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
 
 void CTreeViewSink::OnGetDispInfo(NMTVDISPINFOW& info) {
     if (!(info.item.mask & TVIF_TEXT)) return;
-    const auto id = static_cast<TreeItem>(info.item.lParam);
+    const CScanTree::Item item = ItemOfParam(info.item.lParam);
     std::wstring& shown = m_shown[m_nNextShown];
     m_nNextShown = (m_nNextShown + 1) % 3;
     shown.clear();
-    if (id != kNoTreeItem && id <= m_entries.size()) {
-        FormatLabel(m_label, *m_entries[id - 1], m_nUnits, m_mode);
+    if (item != CScanTree::kNoItem) {
+        FormatLabel(m_label, m_pTree->Entry(item), m_eUnits, m_mode);
         AppendLabelText(shown, m_label);
     }
     if (info.item.pszText && info.item.cchTextMax > 0 &&
@@ -182,6 +151,7 @@ void CTreeViewSink::OnGetDispInfo(NMTVDISPINFOW& info) {
 void CTreeViewSink::SetSizeMode(SizeMode mode) {
     if (mode == m_mode) return;
     m_mode = mode;
+    if (m_pTree) m_pTree->SetOrder(m_sortOrder, m_mode);
     // By name the order stays; only the labels change.
     if (m_sortOrder == SortOrder::Size) Resort();
     ::InvalidateRect(m_hTree, nullptr, TRUE);
@@ -190,28 +160,42 @@ void CTreeViewSink::SetSizeMode(SizeMode mode) {
 void CTreeViewSink::SetSortOrder(SortOrder order) {
     if (order == m_sortOrder) return;
     m_sortOrder = order;
+    if (m_pTree) m_pTree->SetOrder(m_sortOrder, m_mode);
     Resort();
     ::InvalidateRect(m_hTree, nullptr, TRUE);
 }
 
-const CScanEntry* CTreeViewSink::EntryOf(HTREEITEM item) const {
-    if (!item) return nullptr;
+CScanTree::Item CTreeViewSink::ItemOfParam(LPARAM param) const {
+    if (!m_pTree || param <= 0 || static_cast<std::size_t>(param) > m_pTree->List().Count())
+        return CScanTree::kNoItem;
+    return static_cast<CScanTree::Item>(param - 1);
+}
+
+CScanTree::Item CTreeViewSink::ItemOf(HTREEITEM item) const {
+    if (!item) return CScanTree::kNoItem;
     TVITEMW tv{};
     tv.mask = TVIF_PARAM | TVIF_HANDLE;
     tv.hItem = item;
-    if (!::SendMessageW(m_hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv))) return nullptr;
-    const auto id = static_cast<TreeItem>(tv.lParam);
-    return id != kNoTreeItem && id <= m_entries.size() ? m_entries[id - 1] : nullptr;
+    if (!::SendMessageW(m_hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv)))
+        return CScanTree::kNoItem;
+    return ItemOfParam(tv.lParam);
+}
+
+const CScanEntry* CTreeViewSink::EntryOf(HTREEITEM item) const {
+    const CScanTree::Item shown = ItemOf(item);
+    return shown == CScanTree::kNoItem ? nullptr : &m_pTree->Entry(shown);
+}
+
+std::string CTreeViewSink::PathOf(HTREEITEM item) const {
+    const CScanTree::Item shown = ItemOf(item);
+    return shown == CScanTree::kNoItem ? std::string() : m_pTree->Path(shown);
 }
 
 std::wstring CTreeViewSink::InfoTipOf(HTREEITEM item) const {
-    const CScanEntry* entry = EntryOf(item);
-    if (!entry || !m_pSource) return std::wstring();
-    const auto parent = reinterpret_cast<HTREEITEM>(
-        ::SendMessageW(m_hTree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+    const CScanTree::Item shown = ItemOf(item);
+    if (shown == CScanTree::kNoItem) return std::wstring();
     std::wstring tip;
-    for (const std::string& line :
-         DescribeEntry(*m_pSource, *entry, EntryOf(parent), m_strGroupSeparator)) {
+    for (const std::string& line : DescribeItem(*m_pTree, shown, m_strGroupSeparator)) {
         if (!tip.empty()) tip += L"\r\n";
         AppendLabelText(tip, line);
     }

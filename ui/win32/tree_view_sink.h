@@ -1,9 +1,10 @@
 #pragma once
-// The scan command's tree sink over a tree-view control. A fill only records
-// the items; the control receives the top level when the fill ends, and the
-// children of a parent when it is first expanded, sorted by name then (see
-// CSystemNameOrder). A fill thus costs the top level whatever the tree's size, and
-// opening a directory costs its own children.
+// The scan command's tree sink over a tree-view control, showing the scan
+// tree (model/scan_tree.h) of the kept list. The control receives the top
+// item when a list is shown, and the children of a parent when it is first
+// expanded, in the tree's order (names ordered by CSystemNameOrder). A fill
+// thus costs the top level whatever the tree's size, and opening a directory
+// costs its own children.
 //
 // Items carry no text of their own: the control asks for a label when it
 // shows one (LPSTR_TEXTCALLBACK), so showing the other size needs no new
@@ -11,8 +12,8 @@
 // order or size on show re-sorts, in place, the children already created, so
 // every item keeps its state (open, selected) and nothing is scanned.
 //
-// With an entry source, the control's info tips tell an item's full path,
-// both sizes in bytes, its share of the parent and the entries below it.
+// The control's info tips tell an item's full path, both sizes in bytes, its
+// share of the parent and the entries below it.
 //
 // The window that owns the control passes its WM_NOTIFY to OnNotify.
 
@@ -21,11 +22,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "core/entry_source.h"
+#include "model/scan_tree.h"
 #include "model/tree_order.h"
 #include "core/tree_sink.h"
 #include "ui/win32/name_order.h"
@@ -43,13 +45,9 @@ public:
     CTreeViewSink& operator=(const CTreeViewSink&) = delete;
 
     void DeleteAllItems() override;
-    void ReserveItems(std::size_t count) override;
-    // Items come in list order, each directory followed by its subtree.
-    // Throws std::bad_alloc past kMaxTreeItem items.
-    TreeItem InsertItem(TreeItem parent, const CScanEntry& entry, int nUnits) override;
-    // Puts the top level into the control. Throws std::bad_alloc when the
+    // Puts the top item into the control. Throws std::bad_alloc when the
     // control cannot take it (the control is then empty).
-    void EndInsert() override;
+    void ShowList(const CScanList& list, Units units, Files files) override;
 
     // The control's notifications: true when `header` came from the control,
     // with the answer in `result`. When the control cannot take a
@@ -65,43 +63,41 @@ public:
     // Children by name or largest first, those created so far at once.
     void SetSortOrder(SortOrder order);
     SortOrder GetSortOrder() const { return m_sortOrder; }
-    // Where info tips find an entry's path and the entries below it (none:
-    // no info tips). Must outlive the sink's items.
-    void SetEntrySource(const CEntrySource* source) { m_pSource = source; }
-
+    // The tree shown (null while empty).
+    const CScanTree* Tree() const { return m_pTree.get(); }
+    // The scan-tree item a control item shows (kNoItem for none).
+    CScanTree::Item ItemOf(HTREEITEM item) const;
     // The entry a control item shows (null for none).
     const CScanEntry* EntryOf(HTREEITEM item) const;
+    // The full path of what a control item shows (empty for none).
+    std::string PathOf(HTREEITEM item) const;
     // The info tip of an item: its details, one line each, as UTF-16.
     std::wstring InfoTipOf(HTREEITEM item) const;
 
     // The digit group separator of the sink's locale, as UTF-8.
     const std::string& GroupSeparator() const { return m_strGroupSeparator; }
-    // How many items the last fill recorded.
-    std::size_t ItemCount() const { return m_entries.size(); }
+    // How many items the tree shown has.
+    std::size_t ItemCount() const { return m_pTree ? m_pTree->ItemCount() : 0; }
 
 private:
-    // Creates the children of `id` (0: the top level) under `parent`.
-    void CreateChildren(HTREEITEM parent, TreeItem id);
-    // The children of `id` (0: the top level) in the order on show.
-    std::vector<std::uint32_t> SortedChildren(TreeItem id) const;
-    // Orders the children already created as SortedChildren says.
+    // Creates the children of `item` (kNoItem: the top item) under `parent`.
+    void CreateChildren(HTREEITEM parent, CScanTree::Item item);
+    // Orders the children already created as the tree orders them.
     void Resort();
     void OnGetDispInfo(NMTVDISPINFOW& info);
     void OnGetInfoTip(NMTVGETINFOTIPW& tip) const;
-    bool HasChildren(TreeItem id) const { return m_ends[id - 1] > id + 1; }
+    // The item a control item's lParam stands for (kNoItem for none).
+    CScanTree::Item ItemOfParam(LPARAM param) const;
 
     HWND m_hTree;
     std::string m_strGroupSeparator;  // of the locale that orders the names
     CSystemNameOrder m_order;
-    std::vector<const CScanEntry*> m_entries;  // by id - 1
-    std::vector<TreeItem> m_ends;              // by id - 1: one past the subtree's last id
-    std::vector<TreeItem> m_open;              // while filling: the last item and its ancestors
-    // The items whose children the control holds, with their ids.
-    std::vector<std::pair<HTREEITEM, TreeItem>> m_created;
-    int m_nUnits = 0;
+    std::unique_ptr<CScanTree> m_pTree;
+    // The control items whose children the control holds, with their items.
+    std::vector<std::pair<HTREEITEM, CScanTree::Item>> m_created;
+    Units m_eUnits = Units::MB;
     SizeMode m_mode = SizeMode::Apparent;
     SortOrder m_sortOrder = SortOrder::Name;
-    const CEntrySource* m_pSource = nullptr;
     std::string m_label;
     // Labels longer than the control's buffer are handed over by pointer,
     // which must stay valid for two more requests.

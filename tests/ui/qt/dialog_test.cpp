@@ -250,28 +250,26 @@ private slots:
         CSizewalkDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        // Out-of-range values leave every unit unchecked, which reads as -1;
-        // an impossible check value is reset to 0.
-        dlg.Fields().m_nUnits = 5;
-        dlg.Fields().m_bShowFiles = 9;
+        // An out-of-range unit leaves every button unchecked, which reads
+        // as none.
+        dlg.Fields().m_eUnits = static_cast<Units>(5);
         dlg.Fields().m_strStartDir = "/some/where";
         dlg.UpdateData(false);
-        QCOMPARE(dlg.Fields().m_bShowFiles, 0);
         for (int id : {IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES})
             QVERIFY(!static_cast<QRadioButton*>(dlg.GetDlgItem(id))->isChecked());
         dlg.UpdateData(true);
-        QCOMPARE(dlg.Fields().m_nUnits, -1);
+        QCOMPARE(dlg.Fields().m_eUnits, Units::None);
         QCOMPARE(dlg.Fields().m_strStartDir, std::string("/some/where"));
 
-        dlg.Fields().m_nUnits = 2;
-        dlg.Fields().m_bShowFiles = 1;
+        dlg.Fields().m_eUnits = Units::Bytes;
+        dlg.Fields().m_eFiles = Files::Shown;
         dlg.UpdateData(false);
         QVERIFY(static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_BYTES))->isChecked());
         QVERIFY(static_cast<QCheckBox*>(dlg.GetDlgItem(IDC_SHOW_FILES))->isChecked());
         // Only one unit can be checked by clicking.
         QTest::mouseClick(static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_MB)), Qt::LeftButton);
         dlg.UpdateData(true);
-        QCOMPARE(dlg.Fields().m_nUnits, 0);
+        QCOMPARE(dlg.Fields().m_eUnits, Units::MB);
         QVERIFY(!static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_BYTES))->isChecked());
 
         // A very long path is taken whole.

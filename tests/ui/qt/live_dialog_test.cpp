@@ -79,11 +79,11 @@ struct Fixture {
     QTreeView* Tree() const { return static_cast<QTreeView*>(dlg.GetDlgItem(IDC_TREE)); }
     // Types the path and presses OK (F5 with `rescan`), with the unit and
     // file switch given.
-    void Press(const std::string& path, int units = kUnitsBytes, bool files = true,
+    void Press(const std::string& path, Units units = Units::Bytes, bool files = true,
                bool rescan = false) {
         static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(path));
-        static_cast<QRadioButton*>(dlg.GetDlgItem(units == kUnitsMB   ? IDC_UNITS_MB
-                                                  : units == kUnitsKB ? IDC_UNITS_KB
+        static_cast<QRadioButton*>(dlg.GetDlgItem(units == Units::MB   ? IDC_UNITS_MB
+                                                  : units == Units::KB ? IDC_UNITS_KB
                                                                       : IDC_UNITS_BYTES))
             ->setChecked(true);
         static_cast<QCheckBox*>(dlg.GetDlgItem(IDC_SHOW_FILES))->setChecked(files);
@@ -93,7 +93,7 @@ struct Fixture {
             QTest::mouseClick(static_cast<QPushButton*>(dlg.GetDlgItem(IDOK)), Qt::LeftButton);
     }
     // Presses OK and lets the scan through; true once the tree is filled.
-    bool Scan(const std::string& path, int units = kUnitsBytes, bool files = true,
+    bool Scan(const std::string& path, Units units = Units::Bytes, bool files = true,
               bool rescan = false) {
         Press(path, units, files, rescan);
         if (!source.WaitUntilWaiting()) return false;
@@ -119,7 +119,7 @@ private slots:
         Fixture f;
         QLabel* progress = f.dlg.GetProgressLabel();
         QVERIFY(!progress->isVisible());
-        f.Press(t.Path("d"), kUnitsKB);
+        f.Press(t.Path("d"), Units::KB);
         QVERIFY(f.source.WaitUntilWaiting());
         QVERIFY(f.dlg.IsScanning());
 
@@ -384,7 +384,7 @@ private slots:
         // The choices hold for the next press too; the key works from the
         // edit box as well.
         QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_2, Qt::ControlModifier);
-        f.Press(t.Path("d"), kUnitsBytes, false);  // redrawn, no scan
+        f.Press(t.Path("d"), Units::Bytes, false);  // redrawn, no scan
         QCOMPARE(f.source.Scanned().size(), scans);
         QCOMPARE(ChildLabels(model, model.index(0, 0)), QStringList({"sub [     20000 bytes]"}));
         QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
@@ -399,7 +399,7 @@ private slots:
         t.File("d/new", 2);
         f.Press(t.Path("d"));  // OK: the kept scan
         QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)).size(), 1);
-        QVERIFY(f.Scan(t.Path("d"), kUnitsBytes, true, true));  // F5
+        QVERIFY(f.Scan(t.Path("d"), Units::Bytes, true, true));  // F5
         QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)),
                  QStringList({"new [         2 bytes]", "old [         1 bytes]"}));
         QCOMPARE(f.source.Scanned().size(), std::size_t{2});

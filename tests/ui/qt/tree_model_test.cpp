@@ -114,7 +114,7 @@ private slots:
         CScannerSource source(scanner);
         CTreeModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        FillTree(source, kUnitsKB, true, model);
+        FillTree(source, Units::KB, Files::Shown, model);
 
         QCOMPARE(model.rowCount(), 1);
         const QModelIndex top = model.index(0, 0);
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(model.ItemCount(), std::size_t{10});
 
         // Without files only directories remain; a redraw replaces everything.
-        FillTree(source, kUnitsBytes, false, model);
+        FillTree(source, Units::Bytes, Files::Hidden, model);
         QCOMPARE(model.ItemCount(), std::size_t{2});
         QCOMPARE(ChildLabels(model, model.index(0, 0)), QStringList({"sub [        11 bytes]"}));
         QCOMPARE(model.rowCount(model.index(0, 0, model.index(0, 0))), 0);
@@ -152,7 +152,7 @@ private slots:
         scanner.Scan(t.Root());
         CScannerSource source(scanner);
         CTreeModel model;
-        FillTree(source, kUnitsBytes, true, model);
+        FillTree(source, Units::Bytes, Files::Shown, model);
         const QModelIndex top = model.index(0, 0);
         QCOMPARE(model.rowCount(top), 300);
         for (int r = 0; r < 300; ++r) {
@@ -179,7 +179,7 @@ private slots:
         CScannerSource source(scanner);
         CTreeModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        FillTree(source, kUnitsBytes, true, model);
+        FillTree(source, Units::Bytes, Files::Shown, model);
         const QModelIndex top = model.index(0, 0);
         const QPersistentModelIndex b = model.index(1, 0, top);
         const QPersistentModelIndex x = model.index(0, 0, model.index(3, 0, top));
@@ -213,8 +213,10 @@ private slots:
     }
 
     void emptyFillShowsNothing() {
+        CDirScanner unscanned;
+        CScannerSource source(unscanned);
         CTreeModel model;
-        model.EndInsert();
+        FillTree(source, Units::MB, Files::Shown, model);
         QCOMPARE(model.rowCount(), 0);
         model.DeleteAllItems();
         model.DeleteAllItems();

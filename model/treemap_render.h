@@ -1,0 +1,49 @@
+#pragma once
+// The treemap's pixels: cushion shading (van Wijk and van de Wetering) of a
+// laid-out map into a 32-bit buffer, 0xAARRGGBB (alpha always 0xFF), row by
+// row, the stride being the width. Each level of the tree adds a parabolic
+// ridge over its rectangle to the surface, lower by a fixed factor per level;
+// one light from the top left shades it. Files take the colour of their kind;
+// directories show only through their children and their ridges, and where
+// nothing of theirs has a tile (an empty directory, merged small children)
+// in a neutral grey. Everything is in device pixels: the caller lays out at
+// its device size, so the map is as sharp at any scale. Rendering only reads
+// the input and the layout, so it may run on another thread while neither
+// changes; the same layout always gives the same pixels.
+
+#include <cstdint>
+#include <span>
+
+#include "model/file_kind.h"
+#include "model/treemap_input.h"
+#include "model/treemap_layout.h"
+
+namespace sizewalk {
+
+struct CushionOptions {
+    double dHeight = 0.38;       // the ridge of the zoom root
+    double dScaleFactor = 0.91;  // each level's ridge against its parent's
+    double dAmbient = 0.13;      // light that reaches every slope
+    double dBrightness = 1.45;   // a flat top's colour against the palette's
+    double dLightX = -1.0;       // the light's direction (normalised when used)
+    double dLightY = -1.0;
+    double dLightZ = 10.0;
+};
+
+// The colour of a kind, and of what shows a directory itself (0xFFRRGGBB).
+std::uint32_t TreemapKindColor(FileKind kind);
+inline constexpr std::uint32_t kTreemapNeutralColor = 0xFF9A9A9Au;
+
+// Draws the layout's map into `pixels`, which must hold at least
+// layout.Width() * layout.Height() values; every one of those pixels is
+// written. Returns false (and draws nothing) if the buffer is too small.
+bool RenderTreemap(const CTreemapInput& input, const CTreemapLayout& layout,
+                   std::span<std::uint32_t> pixels, const CushionOptions& options = {});
+
+// Outlines `rect` inside its own edges, `thickness` pixels wide (clipped to
+// the buffer of width x height): the outer half white and the inner half
+// black, which shows on every colour of the map.
+void DrawTreemapOutline(std::span<std::uint32_t> pixels, int width, int height, TreemapRect rect,
+                        int thickness = 2);
+
+}  // namespace sizewalk
