@@ -9,8 +9,23 @@
 
 namespace sizewalk {
 
+namespace {
+
+// Windows takes the slash as a separator as well as the backslash; a drive
+// spec may end in either there, and in a backslash on every system.
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "\\/";
+constexpr std::string_view kDriveSeparators = "\\/";
+#else
+constexpr std::string_view kSeparators = "/";
+constexpr std::string_view kDriveSeparators = "\\";
+#endif
+
+}  // namespace
+
 void StripTrailingSeparator(std::string& path) {
-    if (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+    if (path.size() > 1 && kSeparators.find(path.back()) != std::string_view::npos)
+        path.pop_back();
 }
 
 int IsExistingDirectory(const std::string& path) {
@@ -22,7 +37,8 @@ int IsExistingDirectory(const std::string& path) {
 }
 
 int IsDriveSpec(std::string_view path) {
-    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    if (!path.empty() && kDriveSeparators.find(path.back()) != std::string_view::npos)
+        path.remove_suffix(1);
     if (path.size() != 2 || path[1] != ':') return 0;
     const char c = path[0];
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;

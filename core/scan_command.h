@@ -45,16 +45,17 @@ inline constexpr std::string_view kCannotOpenFolderText = "Nothing could open th
 // directory (or, on Windows, a bare drive).
 bool PrepareStartPath(std::string& path);
 
-// Removes one trailing separator byte, except from a path that is nothing but
-// that separator (the root).
+// Removes one trailing separator byte (a backslash or a slash on Windows),
+// except from a path that is nothing but that separator (the root).
 void StripTrailingSeparator(std::string& path);
 
 // kFileAttributeDirectory when `path`, as typed (links it names followed),
 // is an existing directory; otherwise 0.
 int IsExistingDirectory(const std::string& path);
 
-// 1 when `path`, after dropping one trailing backslash, is a letter and a
-// colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
+// 1 when `path`, after dropping one trailing backslash (or, on Windows, a
+// slash), is a letter and a colon (a bare drive); otherwise 0. Only
+// drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
 // Rebuilds the whole tree from the source's list.

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/dir_listing.h"
+#include "platform/reparse_win32.h"
 #include "platform/wide_text_win32.h"
 
 namespace sizewalk {
@@ -259,19 +260,20 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                              (units == 2 && name[0] == L'.' && name[1] == L'.');
             if (!dot) {
                 std::uint32_t attributes = record->FileAttributes;
-                // EaSize holds the reparse tag of a reparse point. Only name
-                // surrogates (links, junctions, mount points) lead elsewhere;
-                // a directory with another tag (a cloud placeholder) holds its
-                // own entries and is walked like any other.
-                if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                    (attributes & FILE_ATTRIBUTE_DIRECTORY) && record->EaSize != 0 &&
-                    !IsReparseTagNameSurrogate(record->EaSize))
+                // EaSize holds the reparse tag of a reparse point. Only links
+                // lead elsewhere; a directory with another tag (a cloud
+                // placeholder) holds its own entries and is walked like any
+                // other.
+                const bool link = IsListedLink(attributes, record->EaSize);
+                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !link)
                     attributes &= ~static_cast<std::uint32_t>(FILE_ATTRIBUTE_REPARSE_POINT);
-                const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                // A link to a file owns no bytes, though the listing may give
+                // it its target's length.
+                const bool empty = link || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 const std::uint64_t size =
-                    directory ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
+                    empty ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
                 const std::uint64_t disk =
-                    directory ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
+                    empty ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
                 const std::uint32_t header[5] = {attributes, static_cast<std::uint32_t>(size >> 32),
                                                  static_cast<std::uint32_t>(size),
                                                  static_cast<std::uint32_t>(disk),

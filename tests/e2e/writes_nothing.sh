@@ -5,8 +5,8 @@
 #
 # 1. Starts BINARY on a private Xvfb display with HOME, TMPDIR and every
 #    XDG_* directory inside an empty scratch folder, types a start directory
-#    (START_DIR, or a small tree made here), presses Enter, switches the unit
-#    to KB, presses Enter again and then Escape. The process must end and the
+#    (START_DIR, or a small tree made here), presses Enter, ticks Show Files,
+#    presses Enter again and then Escape. The process must end and the
 #    scratch folder must hold nothing new. Caches of the libraries below Qt
 #    (fontconfig, Mesa) are pointed at a folder outside it: they are real
 #    writes, but not ours.
@@ -212,12 +212,12 @@ sleep 1
 windows=$(visible_windows | wc -l)
 [ "$windows" -eq 1 ] || die "after typing \"$start_dir\" and Enter, $windows windows are open (a message box?)"
 
-# From the start directory box: Show Files, then the checked unit (MB);
-# Down moves the check to KB. Enter presses OK from there.
-xdotool key --delay 50 Tab Tab Down Return
+# From the start directory box: Show Files, ticked with Space (the units
+# take no tab stop). Enter presses OK from there.
+xdotool key --delay 50 Tab space Return
 sleep 1
 windows=$(visible_windows | wc -l)
-[ "$windows" -eq 1 ] || die "after choosing KB and Enter, $windows windows are open"
+[ "$windows" -eq 1 ] || die "after ticking Show Files and Enter, $windows windows are open"
 
 xdotool key Escape
 wait_exit "$(basename "$binary")"

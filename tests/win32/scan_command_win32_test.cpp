@@ -147,13 +147,18 @@ TEST_F(WindowsCommand, StartPathForms) {
         {data + "\\", data},
         {data + "\\\\", ""},  // one backslash stays, and the search rejects it
         {Slashed(data), Slashed(data)},
-        {Slashed(data) + "/", ""},  // only a backslash is stripped
+        {Slashed(data) + "/", Slashed(data)},  // a slash is a separator too
+        {data + "/", data},
+        {Slashed(data) + "//", ""},  // one slash stays, and the search rejects it
         {q + ":", q + ":"},
         {q + ":\\", q + ":"},
         {q + ":\\\\", q + ":\\"},  // the drive test forgives the second one
         {"C:", "C:"},
         {"C:\\", "C:"},
         {"c:\\\\", "c:\\"},
+        {"C:/", "C:"},
+        {"C://", "C:/"},
+        {q + ":/", q + ":"},
         {"1:", ""},
         {"CC:", ""},
         {"", ""},

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/reparse_win32.h"
 #include "scan/dir_scanner.h"
 #include "tests/scan/listing_hook.h"
 #include "win_temp_tree.h"
@@ -284,6 +285,24 @@ TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
 
 // The size on disk comes from the listing: the allocation the system reports
 // for each file, summed into every directory.
+// Records as Windows documents them: a symbolic link (to a file or a
+// directory) and a junction carry name-surrogate tags; deduplicated,
+// compressed and cloud files carry others and hold data of their own. A hard
+// link is no reparse point at all.
+TEST(ScanWin32, OnlyLinksAmongReparsePointsCountZero) {
+    constexpr std::uint32_t kFile = 0x20, kDir = 0x10, kReparse = 0x400;
+    EXPECT_TRUE(IsListedLink(kFile | kReparse, 0xA000000C));  // IO_REPARSE_TAG_SYMLINK
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0xA000000C));
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0xA0000003));  // IO_REPARSE_TAG_MOUNT_POINT
+    EXPECT_TRUE(IsListedLink(kFile | kReparse, 0));          // Wine's untagged host link
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0));
+    EXPECT_FALSE(IsListedLink(kFile | kReparse, 0x80000013));  // IO_REPARSE_TAG_DEDUP
+    EXPECT_FALSE(IsListedLink(kFile | kReparse, 0x80000017));  // IO_REPARSE_TAG_WOF
+    EXPECT_FALSE(IsListedLink(kDir | kReparse, 0x9000601A));   // a cloud folder
+    EXPECT_FALSE(IsListedLink(kFile, 0xA000000C));  // no reparse attribute: the tag is EA size
+    EXPECT_FALSE(IsListedLink(kFile, 0));
+}
+
 TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
     WinTempTree t;
     t.Dir("d");

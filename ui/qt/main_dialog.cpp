@@ -123,6 +123,9 @@ void CSizewalkDlg::CreateControls() {
     m_units->addButton(m_unitsMB, static_cast<int>(Units::MB));
     m_units->addButton(m_unitsKB, static_cast<int>(Units::KB));
     m_units->addButton(m_unitsBytes, static_cast<int>(Units::Bytes));
+    // No tab stop, as in the template: the mouse reaches them, and the arrow
+    // keys move among them once one has the focus.
+    for (QRadioButton* b : {m_unitsMB, m_unitsKB, m_unitsBytes}) b->setFocusPolicy(Qt::ClickFocus);
     // Under the group box in the stacking order, as in the template; the
     // buttons sit on top of it.
     m_display->lower();
@@ -181,7 +184,9 @@ void CSizewalkDlg::CreateActions() {
     connect(m_sizeOnDisk, &QAction::triggered, this, [this] { m_presenter->OnToggleSizeOnDisk(); });
 
     m_rescan = new QAction(QStringLiteral("&Rescan"), this);
-    m_rescan->setShortcut(QKeySequence::Refresh);
+    // F5 alone, as on Windows: the desktop's refresh keys would add Ctrl+R
+    // under some key schemes (GNOME's, for one).
+    m_rescan->setShortcut(QKeySequence(Qt::Key_F5));
     connect(m_rescan, &QAction::triggered, this, [this] { m_presenter->OnRescan(); });
 
     addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});

@@ -310,6 +310,9 @@ private slots:
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
                                     "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "&Rescan|F5"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
+        // F5 is the only key of Rescan, whatever the desktop's key scheme.
+        QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence(Qt::Key_F5)}));
     }
 
     // The keys reach the presenter from any control; the model switches in
