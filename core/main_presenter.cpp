@@ -39,17 +39,21 @@ void CMainPresenter::OnInit() {
 
 void CMainPresenter::OnOK() {
     if (IsScanning()) return;
+    m_keep.reset();
     m_view.ReadFields(m_fields);
     Show(m_command.Start(m_fields));
 }
 
 void CMainPresenter::OnRescan() {
     if (IsScanning()) return;
+    // What was open comes back where it still exists after the rescan.
+    m_keep = m_view.SaveTreeState();
     m_view.ReadFields(m_fields);
     Show(m_command.Rescan(m_fields));
 }
 
 void CMainPresenter::OnCancel() {
+    m_keep.reset();
     if (m_command.Stop()) {
         Show(ScanOutcome::Stopped);
         return;
@@ -62,8 +66,16 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
     if (!outcome) return;
     switch (*outcome) {
         case ScanOutcome::Scanned:
-        case ScanOutcome::Redrawn: ShowNotes(); break;
-        case ScanOutcome::Stopped: m_view.ShowProgress({std::string(kScanStoppedText), {}}); break;
+        case ScanOutcome::Redrawn:
+            if (m_keep) m_view.RestoreTreeState(*m_keep);
+            m_keep.reset();
+            ShowNotes();
+            break;
+        case ScanOutcome::Stopped:
+            m_keep.reset();
+            m_view.ShowProgress({std::string(kScanStoppedText), {}});
+            break;
+        case ScanOutcome::OutOfMemory: m_keep.reset(); break;
         case ScanOutcome::Queued: m_view.ShowProgress({std::string(kStoppingText), {}}); break;
         default: break;  // a running scan shows its progress; a message says the rest
     }

@@ -112,6 +112,8 @@ class CMainPresenter {
     // Where the focus goes back to when the scan ends (None: nowhere).
     Control m_focusBeforeScan = Control::None;
     std::chrono::steady_clock::time_point m_scanStart;
+    // What F5 found open, to open again once its scan is shown.
+    std::optional<CMainView::TreeState> m_keep;
 
     Messages m_messages;
     Scanning m_scanning;

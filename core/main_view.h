@@ -11,6 +11,7 @@
 // Everything else runs on the window's thread.
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/live_scan_command.h"
@@ -82,6 +83,15 @@ class CMainView : public CScanDoneNotify {
     // at once with what is expanded kept; the menu shows the choice.
     virtual void ShowSortOrder(SortOrder order) = 0;
     virtual void ShowSizeMode(SizeMode mode) = 0;
+
+    // What is open in the tree and which item is selected, by path; and
+    // back, as far as the tree shown now still holds those paths.
+    struct TreeState {
+        std::vector<std::string> expanded;  // parents before their children
+        std::string selected;
+    };
+    virtual TreeState SaveTreeState() const = 0;
+    virtual void RestoreTreeState(const TreeState& state) = 0;
 };
 
 }  // namespace sizewalk

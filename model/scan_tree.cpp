@@ -99,6 +99,30 @@ CScanTree::Counts CScanTree::CountsBelow(Item item) const {
     return counts;
 }
 
+CScanTree::Item CScanTree::Find(std::string_view path) const {
+    if (m_list.Empty()) return kNoItem;
+    const std::string_view root = m_list[0].GetName();
+    if (path.substr(0, root.size()) != root) return kNoItem;
+    path.remove_prefix(root.size());
+    Item item = 0;
+    while (!path.empty()) {
+        if (path.front() == kPathSeparator) path.remove_prefix(1);
+        else if (item != 0 || (!root.empty() && root.back() != kPathSeparator)) return kNoItem;
+        const std::string_view name = path.substr(0, path.find(kPathSeparator));
+        path.remove_prefix(name.size());
+        if (name.empty()) return kNoItem;
+        Item next = kNoItem;
+        for (Item child : Children(item))
+            if (m_list[child].GetName() == name) {
+                next = child;
+                break;
+            }
+        if (next == kNoItem) return kNoItem;
+        item = next;
+    }
+    return item;
+}
+
 std::size_t CScanTree::MemoryBytes() const {
     return (m_parent.capacity() + m_slot.capacity() + m_first.capacity() + m_children.capacity()) *
                sizeof(Item) +

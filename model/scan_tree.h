@@ -63,6 +63,9 @@ public:
     };
     Counts CountsBelow(Item item) const;
     std::string Path(Item item) const { return m_list.PathOf(item); }
+    // The item whose path is `path` (as Path gives it), kNoItem when the
+    // tree holds none.
+    Item Find(std::string_view path) const;
 
     // Bytes the tree holds for its structure.
     std::size_t MemoryBytes() const;

@@ -66,6 +66,8 @@ class FakeView : public CMainView {
         ++sortShows;
     }
     void ShowSizeMode(SizeMode mode) override { sizeMode = mode; }
+    TreeState SaveTreeState() const override { return open; }
+    void RestoreTreeState(const TreeState& state) override { restored.push_back(state); }
 
     TestNotify notices;
     ScanFields controls;
@@ -77,6 +79,8 @@ class FakeView : public CMainView {
     std::string separator = ",";
     Control focus = Control::OK;
     TreeSelection selected;
+    TreeState open;                  // what the tree has open now
+    std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
@@ -305,11 +309,19 @@ TEST_F(MainPresenter, OkRedrawsTheKeptScanAndF5ReadsTheDiskAgain) {
     EXPECT_EQ(tree.Outline().find("new"), std::string::npos);
     EXPECT_NE(tree.Outline().find("  a.txt [    0.01KB]\n"), std::string::npos);
 
+    // F5 opens again what was open, once its scan is shown; OK does not.
+    view.open = {{data, data + "/sub"}, data + "/sub/b.txt"};
     Press(data, Units::Bytes, true);
     ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(view.restored.empty());
     ASSERT_TRUE(LetThrough());
     EXPECT_NE(tree.Outline().find("  new [         2 bytes]\n"), std::string::npos);
     EXPECT_EQ(source.Scanned().size(), 2u);
+    ASSERT_EQ(view.restored.size(), 1u);
+    EXPECT_EQ(view.restored[0].expanded, view.open.expanded);
+    EXPECT_EQ(view.restored[0].selected, data + "/sub/b.txt");
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    EXPECT_EQ(view.restored.size(), 1u);
 }
 
 // The order and the size on show switch at once without a scan, and hold

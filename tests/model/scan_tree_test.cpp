@@ -72,6 +72,13 @@ TEST_F(ScanTreeTest, ParentsChildrenRowsAndPaths) {
     EXPECT_EQ(tree.Path(y), t.Path("top/s/deeper/y"));
     EXPECT_EQ(list.DirPathOf(y), t.Path("top/s/deeper"));
     EXPECT_EQ(tree.Path(0), t.Path("top"));
+    // Paths lead back to their items, on any level; others lead nowhere.
+    EXPECT_EQ(tree.Find(t.Path("top")), 0u);
+    EXPECT_EQ(tree.Find(t.Path("top/s/deeper/y")), y);
+    EXPECT_EQ(tree.Find(t.Path("top/s")), s);
+    for (const char* missing : {"top/nope", "top/s/deeper/y/z", "top/s/", "top//s", "topx"})
+        EXPECT_EQ(tree.Find(t.Path(missing)), CScanTree::kNoItem) << missing;
+    EXPECT_EQ(tree.Find(""), CScanTree::kNoItem);
     EXPECT_TRUE(tree.Children(y).empty());
     EXPECT_TRUE(tree.Children(empty).empty());
 

@@ -445,4 +445,35 @@ void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
     m_sizeOnDisk->setChecked(mode == SizeMode::OnDisk);
 }
 
+CMainView::TreeState CSizewalkDlg::SaveTreeState() const {
+    TreeState state;
+    // Only what is open is walked: a closed directory's children are never
+    // asked for.
+    std::vector<QModelIndex> open{m_model->index(0, 0)};
+    while (!open.empty()) {
+        const QModelIndex index = open.back();
+        open.pop_back();
+        if (!index.isValid() || !m_tree->isExpanded(index)) continue;
+        state.expanded.push_back(m_model->PathOf(index));
+        for (int row = m_model->rowCount(index) - 1; row >= 0; --row)
+            open.push_back(m_model->index(row, 0, index));
+    }
+    state.selected = m_model->PathOf(m_tree->currentIndex());
+    return state;
+}
+
+void CSizewalkDlg::RestoreTreeState(const TreeState& state) {
+    const CScanTree* tree = m_model->Tree();
+    if (!tree) return;
+    for (const std::string& path : state.expanded) {
+        const QModelIndex index = m_model->IndexOfItem(tree->Find(path));
+        if (index.isValid()) m_tree->expand(index);
+    }
+    const QModelIndex selected = m_model->IndexOfItem(tree->Find(state.selected));
+    if (selected.isValid()) {
+        m_tree->setCurrentIndex(selected);
+        m_tree->scrollTo(selected);
+    }
+}
+
 }  // namespace sizewalk

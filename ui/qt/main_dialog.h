@@ -125,6 +125,8 @@ private:
     void CloseWindow() override { QDialog::reject(); }
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
+    TreeState SaveTreeState() const override;
+    void RestoreTreeState(const TreeState& state) override;
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font

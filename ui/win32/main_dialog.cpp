@@ -531,4 +531,49 @@ void CSizewalkDlg::CenterOnWorkArea() {
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+CMainView::TreeState CSizewalkDlg::SaveTreeState() const {
+    TreeState state;
+    if (!m_hTree || !m_pTreeSink) return state;
+    // Only what is open is walked; its children exist in the control.
+    std::vector<HTREEITEM> open{TreeView_GetRoot(m_hTree)};
+    while (!open.empty()) {
+        HTREEITEM item = open.back();
+        open.pop_back();
+        if (!item || !(TreeView_GetItemState(m_hTree, item, TVIS_EXPANDED) & TVIS_EXPANDED)) continue;
+        state.expanded.push_back(m_pTreeSink->PathOf(item));
+        std::vector<HTREEITEM> children;
+        for (HTREEITEM c = TreeView_GetChild(m_hTree, item); c; c = TreeView_GetNextSibling(m_hTree, c))
+            children.push_back(c);
+        open.insert(open.end(), children.rbegin(), children.rend());
+    }
+    state.selected = m_pTreeSink->PathOf(TreeView_GetSelection(m_hTree));
+    return state;
+}
+
+void CSizewalkDlg::RestoreTreeState(const TreeState& state) {
+    const CScanTree* tree = m_pTreeSink ? m_pTreeSink->Tree() : nullptr;
+    if (!tree) return;
+    // The control item of `item`, its ancestors opened on the way (which
+    // creates their children); null where the tree does not show it.
+    auto reveal = [&](CScanTree::Item item) -> HTREEITEM {
+        if (item == CScanTree::kNoItem) return nullptr;
+        std::vector<CScanTree::Item> chain;
+        for (CScanTree::Item i = item; i != CScanTree::kNoItem; i = tree->Parent(i)) chain.push_back(i);
+        HTREEITEM at = TreeView_GetRoot(m_hTree);
+        for (auto it = chain.rbegin() + 1; at && it != chain.rend(); ++it) {
+            TreeView_Expand(m_hTree, at, TVE_EXPAND);
+            HTREEITEM c = TreeView_GetChild(m_hTree, at);
+            while (c && m_pTreeSink->ItemOf(c) != *it) c = TreeView_GetNextSibling(m_hTree, c);
+            at = c;
+        }
+        return at;
+    };
+    for (const std::string& path : state.expanded)
+        if (HTREEITEM item = reveal(tree->Find(path))) TreeView_Expand(m_hTree, item, TVE_EXPAND);
+    if (HTREEITEM item = reveal(tree->Find(state.selected))) {
+        TreeView_SelectItem(m_hTree, item);
+        TreeView_EnsureVisible(m_hTree, item);
+    }
+}
+
 }  // namespace sizewalk

@@ -110,6 +110,8 @@ class CSizewalkDlg : private CMainView {
     void CloseWindow() override;
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
+    TreeState SaveTreeState() const override;
+    void RestoreTreeState(const TreeState& state) override;
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;

@@ -351,13 +351,25 @@ private slots:
         TempTree t;
         t.Dir("d");
         t.File("d/old", 1);
+        t.Dir("d/sub");
+        t.File("d/sub/inner", 3);
         Fixture f;
         QVERIFY(f.Scan(t.Path("d")));
+        // What is open, and the selection, come back where they still exist.
+        CTreeModel& model = f.dlg.GetTreeModel();
+        const QModelIndex top = model.index(0, 0);
+        f.Tree()->expand(top);
+        f.Tree()->expand(model.index(1, 0, top));
+        f.Tree()->setCurrentIndex(model.index(0, 0, model.index(1, 0, top)));
         t.File("d/new", 2);
         QVERIFY(f.Scan(t.Path("d"), Units::Bytes, true, true));  // F5
-        QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)),
-                 QStringList({"new [         2 bytes]", "old [         1 bytes]"}));
+        QCOMPARE(ChildLabels(model, model.index(0, 0)),
+                 QStringList({"new [         2 bytes]", "old [         1 bytes]", "sub [         3 bytes]"}));
         QCOMPARE(f.source.Scanned().size(), std::size_t{2});
+        const QModelIndex sub = model.index(2, 0, model.index(0, 0));
+        QVERIFY(f.Tree()->isExpanded(model.index(0, 0)));
+        QVERIFY(f.Tree()->isExpanded(sub));
+        QCOMPARE(model.LabelOf(f.Tree()->currentIndex()), std::string("inner [         3 bytes]"));
     }
 
     void tooltipTellsPathBytesShareAndCount() {
