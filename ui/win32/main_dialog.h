@@ -63,6 +63,8 @@ class CSizewalkDlg : private CMainView {
     // (start directory, unit and file switch).
     ScanFields& Fields() const { return m_pPresenter->Fields(); }
     bool IsScanning() const { return m_pPresenter && m_pPresenter->IsScanning(); }
+    // A stopped scan's worker has not returned yet.
+    bool IsStopping() const { return m_pPresenter && m_pPresenter->IsStopping(); }
     SortOrder GetSortOrder() const { return m_pPresenter->GetSortOrder(); }
     SizeMode GetSizeMode() const { return m_pPresenter->GetSizeMode(); }
     // Where Open in Explorer sends a directory's path (UTF-8); by default
