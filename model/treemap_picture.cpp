@@ -113,15 +113,16 @@ void CTreemapRenderQueue::Run() {
         }
         if (gate) gate();
         lock.lock();
-        m_bDrawing = false;
-        m_idle.notify_all();
-        const bool fresh = picture && generation == m_nGeneration;
-        if (fresh) m_done = std::move(picture);
-        if (fresh && !m_bStop) {
+        if (picture && generation == m_nGeneration && !m_bStop) {
+            m_done = std::move(picture);
+            // Still drawing while the notice goes out: Cancel() returns only
+            // after it, so the owner may go away then.
             lock.unlock();
             m_ready();
             lock.lock();
         }
+        m_bDrawing = false;
+        m_idle.notify_all();
     }
 }
 

@@ -71,7 +71,8 @@ class CTreemapRenderQueue {
     // True while the worker has a request to draw.
     bool Busy() const;
     // Drops any waiting request and waits for the worker to finish the one it
-    // draws, whose picture is dropped: call before the list changes.
+    // draws (and its `ready`), whose picture is dropped: call before the list
+    // changes, or the owner goes away.
     void Cancel();
 
     void SetBackgroundCost(std::uint64_t cost) { m_nBackgroundCost = cost; }
