@@ -34,6 +34,7 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_pPath->setTextFormat(Qt::PlainText);
     m_pPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pPath->setAutoFillBackground(true);
+    m_pPath->setIndent(4);
     m_pZoomOut->setShortcut(QKeySequence(Qt::Key_Backspace));  // shown in the menu; keyPressEvent acts
     m_pZoomOut->setEnabled(false);
     connect(m_pZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });

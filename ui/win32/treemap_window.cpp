@@ -17,6 +17,7 @@ namespace {
 
 constexpr wchar_t kClass[] = L"SizewalkTreemap";
 constexpr UINT_PTR kZoomOutCommand = 1;
+constexpr int kPathIndent = 4;  // the path line's gap to the left edge
 
 // Device pixels per 96 of the screen.
 int ScreenDpi() {
@@ -145,7 +146,8 @@ void CTreemapWindow::Layout() {
     ::GetTextMetricsW(dc, &metrics);
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hPath, dc);
-    ::MoveWindow(m_hPath, 0, 0, client.right, metrics.tmHeight + 4, TRUE);
+    ::MoveWindow(m_hPath, kPathIndent, 0, std::max<LONG>(0, client.right - kPathIndent),
+                 metrics.tmHeight + 4, TRUE);
 }
 
 void CTreemapWindow::Rerender() {
@@ -244,6 +246,8 @@ std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
 
 void CTreemapWindow::Paint(HDC dc) {
     const RECT map = MapRect();
+    const RECT strip{0, 0, map.right, map.top};  // around the path line
+    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
     if (!m_hDib) {
         ::FillRect(dc, &map, ::GetSysColorBrush(COLOR_BTNFACE));
         return;
