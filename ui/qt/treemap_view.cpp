@@ -210,7 +210,12 @@ void CTreemapView::paintEvent(QPaintEvent*) {
         return;
     }
     // At device pixels the picture lands 1:1; an older one is stretched
-    // until its successor arrives.
+    // until its successor arrives. One at another scale (the window moved to
+    // another screen) is drawn anew.
+    const QSize device = DeviceSize().boundedTo(QSize(kMaxTreemapSide, kMaxTreemapSide));
+    if (m_picture && !m_picture->pixels.empty() && !IsRendering() &&
+        QSize(m_picture->request.nWidth, m_picture->request.nHeight) != device)
+        QMetaObject::invokeMethod(this, [this] { Rerender(); }, Qt::QueuedConnection);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(map), m_shown, QRectF(m_shown.rect()));
 }
