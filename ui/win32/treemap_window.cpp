@@ -263,6 +263,11 @@ void CTreemapWindow::Paint(HDC dc) {
     }
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
+    if (::GetFocus() == m_hWnd) {
+        RECT focus = map;
+        ::InflateRect(&focus, -1, -1);
+        ::DrawFocusRect(dc, &focus);
+    }
 }
 
 void CTreemapWindow::ShowContextMenu(POINT screen) {
@@ -371,6 +376,10 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ZoomOut();
                 return 0;
             }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:  // the focus rectangle
+            ::InvalidateRect(m_hWnd, nullptr, FALSE);
             break;
         case WM_CONTEXTMENU:
             ShowContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
