@@ -232,6 +232,7 @@ TEST_F(TreemapWindowTest, BackgroundPictureLeavesTheWindowAnswering) {
     ::MoveWindow(m_pane->Window(), 10, 10, 500, 360, TRUE);  // returns while the worker is held
     ASSERT_TRUE(m_pane->IsRendering());
     entered.Wait();
+    m_pane->RenderQueue().SetWorkerGate({});  // holds this picture only
     EXPECT_TRUE(m_pane->IsRendering());
     EXPECT_EQ(m_pane->PictureWidth(), before);
     const RECT map = m_pane->MapRect();

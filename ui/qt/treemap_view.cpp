@@ -105,7 +105,8 @@ QSize CTreemapView::DeviceSize() const {
     const QRect map = MapRect();
     const qreal ratio = devicePixelRatioF();
     return QSize(static_cast<int>(std::lround(map.width() * ratio)),
-                 static_cast<int>(std::lround(map.height() * ratio)));
+                 static_cast<int>(std::lround(map.height() * ratio)))
+        .boundedTo(QSize(kMaxTreemapSide, kMaxTreemapSide));
 }
 
 void CTreemapView::Rerender() {
@@ -113,9 +114,9 @@ void CTreemapView::Rerender() {
     request.pList = m_pList;
     request.mode = m_mode;
     request.nRoot = m_nRoot;
-    const QSize size = DeviceSize();
-    request.nWidth = std::min(size.width(), kMaxTreemapSide);
-    request.nHeight = std::min(size.height(), kMaxTreemapSide);
+    m_requested = DeviceSize();
+    request.nWidth = m_requested.width();
+    request.nHeight = m_requested.height();
     bool ready = false;
     try {
         ready = m_queue->Request(request);
@@ -214,10 +215,10 @@ void CTreemapView::paintEvent(QPaintEvent*) {
     // At device pixels the picture lands 1:1; an older one is stretched
     // until its successor arrives. One at another scale (the window moved to
     // another screen) is drawn anew.
-    const QSize device = DeviceSize().boundedTo(QSize(kMaxTreemapSide, kMaxTreemapSide));
-    if (m_picture && !m_picture->pixels.empty() && !IsRendering() &&
-        QSize(m_picture->request.nWidth, m_picture->request.nHeight) != device)
-        QMetaObject::invokeMethod(this, [this] { Rerender(); }, Qt::QueuedConnection);
+    if (DeviceSize() != m_requested) {
+        QMetaObject::invokeMethod(
+            this, [this] { if (DeviceSize() != m_requested) Rerender(); }, Qt::QueuedConnection);
+    }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(map), m_shown, QRectF(m_shown.rect()));
     if (hasFocus()) {

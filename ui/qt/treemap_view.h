@@ -96,6 +96,7 @@ protected:
 private:
     // Asks for a picture of the current list, mode, root and size.
     void Rerender();
+    // The map's size in device pixels (at most kMaxTreemapSide a side).
     QSize DeviceSize() const;
     void OnPictureReady();
     void Adopt(std::unique_ptr<TreemapPicture> picture);
@@ -112,6 +113,7 @@ private:
     Describer m_describer;
     QLabel* m_pPath;
     QAction* m_pZoomOut;
+    QSize m_requested;  // of the newest request
     std::unique_ptr<TreemapPicture> m_picture;  // the newest picture received
     QImage m_shown;
     std::unique_ptr<CTreemapRenderQueue> m_queue;

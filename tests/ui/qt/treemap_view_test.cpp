@@ -183,7 +183,8 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const QImage before = view.Picture();
-        std::binary_semaphore entered(0), release(0);
+        std::counting_semaphore<64> entered(0);
+        std::binary_semaphore release(0);
         view.RenderQueue().SetBackgroundCost(0);
         view.RenderQueue().SetWorkerGate([&] {
             entered.release();
@@ -191,6 +192,7 @@ private slots:
         });
         view.resize(360, 260);  // returns while the worker is held
         entered.acquire();
+        view.RenderQueue().SetWorkerGate({});  // holds this picture only
         QVERIFY(view.IsRendering());
         QCOMPARE(view.Picture(), before);
         // Meanwhile the pane answers: it paints (stretched) and hit-tests.
