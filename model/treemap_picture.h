@@ -88,12 +88,12 @@ class CTreemapRenderQueue {
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::optional<TreemapRequest> m_pending;   // waiting for the worker
-    std::uint64_t m_nGeneration = 0;           // of the newest request
+    std::optional<TreemapRequest> m_pending;  // waiting for the worker
+    std::uint64_t m_nGeneration = 0;          // of the newest request
     std::uint64_t m_nPendingGeneration = 0;
-    bool m_bDrawing = false;                   // the worker holds a request
+    bool m_bDrawing = false;  // the worker holds a request
     bool m_bStop = false;
-    std::unique_ptr<TreemapPicture> m_done;    // the newest finished picture
+    std::unique_ptr<TreemapPicture> m_done;  // the newest finished picture
     std::function<void()> m_gate;
     std::thread m_worker;  // started on the first dear request
 };

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <memory>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -50,7 +50,7 @@ bool PumpUntil(Done done) {
 
 // A one-way signal between the test and the worker.
 class CSignal {
-public:
+  public:
     void Raise() {
         std::lock_guard<std::mutex> lock(m_lock);
         m_bRaised = true;
@@ -61,14 +61,14 @@ public:
         m_wake.wait(lock, [this] { return m_bRaised; });
     }
 
-private:
+  private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_bRaised = false;
 };
 
 class TreemapWindowTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         s_tree = new WinTempTree();
         s_tree->File("big.iso", 8 << 20);
@@ -165,8 +165,9 @@ TEST_F(TreemapWindowTest, PaintsTheRenderersPixels) {
     int differing = 0;
     for (int y = 0; y < picture->request.nHeight; ++y)
         for (int x = 0; x < picture->request.nWidth; ++x)
-            differing += (painted[(map.top + y) * client.right + map.left + x] & 0xFFFFFFu) !=
-                         (picture->pixels[std::size_t(y) * picture->request.nWidth + x] & 0xFFFFFFu);
+            differing +=
+                (painted[(map.top + y) * client.right + map.left + x] & 0xFFFFFFu) !=
+                (picture->pixels[std::size_t(y) * picture->request.nWidth + x] & 0xFFFFFFu);
     EXPECT_EQ(differing, 0);
     ::SelectObject(dc, old);
     ::DeleteObject(dib);
@@ -211,8 +212,8 @@ TEST_F(TreemapWindowTest, ClickSelectsOutlinesAndZooms) {
 }
 
 TEST_F(TreemapWindowTest, SizeSwitchRedraws) {
-    std::vector<std::uint32_t> apparent(m_pane->Bits(),
-                                        m_pane->Bits() + m_pane->PictureWidth() * m_pane->PictureHeight());
+    std::vector<std::uint32_t> apparent(
+        m_pane->Bits(), m_pane->Bits() + m_pane->PictureWidth() * m_pane->PictureHeight());
     m_pane->SetSizeMode(SizeMode::OnDisk);
     EXPECT_TRUE(ShowsExpected());
     EXPECT_FALSE(std::equal(apparent.begin(), apparent.end(), m_pane->Bits()));

@@ -11,7 +11,6 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QToolTip>
-
 #include <algorithm>
 #include <cmath>
 
@@ -27,7 +26,8 @@ CTreemapView::CTreemapView(QWidget* parent)
       m_pZoomOut(new QAction(tr("Zoom Out"), this)),
       m_queue(std::make_unique<CTreemapRenderQueue>([this] {
           // Worker thread: only post; the picture is taken on this thread.
-          QMetaObject::invokeMethod(this, [this] { OnPictureReady(); }, Qt::QueuedConnection);
+          QMetaObject::invokeMethod(
+              this, [this] { OnPictureReady(); }, Qt::QueuedConnection);
       })) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -37,7 +37,8 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_pPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pPath->setAutoFillBackground(true);
     m_pPath->setIndent(4);
-    m_pZoomOut->setShortcut(QKeySequence(Qt::Key_Backspace));  // shown in the menu; keyPressEvent acts
+    m_pZoomOut->setShortcut(
+        QKeySequence(Qt::Key_Backspace));  // shown in the menu; keyPressEvent acts
     m_pZoomOut->setEnabled(false);
     connect(m_pZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });
     UpdateTexts();
@@ -182,10 +183,12 @@ std::uint32_t CTreemapView::IndexAt(QPoint pos) const {
     const QRect map = MapRect();
     if (!map.contains(pos)) return kNoNode;
     // The picture may be older than the pane's size: scale into it.
-    const int x = static_cast<int>((pos.x() - map.x()) * static_cast<qint64>(m_picture->request.nWidth) /
-                                   std::max(1, map.width()));
-    const int y = static_cast<int>((pos.y() - map.y()) * static_cast<qint64>(m_picture->request.nHeight) /
-                                   std::max(1, map.height()));
+    const int x =
+        static_cast<int>((pos.x() - map.x()) * static_cast<qint64>(m_picture->request.nWidth) /
+                         std::max(1, map.width()));
+    const int y =
+        static_cast<int>((pos.y() - map.y()) * static_cast<qint64>(m_picture->request.nHeight) /
+                         std::max(1, map.height()));
     const CListTreemapInput input(*m_pList, m_picture->request.mode);
     return m_picture->layout.HitTest(input, x, y);
 }
@@ -197,7 +200,8 @@ bool CTreemapView::event(QEvent* e) {
         if (index == kNoNode) {
             QToolTip::hideText();
         } else {
-            const QString text = m_describer ? m_describer(index) : DisplayText(m_pList->PathOf(index));
+            const QString text =
+                m_describer ? m_describer(index) : DisplayText(m_pList->PathOf(index));
             QToolTip::showText(help->globalPos(), text, this);
         }
         return true;
@@ -217,7 +221,11 @@ void CTreemapView::paintEvent(QPaintEvent*) {
     // another screen) is drawn anew.
     if (DeviceSize() != m_requested) {
         QMetaObject::invokeMethod(
-            this, [this] { if (DeviceSize() != m_requested) Rerender(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (DeviceSize() != m_requested) Rerender();
+            },
+            Qt::QueuedConnection);
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(map), m_shown, QRectF(m_shown.rect()));
@@ -267,8 +275,11 @@ void CTreemapView::keyPressEvent(QKeyEvent* e) {
             if (m_nSelected == kNoNode) return e->ignore();  // the dialog's default button
             ZoomInto(m_nSelected);
             return;
-        case Qt::Key_Backspace: ZoomOut(); return;
-        default: QWidget::keyPressEvent(e);
+        case Qt::Key_Backspace:
+            ZoomOut();
+            return;
+        default:
+            QWidget::keyPressEvent(e);
     }
 }
 

@@ -17,7 +17,6 @@
 
 #include <QImage>
 #include <QWidget>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,7 +32,7 @@ namespace sizewalk {
 
 class CTreemapView : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The tooltip of a list index: the tree's, one line each.
     using Describer = std::function<QString(std::uint32_t index)>;
 
@@ -76,13 +75,13 @@ public:
     // Tuning and test seam: the queue that draws the pictures.
     CTreemapRenderQueue& RenderQueue() { return *m_queue; }
 
-signals:
+  signals:
     // A click on a tile: the list index it shows.
     void itemSelected(quint32 index);
     // The map's root changed (zoom in or out, a new list).
     void zoomRootChanged(quint32 root);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -93,7 +92,7 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
-private:
+  private:
     // Asks for a picture of the current list, mode, root and size.
     void Rerender();
     // The map's size in device pixels (at most kMaxTreemapSide a side).
@@ -113,7 +112,7 @@ private:
     Describer m_describer;
     QLabel* m_pPath;
     QAction* m_pZoomOut;
-    QSize m_requested;  // of the newest request
+    QSize m_requested;                          // of the newest request
     std::unique_ptr<TreemapPicture> m_picture;  // the newest picture received
     QImage m_shown;
     std::unique_ptr<CTreemapRenderQueue> m_queue;

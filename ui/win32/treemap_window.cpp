@@ -49,17 +49,17 @@ CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visib
                       rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
     if (!m_hWnd) return;
-    m_hPath = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX |
-                                                        SS_PATHELLIPSIS,
-                                0, 0, 0, 0, m_hWnd, nullptr, instance, nullptr);
+    m_hPath = ::CreateWindowExW(0, L"STATIC", L"",
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
+                                0, 0, 0, m_hWnd, nullptr, instance, nullptr);
     HFONT font = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0));
     if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     ::SendMessageW(m_hPath, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
-    m_hTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
-                               instance, nullptr);
+    m_hTip =
+        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, instance, nullptr);
     if (m_hTip) {
         TOOLINFOW tool{};
         tool.cbSize = sizeof tool;
@@ -141,7 +141,8 @@ void CTreemapWindow::Layout() {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
     HDC dc = ::GetDC(m_hPath);
-    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hPath, WM_GETFONT, 0, 0)));
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hPath, WM_GETFONT, 0, 0)));
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
     ::SelectObject(dc, old);
@@ -207,14 +208,15 @@ void CTreemapWindow::UpdateShown() {
         }
         ::GdiFlush();
         // 0xAARRGGBB words are the DIB's blue, green, red, unused bytes.
-        std::memcpy(m_pBits, m_picture->pixels.data(), m_picture->pixels.size() * sizeof(std::uint32_t));
+        std::memcpy(m_pBits, m_picture->pixels.data(),
+                    m_picture->pixels.size() * sizeof(std::uint32_t));
         if (m_nSelected != kNoNode && m_pList) {
             const CListTreemapInput input(*m_pList, m_picture->request.mode);
             const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_nSelected);
             if (shown != kNoNode) {
                 const int thickness = std::max(2, (2 * ScreenDpi() + 48) / 96);  // 2 at 100%
-                DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w, h,
-                                   m_picture->layout.Rect(shown), thickness);
+                DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w,
+                                   h, m_picture->layout.Rect(shown), thickness);
             }
         }
     }
@@ -236,10 +238,12 @@ std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
     const RECT map = MapRect();
     if (!::PtInRect(&map, point)) return kNoNode;
     // The picture may be older than the window's size: scale into it.
-    const int x = static_cast<int>(static_cast<long long>(point.x - map.left) *
-                                   m_picture->request.nWidth / std::max<LONG>(1, map.right - map.left));
-    const int y = static_cast<int>(static_cast<long long>(point.y - map.top) *
-                                   m_picture->request.nHeight / std::max<LONG>(1, map.bottom - map.top));
+    const int x =
+        static_cast<int>(static_cast<long long>(point.x - map.left) * m_picture->request.nWidth /
+                         std::max<LONG>(1, map.right - map.left));
+    const int y =
+        static_cast<int>(static_cast<long long>(point.y - map.top) * m_picture->request.nHeight /
+                         std::max<LONG>(1, map.bottom - map.top));
     const CListTreemapInput input(*m_pList, m_picture->request.mode);
     return m_picture->layout.HitTest(input, x, y);
 }
@@ -313,7 +317,8 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Layout();
             Rerender();
             return 0;
-        case WM_ERASEBKGND: return 1;  // the paint covers it all
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers it all
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(m_hWnd, &ps);
@@ -321,7 +326,9 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ::EndPaint(m_hWnd, &ps);
             return 0;
         }
-        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); return 0;
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
         case kPictureReady:
             Adopt(m_queue->Take());
             return 0;
@@ -339,7 +346,8 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
                 m_tipText.clear();
                 if (m_nHot != kNoNode && m_pList && m_nHot < m_pList->Count())
-                    m_tipText = m_describer ? m_describer(m_nHot) : WideFromUtf8(m_pList->PathOf(m_nHot));
+                    m_tipText =
+                        m_describer ? m_describer(m_nHot) : WideFromUtf8(m_pList->PathOf(m_nHot));
                 info->lpszText = m_tipText.data();
                 return 0;
             }
@@ -363,7 +371,8 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // Enter zooms when something is selected; else it is the dialog's.
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
-            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN && m_nSelected != kNoNode)
+            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
+                m_nSelected != kNoNode)
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
@@ -384,7 +393,8 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CONTEXTMENU:
             ShowContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
-        default: break;
+        default:
+            break;
     }
     return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
 }

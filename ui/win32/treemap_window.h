@@ -32,7 +32,7 @@
 namespace sizewalk {
 
 class CTreemapWindow {
-public:
+  public:
     // The details of a list index, one line each (CRLF between lines).
     using Describer = std::function<std::wstring(std::uint32_t index)>;
     using SelectHandler = std::function<void(std::uint32_t index)>;
@@ -86,7 +86,7 @@ public:
     // The message the worker posts when a picture is ready.
     static constexpr UINT kPictureReady = WM_APP + 0x7A;
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Rerender();

@@ -2,11 +2,12 @@
 // toolkit-free renderer, clicks, the outline, zoom and its path, the
 // accessible name, the size switch, and a picture drawn in the background.
 
+#include "ui/qt/treemap_view.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <fstream>
 #include <semaphore>
 #include <string>
@@ -15,7 +16,6 @@
 #include "model/treemap_picture.h"
 #include "scan/dir_scanner.h"
 #include "tests/temp_tree.h"
-#include "ui/qt/treemap_view.h"
 
 using namespace sizewalk;
 using sizewalk::test::TempTree;
@@ -61,10 +61,11 @@ class TreemapViewTest : public QObject {
         const TreemapRect r = picture->layout.Rect(node);
         const QRect map = view.MapRect();
         const qreal ratio = view.Picture().width() / qreal(map.width());
-        return QPoint(map.x() + int((r.x0 + r.x1) / 2 / ratio), map.y() + int((r.y0 + r.y1) / 2 / ratio));
+        return QPoint(map.x() + int((r.x0 + r.x1) / 2 / ratio),
+                      map.y() + int((r.y0 + r.y1) / 2 / ratio));
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         // Apparent: big.iso (sparse) dominates; on disk: dense.dat does.
         m_tree.File("big.iso", 8 << 20);
@@ -90,7 +91,8 @@ private slots:
         QCOMPARE(view.PathLabel()->text(), QString::fromStdString(m_tree.Root()));
         QVERIFY(view.focusPolicy() & Qt::TabFocus);
         // What the pane paints is the picture, one device pixel each.
-        const QImage painted = view.grab(view.MapRect()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage painted =
+            view.grab(view.MapRect()).toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(painted.size(), view.Picture().size());
         QCOMPARE(painted.pixel(painted.width() / 3, painted.height() / 2),
                  view.Picture().pixel(painted.width() / 3, painted.height() / 2));
@@ -200,7 +202,8 @@ private slots:
         QVERIFY(view.IndexAt(view.MapRect().center()) != kNoNode);
         release.release();
         QTRY_VERIFY(!view.IsRendering());
-        QTRY_COMPARE(view.Picture().width(), qRound(view.MapRect().width() * view.devicePixelRatioF()));
+        QTRY_COMPARE(view.Picture().width(),
+                     qRound(view.MapRect().width() * view.devicePixelRatioF()));
         QVERIFY(SamePixels(view.Picture(), Expected(view)->pixels));
 
         // A list dropped while the worker draws: its picture never shows.
