@@ -1,7 +1,8 @@
 #pragma once
-// What both benchmarks (Linux and Windows) put in the dialog's place around
-// the scan commands: a message box that prints to stderr, no wait cursor,
-// and a stopwatch for Cancel during a background scan.
+// What both benchmarks (Linux and Windows) put in the window's place around
+// the scan command the window uses: a message box that prints to stderr, no
+// wait cursor, a press of OK that waits for the scan it starts, and a
+// stopwatch for Cancel during a background scan.
 
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +35,12 @@ class NoticeWaiter : public CScanDoneNotify {
         m_bDone = true;
         m_changed.notify_all();
     }
+    // Waits for the notice, and takes it.
+    void Wait() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_bDone; });
+        m_bDone = false;
+    }
     // True when the scan ended within `seconds`.
     bool WaitFor(double seconds) {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -45,6 +52,28 @@ class NoticeWaiter : public CScanDoneNotify {
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bDone = false;
+};
+
+// The command the window uses, with the partners above, made once as the
+// window makes it, so that a timed press is only the press.
+class WindowCommand {
+  public:
+    WindowCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree)
+        : m_command(source, lastScannedDir, tree, m_messages, m_cursor, m_notice) {}
+    // One press of OK; a scan it starts runs to its end and fills the tree,
+    // as the window's notice would have it.
+    ScanOutcome PressOK(ScanFields& fields) {
+        const ScanOutcome outcome = m_command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        m_notice.Wait();
+        return m_command.Finish().value_or(ScanOutcome::Stopped);
+    }
+
+  private:
+    SilentMessages m_messages;
+    NoCursor m_cursor;
+    NoticeWaiter m_notice;
+    CLiveScanCommand m_command;
 };
 
 struct CancelTiming {

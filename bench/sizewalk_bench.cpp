@@ -59,6 +59,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -71,6 +72,7 @@
 #include "bench/sha256.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
+#include "scan/scan_file_list.h"
 #include "core/live_scan_command.h"
 #include "ui/qt/main_dialog.h"
 #include "core/scan_command.h"
@@ -132,7 +134,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
                  "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] "
-                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] [--treemap WxH] PATH\n"
+                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] [--export FILE] "
+                 "[--import FILE] [--treemap WxH] PATH\n"
                  "default threads: %d\n",
                  sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
@@ -363,6 +366,8 @@ int main(int argc, char** argv) {
     double cancelAfter = -1;
     int treemapWidth = 0, treemapHeight = 0;
     const char* path = nullptr;
+    const char* exportFile = nullptr;
+    const char* importFile = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
             repeat = std::atoi(argv[++i]);
@@ -398,6 +403,10 @@ int main(int argc, char** argv) {
             else return Usage();
         } else if (std::strcmp(argv[i], "--on-disk") == 0) {
             onDisk = true;
+        } else if (std::strcmp(argv[i], "--export") == 0 && i + 1 < argc) {
+            exportFile = argv[++i];
+        } else if (std::strcmp(argv[i], "--import") == 0 && i + 1 < argc) {
+            importFile = argv[++i];
         } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
             cancelAfter = std::atof(argv[++i]);
             if (cancelAfter < 0) return Usage();
@@ -415,11 +424,11 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (!path) return Usage();
+    if (!path && !importFile) return Usage();
     fill = fill || redraw;
 
     sizewalk::FindRecord probe;
-    if (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory()) {
+    if (!importFile && (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory())) {
         std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", path);
         return 1;
     }
@@ -435,8 +444,6 @@ int main(int argc, char** argv) {
     scanner.SetThreadCount(threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
-    SilentMessages messages;
-    NoCursor cursor;
     const sizewalk::SortOrder order = sort.value_or(sizewalk::SortOrder::Name);
     const sizewalk::SizeMode mode = onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
     model.SetSortOrder(order);
@@ -452,7 +459,26 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         std::chrono::steady_clock::time_point stopAsked{};
         sizewalk::ScanStatus status = sizewalk::ScanStatus::Complete;
-        if (stopAfter >= 0) {
+        std::string imported;
+        if (importFile) {
+            // The list from a saved scan instead of the disk.
+            std::FILE* in = std::fopen(importFile, "rb");
+            if (!in) {
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, std::strerror(errno));
+                return 1;
+            }
+            sizewalk::CFileSource source(in);
+            try {
+                sizewalk::ReadScanList(source, scanner.GetList());
+            } catch (const std::exception& e) {
+                std::fclose(in);
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, e.what());
+                return 1;
+            }
+            std::fclose(in);
+            imported = std::string(scanner.GetList()[0].GetName());
+            path = imported.c_str();
+        } else if (stopAfter >= 0) {
             std::thread stopper([&] {
                 std::this_thread::sleep_for(std::chrono::duration<double>(stopAfter));
                 stopAsked = std::chrono::steady_clock::now();
@@ -493,6 +519,21 @@ int main(int argc, char** argv) {
             entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
         if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
         if (digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
+        if (importFile) std::printf(", \"import_seconds\": %.6f", seconds);
+        if (exportFile) {
+            std::FILE* out = std::fopen(exportFile, "wb");
+            if (!out) {
+                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", exportFile, std::strerror(errno));
+                return 1;
+            }
+            const auto x0 = std::chrono::steady_clock::now();
+            sizewalk::CFileOutput file(out);
+            sizewalk::CScanFileWriter writer(file);
+            sizewalk::WriteScanList(scanner.GetList(), writer);
+            const bool written = std::fclose(out) == 0;
+            std::printf(", \"export_seconds\": %.6f%s", Seconds(x0),
+                        written ? "" : ", \"export\": \"failed\"");
+        }
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
 
@@ -555,9 +596,9 @@ int main(int argc, char** argv) {
             fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = path;
             sizewalk::StripTrailingSeparator(last);
+            sizewalk::bench::WindowCommand command(source, last, model);
             const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome =
-                sizewalk::RunScanCommand(fields, source, last, model, messages, cursor);
+            const auto outcome = command.PressOK(fields);
             std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
                         outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
         }

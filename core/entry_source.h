@@ -1,6 +1,7 @@
 #pragma once
-// What the scan command needs of the scanner: scan a path (watched and
-// stoppable from other threads) into the kept list, and read that list.
+// What the scan command needs of the scanner: scan a path into a list of
+// the command's (watched and stoppable from other threads), and the kept
+// list that the tree shows.
 // CScannerSource serves it from a real CDirScanner; tests put their own in
 // its place to fail or block on purpose.
 
@@ -15,22 +16,26 @@ namespace sizewalk {
 class CEntrySource {
 public:
     virtual ~CEntrySource() = default;
-    // Replaces the list; blocks until the scan ends. With `progress`, other
-    // threads may watch the scan and stop it: a stopped scan returns
-    // ScanStatus::Stopped with the list empty. May throw std::bad_alloc,
-    // leaving the list empty.
-    virtual ScanStatus Scan(std::string_view startPath, CScanProgress* progress) = 0;
-    // The kept list: read only on the user-interface thread, between scans.
-    virtual const CScanList& List() const = 0;
+    // Scans into `list` (emptied first); blocks until the scan ends. Any
+    // thread: the scan touches nothing but `list` and `progress`. With
+    // `progress`, other threads may watch the scan and stop it: a stopped
+    // scan returns ScanStatus::Stopped with the list empty. May throw
+    // std::bad_alloc, leaving the list empty.
+    virtual ScanStatus ScanInto(std::string_view startPath, CScanList& list,
+                                CScanProgress* progress) = 0;
+    // The kept scan: read and replaced only on the user-interface thread.
+    virtual CScanList& Kept() = 0;
+    const CScanList& List() const { return const_cast<CEntrySource*>(this)->Kept(); }
 };
 
 class CScannerSource : public CEntrySource {
 public:
     explicit CScannerSource(CDirScanner& scanner) : m_scanner(scanner) {}
-    ScanStatus Scan(std::string_view startPath, CScanProgress* progress) override {
-        return m_scanner.Scan(startPath, progress);
+    ScanStatus ScanInto(std::string_view startPath, CScanList& list,
+                        CScanProgress* progress) override {
+        return m_scanner.ScanInto(startPath, list, progress);
     }
-    const CScanList& List() const override { return m_scanner.GetList(); }
+    CScanList& Kept() override { return m_scanner.GetList(); }
 
 private:
     CDirScanner& m_scanner;

@@ -1,8 +1,19 @@
 #include "core/live_scan_command.h"
 
+#include <chrono>
 #include <new>
 
 namespace sizewalk {
+
+namespace {
+
+// How long going away waits for a stopped worker: long enough for any
+// worker that can see the stop, short enough that closing never hangs.
+constexpr auto kLeaveGrace = std::chrono::milliseconds(250);
+
+std::atomic<bool> g_bAbandoned{false};
+
+}  // namespace
 
 CLiveScanCommand::CLiveScanCommand(CEntrySource& source, std::string& lastScannedDir,
                                    CTreeSink& tree, CMessageBox& messages, CWaitCursor& cursor,
@@ -15,13 +26,35 @@ CLiveScanCommand::CLiveScanCommand(CEntrySource& source, std::string& lastScanne
       m_done(done) {}
 
 CLiveScanCommand::~CLiveScanCommand() {
-    m_progress.RequestStop();
-    Join();
+    if (!m_pJob) return;
+    {
+        std::lock_guard<std::mutex> lock(m_pJob->noticeLock);
+        m_pJob->pNotify = nullptr;  // the window may be going too
+    }
+    m_pJob->progress.RequestStop();
+    const auto until = std::chrono::steady_clock::now() + kLeaveGrace;
+    while (!m_pJob->bDone.load(std::memory_order_acquire) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (m_pJob->bDone.load(std::memory_order_acquire)) {
+        m_worker.join();
+    } else {
+        // Blocked in the system (a hung network mount): it ends on its own,
+        // writing only into the job it shares.
+        g_bAbandoned.store(true);
+        m_worker.detach();
+    }
 }
+
+bool CLiveScanCommand::AbandonedWorkers() { return g_bAbandoned.load(); }
 
 ScanOutcome CLiveScanCommand::Start(ScanFields& fields) { return Begin(fields, false); }
 
 ScanOutcome CLiveScanCommand::Rescan(ScanFields& fields) { return Begin(fields, true); }
+
+CScanProgress::Snapshot CLiveScanCommand::GetProgress() const {
+    return m_pJob ? m_pJob->progress.GetSnapshot() : CScanProgress::Snapshot{};
+}
 
 ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     if (m_bScanning) return ScanOutcome::Busy;
@@ -29,19 +62,28 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
         m_messages.Show(kInvalidStartDirText, MessageIcon::None);
         return ScanOutcome::Rejected;
     }
+    if (m_pJob) {
+        // The last scan was stopped but its worker has not returned: this
+        // press runs when it does (Finish).
+        m_queued = Press{fields, force};
+        return ScanOutcome::Queued;
+    }
     if (!force && fields.m_strStartDir == m_lastScannedDir)
         return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
 
-    // The items show entries that the scan releases: drop them first.
+    // The items show the kept list, which the scan replaces: drop both first.
     m_tree.DeleteAllItems();
     m_lastScannedDir.clear();
+    m_source.Kept().Clear();
     m_fields = fields;
     m_strScanPath = fields.m_strStartDir;
-    m_progress.Reset();
-    m_bDone.store(false, std::memory_order_relaxed);
     m_cursor.Begin();
     try {
-        m_worker = std::thread([this] { Work(); });
+        auto job = std::make_shared<Job>();
+        job->strPath = m_strScanPath;
+        job->pNotify = &m_done;
+        m_worker = std::thread(&CLiveScanCommand::Work, job, std::ref(m_source));
+        m_pJob = std::move(job);
     } catch (...) {
         // No thread to be had: the scan could not have run either.
         m_cursor.End();
@@ -52,28 +94,29 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     return ScanOutcome::Started;
 }
 
-void CLiveScanCommand::Work() noexcept {
+void CLiveScanCommand::Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept {
     Result result = Result::Failed;
     try {
-        result = m_source.Scan(m_strScanPath, &m_progress) == ScanStatus::Complete ? Result::Complete
-                                                                                   : Result::Stopped;
+        result = source.ScanInto(job->strPath, job->list, &job->progress) == ScanStatus::Complete
+                     ? Result::Complete
+                     : Result::Stopped;
     } catch (...) {
         // std::bad_alloc, or the engine could not start its threads: either
         // way the list is empty and the user hears "Out of memory.".
     }
-    m_result = result;
-    m_bDone.store(true, std::memory_order_release);
-    m_done.PostScanDone();
-}
-
-void CLiveScanCommand::Join() {
-    if (m_worker.joinable()) m_worker.join();
+    job->result = result;
+    job->bDone.store(true, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(job->noticeLock);
+    if (job->pNotify) job->pNotify->PostScanDone();
 }
 
 bool CLiveScanCommand::Stop() {
-    if (!m_bScanning) return false;
-    m_progress.RequestStop();
-    Join();
+    if (!m_bScanning) {
+        const bool queued = m_queued.has_value();
+        m_queued.reset();
+        return queued;
+    }
+    m_pJob->progress.RequestStop();
     m_bScanning = false;
     m_cursor.End();
     m_tree.DeleteAllItems();
@@ -82,12 +125,21 @@ bool CLiveScanCommand::Stop() {
 }
 
 std::optional<ScanOutcome> CLiveScanCommand::Finish() {
-    if (!m_bScanning || !m_bDone.load(std::memory_order_acquire)) return std::nullopt;
-    Join();
+    if (!m_pJob || !m_pJob->bDone.load(std::memory_order_acquire)) return std::nullopt;
+    m_worker.join();
+    const std::shared_ptr<Job> job = std::move(m_pJob);
+    if (!m_bScanning) {
+        // A stopped scan has returned: what it found is dropped with it.
+        if (!m_queued) return ScanOutcome::Stopped;
+        Press press = std::move(*m_queued);
+        m_queued.reset();
+        return Begin(press.fields, press.bForce);
+    }
     m_bScanning = false;
     m_cursor.End();
-    switch (m_result) {
+    switch (job->result) {
         case Result::Complete: {
+            m_source.Kept() = std::move(job->list);
             m_lastScannedDir = m_strScanPath;
             const ScanOutcome filled =
                 FillKeptScan(m_source, m_fields, m_lastScannedDir, m_tree, m_messages);

@@ -1,14 +1,15 @@
 #pragma once
-// The press of OK with the scan off the user-interface thread, free of any
-// toolkit. Validation, the kept-scan rule, the tree fill and the
-// "Out of memory." report are those of RunScanCommand; what differs is that a
-// scan runs on a worker thread the command owns, while the dialog keeps
-// painting, shows the progress and may stop it.
+// The press of OK, free of any toolkit: validation (scan_command.h), the
+// kept-scan rule, the scan on a worker thread the command owns while the
+// window keeps painting, shows the progress and may stop it, the tree fill
+// and the "Out of memory." report. The window and the benchmarks both go
+// through it.
 //
-// Threads: every member function runs on the user-interface thread. The
-// worker only scans (into the source, with the command's CScanProgress) and
-// then calls CScanDoneNotify::PostScanDone(), which must hand over to the
-// user-interface thread (a queued call, a posted message), where the dialog
+// Threads: every member function runs on the user-interface thread, which
+// never waits for the worker. The worker only scans (into a list and a
+// progress of its own) and then calls CScanDoneNotify::PostScanDone(), which
+// must hand over to the
+// user-interface thread (a queued call, a posted message), where the window
 // calls Finish(). The tree is only ever touched on the user-interface
 // thread, and holds no items while the worker writes the list.
 //
@@ -16,11 +17,18 @@
 //   OK      -> Start(fields): Rejected / Redrawn (at once) / Started
 //   timer   -> GetProgress() and FormatProgress() while IsScanning()
 //   posted  -> Finish(): the tree fills (Scanned), or OutOfMemory
-//   Cancel  -> Stop(): empty tree, last path forgotten
+//   Cancel  -> Stop(): empty tree, last path forgotten, at once; the worker
+//              may take a while to notice (a read blocked in the system)
+//   OK      -> while a stopped worker has not returned: Queued; the press
+//              runs when its notice comes
 //   F5      -> Rescan(fields): as Start, but scans the same path again
-// Destroying the command stops and joins a running scan.
+// Destroying the command stops a running scan and waits for it a moment at
+// most; a worker that has not returned by then is left to end on its own
+// (AbandonedWorkers() tells the program to end without waiting for it).
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -50,8 +58,12 @@ public:
     // whose scan `source` keeps (the caller holds both for the process).
     CLiveScanCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree,
                      CMessageBox& messages, CWaitCursor& cursor, CScanDoneNotify& done);
-    // Stops and joins a running scan; touches neither tree nor cursor.
+    // Stops a running scan and waits for its worker a moment at most;
+    // touches neither tree nor cursor.
     ~CLiveScanCommand();
+    // Whether some command's worker was left running when it went: the
+    // program must then end without running its static destructors.
+    static bool AbandonedWorkers();
     CLiveScanCommand(const CLiveScanCommand&) = delete;
     CLiveScanCommand& operator=(const CLiveScanCommand&) = delete;
 
@@ -59,35 +71,56 @@ public:
     // separator stripped). Rejected after the message; Redrawn (or
     // OutOfMemory) when it is the path scanned last; otherwise the tree is
     // emptied, the wait cursor begins and the scan starts: Started. Busy,
-    // doing nothing, while a scan runs.
+    // doing nothing, while a scan runs. While a stopped scan's worker has
+    // not returned, a valid press waits for it: Queued.
     ScanOutcome Start(ScanFields& fields);
     // F5: as Start, but scans even the path scanned last.
     ScanOutcome Rescan(ScanFields& fields);
 
     bool IsScanning() const { return m_bScanning; }
+    // A stopped scan's worker has not returned yet.
+    bool IsStopping() const { return !m_bScanning && m_pJob != nullptr; }
+    // A scan runs, or a press waits for a stopped one: Cancel has work.
+    bool IsBusy() const { return m_bScanning || m_queued.has_value(); }
     // The path being (or last) scanned by a live scan, prepared.
     const std::string& ScanPath() const { return m_strScanPath; }
     // The unit of the running scan's press (for its progress text).
     Units ScanUnits() const { return m_fields.m_eUnits; }
     // What the running scan has found so far.
-    CScanProgress::Snapshot GetProgress() const { return m_progress.GetSnapshot(); }
+    CScanProgress::Snapshot GetProgress() const;
 
-    // Cancel or Escape while scanning: stops the scan and waits for the
-    // worker, ends the wait cursor, empties the tree and forgets the last
-    // scanned path, so the next OK scans afresh. False when none ran.
+    // Cancel or Escape while scanning: asks the worker to stop and returns
+    // at once; ends the wait cursor, empties the tree and forgets the last
+    // scanned path, so the next OK scans afresh. A press waiting for a
+    // stopped worker is dropped instead. False when there was neither.
     bool Stop();
 
     // After PostScanDone(): joins the worker, ends the wait cursor and fills
-    // the tree (Scanned), or reports OutOfMemory. Nothing (nullopt) when no
-    // scan has finished: a notice that arrives after Stop() is harmless.
+    // the tree (Scanned), or reports OutOfMemory. For a stopped scan whose
+    // worker has now returned: Stopped, or the outcome of a press that
+    // waited for it. Nothing (nullopt) while no worker has returned.
     std::optional<ScanOutcome> Finish();
 
 private:
     enum class Result { Complete, Stopped, Failed };
+    // What a worker owns: shared with the command, so that a worker that
+    // outlives a stop (or the command) writes only into its own.
+    struct Job {
+        std::string strPath;
+        CScanProgress progress;
+        CScanList list;
+        Result result = Result::Failed;  // written before bDone
+        std::atomic<bool> bDone{false};
+        std::mutex noticeLock;
+        CScanDoneNotify* pNotify = nullptr;  // null once the command is gone
+    };
+    struct Press {
+        ScanFields fields;
+        bool bForce;
+    };
 
     ScanOutcome Begin(ScanFields& fields, bool force);
-    void Work() noexcept;
-    void Join();
+    static void Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept;
 
     CEntrySource& m_source;
     std::string& m_lastScannedDir;
@@ -96,14 +129,12 @@ private:
     CWaitCursor& m_cursor;
     CScanDoneNotify& m_done;
 
-    CScanProgress m_progress;
     ScanFields m_fields;  // of the press that started the scan
     std::string m_strScanPath;
     bool m_bScanning = false;
-    // Written by the worker before it sets m_bDone; read after joining it.
-    Result m_result = Result::Complete;
-    std::atomic<bool> m_bDone{false};
+    std::shared_ptr<Job> m_pJob;     // of the worker not yet joined
     std::thread m_worker;
+    std::optional<Press> m_queued;  // a press waiting for a stopped worker
 };
 
 }  // namespace sizewalk

@@ -9,8 +9,23 @@
 
 namespace sizewalk {
 
+namespace {
+
+// Windows takes the slash as a separator as well as the backslash; a drive
+// spec may end in either there, and in a backslash on every system.
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "\\/";
+constexpr std::string_view kDriveSeparators = "\\/";
+#else
+constexpr std::string_view kSeparators = "/";
+constexpr std::string_view kDriveSeparators = "\\";
+#endif
+
+}  // namespace
+
 void StripTrailingSeparator(std::string& path) {
-    if (path.size() > 1 && path.back() == kPathSeparator) path.pop_back();
+    if (path.size() > 1 && kSeparators.find(path.back()) != std::string_view::npos)
+        path.pop_back();
 }
 
 int IsExistingDirectory(const std::string& path) {
@@ -22,7 +37,8 @@ int IsExistingDirectory(const std::string& path) {
 }
 
 int IsDriveSpec(std::string_view path) {
-    if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    if (!path.empty() && kDriveSeparators.find(path.back()) != std::string_view::npos)
+        path.remove_suffix(1);
     if (path.size() != 2 || path[1] != ':') return 0;
     const char c = path[0];
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
@@ -58,34 +74,6 @@ ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
         return ScanOutcome::OutOfMemory;
     }
     return ScanOutcome::Redrawn;
-}
-
-ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
-                           std::string& lastScannedDir, CTreeSink& tree,
-                           CMessageBox& messages, CWaitCursor& cursor) {
-    if (!PrepareStartPath(fields.m_strStartDir)) {
-        messages.Show(kInvalidStartDirText, MessageIcon::None);
-        return ScanOutcome::Rejected;
-    }
-
-    bool scanned = false;
-    try {
-        CWaitCursorScope wait(cursor);
-        if (fields.m_strStartDir != lastScannedDir) {
-            // The items show entries that the scan releases: drop them first.
-            tree.DeleteAllItems();
-            lastScannedDir.clear();
-            scanner.Scan(fields.m_strStartDir, nullptr);
-            lastScannedDir = fields.m_strStartDir;
-            scanned = true;
-        }
-    } catch (const std::bad_alloc&) {
-        ReportOutOfMemory(lastScannedDir, tree, messages);
-        return ScanOutcome::OutOfMemory;
-    }
-    const ScanOutcome filled = FillKeptScan(scanner, fields, lastScannedDir, tree, messages);
-    if (filled != ScanOutcome::Redrawn) return filled;
-    return scanned ? ScanOutcome::Scanned : ScanOutcome::Redrawn;
 }
 
 }  // namespace sizewalk

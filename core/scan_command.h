@@ -1,11 +1,10 @@
 #pragma once
-// What pressing OK does, free of any toolkit: strip one trailing separator
-// from the start path, check that it names a directory, scan it unless it is
-// byte for byte the path scanned last, and rebuild the tree from the kept
-// list with every item labelled by name and size in the chosen unit.
-//
-// RunScanCommand does all of it on the calling thread; CLiveScanCommand
-// (live_scan_command.h) scans on a worker thread from the same pieces.
+// The pieces of pressing OK, free of any toolkit: strip one trailing
+// separator from the start path, check that it names a directory, and
+// rebuild the tree from the kept list with every item labelled by name and
+// size in the chosen unit. CLiveScanCommand (live_scan_command.h) puts them
+// together, scanning on a worker thread unless the path is byte for byte the
+// one scanned last.
 //
 // The scanner and the last scanned path are owned by the caller, which keeps
 // them for the life of the process (the dialog holds them as statics).
@@ -38,22 +37,25 @@ inline constexpr std::string_view kDefaultStartDir = "/";
 inline constexpr std::string_view kInvalidStartDirText =
     "Start directory does not exist or is not a directory";
 inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";
+// When the file manager cannot be started; the folder's path follows.
+inline constexpr std::string_view kCannotOpenFolderText = "Nothing could open the folder ";
 
 // Makes the typed start path the one to scan: "~" expanded (not on
 // Windows), one trailing separator stripped. True when the result names a
 // directory (or, on Windows, a bare drive).
 bool PrepareStartPath(std::string& path);
 
-// Removes one trailing separator byte, except from a path that is nothing but
-// that separator (the root).
+// Removes one trailing separator byte (a backslash or a slash on Windows),
+// except from a path that is nothing but that separator (the root).
 void StripTrailingSeparator(std::string& path);
 
 // kFileAttributeDirectory when `path`, as typed (links it names followed),
 // is an existing directory; otherwise 0.
 int IsExistingDirectory(const std::string& path);
 
-// 1 when `path`, after dropping one trailing backslash, is a letter and a
-// colon (a bare drive); otherwise 0. Only drive-letter systems consult it.
+// 1 when `path`, after dropping one trailing backslash (or, on Windows, a
+// slash), is a letter and a colon (a bare drive); otherwise 0. Only
+// drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
 // Rebuilds the whole tree from the source's list.
@@ -67,6 +69,7 @@ enum class ScanOutcome {
     Started,      // a live scan runs; the tree fills when it finishes
     Stopped,      // a live scan was stopped: empty tree, last path forgotten
     Busy,         // a live scan is running: nothing done
+    Queued,       // a stopped scan has not returned yet: the press waits for it
 };
 
 // Fills the tree from the kept scan with the fields' unit and file switch.
@@ -78,10 +81,5 @@ ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
 // scans afresh instead of building from whatever is left, empties the tree
 // and shows "Out of memory.".
 void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
-
-// One press of OK. `fields.m_strStartDir` is stripped in place.
-ScanOutcome RunScanCommand(ScanFields& fields, CEntrySource& scanner,
-                           std::string& lastScannedDir, CTreeSink& tree,
-                           CMessageBox& messages, CWaitCursor& cursor);
 
 }  // namespace sizewalk

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/error_text.h"
+
 
 namespace sizewalk {
 
@@ -20,8 +22,9 @@ std::string Counted(std::uint64_t n, const char* one, const char* many, std::str
 
 // "Size: 1,234 bytes (12.5% of parent)".
 std::string SizeLine(const char* what, std::uint64_t size, const CScanEntry* parent, SizeMode mode,
-                     std::string_view separator) {
-    std::string line = std::string(what) + GroupDigits(size, separator) + " bytes";
+                     std::string_view separator, bool lowerBound) {
+    std::string line = std::string(what) + (lowerBound ? "at least " : "") +
+                       GroupDigits(size, separator) + " bytes";
     const std::uint64_t whole = parent ? parent->GetShownSize(mode) : 0;
     if (whole > 0)
         line += Printf(" (%.1f%% of parent)",
@@ -52,12 +55,38 @@ std::string FormatSize(std::uint64_t size, Units units) {
 }
 
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
-                            std::string_view startPath, std::string_view separator) {
+                            std::string_view startPath, std::string_view separator,
+                            double elapsedSeconds) {
     const std::uint64_t bytes = mode == SizeMode::OnDisk ? snapshot.nDiskBytes : snapshot.nBytes;
     ProgressText text;
     text.strCounts = "Scanning: " + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
                      FormatSize(bytes, units);
+    if (elapsedSeconds >= 0) {
+        const auto seconds = static_cast<std::uint64_t>(elapsedSeconds);
+        char clock[32];
+        std::snprintf(clock, sizeof clock, ", %llu:%02llu",
+                      static_cast<unsigned long long>(seconds / 60),
+                      static_cast<unsigned long long>(seconds % 60));
+        text.strCounts += clock;
+    }
     text.strDir = snapshot.strDir.empty() ? std::string(startPath) : snapshot.strDir;
+    return text;
+}
+
+void FormatItemLabel(std::string& out, const CScanTree& tree, CScanTree::Item item, Units units,
+                     SizeMode mode) {
+    const CScanEntry& entry = tree.Entry(item);
+    FormatLabel(out, entry, units, mode);
+    if (entry.IsDirectory() && tree.List().ReadErrorOf(item) != 0) out += " (could not be read)";
+}
+
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator) {
+    ProgressText text;
+    if (unreadable == 1)
+        text.strCounts = "1 directory could not be read.";
+    else if (unreadable > 1)
+        text.strCounts = GroupDigits(unreadable, separator) + " directories could not be read.";
+    if (mode == SizeMode::OnDisk) text.strDir = "Sizes on disk";
     return text;
 }
 
@@ -68,13 +97,20 @@ std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item ite
     const CScanEntry* parent = up == CScanTree::kNoItem ? nullptr : &tree.Entry(up);
     std::vector<std::string> lines;
     lines.push_back(tree.Path(item));
+    const CScanList& list = tree.List();
+    const int error = entry.IsDirectory() ? list.ReadErrorOf(item) : 0;
+    const bool lowerBound = error != 0 || (entry.IsDirectory() && list.HasUnreadableBelow(item));
     lines.push_back(SizeLine("Size: ", entry.GetShownSize(SizeMode::Apparent), parent,
-                             SizeMode::Apparent, separator));
+                             SizeMode::Apparent, separator, lowerBound));
     lines.push_back(SizeLine("Size on disk: ", entry.GetShownSize(SizeMode::OnDisk), parent,
-                             SizeMode::OnDisk, separator));
+                             SizeMode::OnDisk, separator, lowerBound));
     if (entry.IsDirectory())
         lines.push_back(
             Counted(tree.CountsBelow(item).nEntries, " entry below", " entries below", separator));
+    if (error == CScanList::kErrorFromFile)
+        lines.push_back("Could not be read when the saved scan was made");
+    else if (error != 0)
+        lines.push_back("Could not be read: " + ErrorText(error));
     return lines;
 }
 

@@ -30,13 +30,30 @@ struct ProgressText {
 // What a running scan of `startPath` has found: the entries with digit
 // grouping, their size (the figure on show) in the unit's format, and the
 // directory being read (the start path until the scan names one).
+// With `elapsedSeconds` (not negative), the time the scan has taken so far
+// follows the size ("0:07").
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
-                            std::string_view startPath, std::string_view separator = ",");
+                            std::string_view startPath, std::string_view separator = ",",
+                            double elapsedSeconds = -1);
+
+// What the band above the tree says once a scan is shown: how many
+// directories could not be read, and that sizes on disk are on show. Both
+// lines empty when there is nothing to say.
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator = ",");
+inline constexpr std::string_view kStoppingText = "Stopping\u2026";
+inline constexpr std::string_view kScanStoppedText = "Scan stopped";
+
+// The label of an item: the entry's label, and for a directory that could
+// not be read " (could not be read)" after it, so that it shows on the item
+// itself; every other label is the entry's exactly.
+void FormatItemLabel(std::string& out, const CScanTree& tree, CScanTree::Item item, Units units,
+                     SizeMode mode);
 
 // The details of an item, one line each: its full path; "Size: N bytes" and
 // "Size on disk: N bytes", each with the share of its parent in percent
-// where the parent's figure is not 0; for a directory, the number of entries
-// below it.
+// where the parent's figure is not 0, and "at least" before the figure where
+// a directory in it could not be read; for a directory, the number of
+// entries below it, and why it could not be read if so.
 std::vector<std::string> DescribeItem(const CScanTree& tree, CScanTree::Item item,
                                       std::string_view separator = ",");
 

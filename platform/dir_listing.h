@@ -3,16 +3,25 @@
 //
 // Opening is separate from reading, so that a walker can open a directory
 // while it still holds the parent, and read it later on any thread. Every
-// directory below the start is entered under one rule at every depth: it is
-// no link (or other reparse point), it lies on the start directory's file
-// system (mount points and bind mounts are listed, never entered), and its
-// path fits the platform's limit. A directory that fails the rule, cannot be
-// opened or has vanished is refused: the walker lists it without children.
+// directory below the start is entered under one rule at every depth,
+// decided from what the entry itself says before it is opened (its own stat
+// on Linux, its listing record on Windows): it is no link (or
+// other reparse point), it lies on the start directory's file system (mount
+// points, bind mounts, btrfs subvolumes and snapshots -- another device
+// number -- and automount points are listed, never entered, and an
+// automount point is never triggered), and its path fits the platform's
+// limit. A directory that fails the rule is refused; one that cannot be
+// opened (no permission, vanished, path too long) has failed, and says why.
+// The walker lists both without children.
 //
 // Reading gives one FindRecord per entry, "." and ".." left out, in the order
 // the file system returns them. Sizes are those of the entries themselves:
 // links are never followed and special files never opened. An entry that
 // vanishes before its size is read is left out.
+//
+// A read that ends early (the system refused a further batch, or an entry's
+// size could not be read) keeps what it read and says why: the directory was
+// read only in part.
 //
 // Handles and readers are not shared between threads; the functions are safe
 // to call from several threads at once.
@@ -21,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/find_record.h"
@@ -29,9 +39,58 @@ namespace sizewalk {
 
 enum class OpenStatus {
     Opened,
-    Refused,    // listed without children
+    Refused,    // not entered by the rule: listed without children
+    Failed,     // could not be opened: listed without children, DirHandle::Error() says why
     NoHandles,  // the process has no file handle to spare: try again once some are given back
 };
+
+// Tests only: stands in for the file system where the walk decides, so that
+// what a test cannot make on a real disk (an automount point, another device,
+// a failure as root) can still be shown. One hook for the process, set while
+// no scan runs; when none is set, each point costs one load. It is called
+// from any walking thread at once.
+class ListingHookForTesting {
+public:
+    // What a directory's own stat says, as the rule reads it.
+    struct Facts {
+        std::uint64_t nDevice = 0;
+        std::uint64_t nMount = 0;  // mount id; 0 where the system does not tell
+        bool bAutomount = false;   // an automount point not mounted yet
+        bool bMountRoot = false;   // the root of a mount
+    };
+
+    virtual ~ListingHookForTesting() = default;
+    // `name` is what is opened: the start's path as typed, else a name (or
+    // path) relative to an open directory, ending in the directory's name.
+    virtual void OnFacts(std::string_view name, Facts& facts) {
+        (void)name;
+        (void)facts;
+    }
+    // An error code for opening `name` to fail with, or 0.
+    virtual int OpenError(std::string_view name) {
+        (void)name;
+        return 0;
+    }
+    // An error code for the read of `name` to fail with after its first
+    // batch, or 0.
+    virtual int ReadError(std::string_view name) {
+        (void)name;
+        return 0;
+    }
+    // Before each system call of a read: a batch of the listing (`listing`)
+    // or one entry's size.
+    virtual void OnReadCall(bool listing) { (void)listing; }
+};
+
+namespace detail {
+inline std::atomic<ListingHookForTesting*> g_listingHook{nullptr};
+}
+inline void SetListingHookForTesting(ListingHookForTesting* hook) {
+    detail::g_listingHook.store(hook, std::memory_order_release);
+}
+inline ListingHookForTesting* ListingHook() {
+    return detail::g_listingHook.load(std::memory_order_acquire);
+}
 
 // One open directory.
 class DirHandle {
@@ -47,8 +106,12 @@ public:
     // Gives the operating-system handle back.
     void Close();
     // The directory's own size on disk where opening it tells it (0 where
-    // its listing record carries it instead).
+    // its listing record carries it instead); also when it was refused or
+    // failed, as far as its stat tells, unless it lies on another device.
     std::uint64_t OwnDiskSize() const { return m_nOwnDisk; }
+    // Why the last open failed (errno, or a Windows error code); 0 after any
+    // other outcome.
+    int Error() const { return m_nError; }
 
 private:
     friend OpenStatus OpenStartDir(const char*, DirHandle&);
@@ -57,6 +120,8 @@ private:
     friend class DirReader;
 
     std::uint64_t m_nOwnDisk = 0;
+    int m_nError = 0;
+    int m_nReadFault = 0;  // tests only: what the read fails with after its first batch
 #ifdef _WIN32
     void* m_hDir = nullptr;  // the directory's HANDLE, opened for listing
 #else
@@ -89,9 +154,14 @@ public:
     DirReader(DirReader&&) noexcept = default;
     DirReader& operator=(DirReader&&) noexcept = default;
 
-    // Reads every record of `dir` now. False when it cannot be read at all,
-    // or when `*stop` became true meanwhile (what was read is then dropped).
+    // Reads every record of `dir` now. False when `dir` is not open, or when
+    // `*stop` became true meanwhile (what was read is then dropped); `*stop`
+    // is read before every system call. True otherwise, also when the read
+    // ended early: Error() then says why.
     bool Read(const DirHandle& dir, const std::atomic<bool>* stop = nullptr);
+    // Why the last Read() got only part of the directory (errno, or a
+    // Windows error code); 0 when it got all of it.
+    int Error() const { return m_nError; }
     // The next record; false after the last. The record's name stays valid
     // until the next Read().
     bool Next(FindRecord& out);
@@ -119,6 +189,7 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_nFirstRead = 4 * 1024;
     bool m_bUntilEmpty = false;
+    int m_nError = 0;
     std::vector<LinkInfo> m_links;
     std::size_t m_nextLink = 0;
 };

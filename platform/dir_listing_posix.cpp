@@ -3,8 +3,9 @@
 #include <linux/magic.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,9 @@ constexpr std::size_t kLargestRecord = 64 * 1024;
 constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 // Room left after a read, beyond any record these file systems return.
 constexpr std::size_t kRoomForARecord = 1024;
+// The most one read asks for: a huge directory is read in steps short enough
+// that a stop is seen soon, even where each step waits for the disk.
+constexpr std::size_t kLargestStep = 256 * 1024;
 
 // File systems whose directory reads fill the buffer until the directory
 // ends, so that a read that leaves room for another record was the last:
@@ -59,8 +63,13 @@ bool ReadsWhole(int fd) {
     }
 }
 
-OpenStatus Failed(int error) {
-    return (error == EMFILE || error == ENFILE) ? OpenStatus::NoHandles : OpenStatus::Refused;
+// What a failed open or stat means for the walk.
+OpenStatus StatusOf(int error) {
+    if (error == EMFILE || error == ENFILE) return OpenStatus::NoHandles;
+    // Another file system met on the way (openat2's answer to a mount that
+    // appeared since the stat), or a link that replaced the directory.
+    if (error == EXDEV || error == ELOOP) return OpenStatus::Refused;
+    return OpenStatus::Failed;
 }
 
 std::uint32_t AttributesOf(unsigned char type) {
@@ -82,8 +91,9 @@ std::uint64_t DiskBytes(const struct stat& st) { return static_cast<std::uint64_
 
 // Which file system an open directory lies on: its mount id where the kernel
 // tells it (bind mounts of one device differ), else its device.
+std::atomic<bool> s_noMountId{false};
+
 std::uint64_t MountOf(int fd) {
-    static std::atomic<bool> s_noMountId{false};
     if (!s_noMountId.load(std::memory_order_relaxed)) {
         struct statx stx {};
         if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID))
@@ -93,6 +103,48 @@ std::uint64_t MountOf(int fd) {
     struct stat st;
     if (::fstat(fd, &st) != 0) return 0;
     return static_cast<std::uint64_t>(st.st_dev);
+}
+
+using Facts = ListingHookForTesting::Facts;
+
+// A directory's own stat, read without following a link or triggering an
+// automount: what the rule decides on, before the directory is opened.
+std::atomic<bool> s_noStatx{false};
+
+bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskBytes, bool& directory,
+               int& error) {
+    constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
+    if (!s_noStatx.load(std::memory_order_relaxed)) {
+        struct statx stx {};
+        if (::statx(dirFd, name, kFlags, STATX_TYPE | STATX_BLOCKS | STATX_MNT_ID, &stx) == 0) {
+            facts.nDevice =
+                static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
+            // Compared only with mount ids that MountOf gave.
+            facts.nMount =
+                (stx.stx_mask & STATX_MNT_ID) && !s_noMountId.load(std::memory_order_relaxed)
+                    ? stx.stx_mnt_id
+                    : 0;
+            facts.bAutomount = (stx.stx_attributes & STATX_ATTR_AUTOMOUNT) != 0;
+            facts.bMountRoot = (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+            diskBytes = (stx.stx_mask & STATX_BLOCKS) ? stx.stx_blocks * 512 : 0;
+            directory = S_ISDIR(stx.stx_mode);
+            return true;
+        }
+        if (errno != ENOSYS && errno != EPERM) {
+            error = errno;
+            return false;
+        }
+        s_noStatx.store(true, std::memory_order_relaxed);  // a kernel or sandbox without it
+    }
+    struct stat st;
+    if (::fstatat(dirFd, name, &st, kFlags) != 0) {
+        error = errno;
+        return false;
+    }
+    facts = Facts{static_cast<std::uint64_t>(st.st_dev), 0, false, false};
+    diskBytes = DiskBytes(st);
+    directory = S_ISDIR(st.st_mode);
+    return true;
 }
 
 // openat2 refuses links and mount crossings on every component in the same
@@ -116,32 +168,14 @@ int OpenResolved(int dirFd, const char* path, int& error) {
     return -2;  // checked open needed
 }
 
-// Opens `path` below `dirFd` under the walk's rule, with its stat in `st`.
-OpenStatus OpenBelow(int dirFd, const char* path, std::uint64_t mount, std::size_t pathLength,
-                     int& fd, struct stat& st) {
-    if (pathLength + 1 > PATH_MAX) return OpenStatus::Refused;
-    int error = 0;
-    fd = OpenResolved(dirFd, path, error);
-    const bool checked = fd == -2;
-    if (checked) {
-        fd = ::openat(dirFd, path, kOpenFlags | O_NOFOLLOW);
-        if (fd < 0) error = errno;
-    }
-    if (fd < 0) return Failed(error);
-    if (::fstat(fd, &st) != 0 || (checked && MountOf(fd) != mount)) {
-        ::close(fd);  // another file system: listed, never entered
-        fd = -1;
-        return OpenStatus::Refused;
-    }
-    return OpenStatus::Opened;
-}
-
 }  // namespace
 
 DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
     : m_nOwnDisk(other.m_nOwnDisk),
+      m_nError(other.m_nError),
+      m_nReadFault(other.m_nReadFault),
       m_fd(std::exchange(other.m_fd, -1)),
       m_mount(other.m_mount),
       m_device(other.m_device),
@@ -151,6 +185,8 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
         Close();
         m_nOwnDisk = other.m_nOwnDisk;
+        m_nError = other.m_nError;
+        m_nReadFault = other.m_nReadFault;
         m_fd = std::exchange(other.m_fd, -1);
         m_mount = other.m_mount;
         m_device = other.m_device;
@@ -169,12 +205,24 @@ void DirHandle::Close() {
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nError = 0;
+    out.m_nReadFault = 0;
+    if (ListingHookForTesting* hook = ListingHook()) {
+        out.m_nReadFault = hook->ReadError(path);
+        if (const int error = hook->OpenError(path)) {
+            out.m_nError = error;
+            return StatusOf(error) == OpenStatus::NoHandles ? OpenStatus::NoHandles
+                                                            : OpenStatus::Failed;
+        }
+    }
     const int fd = ::open(path, kOpenFlags);
-    if (fd < 0) return Failed(errno);
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return OpenStatus::Refused;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        out.m_nError = errno;
+        if (fd >= 0) ::close(fd);
+        // The start was asked for by name: whatever keeps it closed is a failure.
+        return StatusOf(out.m_nError) == OpenStatus::NoHandles ? OpenStatus::NoHandles
+                                                               : OpenStatus::Failed;
     }
     out.m_fd = fd;
     out.m_nOwnDisk = DiskBytes(st);
@@ -184,27 +232,63 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     return OpenStatus::Opened;
 }
 
+// The rule for entering a directory, decided from its own stat before it is
+// opened, as du -x and find -xdev decide: opening an automount point would
+// mount it (and wait for its disk or server) before the mount crossing could
+// be refused.
 OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pathLength,
                       DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nError = 0;
+    out.m_nReadFault = 0;
     out.m_mount = parent.m_mount;
+    out.m_device = parent.m_device;
     out.m_bWholeReads = parent.m_bWholeReads;
-    int fd = -1;
-    struct stat st;
-    const OpenStatus status = OpenBelow(parent.m_fd, name, parent.m_mount, pathLength, fd, st);
-    if (status == OpenStatus::Opened) {
-        out.m_fd = fd;
-        out.m_nOwnDisk = DiskBytes(st);
-        out.m_device = static_cast<std::uint64_t>(st.st_dev);
-    } else if (status == OpenStatus::Refused &&
-               ::fstatat(parent.m_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-               static_cast<std::uint64_t>(st.st_dev) == parent.m_device) {
-        // Its own blocks count, though it is not entered; a mount point's
-        // are another file system's.
-        out.m_nOwnDisk = DiskBytes(st);
+    ListingHookForTesting* const hook = ListingHook();
+    auto fail = [&out](int error) {
+        const OpenStatus status = StatusOf(error);
+        if (status != OpenStatus::Refused) out.m_nError = error;
+        return status;
+    };
+
+    Facts facts;
+    std::uint64_t diskBytes = 0;
+    bool directory = false;
+    int error = 0;
+    if (!StatEntry(parent.m_fd, name, facts, diskBytes, directory, error)) return fail(error);
+    if (hook) hook->OnFacts(name, facts);
+    // Another device's blocks are not this file system's, even the
+    // directory's own: a mount point, a subvolume.
+    if (facts.nDevice != parent.m_device) return OpenStatus::Refused;
+    out.m_nOwnDisk = diskBytes;
+    if (!directory || facts.bAutomount || facts.bMountRoot ||
+        (facts.nMount != 0 && facts.nMount != parent.m_mount))
+        return OpenStatus::Refused;
+    if (pathLength + 1 > PATH_MAX) {
+        out.m_nError = ENAMETOOLONG;
+        return OpenStatus::Failed;
     }
-    return status;
+    if (hook) {
+        out.m_nReadFault = hook->ReadError(name);
+        if ((error = hook->OpenError(name)) != 0) return fail(error);
+    }
+
+    int fd = OpenResolved(parent.m_fd, name, error);
+    if (fd == -2) {
+        fd = ::openat(parent.m_fd, name, kOpenFlags | O_NOFOLLOW);
+        if (fd < 0) error = errno;
+        struct stat st;
+        if (fd >= 0 &&
+            (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != parent.m_device ||
+             MountOf(fd) != parent.m_mount)) {
+            ::close(fd);  // changed since its stat: another file system now
+            return OpenStatus::Refused;
+        }
+    }
+    if (fd < 0) return fail(error);
+    out.m_fd = fd;
+    return OpenStatus::Opened;
 }
 
 // The same rule as for a child: every component is checked in one call.
@@ -216,31 +300,47 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
 bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_used = 0;
     m_pos = 0;
+    m_nError = 0;
     m_links.clear();
     if (dir.m_fd < 0) return false;
     const int fd = dir.m_fd;
+    ListingHookForTesting* const hook = ListingHook();
+    // Checked before every system call: one directory may take long to read
+    // (hundreds of thousands of names, a slow disk or server).
+    auto stopped = [stop, this] {
+        if (!stop || !stop->load(std::memory_order_relaxed)) return false;
+        m_used = 0;
+        return true;
+    };
     if (m_buffer.empty()) m_buffer.resize(m_nFirstRead);
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (stopped()) return false;
         if (m_used == m_buffer.size()) m_buffer.resize(m_buffer.size() * 2);
-        const long n =
-            ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, m_buffer.size() - m_used);
+        if (hook) hook->OnReadCall(true);
+        if (!first && dir.m_nReadFault) {
+            m_nError = dir.m_nReadFault;
+            break;
+        }
+        const std::size_t step = std::min(m_buffer.size() - m_used, kLargestStep);
+        const long n = ::syscall(SYS_getdents64, fd, m_buffer.data() + m_used, step);
         if (n > 0) {
             m_used += static_cast<std::size_t>(n);
-            if (dir.m_bWholeReads && !m_bUntilEmpty && m_buffer.size() - m_used >= kRoomForARecord)
+            if (dir.m_bWholeReads && !m_bUntilEmpty && !dir.m_nReadFault &&
+                step - static_cast<std::size_t>(n) >= kRoomForARecord)
                 break;
             continue;
         }
         if (n == 0) break;
         if (errno == EINTR) continue;
         // The next record is larger than the space left: grow and read it.
-        if (errno == EINVAL && m_buffer.size() - m_used < kLargestRecord) {
+        if (errno == EINVAL && step < kLargestRecord) {
             m_buffer.resize(m_buffer.size() * 2);
             continue;
         }
-        break;  // any other error ends the listing with what was read
+        m_nError = errno;  // the listing ends with what was read
+        break;
     }
     // Sizes are read now, while the handle is certainly open.
-    std::size_t checked = 0;
     for (std::size_t off = 0; off < m_used;) {
         auto* d = reinterpret_cast<LinuxDirent64*>(m_buffer.data() + off);
         const std::size_t here = off;
@@ -249,17 +349,21 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
             d->d_type = kKindSkip;
             continue;
         }
-        if (stop && (++checked & 63) == 0 && stop->load(std::memory_order_relaxed)) {
-            m_used = 0;
-            return false;
-        }
         d->d_ino = 0;
         d->d_off = 0;
         if (d->d_type == DT_DIR) continue;  // its own blocks come with opening it
+        if (stopped()) return false;
+        if (hook) hook->OnReadCall(false);
         struct stat st;
         if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT) d->d_type = kKindSkip;  // vanished since the listing
-            else if (d->d_type == DT_UNKNOWN) d->d_type = DT_REG;
+            if (errno == ENOENT) {
+                d->d_type = kKindSkip;  // vanished since the listing
+                continue;
+            }
+            // Listed without its size (a directory readable but not
+            // searchable): the directory was read only in part.
+            if (m_nError == 0) m_nError = errno;
+            if (d->d_type == DT_UNKNOWN) d->d_type = DT_REG;
             continue;
         }
         d->d_type = TypeOfMode(st.st_mode);
@@ -276,7 +380,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
         }
     }
     m_nextLink = 0;
-    return stop == nullptr || !stop->load(std::memory_order_relaxed);
+    return !stopped();
 }
 
 bool DirReader::Next(FindRecord& out) {

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/dir_listing.h"
+#include "platform/reparse_win32.h"
 #include "platform/wide_text_win32.h"
 
 namespace sizewalk {
@@ -64,9 +65,12 @@ bool KeepIfDirectory(HANDLE h) {
 
 // Opens `name`, one component, below the open directory `root`. The reparse
 // point itself is opened, never its target.
-OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out) {
+OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out, int& error) {
     out = nullptr;
-    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) return OpenStatus::Refused;
+    if (name.empty() || name.size() * sizeof(wchar_t) > 0xFFFE) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+        return OpenStatus::Failed;
+    }
     UNICODE_STRING text;
     text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
     text.MaximumLength = text.Length;
@@ -80,9 +84,12 @@ OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out) {
                        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT |
                            FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT,
                        nullptr, 0);
-    if (status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources)
-        return OpenStatus::NoHandles;
-    if (status < 0) return OpenStatus::Refused;
+    if (status < 0) {
+        error = static_cast<int>(::RtlNtStatusToDosError(status));
+        return status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources
+                   ? OpenStatus::NoHandles
+                   : OpenStatus::Failed;
+    }
     out = h;
     return OpenStatus::Opened;
 }
@@ -92,12 +99,17 @@ OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out) {
 DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
-    : m_nOwnDisk(other.m_nOwnDisk), m_hDir(std::exchange(other.m_hDir, nullptr)) {}
+    : m_nOwnDisk(other.m_nOwnDisk),
+      m_nError(other.m_nError),
+      m_nReadFault(other.m_nReadFault),
+      m_hDir(std::exchange(other.m_hDir, nullptr)) {}
 
 DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
         Close();
         m_nOwnDisk = other.m_nOwnDisk;
+        m_nError = other.m_nError;
+        m_nReadFault = other.m_nReadFault;
         m_hDir = std::exchange(other.m_hDir, nullptr);
     }
     return *this;
@@ -113,26 +125,35 @@ void DirHandle::Close() {
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nError = 0;
+    out.m_nReadFault = 0;
+    auto StartFailed = [](DirHandle& failed, DWORD error) {
+        failed.m_nError = static_cast<int>(error);
+        return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NO_SYSTEM_RESOURCES
+                   ? OpenStatus::NoHandles
+                   : OpenStatus::Failed;
+    };
+    if (ListingHookForTesting* hook = ListingHook()) {
+        out.m_nReadFault = hook->ReadError(path);
+        if (const int error = hook->OpenError(path))
+            return StartFailed(out, static_cast<DWORD>(error));
+    }
     std::wstring wide = WideFromUtf8(path);
-    if (wide.empty() || wide.find(L'\0') != std::wstring::npos) return OpenStatus::Refused;
+    if (wide.empty() || wide.find(L'\0') != std::wstring::npos)
+        return StartFailed(out, ERROR_INVALID_NAME);
     // A bare drive names its root here, as the pattern "C:\*" always did.
     if (wide.back() != L'\\' && wide.back() != L'/') wide += L'\\';
     const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return OpenStatus::Refused;
+    if (needed == 0) return StartFailed(out, ::GetLastError());
     std::wstring full(needed, L'\0');
     const DWORD n = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (n == 0 || n >= needed) return OpenStatus::Refused;
+    if (n == 0 || n >= needed) return StartFailed(out, ERROR_INVALID_NAME);
     full.resize(n);
     // The start is followed as typed, a link included.
     HANDLE h = ::CreateFileW(LongForm(std::move(full)).c_str(), kListAccess, kShareAll, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NO_SYSTEM_RESOURCES
-                   ? OpenStatus::NoHandles
-                   : OpenStatus::Refused;
-    }
-    if (!KeepIfDirectory(h)) return OpenStatus::Refused;
+    if (h == INVALID_HANDLE_VALUE) return StartFailed(out, ::GetLastError());
+    if (!KeepIfDirectory(h)) return StartFailed(out, ERROR_DIRECTORY);
     out.m_hDir = h;
     return OpenStatus::Opened;
 }
@@ -142,9 +163,16 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
     (void)pathLength;  // opened relative to the parent: no path limit applies
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nError = 0;
+    out.m_nReadFault = 0;
     if (!parent.IsOpen()) return OpenStatus::Refused;
+    if (ListingHookForTesting* hook = ListingHook()) {
+        out.m_nReadFault = hook->ReadError(name);
+        if ((out.m_nError = hook->OpenError(name)) != 0) return OpenStatus::Failed;
+    }
     HANDLE h = nullptr;
-    const OpenStatus status = OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h);
+    const OpenStatus status =
+        OpenRelative(Handle(parent.m_hDir), WideFromUtf8(name), h, out.m_nError);
     if (status == OpenStatus::Opened) out.m_hDir = h;
     return status;
 }
@@ -156,7 +184,13 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
     (void)pathLength;
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nError = 0;
+    out.m_nReadFault = 0;
     if (!start.IsOpen()) return OpenStatus::Refused;
+    if (ListingHookForTesting* hook = ListingHook()) {
+        out.m_nReadFault = hook->ReadError(relativePath);
+        if ((out.m_nError = hook->OpenError(relativePath)) != 0) return OpenStatus::Failed;
+    }
     const std::wstring rest = WideFromUtf8(relativePath);
     HANDLE at = Handle(start.m_hDir);
     std::size_t from = 0;
@@ -165,8 +199,8 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
         if (to == std::wstring::npos) to = rest.size();
         if (to > from) {
             HANDLE next = nullptr;
-            const OpenStatus status =
-                OpenRelative(at, std::wstring_view(rest).substr(from, to - from), next);
+            const OpenStatus status = OpenRelative(
+                at, std::wstring_view(rest).substr(from, to - from), next, out.m_nError);
             if (at != start.m_hDir) ::CloseHandle(at);
             if (status != OpenStatus::Opened) return status;
             at = next;
@@ -181,8 +215,10 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
 bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_used = 0;
     m_pos = 0;
+    m_nError = 0;
     if (!dir.IsOpen()) return false;
     HANDLE h = Handle(dir.m_hDir);
+    ListingHookForTesting* const hook = ListingHook();
     std::size_t batch = m_nFirstRead < kSmallestBatch  ? kSmallestBatch
                         : m_nFirstRead > kLargestBatch ? kLargestBatch
                                                        : m_nFirstRead;
@@ -198,6 +234,11 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
         const std::size_t scratchAt = (m_used + batch + batch / 2 + 7) & ~std::size_t{7};
         if (m_buffer.size() < scratchAt + batch) m_buffer.resize(scratchAt + batch);
         char* scratch = m_buffer.data() + scratchAt;
+        if (hook) hook->OnReadCall(true);
+        if (!first && dir.m_nReadFault) {
+            m_nError = dir.m_nReadFault;
+            break;
+        }
         if (!::GetFileInformationByHandleEx(
                 h, first ? FileFullDirectoryRestartInfo : FileFullDirectoryInfo, scratch,
                 static_cast<DWORD>(batch))) {
@@ -207,8 +248,8 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                 batch *= 2;
                 continue;
             }
-            if (first) return false;  // not a listable directory
-            break;                    // any other failure ends the listing with what was read
+            m_nError = static_cast<int>(error);  // the listing ends with what was read
+            break;
         }
         first = false;
         for (std::size_t at = 0;;) {
@@ -219,19 +260,20 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                              (units == 2 && name[0] == L'.' && name[1] == L'.');
             if (!dot) {
                 std::uint32_t attributes = record->FileAttributes;
-                // EaSize holds the reparse tag of a reparse point. Only name
-                // surrogates (links, junctions, mount points) lead elsewhere;
-                // a directory with another tag (a cloud placeholder) holds its
-                // own entries and is walked like any other.
-                if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                    (attributes & FILE_ATTRIBUTE_DIRECTORY) && record->EaSize != 0 &&
-                    !IsReparseTagNameSurrogate(record->EaSize))
+                // EaSize holds the reparse tag of a reparse point. Only links
+                // lead elsewhere; a directory with another tag (a cloud
+                // placeholder) holds its own entries and is walked like any
+                // other.
+                const bool link = IsListedLink(attributes, record->EaSize);
+                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !link)
                     attributes &= ~static_cast<std::uint32_t>(FILE_ATTRIBUTE_REPARSE_POINT);
-                const bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                // A link to a file owns no bytes, though the listing may give
+                // it its target's length.
+                const bool empty = link || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 const std::uint64_t size =
-                    directory ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
+                    empty ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
                 const std::uint64_t disk =
-                    directory ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
+                    empty ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
                 const std::uint32_t header[5] = {attributes, static_cast<std::uint32_t>(size >> 32),
                                                  static_cast<std::uint32_t>(size),
                                                  static_cast<std::uint32_t>(disk),

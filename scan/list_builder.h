@@ -5,9 +5,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/dir_listing.h"
@@ -37,14 +39,18 @@ public:
     CScanEntry& AddNamed(const FindRecord& record, const char* name, std::int32_t depth) {
         CScanEntry& e = m_list.Append(CScanEntry(record, name));
         e.m_nDepth = depth;
+        if (record.nLinkInode != 0)
+            m_list.AddLink(m_list.Count() - 1, record.nLinkDevice, record.nLinkInode);
         // A further link to a file already counted takes no blocks of its
         // own: the blocks exist once, and list order decides which link
         // holds them.
-        if (record.nLinkInode != 0 &&
-            !m_seenLinks.insert({record.nLinkDevice, record.nLinkInode}).second)
-            e.m_nDiskSize = 0;
+        if (record.nLinkInode != 0 && !FirstLink(m_seenLinks, record)) e.m_nDiskSize = 0;
         return e;
     }
+    // Records that the directory whose entry is at `listIndex` could not be
+    // read, wholly (it could not be opened) or in part (its listing ended
+    // early, or sizes in it could not be read), with the system's error code.
+    void MarkUnreadable(std::size_t listIndex, int error) { m_list.MarkUnreadable(listIndex, error); }
     CScanEntry& At(std::size_t index) { return m_list.At(index); }
 
     // Appends the start entry (its name the whole start path, its key two
@@ -58,7 +64,10 @@ public:
         childDepth = CountSeparators(path.c_str()) + 1;
         CScanEntry& entry = Add(record, childDepth - 2);
         if (m_progress) m_progress->AddFound(1, 0, 0);
-        if (OpenStartDir(path.c_str(), start) != OpenStatus::Opened) return false;
+        if (OpenStartDir(path.c_str(), start) != OpenStatus::Opened) {
+            MarkUnreadable(0, start.Error());
+            return false;
+        }
         entry.m_nDiskSize = start.OwnDiskSize();
         if (m_progress) m_progress->AddFound(0, 0, start.OwnDiskSize());
         return true;
@@ -75,7 +84,7 @@ public:
         reader.SetReadUntilEmpty(m_bUntilEmpty);
     }
 
-private:
+    // Files with several links met so far, by device and inode.
     struct DeviceInode {
         std::uint64_t nDevice, nInode;
         bool operator==(const DeviceInode&) const = default;
@@ -85,13 +94,19 @@ private:
             return static_cast<std::size_t>(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
         }
     };
+    using LinkSet = std::unordered_set<DeviceInode, DeviceInodeHash>;
+    // Whether `record` is the first link of its file that `seen` meets.
+    static bool FirstLink(LinkSet& seen, const FindRecord& record) {
+        return seen.insert({record.nLinkDevice, record.nLinkInode}).second;
+    }
 
+private:
     CScanList& m_list;
     CScanProgress* m_progress;
     const std::atomic<bool>* m_stop;
     std::size_t m_nFirstRead;
     bool m_bUntilEmpty;
-    std::unordered_set<DeviceInode, DeviceInodeHash> m_seenLinks;  // files with several links
+    LinkSet m_seenLinks;  // files with several links
 };
 
 // The walks. Each fills the list in pre-order, the start entry first, with

@@ -50,7 +50,8 @@ struct RawRecord {
     static constexpr std::uint64_t kDirectory = std::uint64_t{1} << 63;
     static constexpr std::uint64_t kEntered = std::uint64_t{1} << 62;  // has a directory node
     static constexpr std::uint64_t kLinked = std::uint64_t{1} << 61;
-    static constexpr std::uint64_t kDiskMask = kLinked - 1;
+    static constexpr std::uint64_t kUnreadable = std::uint64_t{1} << 60;  // see Worker::unreadable
+    static constexpr std::uint64_t kDiskMask = kUnreadable - 1;
 
     std::uint64_t Disk() const { return nDiskAndKind & kDiskMask; }
 };
@@ -72,6 +73,12 @@ struct Link {
     std::uint32_t nRecord;
     std::uint64_t nDevice;
     std::uint64_t nInode;
+};
+
+// A directory that could not be read, by its own record (kNone: the start).
+struct Unreadable {
+    std::uint32_t nRecord;
+    int nError;
 };
 
 // Storage that hands out contiguous index ranges to any thread and never
@@ -142,6 +149,7 @@ private:
         NameArena names;
         std::vector<Task> found;
         std::vector<Link> links;  // ascending raw records: ranges only grow
+        std::vector<Unreadable> unreadable;
         std::uint64_t nFound = 0, nBytes = 0, nDisk = 0;
         std::string path;
         std::vector<std::uint32_t> chain;
@@ -152,6 +160,8 @@ private:
     OpenStatus OpenByPath(Worker& w, std::uint32_t node, DirHandle& out);
     void BuildPath(Worker& w, std::uint32_t node, bool relative);
     void Report(Worker& w);
+    void MarkUnreadable(Worker& w, std::uint32_t node, int error);
+    bool FirstLinkForProgress(const FindRecord& record);
     bool Stopped() const {
         return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();
     }
@@ -179,6 +189,15 @@ private:
     std::condition_variable m_handleClosed;
     std::uint64_t m_nHandleCloses = 0;
     std::atomic<int> m_nHandleWaiters{0};
+
+    // Files with several links that the progress has counted: it counts each
+    // once, at whichever link a worker meets first. Only with a progress.
+    struct LinkShard {
+        std::mutex lock;
+        CDirScanner::Builder::LinkSet seen;
+    };
+    static constexpr std::size_t kLinkShards = 16;
+    std::unique_ptr<LinkShard[]> m_progressLinks;
 
     std::atomic<bool> m_bAbort{false};
     std::mutex m_errorLock;
@@ -215,6 +234,7 @@ bool ParallelWalk::Run() {
     m_nodes[root] =
         DirNode{root, kNone, 0, 0, kNone, static_cast<std::uint32_t>(m_startPath.size())};
     m_nHandleBudget = HandleBudget(m_nThreads);
+    if (m_list.Progress()) m_progressLinks = std::make_unique<LinkShard[]>(kLinkShards);
     m_pending.push_back(Task{root, DirHandle()});  // read by path "" below the start
 
     std::vector<Worker> workers(static_cast<std::size_t>(m_nThreads));
@@ -240,6 +260,7 @@ bool ParallelWalk::Run() {
         for (std::thread& t : pool) t.join();
     }
     m_pending.clear();
+    m_progressLinks.reset();
     for (Worker& w : workers) w.reader.Clear();
     if (m_error) std::rethrow_exception(m_error);
     if (Stopped()) return false;
@@ -291,6 +312,24 @@ void ParallelWalk::Work(Worker& w) {
 void ParallelWalk::Report(Worker& w) {
     if (CScanProgress* progress = m_list.Progress()) progress->AddFound(w.nFound, w.nBytes, w.nDisk);
     w.nFound = w.nBytes = w.nDisk = 0;
+}
+
+// Directories that could not be read are flagged in their record and noted
+// by the worker; the layout gives them their list index.
+void ParallelWalk::MarkUnreadable(Worker& w, std::uint32_t node, int error) {
+    if (node == 0) {
+        w.unreadable.push_back({kNone, error});
+        return;
+    }
+    const std::uint32_t record = m_nodes[node].nRecord;
+    m_records[record].nDiskAndKind |= RawRecord::kUnreadable;
+    w.unreadable.push_back({record, error});
+}
+
+bool ParallelWalk::FirstLinkForProgress(const FindRecord& record) {
+    LinkShard& shard = m_progressLinks[(record.nLinkInode ^ record.nLinkDevice) % kLinkShards];
+    std::lock_guard<std::mutex> lock(shard.lock);
+    return CDirScanner::Builder::FirstLink(shard.seen, record);
 }
 
 // The path of a node into w.path: whole, or relative to the start.
@@ -359,7 +398,7 @@ OpenStatus ParallelWalk::OpenByPath(Worker& w, std::uint32_t node, DirHandle& ou
         }
         m_nHandleWaiters.fetch_sub(1, std::memory_order_relaxed);
     }
-    return status == OpenStatus::NoHandles ? OpenStatus::Refused : status;
+    return status == OpenStatus::NoHandles ? OpenStatus::Failed : status;  // out.Error() says why
 }
 
 void ParallelWalk::Read(Worker& w, Task& task) {
@@ -370,7 +409,10 @@ void ParallelWalk::Read(Worker& w, Task& task) {
             m_records[m_nodes[node].nRecord].nDiskAndKind += task.handle.OwnDiskSize();
             w.nDisk += task.handle.OwnDiskSize();
         }
-        if (status != OpenStatus::Opened) return;  // refused: no children
+        if (status != OpenStatus::Opened) {  // no children
+            if (status != OpenStatus::Refused) MarkUnreadable(w, node, task.handle.Error());
+            return;
+        }
     }
     // The start keeps its handle: directories are opened by path below it.
     const DirHandle& dir = node == 0 ? m_start : task.handle;
@@ -390,7 +432,8 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         progress->SetDir(w.path);
         Report(w);
     }
-    if (!w.reader.Read(dir, m_list.Stop())) return;
+    if (!w.reader.Read(dir, m_list.Stop())) return;  // stopped
+    if (const int error = w.reader.Error()) MarkUnreadable(w, node, error);
     struct Shrink {
         DirReader& reader;
         ~Shrink() { reader.Clear(); }  // a huge listing's buffer is not kept
@@ -418,10 +461,12 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         raw.nSize = record.Size();
         raw.nDiskAndKind = record.nDiskSize & RawRecord::kDiskMask;
         w.nBytes += record.Size();
-        w.nDisk += record.nDiskSize;
         if (record.nLinkInode != 0) {
             raw.nDiskAndKind |= RawRecord::kLinked;
             w.links.push_back({index, record.nLinkDevice, record.nLinkInode});
+            if (m_progressLinks && FirstLinkForProgress(record)) w.nDisk += record.nDiskSize;
+        } else {
+            w.nDisk += record.nDiskSize;
         }
         if (record.IsDirectory()) {
             raw.nDiskAndKind |= RawRecord::kDirectory;
@@ -459,7 +504,8 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         if (status == OpenStatus::Opened) {
             m_nQueuedHandles.fetch_add(1, std::memory_order_relaxed);
         } else {
-            t.nNode = kNone;  // refused: listed without children
+            if (status == OpenStatus::Failed) MarkUnreadable(w, t.nNode, t.handle.Error());
+            t.nNode = kNone;  // listed without children
         }
     }
     std::erase_if(w.found, [](const Task& t) { return t.nNode == kNone; });
@@ -479,6 +525,16 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
     }
     std::sort(links.begin(), links.end(),
               [](const Link& a, const Link& b) { return a.nRecord < b.nRecord; });
+    std::vector<Unreadable> unreadable;
+    for (Worker& w : workers) {
+        for (const Unreadable& u : w.unreadable) {
+            if (u.nRecord == kNone) m_list.MarkUnreadable(0, u.nError);  // the start
+            else unreadable.push_back(u);
+        }
+        std::vector<Unreadable>().swap(w.unreadable);
+    }
+    std::sort(unreadable.begin(), unreadable.end(),
+              [](const Unreadable& a, const Unreadable& b) { return a.nRecord < b.nRecord; });
 
     // What is left to lay out of each chunk of records: a chunk is given
     // back as soon as it is used up.
@@ -520,6 +576,12 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
             record.nLinkInode = l->nInode;
         }
         m_list.AddNamed(record, raw.pszName, f.nDepth);
+        if (raw.nDiskAndKind & RawRecord::kUnreadable) {
+            const auto u = std::lower_bound(
+                unreadable.begin(), unreadable.end(), i,
+                [](const Unreadable& a, std::uint32_t r) { return a.nRecord < r; });
+            m_list.MarkUnreadable(m_list.Count() - 1, u->nError);
+        }
         const std::int32_t depth = f.nDepth;
         if (raw.nDiskAndKind & RawRecord::kEntered) {
             const std::uint32_t sub = f.nSubdir++;

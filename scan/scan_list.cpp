@@ -42,13 +42,16 @@ void CScanList::Clear() noexcept {
     std::vector<std::unique_ptr<unsigned char[]>>().swap(m_chunks);
     std::vector<std::pair<const unsigned char*, std::size_t>>().swap(m_chunksByAddress);
     std::vector<DirRecord>().swap(m_dirs);
+    std::vector<std::pair<std::uint32_t, int>>().swap(m_unreadable);
+    std::vector<LinkRecord>().swap(m_links);
     m_nCount = 0;
     m_names.reset();
 }
 
 std::size_t CScanList::MemoryBytes() const {
     return m_chunks.size() * kChunkBytes + m_dirs.capacity() * sizeof(DirRecord) +
-           (m_names ? m_names->Bytes() : 0);
+           m_unreadable.capacity() * sizeof(m_unreadable[0]) +
+           m_links.capacity() * sizeof(LinkRecord) + (m_names ? m_names->Bytes() : 0);
 }
 
 CScanEntry& CScanList::Append(const CScanEntry& entry) {
@@ -71,6 +74,14 @@ void CScanList::Finish() {
     for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].get(), k);
     std::sort(m_chunksByAddress.begin(), m_chunksByAddress.end());
     m_dirs.clear();
+    // Walks may tell these out of list order; the first word on a directory stands.
+    std::stable_sort(m_unreadable.begin(), m_unreadable.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_unreadable.erase(std::unique(m_unreadable.begin(), m_unreadable.end(),
+                                   [](const auto& a, const auto& b) { return a.first == b.first; }),
+                       m_unreadable.end());
+    std::sort(m_links.begin(), m_links.end(),
+              [](const LinkRecord& a, const LinkRecord& b) { return a.nEntry < b.nEntry; });
 
     FindRecord markerRecord;
     markerRecord.dwFileAttributes = kFileAttributeDirectory;
@@ -105,6 +116,33 @@ void CScanList::Finish() {
         }
     }
     while (stack.size() > 1) pop(m_nCount);
+}
+
+void CScanList::MarkUnreadable(std::size_t index, int error) {
+    m_unreadable.emplace_back(static_cast<std::uint32_t>(index), error == 0 ? kErrorFromFile : error);
+}
+
+int CScanList::ReadErrorOf(std::size_t index) const {
+    const auto it = std::lower_bound(m_unreadable.begin(), m_unreadable.end(), index,
+                                     [](const auto& u, std::size_t i) { return u.first < i; });
+    return it != m_unreadable.end() && it->first == index ? it->second : 0;
+}
+
+bool CScanList::HasUnreadableBelow(std::size_t index) const {
+    const std::size_t end = SubtreeEnd(index);
+    const auto it = std::upper_bound(m_unreadable.begin(), m_unreadable.end(), index,
+                                     [](std::size_t i, const auto& u) { return i < u.first; });
+    return it != m_unreadable.end() && it->first < end;
+}
+
+void CScanList::AddLink(std::size_t index, std::uint64_t device, std::uint64_t inode) {
+    m_links.push_back({static_cast<std::uint32_t>(index), device, inode});
+}
+
+const CScanList::LinkRecord* CScanList::LinkOf(std::size_t index) const {
+    const auto it = std::lower_bound(m_links.begin(), m_links.end(), index,
+                                     [](const LinkRecord& l, std::size_t i) { return l.nEntry < i; });
+    return it != m_links.end() && it->nEntry == index ? &*it : nullptr;
 }
 
 std::size_t CScanList::IndexOf(const CScanEntry& entry) const {

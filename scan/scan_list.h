@@ -74,6 +74,26 @@ public:
     // The number of directories among the entries [begin, end).
     std::size_t DirsBetween(std::size_t begin, std::size_t end) const;
 
+    // Directories that could not be read, wholly or in part, with the
+    // system's error (kErrorFromFile where a scan file only says so).
+    static constexpr int kErrorFromFile = -1;
+    void MarkUnreadable(std::size_t index, int error);
+    // The error that kept a directory from being read; 0 when it was read.
+    int ReadErrorOf(std::size_t index) const;
+    std::size_t UnreadableCount() const { return m_unreadable.size(); }
+    // Whether some directory strictly below `index` could not be read: the
+    // totals of `index` are then lower bounds.
+    bool HasUnreadableBelow(std::size_t index) const;
+
+    // Who a file with several hard links is, as the walk told it.
+    struct LinkRecord {
+        std::uint32_t nEntry;
+        std::uint64_t nDevice, nInode;
+    };
+    void AddLink(std::size_t index, std::uint64_t device, std::uint64_t inode);
+    // The record of a multi-linked file; null for any other entry.
+    const LinkRecord* LinkOf(std::size_t index) const;
+
     // Releases everything: the list is empty afterwards.
     void Clear() noexcept;
     // Bytes the list holds for its entries, names and directory table.
@@ -100,6 +120,9 @@ private:
     std::size_t m_nCount = 0;
     std::vector<DirRecord> m_dirs;
     std::unique_ptr<NameArena> m_names;
+    // By list index, sorted by Finish().
+    std::vector<std::pair<std::uint32_t, int>> m_unreadable;
+    std::vector<LinkRecord> m_links;
 };
 
 }  // namespace sizewalk

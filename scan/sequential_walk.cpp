@@ -40,6 +40,7 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
     list.Tune(levels[0].reader);
     if (progress) progress->SetDir(path);
     if (!levels[0].reader.Read(levels[0].handle, list.Stop())) return !list.Stopped();
+    if (const int error = levels[0].reader.Error()) list.MarkUnreadable(0, error);
     levels[0].nChildDepth = rootChildDepth;
     levels[0].nPathLength = path.size();
     std::size_t active = 1;
@@ -64,7 +65,7 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
         CScanEntry& entry = list.Add(record, level.nChildDepth);
         ++found;
         bytes += record.Size();
-        disk += record.nDiskSize;
+        disk += entry.GetDiskSize();  // a further link to a file counts no blocks
         if (found >= 4096) report();
         if (!record.IsDirectory() || record.IsReparsePoint()) continue;
 
@@ -92,16 +93,17 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
         }
         list.At(entryIndex).m_nDiskSize += child.handle.OwnDiskSize();
         disk += child.handle.OwnDiskSize();
-        if (status != OpenStatus::Opened) continue;  // refused: no children
+        if (status != OpenStatus::Opened) {  // no children
+            if (status != OpenStatus::Refused)
+                list.MarkUnreadable(entryIndex, child.handle.Error());
+            continue;
+        }
         if (progress && progress->WantsDir()) {
             report();
             progress->SetDir(path);
         }
-        if (!child.reader.Read(child.handle, list.Stop())) {
-            if (list.Stopped()) return false;
-            child.handle.Close();
-            continue;
-        }
+        if (!child.reader.Read(child.handle, list.Stop())) return false;  // stopped
+        if (const int error = child.reader.Error()) list.MarkUnreadable(entryIndex, error);
         child.nChildDepth = parent.nChildDepth + 1;
         child.nPathLength = path.size();
         ++active;

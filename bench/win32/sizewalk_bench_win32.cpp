@@ -84,9 +84,6 @@ int Usage() {
     return 2;
 }
 
-using sizewalk::bench::NoCursor;
-using sizewalk::bench::SilentMessages;
-
 // A tree window on screen in the dialog's font, with its sink.
 class TreeFrame {
 public:
@@ -265,8 +262,6 @@ int Run(const std::vector<std::string>& args) {
             return 1;
         }
     }
-    SilentMessages messages;
-    NoCursor cursor;
     const SIZE_T baseline = Memory().WorkingSetSize;
     for (int run = 0; run < repeat; ++run) {
         if (frame) {
@@ -327,9 +322,9 @@ int Run(const std::vector<std::string>& args) {
             fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
             std::string last = *path;
             sizewalk::StripTrailingSeparator(last);
+            sizewalk::bench::WindowCommand command(source, last, frame->Sink());
             const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome =
-                sizewalk::RunScanCommand(fields, source, last, frame->Sink(), messages, cursor);
+            const auto outcome = command.PressOK(fields);
             frame->Paint();
             std::printf(
                 ", \"redraw_seconds\": %.6f%s", Seconds(r0),

@@ -72,4 +72,11 @@ grep -q "not a directory" <<<"$err" || { echo "unclear error: $err"; exit 1; }
 "$bench" >/dev/null 2>&1 && { echo "no path accepted"; exit 1; }
 "$bench" --threads 0 "$dir" >/dev/null 2>&1 && { echo "--threads 0 accepted"; exit 1; }
 
+# A saved scan opens as the list it came from.
+digest() { python3 -c 'import json,sys; print(json.loads(sys.stdin.read())["list_sha256"])'; }
+scanned=$("$bench" --digest --export "$dir.json" "$dir" | digest)
+opened=$("$bench" --digest --import "$dir.json" | digest)
+rm -f "$dir.json"
+[ "$scanned" = "$opened" ] || { echo "export then import: $opened, scanned $scanned"; exit 1; }
+
 echo "bench command line ok"

@@ -21,31 +21,33 @@ namespace sizewalk::test {
 
 class BlockingSource : public CEntrySource {
 public:
-    ScanStatus Scan(std::string_view path, CScanProgress* progress) override {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_scanned.emplace_back(path);
-        m_scanThread = std::this_thread::get_id();
-        m_progress = progress;
-        m_bWaiting = true;
-        m_changed.notify_all();
-        while (m_nPermits == 0 && !(progress && progress->IsStopRequested()))
-            m_changed.wait_for(lock, std::chrono::milliseconds(1));
-        m_bWaiting = false;
-        m_progress = nullptr;
-        m_bEmpty = true;
-        if (progress && progress->IsStopRequested()) return ScanStatus::Stopped;
-        --m_nPermits;
-        if (m_bFailNext) {
-            m_bFailNext = false;
-            throw std::bad_alloc();
+    ScanStatus ScanInto(std::string_view path, CScanList& list, CScanProgress* progress) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_nActive;
         }
-        lock.unlock();
-        const ScanStatus status = m_scanner.Scan(path, progress);
-        lock.lock();
-        m_bEmpty = status != ScanStatus::Complete;
-        return status;
+        auto leave = [this] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_nActive;
+            m_changed.notify_all();
+        };
+        try {
+            const ScanStatus status = Gate(path, list, progress);
+            leave();
+            return status;
+        } catch (...) {
+            leave();
+            throw;
+        }
     }
-    const CScanList& List() const override { return m_bEmpty ? m_none : m_scanner.GetList(); }
+    CScanList& Kept() override { return m_kept; }
+
+    // Scans at the gate stay there when asked to stop, as a read blocked in
+    // the system does, until Release().
+    void HoldThroughStop(bool hold) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bDeaf = hold;
+    }
 
     // Lets `count` scans through the gate (those waiting first).
     void Release(int count = 1) {
@@ -57,6 +59,11 @@ public:
     bool WaitUntilWaiting(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [this] { return m_bWaiting; });
+    }
+    // Waits until no scan is inside ScanInto; false after `timeout`.
+    bool WaitUntilIdle(std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [this] { return m_nActive == 0; });
     }
     // Reports what the waiting scan has "found", as the engine would.
     void Report(std::uint64_t entries, std::uint64_t bytes, std::uint64_t diskBytes,
@@ -81,19 +88,40 @@ public:
     }
 
 private:
+    ScanStatus Gate(std::string_view path, CScanList& list, CScanProgress* progress) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_scanned.emplace_back(path);
+        m_scanThread = std::this_thread::get_id();
+        m_progress = progress;
+        m_bWaiting = true;
+        m_changed.notify_all();
+        auto stopped = [&] { return !m_bDeaf && progress && progress->IsStopRequested(); };
+        while (m_nPermits == 0 && !stopped()) m_changed.wait_for(lock, std::chrono::milliseconds(1));
+        m_bWaiting = false;
+        m_progress = nullptr;
+        list.Clear();
+        if (stopped()) return ScanStatus::Stopped;
+        --m_nPermits;
+        if (m_bFailNext) {
+            m_bFailNext = false;
+            throw std::bad_alloc();
+        }
+        lock.unlock();
+        return m_scanner.ScanInto(path, list, progress);
+    }
+
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     int m_nPermits = 0;
+    int m_nActive = 0;  // scans inside ScanInto
     bool m_bWaiting = false;
     bool m_bFailNext = false;
+    bool m_bDeaf = false;
     CScanProgress* m_progress = nullptr;
     std::vector<std::string> m_scanned;
     std::thread::id m_scanThread;
-    // Written by the scanning thread; read by the dialog's thread only after
-    // the command has joined it.
-    CDirScanner m_scanner;
-    CScanList m_none;
-    bool m_bEmpty = true;
+    CDirScanner m_scanner;  // its settings only: scans go into the caller's list
+    CScanList m_kept;
 };
 
 }  // namespace sizewalk::test

@@ -1,18 +1,25 @@
 #pragma once
-// Stand-ins for the dialog's side of the scan commands: a tree sink that
-// records an outline, a message box that notes what it shows, and a wait
-// cursor that checks it is begun and ended in pairs.
+// Stand-ins for the window's side of the scan command: a tree sink that
+// records an outline, a message box that notes what it shows, a wait cursor
+// that checks it is begun and ended in pairs, and a scan-done notice a test
+// can wait for.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "model/scan_tree.h"
+#include "model/size_text.h"
 
 namespace sizewalk::test {
 
@@ -54,7 +61,7 @@ public:
 private:
     void Walk(const CScanTree& tree, CScanTree::Item item, int level, Units units) {
         std::string label;
-        FormatLabel(label, tree.Entry(item), units);
+        FormatItemLabel(label, tree, item, units, SizeMode::Apparent);
         m_lines.push_back(std::string(static_cast<std::size_t>(level) * 2, ' ') + label);
         for (CScanTree::Item child : tree.Children(item)) Walk(tree, child, level + 1, units);
     }
@@ -85,6 +92,36 @@ public:
     }
     bool active = false;
     int begins = 0;
+};
+
+// Counts the scan-done notices and wakes a test waiting for one; a window
+// would post a message instead.
+class TestNotify : public CScanDoneNotify {
+public:
+    void PostScanDone() noexcept override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nCount;
+        m_thread = std::this_thread::get_id();
+        m_changed.notify_all();
+    }
+    bool WaitFor(int count) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_nCount >= count; });
+    }
+    int Count() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nCount;
+    }
+    std::thread::id Thread() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_thread;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nCount = 0;
+    std::thread::id m_thread;
 };
 
 }  // namespace sizewalk::test

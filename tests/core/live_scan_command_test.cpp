@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -17,41 +15,12 @@
 namespace sizewalk {
 namespace {
 
-using namespace std::chrono_literals;
 using test::BlockingSource;
 using test::RecordingSink;
 using test::TempTree;
 using test::TestCursor;
 using test::TestMessages;
-
-// Counts notices; a dialog would post a message instead.
-class TestNotify : public CScanDoneNotify {
-public:
-    void PostScanDone() noexcept override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_nCount;
-        m_thread = std::this_thread::get_id();
-        m_changed.notify_all();
-    }
-    bool WaitFor(int count) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, 10s, [&] { return m_nCount >= count; });
-    }
-    int Count() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_nCount;
-    }
-    std::thread::id Thread() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_thread;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_nCount = 0;
-    std::thread::id m_thread;
-};
+using test::TestNotify;
 
 class LiveCommand : public ::testing::Test {
 protected:
@@ -157,7 +126,8 @@ TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     EXPECT_TRUE(last.empty());
     EXPECT_FALSE(command.Stop());  // nothing left to stop
     ASSERT_TRUE(notify.WaitFor(2));
-    EXPECT_EQ(command.Finish(), std::nullopt);  // the stopped scan's notice
+    EXPECT_EQ(command.Finish(), ScanOutcome::Stopped);  // the stopped scan's notice
+    EXPECT_EQ(command.Finish(), std::nullopt);
 
     // The path scanned before the stop is scanned afresh, not redrawn. Its
     // scan's notice overtakes nothing: a stale notice finds it running.
@@ -169,35 +139,28 @@ TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(LiveCommand, FailuresAreReportedAndLeaveNothingBehind) {
-    // A rejected path starts nothing.
-    EXPECT_EQ(Press(t.Path("missing")), ScanOutcome::Rejected);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Start directory does not exist or is not a directory");
-    EXPECT_FALSE(command.IsScanning());
-    EXPECT_EQ(cursor.begins, 0);
-
-    // Memory running out in the worker: reported on Finish, on this thread.
+// Memory running out in the worker is reported on Finish, on this thread;
+// the previous path is then scanned again rather than drawn from what is left.
+TEST_F(LiveCommand, OutOfMemoryInTheWorkerIsReportedOnFinishAndForgetsTheScan) {
     const std::string data = t.Path("Data");
     Press(data);
     ASSERT_EQ(Complete(), ScanOutcome::Scanned);
     source.FailNext();
     EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(Complete(), ScanOutcome::OutOfMemory);
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].text, "Out of memory.");
-    EXPECT_EQ(messages.shown[1].icon, MessageIcon::Warning);
-    EXPECT_EQ(tree.Count(), 0u);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Out of memory.");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(tree.Count(), 0u);  // no item may outlive the entries it showed
     EXPECT_TRUE(last.empty());
     EXPECT_FALSE(cursor.active);
 
-    // Memory running out in the fill after a good scan.
-    tree.failAfter = 1;
     EXPECT_EQ(Press(data), ScanOutcome::Started);
-    EXPECT_EQ(Complete(), ScanOutcome::OutOfMemory);
-    EXPECT_EQ(tree.Count(), 0u);
-    EXPECT_TRUE(last.empty());
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_EQ(source.Scanned().size(), 3u);
+    EXPECT_EQ(tree.Count(), 4u);
+    EXPECT_EQ(last, data);
 }
 
 TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
@@ -208,10 +171,50 @@ TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
         ASSERT_TRUE(source.WaitUntilWaiting());
         cursor.End();  // the dialog's business once it goes away
     }
-    // The worker ended before the command did, with its one notice.
-    EXPECT_EQ(notify.Count(), 1);
+    // The worker ended before the command did; no notice reaches a window
+    // that has gone.
+    EXPECT_EQ(notify.Count(), 0);
     EXPECT_TRUE(last.empty());
     EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(CLiveScanCommand::AbandonedWorkers());
+}
+
+// A worker blocked in the system (a hung network mount) never holds up the
+// window: Cancel answers at once, an OK meanwhile waits for the worker and
+// runs when it returns, and going away leaves the worker behind.
+TEST_F(LiveCommand, AStopNeverWaitsForABlockedWorker) {
+    const std::string data = t.Path("Data");
+    source.HoldThroughStop(true);
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(command.Stop());  // returns although the worker does not
+    EXPECT_FALSE(command.IsScanning());
+    EXPECT_TRUE(command.IsStopping());
+    EXPECT_FALSE(cursor.active);
+    EXPECT_EQ(command.Finish(), std::nullopt);
+
+    EXPECT_EQ(Press(data), ScanOutcome::Queued);
+    EXPECT_EQ(Press(t.Path("missing")), ScanOutcome::Rejected);  // checked at once
+    EXPECT_EQ(source.Scanned().size(), 1u);
+    const int before = notify.Count();
+    source.HoldThroughStop(false);
+    ASSERT_TRUE(notify.WaitFor(before + 1));
+    EXPECT_EQ(command.Finish(), ScanOutcome::Started);  // the press that waited
+    EXPECT_FALSE(command.IsStopping());
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_EQ(last, data);
+
+    source.HoldThroughStop(true);
+    {
+        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        ScanFields f{t.Root(), Units::MB, Files::Hidden};
+        ASSERT_EQ(other.Rescan(f), ScanOutcome::Started);
+        ASSERT_TRUE(source.WaitUntilWaiting());
+        cursor.End();
+    }  // does not wait for the worker
+    EXPECT_TRUE(CLiveScanCommand::AbandonedWorkers());
+    source.HoldThroughStop(false);
+    EXPECT_TRUE(source.WaitUntilIdle());  // the worker is done with the source
 }
 
 }  // namespace

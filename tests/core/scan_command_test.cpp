@@ -10,6 +10,7 @@
 #include "tests/core/command_fakes.h"
 #include "tests/temp_tree.h"
 #include "core/home_path.h"
+#include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "model/tree_order.h"
 
@@ -20,39 +21,32 @@ using test::RecordingSink;
 using test::TempTree;
 using test::TestCursor;
 using test::TestMessages;
+using test::TestNotify;
 
-// A real scanner that counts scans, can stand in another directory for the
-// one asked for (so "/" can be pressed without walking the machine), and can
-// run out of memory on request, leaving its list empty as the real one does.
+// A real scanner that counts scans and can stand in another directory for
+// the one asked for (so "/" can be pressed without walking the machine).
 class TestSource : public CEntrySource {
 public:
-    ScanStatus Scan(std::string_view path, CScanProgress*) override {
+    ScanStatus ScanInto(std::string_view path, CScanList& list, CScanProgress*) override {
         scanned.emplace_back(path);
         if (cursorActive) scansUnderWaitCursor += *cursorActive ? 1 : 0;
-        if (failNextScan) {
-            failNextScan = false;
-            m_empty = true;
-            throw std::bad_alloc();
-        }
-        m_empty = false;
-        return m_scanner.Scan(redirect.empty() ? path : std::string_view(redirect));
+        return m_scanner.ScanInto(redirect.empty() ? path : std::string_view(redirect), list);
     }
-    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
+    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     std::string redirect;
-    bool failNextScan = false;
     int scansUnderWaitCursor = 0;
     const bool* cursorActive = nullptr;
 
 private:
     CDirScanner m_scanner;
-    CScanList m_none;
-    bool m_empty = true;
+    CScanList m_kept;
 };
 
 
-// The dialog's side of a press: fields, the long-lived scanner and path.
+// The window's side of a press: fields, the long-lived scanner and path,
+// and the command the window uses; a press waits for the scan it starts.
 class Command : public ::testing::Test {
 protected:
     Command() {
@@ -63,7 +57,11 @@ protected:
         fields.m_strStartDir = dir;
         fields.m_eUnits = UnitsFromIndex(units);
         fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
-        return RunScanCommand(fields, source, last, tree, messages, cursor);
+        const int notices = notify.Count();
+        const ScanOutcome outcome = command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        if (!notify.WaitFor(notices + 1)) return ScanOutcome::Busy;
+        return command.Finish().value_or(ScanOutcome::Busy);
     }
     // The example tree: Data holds a.txt (10 bytes) and sub, which holds
     // b.txt (5 bytes).
@@ -82,6 +80,8 @@ protected:
     RecordingSink tree;
     TestMessages messages;
     TestCursor cursor;
+    TestNotify notify;
+    CLiveScanCommand command{source, last, tree, messages, cursor, notify};
 };
 
 TEST_F(Command, ExampleTreeInEveryUnitWithAndWithoutFiles) {
@@ -365,30 +365,10 @@ TEST_F(Command, WaitCursorCoversTheScanButNotTheFill) {
     const std::string data = MakeExample();
     Press(data, 2, 1);
     Press(data, 0, 1);
-    EXPECT_EQ(cursor.begins, 2);
+    EXPECT_EQ(cursor.begins, 1);  // a redraw of the kept scan is at once
     EXPECT_FALSE(cursor.active);
     EXPECT_EQ(source.scansUnderWaitCursor, 1);
     EXPECT_EQ(tree.insertsUnderWaitCursor, 0);
-}
-
-TEST_F(Command, OutOfMemoryDuringTheScanForgetsItAndRecovers) {
-    const std::string data = MakeExample();
-    t.Dir("other");
-    Press(data, 2, 1);
-    source.failNextScan = true;
-    EXPECT_EQ(Press(t.Path("other"), 2, 1), ScanOutcome::OutOfMemory);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "Out of memory.");
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(tree.Count(), 0u);  // no item may outlive the entries it showed
-    EXPECT_TRUE(last.empty());
-    EXPECT_FALSE(cursor.active);
-
-    // The previous path is scanned again rather than drawn from what is left.
-    EXPECT_EQ(Press(data, 2, 1), ScanOutcome::Scanned);
-    EXPECT_EQ(source.scanned.size(), 3u);
-    EXPECT_EQ(tree.Count(), 4u);
-    EXPECT_EQ(last, data);
 }
 
 TEST_F(Command, OutOfMemoryDuringTheFillLeavesAnEmptyTree) {

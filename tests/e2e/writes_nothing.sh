@@ -5,8 +5,8 @@
 #
 # 1. Starts BINARY on a private Xvfb display with HOME, TMPDIR and every
 #    XDG_* directory inside an empty scratch folder, types a start directory
-#    (START_DIR, or a small tree made here), presses Enter, switches the unit
-#    to KB, presses Enter again and then Escape. The process must end and the
+#    (START_DIR, or a small tree made here), presses Enter, ticks Show Files,
+#    presses Enter again and then Escape. The process must end and the
 #    scratch folder must hold nothing new. Caches of the libraries below Qt
 #    (fontconfig, Mesa) are pointed at a folder outside it: they are real
 #    writes, but not ours.
@@ -212,12 +212,12 @@ sleep 1
 windows=$(visible_windows | wc -l)
 [ "$windows" -eq 1 ] || die "after typing \"$start_dir\" and Enter, $windows windows are open (a message box?)"
 
-# From the start directory box: Show Files, then the checked unit (MB);
-# Down moves the check to KB. Enter presses OK from there.
-xdotool key --delay 50 Tab Tab Down Return
+# From the start directory box: Show Files, ticked with Space (the units
+# take no tab stop). Enter presses OK from there.
+xdotool key --delay 50 Tab space Return
 sleep 1
 windows=$(visible_windows | wc -l)
-[ "$windows" -eq 1 ] || die "after choosing KB and Enter, $windows windows are open"
+[ "$windows" -eq 1 ] || die "after ticking Show Files and Enter, $windows windows are open"
 
 xdotool key Escape
 wait_exit "$(basename "$binary")"
@@ -285,8 +285,13 @@ sleep 1
 kill -0 "$app_pid" 2>/dev/null || die "Escape during the scan of $large_dir ended the program"
 [ "$(visible_windows | wc -l)" -eq 1 ] || die "after Escape during the scan, the window count is not 1"
 snap "$dialog" "$outside/stopped.png"
-# As before the press, but for the edit box's blinking caret.
-changed=$(differing "$outside/idle.png" "$outside/stopped.png")
+# As before the press, but for the edit box's blinking caret and the band
+# above the tree, which now says that the scan was stopped.
+band="rectangle $((10 * width / 264)),$((32 * height / 209)) $((190 * width / 264)),$((52 * height / 209))"
+convert "$outside/idle.png" -fill black -draw "$band" "$outside/idle-outside-band.png"
+convert "$outside/stopped.png" -fill black -draw "$band" "$outside/stopped-outside-band.png"
+[ "$(differing "$outside/idle.png" "$outside/stopped.png")" -gt 20 ] || die "after Escape the band does not say that the scan stopped"
+changed=$(differing "$outside/idle-outside-band.png" "$outside/stopped-outside-band.png")
 [ "$changed" -lt 100 ] || {
   cp "$outside/stopped.png" "${SIZEWALK_E2E_SCREENSHOT:-/dev/null}" 2>/dev/null
   die "after Escape the window is not as before the press ($changed pixels differ)"

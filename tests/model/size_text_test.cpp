@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <cerrno>
 #include <unistd.h>
 
 #include <string>
@@ -13,6 +14,7 @@
 #include "tests/temp_tree.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
+#include "platform/error_text.h"
 #include "tests/core/command_fakes.h"
 
 namespace sizewalk {
@@ -129,6 +131,44 @@ TEST(SizeText, DetailsOfARealTree) {
     EXPECT_EQ(lines[0], t.Path("Data/sub"));
     EXPECT_EQ(lines[1], "Size: 5.000 bytes (0.5% of parent)");
     EXPECT_EQ(lines[3], "1 entry below");
+}
+
+// A directory that could not be read says so on its label and in its
+// details; the totals above it are lower bounds; every other label and
+// tooltip stays as it was.
+TEST(SizeText, UnreadableDirectoriesAndTheTotalsAboveThem) {
+    CScanList list;
+    auto add = [&](const char* name, bool directory, int depth, std::uint64_t size) {
+        FindRecord r;
+        r.dwFileAttributes = directory ? kFileAttributeDirectory : kFileAttributeNormal;
+        r.SetSize(size);
+        list.Append(CScanEntry(r, name)).m_nDepth = depth;
+    };
+    add("/top", true, 0, 0);
+    add("open", true, 2, 0);
+    add("f", false, 3, 1536);
+    add("locked", true, 3, 0);
+    add("g", false, 2, 10);
+    list.MarkUnreadable(3, EACCES);
+    list.Finish();
+    const test::ByteOrder names;
+    const CScanTree tree(list, Files::Shown, names);
+
+    std::string label;
+    FormatItemLabel(label, tree, 3, Units::KB, SizeMode::Apparent);
+    EXPECT_EQ(label, "locked [    0.00KB] (could not be read)");
+    FormatItemLabel(label, tree, 1, Units::KB, SizeMode::Apparent);
+    EXPECT_EQ(label, "open [    1.50KB]");
+
+    std::vector<std::string> lines = DescribeItem(tree, 3);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1], "Size: at least 0 bytes (0.0% of parent)");
+    EXPECT_EQ(lines[4], "Could not be read: " + ErrorText(EACCES));
+    EXPECT_NE(lines[4].find("ermission"), std::string::npos);
+    lines = DescribeItem(tree, 0);
+    EXPECT_EQ(lines[1], "Size: at least 1,546 bytes");
+    lines = DescribeItem(tree, 4);  // beside it, not above it
+    EXPECT_EQ(lines[1], "Size: 10 bytes (0.6% of parent)");
 }
 
 }  // namespace

@@ -74,10 +74,12 @@ done < <(dpkg-deb -c "$deb")
 
 if [ "$has_binary" = 1 ]; then
   grep -qxF ./usr/bin/sizewalk <<<"$contents" || fail "package lacks ./usr/bin/sizewalk"
+  grep -qxF ./usr/bin/sizewalk-scan <<<"$contents" || fail "package lacks ./usr/bin/sizewalk-scan"
   depends=$(field Depends)
   # dpkg-shlibdeps names at least the C library and Qt's widgets.
   grep -q 'libc6' <<<"$depends" || fail "Depends lacks libc6: '$depends'"
   grep -qi 'libqt6widgets' <<<"$depends" || fail "Depends lacks Qt widgets: '$depends'"
+  grep -qi 'libzstd' <<<"$depends" || fail "Depends lacks zstd: '$depends'"
 fi
 
 if [ "$failures" -ne 0 ]; then

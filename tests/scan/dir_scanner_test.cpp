@@ -7,14 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "tests/scan/as_unprivileged.h"
+#include "tests/scan/listing_hook.h"
 #include "tests/scan/scan_rows.h"
 #include "tests/temp_tree.h"
 
@@ -24,6 +29,7 @@ namespace {
 using test::ByName;
 using test::Row;
 using test::Rows;
+using test::AsUnprivileged;
 using test::TempTree;
 
 // Rebuilds the structure the way the tree fill does (order and keys only) and
@@ -228,26 +234,6 @@ TEST(DirScanner, SpecialFilesAreCountedNotOpened) {
     EXPECT_EQ(s.GetAt(0).m_nSize, 4.0);
 }
 
-// Runs `body` where permission bits bind: as root, in a child that drops to
-// nobody; returns the child's verdict.
-template <class Body>
-void AsUnprivileged(Body body) {
-    if (::geteuid() != 0) {
-        body();
-        return;
-    }
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged scan saw the wrong tree";
-}
-
 TEST(DirScanner, UnreadableDirectoryIsListedWithoutChildren) {
     TempTree t;
     t.Dir("locked");
@@ -397,6 +383,68 @@ TEST(DirScanner, OtherFileSystemsAreListedButNotEntered) {
     EXPECT_TRUE(m.at("mnt").directory);
     EXPECT_EQ(m.at("mnt").value, 0.0);
     EXPECT_EQ(s.GetAt(0).m_nSize, 1.0);
+}
+
+// Says that some directories lie on another device (a btrfs subvolume or
+// snapshot), are automount points not mounted yet, or are mount roots, and
+// notes which directories the walk tried to open.
+class FactsHook : public ListingHookForTesting {
+public:
+    void OnFacts(std::string_view name, Facts& facts) override {
+        if (test::Names(name, "subvolume")) facts.nDevice += 1;
+        if (test::Names(name, "automount")) facts.bAutomount = true;
+        if (test::Names(name, "mountroot")) facts.bMountRoot = true;
+    }
+    int OpenError(std::string_view name) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const std::size_t slash = name.rfind(kPathSeparator);
+        m_opened.emplace_back(name.substr(slash == std::string_view::npos ? 0 : slash + 1));
+        return 0;
+    }
+    std::vector<std::string> Opened() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::sort(m_opened.begin(), m_opened.end());
+        return std::exchange(m_opened, {});
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<std::string> m_opened;
+};
+
+// The rule is decided from the directory's own stat, before it is opened:
+// an automount point is never opened (opening would mount it), and another
+// device is never entered, its own blocks not counted.
+TEST(DirScanner, OtherDevicesAndAutomountPointsAreListedNeverOpened) {
+    TempTree t;
+    for (const char* d : {"subvolume", "automount", "mountroot", "plain", "plain/below"}) {
+        t.Dir(d);
+        t.File(std::string(d) + "/inside", 7);
+    }
+    FactsHook hook;
+    test::HookScope scope(hook);
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        CDirScanner s;
+        s.SetThreadCount(threads);
+        s.Scan(t.Root());
+        const std::vector<Row> rows = Rows(s);
+        const auto m = ByName(rows);
+        std::vector<std::string> opened{"below", "plain", t.Root().substr(t.Root().rfind('/') + 1)};
+        std::sort(opened.begin(), opened.end());
+        EXPECT_EQ(hook.Opened(), opened);  // the start, and what the rule lets in
+        for (const char* d : {"subvolume", "automount", "mountroot"}) {
+            EXPECT_TRUE(m.at(d).directory) << d;
+            EXPECT_EQ(m.at(d).value, 0.0) << d;
+        }
+        EXPECT_EQ(m.at("subvolume").disk, 0u);  // another device's blocks
+        struct stat st {};
+        ASSERT_EQ(::lstat(t.Path("automount").c_str(), &st), 0);
+        EXPECT_EQ(m.at("automount").disk, static_cast<std::uint64_t>(st.st_blocks) * 512);
+        EXPECT_EQ(rows[0].value, 14.0);  // plain/inside and plain/below/inside
+        EXPECT_TRUE(test::Walk(t.Root(), threads).unreadable.empty());
+        hook.Opened();  // forgets the walk's
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -144,6 +145,52 @@ TEST(DiskSize, BlocksOfOtherFileSystemsDoNotCount) {
     EXPECT_EQ(m.at("covered").disk, 0u);
     EXPECT_EQ(m.at("covered").value, 1.0);  // the mounted file's length
     EXPECT_EQ(static_cast<long long>(s.GetAt(0).GetDiskSize()), du);
+}
+
+// A btrfs subvolume and its snapshots each have a device number of their
+// own: listed, never entered, so that their shared blocks are not counted
+// three times, and the total is what du -x says.
+TEST(DiskSize, BtrfsSubvolumesAndSnapshotsAreNotEntered) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a btrfs image needs root";
+    TempTree t;
+    t.Dir("mnt");
+    const std::string image = t.Path("btrfs.img"), mnt = t.Path("mnt");
+    const std::string make = "truncate -s 160M '" + image + "' && mkfs.btrfs -q '" + image +
+                             "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" + mnt + "'";
+    if (std::system(make.c_str()) != 0)
+        GTEST_SKIP() << "cannot make and mount a btrfs image here (mkfs.btrfs, loop devices)";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mnt};
+    const std::string subvolumes = "btrfs -q subvolume create '" + mnt + "/vol' >/dev/null";
+    ASSERT_EQ(std::system(subvolumes.c_str()), 0);
+    Write(t, "mnt/vol/data", 3000000);
+    for (const char* snap : {"snap1", "snap2"}) {
+        const std::string cmd =
+            "btrfs -q subvolume snapshot '" + mnt + "/vol' '" + mnt + "/" + snap + "' >/dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    t.Dir("mnt/plain");
+    Write(t, "mnt/plain/here", 5000);
+    ::sync();
+    const long long du = DiskUsage(mnt);
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        CDirScanner s;
+        s.SetThreadCount(threads);
+        s.Scan(mnt);
+        const auto rows = Rows(s);
+        const auto m = ByName(rows);
+        EXPECT_EQ(m.count("data"), 0u);
+        for (const char* d : {"vol", "snap1", "snap2"}) {
+            EXPECT_TRUE(m.at(d).directory) << d;
+            EXPECT_EQ(m.at(d).value, 0.0) << d;
+            EXPECT_EQ(m.at(d).disk, 0u) << d;
+        }
+        EXPECT_EQ(rows[0].value, 5000.0);
+        EXPECT_EQ(static_cast<long long>(rows[0].disk), du);
+    }
 }
 
 TEST(DiskSize, SystemDirectoryAgreesWithDu) {

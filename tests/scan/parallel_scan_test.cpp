@@ -2,23 +2,26 @@
 // whatever the thread count, stopping, progress, and the cases that used to
 // lose entries (records larger than the read buffer, a low limit on open
 // files, mounts deep down).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "scan/dir_scanner.h"
+#include "tests/scan/listing_hook.h"
 #include "tests/scan/scan_rows.h"
 #include "tests/temp_tree.h"
 
@@ -158,11 +161,25 @@ TEST(ParallelScan, StopLeavesTheScannerEmptyAndTheNextScanIsWhole) {
     }
 }
 
+// Counts go up only, and end at the list's totals: on disk, a file with
+// several links counts once however many of its links the walk meets.
 TEST(ParallelScan, ProgressNeverGoesBackAndEndsWithTheList) {
     TempTree t;
     for (int d = 0; d < 100; ++d) {
         t.Dir(test::Numbered("d", d));
         for (int f = 0; f < 200; ++f) t.File(test::Numbered("d", d) + test::Numbered("/f", f), 3);
+    }
+    const std::string block(4096, 'x');
+    for (int f = 0; f < 50; ++f) {
+        const std::string first = t.Path(test::Numbered("d0/linked", f));
+        const int fd = ::open(first.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+        ::close(fd);
+        for (int d = 1; d < 100; d += 10)
+            ASSERT_EQ(::link(first.c_str(),
+                             t.Path(test::Numbered("d", d) + test::Numbered("/l", f)).c_str()),
+                      0);
     }
     for (int threads : {1, 8}) {
         SCOPED_TRACE(testing::Message() << threads << " threads");
@@ -311,6 +328,90 @@ TEST(ParallelScan, BindMountsAreNotEnteredAtAnyDepth) {
     if (farMounted) ::umount(t.Path(deep).c_str());
     ::umount(t.Path("near").c_str());
     EXPECT_TRUE(farMounted);
+}
+
+// Holds the first read call of one kind (a batch of the listing, or an
+// entry's size) until the test has asked for a stop, and counts the calls.
+class PausingHook : public ListingHookForTesting {
+public:
+    explicit PausingHook(bool listing) : m_bListing(listing) {}
+
+    void OnReadCall(bool listing) override {
+        (listing ? m_nListing : m_nSizes).fetch_add(1);
+        if (listing != m_bListing || m_bPaused.exchange(true)) return;
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_bReached = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_bReleased; });
+    }
+    void WaitUntilPaused() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_changed.wait(lock, [this] { return m_bReached; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bReleased = true;
+        m_changed.notify_all();
+    }
+    int Listing() const { return m_nListing.load(); }
+    int Sizes() const { return m_nSizes.load(); }
+
+private:
+    const bool m_bListing;
+    std::atomic<int> m_nListing{0}, m_nSizes{0};
+    std::atomic<bool> m_bPaused{false};
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_bReached = false, m_bReleased = false;
+};
+
+// A stop asked for while one huge directory is being read is seen before
+// the next system call of that read, whether it is listing the names or
+// reading their sizes: not after all 150,000 of them.
+TEST(ParallelScan, StopIsSeenInsideTheReadOfAHugeDirectory) {
+    TempTree t;
+    t.Dir("huge");
+    // In memory where the test may mount, so that making the files is quick.
+    struct Unmount {
+        std::string path;
+        bool bMounted;
+        ~Unmount() {
+            if (bMounted) ::umount2(path.c_str(), MNT_DETACH);
+        }
+    } unmount{t.Path("huge"), ::mount("none", t.Path("huge").c_str(), "tmpfs", 0, "size=64m") == 0};
+    constexpr int kFiles = 150000;
+    for (int i = 0; i < kFiles; ++i) {
+        const int fd =
+            ::open(t.Path(test::Numbered("huge/file-", i)).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    for (bool listing : {true, false}) {
+        for (int threads : {1, 8}) {
+            SCOPED_TRACE(testing::Message()
+                         << (listing ? "listing, " : "sizes, ") << threads << " threads");
+            PausingHook hook(listing);
+            test::HookScope scope(hook);
+            CDirScanner s;
+            s.SetThreadCount(threads);
+            CScanProgress progress;
+            ScanStatus status = ScanStatus::Complete;
+            std::thread scan([&] { status = s.Scan(t.Path("huge"), &progress); });
+            hook.WaitUntilPaused();
+            progress.RequestStop();
+            hook.Release();
+            scan.join();
+            EXPECT_EQ(status, ScanStatus::Stopped);
+            EXPECT_EQ(s.GetCount(), 0u);
+            if (listing) {
+                EXPECT_EQ(hook.Listing(), 1);  // the batch under way, and no further one
+                EXPECT_EQ(hook.Sizes(), 0);
+            } else {
+                EXPECT_GT(hook.Listing(), 1);  // the names took several batches
+                EXPECT_EQ(hook.Sizes(), 1);    // of kFiles
+            }
+        }
+    }
 }
 
 }  // namespace

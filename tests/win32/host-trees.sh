@@ -12,7 +12,8 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
 # A loop back to an ancestor, a link to itself, links to a tree outside (by
-# relative and by absolute path), a dangling link, and a start that is a link.
+# relative and by absolute path), a dangling link, a start that is a link,
+# and links to files.
 links=$root/links
 mkdir -p "$links/tree/real" "$links/outside/deeper"
 head -c 100 /dev/zero > "$links/tree/a.bin"
@@ -25,6 +26,11 @@ ln -s ../outside "$links/tree/far"
 ln -s "$links/outside" "$links/tree/far-absolute"
 ln -s missing "$links/tree/dangling"
 ln -s tree "$links/start-link"
+# Links to files, by relative and by absolute path, beside a real file.
+mkdir "$links/files"
+head -c 100000 /dev/zero > "$links/files/real.bin"
+ln -s real.bin "$links/files/relative"
+ln -s "$links/outside/big.bin" "$links/files/absolute"
 
 # One empty file for every name of the order file, in one directory.
 mkdir "$root/names"

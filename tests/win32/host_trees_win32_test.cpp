@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/dir_scanner.h"
@@ -26,6 +27,7 @@ std::string g_names;
 
 struct Seen {
     double total = -1;
+    std::uint64_t disk = 0;
     bool directory = false;
     bool hasChildren = false;
 };
@@ -39,6 +41,7 @@ std::map<std::string, Seen> Walk(CDirScanner& s) {
         Seen& row = seen[s.GetPath(e).substr(start.size() + 1)];
         row.directory = e.IsDirectory() != 0;
         row.total = row.directory ? e.m_nSize : e.GetFileSize();
+        row.disk = e.GetDiskSize();
         row.hasChildren = s.GetSubtreeEnd(i) > i + 1;
     }
     return seen;
@@ -76,6 +79,47 @@ TEST(Links, AStartPathThatIsALinkIsFollowed) {
     const auto seen = Walk(s);
     EXPECT_TRUE(seen.count("real\\b.bin"));
     EXPECT_FALSE(seen.at("far").hasChildren);
+}
+
+// The attributes the listing itself gives the entry at `path`.
+DWORD ListedAttributes(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    const HANDLE h = ::FindFirstFileA(path.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return INVALID_FILE_ATTRIBUTES;
+    ::FindClose(h);
+    return found.dwFileAttributes;
+}
+
+// A link to a file is listed, and counts 0 wherever the listing marks it as a
+// link, as Windows does. Wine 8 does not mark it: it lists such a link as the
+// very file it names (attributes 0x20, no reparse attribute, no tag, the
+// target's length and allocation), so nothing tells the two apart and there
+// the link counts its target.
+TEST(Links, LinksToFilesAreListedAndCountZeroWhereMarked) {
+    const std::string start = g_root + "\\links\\files";
+    CDirScanner s;
+    s.Scan(start);
+    ASSERT_EQ(s.GetCount(), 4u);  // the start, real.bin and the two links
+    const auto seen = Walk(s);
+    EXPECT_EQ(seen.at("real.bin").total, 100000.0);
+    double total = 100000.0;
+    for (const auto& [link, target] : {std::pair{"relative", 100000.0}, {"absolute", 184600.0}}) {
+        SCOPED_TRACE(link);
+        ASSERT_TRUE(seen.count(link));
+        const Seen& row = seen.at(link);
+        EXPECT_FALSE(row.directory);
+        const DWORD attributes = ListedAttributes(start + "\\" + link);
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            EXPECT_EQ(row.total, 0.0);
+            EXPECT_EQ(row.disk, 0u);
+        } else {
+            RecordProperty(link, "listed as a plain file");
+            EXPECT_EQ(row.total, target);
+            total += target;
+        }
+    }
+    EXPECT_EQ(s.GetAt(0).m_nSize, total);
 }
 
 // The names of the order file, created in another order, come out of the

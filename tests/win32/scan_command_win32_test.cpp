@@ -1,4 +1,4 @@
-// The scan command on Windows, filling a real tree-view control from real
+// The scan command the window uses, on Windows, filling a real tree-view control from real
 // directories: backslash and forward-slash paths, drive starts, the
 // MAX_PATH limits, and the control's own sorted order.
 #include <gtest/gtest.h>
@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "tree_outline.h"
+#include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "scan/name_arena.h"
+#include "tests/core/command_fakes.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -28,25 +30,23 @@ using test::WinTempTree;
 // leaving its list empty as the real one does.
 class CountingSource : public CEntrySource {
 public:
-    ScanStatus Scan(std::string_view path, CScanProgress*) override {
+    ScanStatus ScanInto(std::string_view path, CScanList& list, CScanProgress*) override {
         scanned.emplace_back(path);
         if (failNextScan) {
             failNextScan = false;
-            m_empty = true;
+            list.Clear();
             throw std::bad_alloc();
         }
-        m_empty = false;
-        return m_scanner.Scan(path);
+        return m_scanner.ScanInto(path, list);
     }
-    const CScanList& List() const override { return m_empty ? m_none : m_scanner.GetList(); }
+    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
 
 private:
     CDirScanner m_scanner;
-    CScanList m_none;
-    bool m_empty = true;
+    CScanList m_kept;
 };
 
 class Messages : public CMessageBox {
@@ -85,7 +85,12 @@ protected:
         fields.m_strStartDir = dir;
         fields.m_eUnits = UnitsFromIndex(units);
         fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
-        return RunScanCommand(fields, source, last, sink, messages, cursor);
+        // Through the window's command, waiting for a scan it starts.
+        const int notices = notify.Count();
+        const ScanOutcome outcome = command.Start(fields);
+        if (outcome != ScanOutcome::Started) return outcome;
+        if (!notify.WaitFor(notices + 1)) return ScanOutcome::Busy;
+        return command.Finish().value_or(ScanOutcome::Busy);
     }
     std::string Outline() const { return LocalTreeOutline(window.Tree()); }
     std::string MakeExample() { return test::MakeExampleTree(t); }
@@ -98,6 +103,8 @@ protected:
     std::string last;
     Messages messages;
     NoCursor cursor;
+    test::TestNotify notify;
+    CLiveScanCommand command{source, last, sink, messages, cursor, notify};
 };
 
 TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
@@ -140,13 +147,18 @@ TEST_F(WindowsCommand, StartPathForms) {
         {data + "\\", data},
         {data + "\\\\", ""},  // one backslash stays, and the search rejects it
         {Slashed(data), Slashed(data)},
-        {Slashed(data) + "/", ""},  // only a backslash is stripped
+        {Slashed(data) + "/", Slashed(data)},  // a slash is a separator too
+        {data + "/", data},
+        {Slashed(data) + "//", ""},  // one slash stays, and the search rejects it
         {q + ":", q + ":"},
         {q + ":\\", q + ":"},
         {q + ":\\\\", q + ":\\"},  // the drive test forgives the second one
         {"C:", "C:"},
         {"C:\\", "C:"},
         {"c:\\\\", "c:\\"},
+        {"C:/", "C:"},
+        {"C://", "C:/"},
+        {q + ":/", q + ":"},
         {"1:", ""},
         {"CC:", ""},
         {"", ""},
@@ -186,6 +198,7 @@ TEST_F(WindowsCommand, ForwardSlashStartKeepsItsSubtree) {
                                 "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
 }
 
+// The drive cannot be read, and its one item says so.
 TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
     const char unmapped = UnmappedDriveLetter();
     ASSERT_NE(unmapped, 0);
@@ -194,7 +207,7 @@ TEST_F(WindowsCommand, DrivesWithNothingMappedShowOneEmptyItem) {
         Press(drive + "\\", units, 1);
         EXPECT_EQ(fields.m_strStartDir, drive);
     }
-    EXPECT_EQ(Outline(), drive + " [         0 bytes]\n");
+    EXPECT_EQ(Outline(), drive + " [         0 bytes] (could not be read)\n");
     EXPECT_EQ(source.scanned, std::vector<std::string>{drive});
 }
 

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/reparse_win32.h"
 #include "scan/dir_scanner.h"
+#include "tests/scan/listing_hook.h"
 #include "win_temp_tree.h"
 
 namespace sizewalk {
@@ -127,6 +130,58 @@ TEST(ScanWin32, UnmappedDriveYieldsOneEmptyEntry) {
     EXPECT_EQ(s.GetAt(0).m_nSize, 0.0);
 }
 
+// "f" and the number (GCC 12 warns falsely about "f" + std::to_string(i)).
+std::string FileName(int i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    return name;
+}
+
+// Fails opening, or reading after the first batch, the directories it names.
+class FailingHook : public ListingHookForTesting {
+public:
+    int OpenError(std::string_view name) override {
+        return test::Names(name, "locked") ? ERROR_ACCESS_DENIED : 0;
+    }
+    int ReadError(std::string_view name) override {
+        return test::Names(name, "partial") ? ERROR_NETNAME_DELETED : 0;
+    }
+};
+
+// Directories that cannot be read are recorded with the system's error: one
+// the system refuses (injected: Wine grants every access), one whose listing
+// fails part-way, and a start that does not exist.
+TEST(ScanWin32, UnreadableDirectoriesAreRecordedWithTheirError) {
+    WinTempTree t;
+    t.Dir("a");
+    t.Dir("a\\locked");
+    t.File("a\\locked\\secret", 1);
+    t.Dir("a\\partial");
+    for (int i = 0; i < 300; ++i) t.File("a\\partial\\" + FileName(i), 1);
+    t.Dir("a\\fine");
+    for (int threads : {1, 8}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        {
+            FailingHook hook;
+            test::HookScope scope(hook);
+            const test::Walked w = test::Walk(t.Root(), threads);
+            EXPECT_EQ(w.unreadable,
+                      (std::map<std::string, int>{{"locked", ERROR_ACCESS_DENIED},
+                                                  {"partial", ERROR_NETNAME_DELETED}}));
+            EXPECT_EQ(w.count.count("secret"), 0u);
+            std::size_t read = 0;
+            for (int i = 0; i < 300; ++i) read += w.count.count(FileName(i));
+            EXPECT_GT(read, 0u);
+            EXPECT_LT(read, 300u);
+        }
+        const std::string missing = t.Path("missing");
+        const test::Walked w = test::Walk(missing, threads);
+        ASSERT_EQ(w.unreadable.size(), 1u);
+        EXPECT_TRUE(w.unreadable.count(missing));
+        EXPECT_NE(w.unreadable.begin()->second, 0);
+    }
+}
+
 TEST(ScanWin32, SizesAboveFourGiB) {
     WinTempTree t;
     t.File("four", 4294967296LL);
@@ -230,6 +285,24 @@ TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
 
 // The size on disk comes from the listing: the allocation the system reports
 // for each file, summed into every directory.
+// Records as Windows documents them: a symbolic link (to a file or a
+// directory) and a junction carry name-surrogate tags; deduplicated,
+// compressed and cloud files carry others and hold data of their own. A hard
+// link is no reparse point at all.
+TEST(ScanWin32, OnlyLinksAmongReparsePointsCountZero) {
+    constexpr std::uint32_t kFile = 0x20, kDir = 0x10, kReparse = 0x400;
+    EXPECT_TRUE(IsListedLink(kFile | kReparse, 0xA000000C));  // IO_REPARSE_TAG_SYMLINK
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0xA000000C));
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0xA0000003));  // IO_REPARSE_TAG_MOUNT_POINT
+    EXPECT_TRUE(IsListedLink(kFile | kReparse, 0));          // Wine's untagged host link
+    EXPECT_TRUE(IsListedLink(kDir | kReparse, 0));
+    EXPECT_FALSE(IsListedLink(kFile | kReparse, 0x80000013));  // IO_REPARSE_TAG_DEDUP
+    EXPECT_FALSE(IsListedLink(kFile | kReparse, 0x80000017));  // IO_REPARSE_TAG_WOF
+    EXPECT_FALSE(IsListedLink(kDir | kReparse, 0x9000601A));   // a cloud folder
+    EXPECT_FALSE(IsListedLink(kFile, 0xA000000C));  // no reparse attribute: the tag is EA size
+    EXPECT_FALSE(IsListedLink(kFile, 0));
+}
+
 TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
     WinTempTree t;
     t.Dir("d");

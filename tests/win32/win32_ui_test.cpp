@@ -145,9 +145,9 @@ TEST(MainDialog, IconsDefaultsAndTheWaysItStaysOpen) {
                   EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0), icon);
                   EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), icon);
                   EXPECT_EQ(::SendMessageA(hwnd, WM_QUERYDRAGICON, 0, 0), icon);
-                  EXPECT_EQ(d.m_fields.m_strStartDir, "C:\\");
-                  EXPECT_EQ(d.m_fields.m_eUnits, Units::MB);
-                  EXPECT_EQ(d.m_fields.m_eFiles, Files::Hidden);
+                  EXPECT_EQ(d.Fields().m_strStartDir, "C:\\");
+                  EXPECT_EQ(d.Fields().m_eUnits, Units::MB);
+                  EXPECT_EQ(d.Fields().m_eFiles, Files::Hidden);
 
                   // F1 opens nothing: no help file ships.
                   const int windows = ThreadWindows();
@@ -185,9 +185,9 @@ TEST(MainDialog, OkScansAndKeepsTheDialogOpen) {
                   ::SendMessageA(hwnd, WM_COMMAND, IDOK, 0);
                   ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
                   EXPECT_TRUE(::IsWindowVisible(hwnd));
-                  EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);  // stripped in the field
-                  EXPECT_EQ(d.m_fields.m_eUnits, Units::KB);
-                  EXPECT_EQ(d.m_fields.m_eFiles, Files::Shown);
+                  EXPECT_EQ(d.Fields().m_strStartDir, s_dir);  // stripped in the field
+                  EXPECT_EQ(d.Fields().m_eUnits, Units::KB);
+                  EXPECT_EQ(d.Fields().m_eFiles, Files::Shown);
                   char text[512] = {};
                   ::GetDlgItemTextA(hwnd, IDC_START_DIR, text, sizeof text);
                   EXPECT_EQ(text, s_dir + "\\");  // but not in the box
@@ -215,7 +215,7 @@ TEST(MainDialog, StartPathsOutsideTheAnsiCodePage) {
                   ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
                   ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
                   ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
-                  EXPECT_EQ(d.m_fields.m_strStartDir, s_dir);
+                  EXPECT_EQ(d.Fields().m_strStartDir, s_dir);
                   EXPECT_EQ(test::LocalTreeOutline(::GetDlgItem(hwnd, IDC_TREE)),
                             s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");
               }),

@@ -30,7 +30,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <iterator>
 #include <limits>
 #include <new>
@@ -52,56 +51,7 @@ namespace {
 // How often the progress is read while a scan runs.
 constexpr int kProgressMilliseconds = 100;
 
-class CDialogMessageBox : public CMessageBox {
-public:
-    explicit CDialogMessageBox(QWidget* owner) : m_owner(owner) {}
-    void Show(std::string_view text, MessageIcon icon) override {
-        try {
-            QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning
-                                                         : QMessageBox::NoIcon,
-                            QCoreApplication::applicationName(),
-                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                            QMessageBox::Ok, m_owner);
-            box.exec();
-        } catch (const std::bad_alloc&) {
-            // Too little memory even for the box: the press ends silently.
-        }
-    }
-
-private:
-    QWidget* m_owner;
-};
-
-// While a scan runs: the wait cursor over the dialog, the press's controls
-// disabled and the progress shown.
-class CScanningIndication : public CWaitCursor {
-public:
-    explicit CScanningIndication(std::function<void(bool)> show) : m_show(std::move(show)) {}
-    void Begin() override { m_show(true); }
-    void End() override { m_show(false); }
-
-private:
-    std::function<void(bool)> m_show;
-};
-
 }  // namespace
-
-// Hands the end of a scan from the worker thread to the dialog's thread.
-class CSizewalkDlg::Notify : public CScanDoneNotify {
-public:
-    explicit Notify(CSizewalkDlg* dialog) : m_dialog(dialog) {}
-    void PostScanDone() noexcept override {
-        try {
-            QMetaObject::invokeMethod(
-                m_dialog, [dialog = m_dialog] { dialog->OnScanDone(); }, Qt::QueuedConnection);
-        } catch (...) {
-            // The progress ticker finishes the scan instead.
-        }
-    }
-
-private:
-    CSizewalkDlg* m_dialog;
-};
 
 CSizewalkDlg::CSizewalkDlg(QWidget* parent)
     : CSizewalkDlg(TheProcessScan().source, TheProcessScan().lastScannedDir, parent) {}
@@ -109,23 +59,19 @@ CSizewalkDlg::CSizewalkDlg(QWidget* parent)
 CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_source(source),
       m_strGroupSeparator(QLocale().groupSeparator().toStdString()) {
     InitSizewalkResources();
     setWindowTitle(QStringLiteral("Sizewalk"));
     CreateControls();
     CreateActions();
     ApplyLayout();
-    m_messages = std::make_unique<CDialogMessageBox>(this);
-    m_cursor = std::make_unique<CScanningIndication>([this](bool on) { SetScanning(on); });
-    m_notify = std::make_unique<Notify>(this);
-    m_command = std::make_unique<CLiveScanCommand>(source, lastScannedDir, *m_model, *m_messages,
-                                                   *m_cursor, *m_notify);
+    m_presenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), source,
+                                                   lastScannedDir, *m_model);
 }
 
 CSizewalkDlg::~CSizewalkDlg() {
     // Stops and joins a running scan while everything it reports to exists.
-    m_command.reset();
+    m_presenter.reset();
 }
 
 void CSizewalkDlg::CreateControls() {
@@ -177,6 +123,9 @@ void CSizewalkDlg::CreateControls() {
     m_units->addButton(m_unitsMB, static_cast<int>(Units::MB));
     m_units->addButton(m_unitsKB, static_cast<int>(Units::KB));
     m_units->addButton(m_unitsBytes, static_cast<int>(Units::Bytes));
+    // No tab stop, as in the template: the mouse reaches them, and the arrow
+    // keys move among them once one has the focus.
+    for (QRadioButton* b : {m_unitsMB, m_unitsKB, m_unitsBytes}) b->setFocusPolicy(Qt::ClickFocus);
     // Under the group box in the stacking order, as in the template; the
     // buttons sit on top of it.
     m_display->lower();
@@ -199,9 +148,9 @@ void CSizewalkDlg::CreateControls() {
     m_progress->hide();
     m_ticker = new QTimer(this);
     m_ticker->setInterval(kProgressMilliseconds);
-    connect(m_ticker, &QTimer::timeout, this, &CSizewalkDlg::OnTick);
+    connect(m_ticker, &QTimer::timeout, this, [this] { m_presenter->OnTick(); });
 
-    connect(m_ok, &QPushButton::clicked, this, &CSizewalkDlg::OnOK);
+    connect(m_ok, &QPushButton::clicked, this, [this] { m_presenter->OnOK(); });
     connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
 }
 
@@ -211,10 +160,10 @@ void CSizewalkDlg::CreateActions() {
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
     m_copyPath->setShortcutContext(Qt::WidgetShortcut);
     m_tree->addAction(m_copyPath);
-    connect(m_copyPath, &QAction::triggered, this, &CSizewalkDlg::CopyPath);
+    connect(m_copyPath, &QAction::triggered, this, [this] { m_presenter->OnCopyPath(); });
 
     m_openFolder = new QAction(QStringLiteral("&Open in File Manager"), this);
-    connect(m_openFolder, &QAction::triggered, this, &CSizewalkDlg::OpenInFileManager);
+    connect(m_openFolder, &QAction::triggered, this, [this] { m_presenter->OnOpenFolder(); });
 
     // One order for the whole tree, and one size on show; neither rescans.
     auto* order = new QActionGroup(this);
@@ -225,21 +174,20 @@ void CSizewalkDlg::CreateActions() {
     for (QAction* a : {m_sortByName, m_sortBySize}) a->setCheckable(true);
     m_sortByName->setChecked(true);
     connect(m_sortByName, &QAction::triggered, this,
-            [this] { m_model->SetSortOrder(SortOrder::Name); });
+            [this] { m_presenter->OnSortBy(SortOrder::Name); });
     connect(m_sortBySize, &QAction::triggered, this,
-            [this] { m_model->SetSortOrder(SortOrder::Size); });
+            [this] { m_presenter->OnSortBy(SortOrder::Size); });
 
     m_sizeOnDisk = new QAction(QStringLiteral("Size on &Disk"), this);
     m_sizeOnDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     m_sizeOnDisk->setCheckable(true);
-    connect(m_sizeOnDisk, &QAction::toggled, this, [this](bool onDisk) {
-        m_model->SetSizeMode(onDisk ? SizeMode::OnDisk : SizeMode::Apparent);
-        if (IsScanning()) UpdateProgress();  // the size so far follows too
-    });
+    connect(m_sizeOnDisk, &QAction::triggered, this, [this] { m_presenter->OnToggleSizeOnDisk(); });
 
     m_rescan = new QAction(QStringLiteral("&Rescan"), this);
-    m_rescan->setShortcut(QKeySequence::Refresh);
-    connect(m_rescan, &QAction::triggered, this, &CSizewalkDlg::OnRescan);
+    // F5 alone, as on Windows: the desktop's refresh keys would add Ctrl+R
+    // under some key schemes (GNOME's, for one).
+    m_rescan->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(m_rescan, &QAction::triggered, this, [this] { m_presenter->OnRescan(); });
 
     addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});
 
@@ -323,7 +271,7 @@ void CSizewalkDlg::PlaceControls() {
 void CSizewalkDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     PlaceControls();
-    if (IsScanning()) UpdateProgress();  // the directory is elided to the new width
+    if (!m_progress->isHidden()) DrawProgress();  // the directory is elided to the new width
 }
 
 void CSizewalkDlg::showEvent(QShowEvent* event) {
@@ -340,10 +288,7 @@ void CSizewalkDlg::changeEvent(QEvent* event) {
 }
 
 bool CSizewalkDlg::OnInitDialog() {
-    m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_eFiles = Files::Hidden;
-    m_fields.m_eUnits = Units::MB;
-    UpdateData(false);
+    m_presenter->OnInit();
 
     QIcon icon;
     for (const char* size : {"16x16", "32x32", "48x48"})
@@ -353,107 +298,92 @@ bool CSizewalkDlg::OnInitDialog() {
 }
 
 bool CSizewalkDlg::UpdateData(bool bSaveAndValidate) {
-    DoDataExchange(bSaveAndValidate);
+    if (bSaveAndValidate)
+        ReadFields(Fields());
+    else
+        WriteFields(Fields());
     return true;
 }
 
-void CSizewalkDlg::DoDataExchange(bool bSaveAndValidate) {
+void CSizewalkDlg::ReadFields(ScanFields& fields) const {
     // Start directory: the whole text, as file system bytes.
-    if (bSaveAndValidate) {
-        const QByteArray bytes = QFile::encodeName(m_startDir->text());
-        m_fields.m_strStartDir.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    } else {
-        const QString text = QFile::decodeName(QByteArray(
-            m_fields.m_strStartDir.data(), static_cast<qsizetype>(m_fields.m_strStartDir.size())));
-        if (m_startDir->text() != text) m_startDir->setText(text);
-    }
-
+    const QByteArray bytes = QFile::encodeName(m_startDir->text());
+    fields.m_strStartDir.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     // Units: index of the checked button, -1 when none is.
-    if (bSaveAndValidate) {
-        m_fields.m_eUnits = UnitsFromIndex(m_units->checkedId());
-    } else {
-        // An exclusive group cannot uncheck its last button; a value out of
-        // range must leave all three unchecked.
-        m_units->setExclusive(false);
-        for (QAbstractButton* b : m_units->buttons())
-            b->setChecked(m_units->id(b) == static_cast<int>(m_fields.m_eUnits));
-        m_units->setExclusive(true);
-    }
-
-    // Show Files.
-    if (bSaveAndValidate)
-        m_fields.m_eFiles = m_showFiles->isChecked() ? Files::Shown : Files::Hidden;
-    else
-        m_showFiles->setChecked(m_fields.m_eFiles == Files::Shown);
+    fields.m_eUnits = UnitsFromIndex(m_units->checkedId());
+    fields.m_eFiles = m_showFiles->isChecked() ? Files::Shown : Files::Hidden;
 }
 
-void CSizewalkDlg::OnOK() {
-    if (IsScanning()) return;
-    UpdateData(true);
-    m_command->Start(m_fields);
+void CSizewalkDlg::WriteFields(const ScanFields& fields) {
+    const QString text = QFile::decodeName(QByteArray(
+        fields.m_strStartDir.data(), static_cast<qsizetype>(fields.m_strStartDir.size())));
+    if (m_startDir->text() != text) m_startDir->setText(text);
+    // An exclusive group cannot uncheck its last button; a value out of
+    // range must leave all three unchecked.
+    m_units->setExclusive(false);
+    for (QAbstractButton* b : m_units->buttons())
+        b->setChecked(m_units->id(b) == static_cast<int>(fields.m_eUnits));
+    m_units->setExclusive(true);
+    m_showFiles->setChecked(fields.m_eFiles == Files::Shown);
 }
 
-void CSizewalkDlg::OnRescan() {
-    if (IsScanning()) return;
-    UpdateData(true);
-    m_command->Rescan(m_fields);
-}
-
-void CSizewalkDlg::reject() {
-    if (IsScanning()) {
-        StopScan();
-        return;
-    }
-    QDialog::reject();
-}
+void CSizewalkDlg::reject() { m_presenter->OnCancel(); }
 
 void CSizewalkDlg::closeEvent(QCloseEvent* event) {
     // The close box and Alt+F4 stop a scan and close all the same.
-    if (IsScanning()) StopScan();
+    m_presenter->OnClose();
     QDialog::closeEvent(event);
 }
 
-void CSizewalkDlg::StopScan() { m_command->Stop(); }
+void CSizewalkDlg::PostScanDone() noexcept {
+    try {
+        QMetaObject::invokeMethod(
+            this, [this] { m_presenter->OnScanDone(); }, Qt::QueuedConnection);
+    } catch (...) {
+        // The progress ticker finishes the scan instead.
+    }
+}
 
-void CSizewalkDlg::OnScanDone() { m_command->Finish(); }
-
-void CSizewalkDlg::OnTick() {
-    // Should the worker's notice ever be lost, the scan still finishes here.
-    if (m_command->Finish()) return;
-    if (IsScanning()) UpdateProgress();
+void CSizewalkDlg::ShowMessage(std::string_view text, MessageIcon icon) {
+    try {
+        QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                        QCoreApplication::applicationName(),
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        QMessageBox::Ok, this);
+        box.exec();
+    } catch (const std::bad_alloc&) {
+        // Too little memory even for the box: the press ends silently.
+    }
 }
 
 void CSizewalkDlg::SetScanning(bool scanning) {
-    QWidget* const pressControls[] = {m_ok, m_startDir, m_unitsMB, m_unitsKB, m_unitsBytes, m_showFiles};
-    if (scanning) {
-        m_focusBeforeScan = QApplication::focusWidget();
+    for (QWidget* w : {static_cast<QWidget*>(m_ok), static_cast<QWidget*>(m_startDir),
+                       static_cast<QWidget*>(m_unitsMB), static_cast<QWidget*>(m_unitsKB),
+                       static_cast<QWidget*>(m_unitsBytes), static_cast<QWidget*>(m_showFiles)})
+        w->setEnabled(!scanning);
+    m_rescan->setEnabled(!scanning);
+    if (scanning)
         setCursor(Qt::WaitCursor);
-        for (QWidget* w : pressControls) w->setEnabled(false);
-        m_rescan->setEnabled(false);
-        UpdateProgress();
-        m_progress->show();
-        m_ticker->start();
-        return;
-    }
-    m_ticker->stop();
+    else
+        unsetCursor();
+}
+
+void CSizewalkDlg::ShowProgress(const ProgressText& text) {
+    m_shownProgress = text;
+    DrawProgress();
+    m_progress->show();
+}
+
+void CSizewalkDlg::HideProgress() {
     m_progress->hide();
     m_progress->clear();
     m_progress->setAccessibleName(QString());
-    for (QWidget* w : pressControls) w->setEnabled(true);
-    m_rescan->setEnabled(true);
-    unsetCursor();
-    // Disabling moved the focus on; give it back to where the press came from.
-    for (QWidget* w : pressControls)
-        if (m_focusBeforeScan == w) w->setFocus(Qt::OtherFocusReason);
-    m_focusBeforeScan = nullptr;
+    m_shownProgress = ProgressText();
 }
 
-void CSizewalkDlg::UpdateProgress() {
-    const ProgressText text =
-        FormatProgress(m_command->GetProgress(), m_command->ScanUnits(), m_model->GetSizeMode(),
-                       m_command->ScanPath(), m_strGroupSeparator);
-    const QString counts = DisplayText(text.strCounts);
-    const QString dir = DisplayText(text.strDir);
+void CSizewalkDlg::DrawProgress() {
+    const QString counts = DisplayText(m_shownProgress.strCounts);
+    const QString dir = DisplayText(m_shownProgress.strDir);
     const QString shown =
         counts + QLatin1Char('\n') +
         m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle, m_progress->contentsRect().width());
@@ -463,7 +393,20 @@ void CSizewalkDlg::UpdateProgress() {
     if (spoken != m_progress->accessibleName()) m_progress->setAccessibleName(spoken);
 }
 
-QModelIndex CSizewalkDlg::ActionItem() const { return m_tree->currentIndex(); }
+void CSizewalkDlg::StartTicks() { m_ticker->start(); }
+
+void CSizewalkDlg::StopTicks() { m_ticker->stop(); }
+
+Control CSizewalkDlg::FocusedControl() const {
+    QWidget* focus = QApplication::focusWidget();
+    for (const ControlRect& c : kControls)
+        if (c.id > 0 && focus && GetDlgItem(c.id) == focus) return static_cast<Control>(c.id);
+    return Control::None;
+}
+
+void CSizewalkDlg::FocusControl(Control control) {
+    if (QWidget* w = GetDlgItem(static_cast<int>(control))) w->setFocus(Qt::OtherFocusReason);
+}
 
 void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
     const QModelIndex index = m_tree->indexAt(pos);
@@ -478,24 +421,28 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
     menu.exec(m_tree->viewport()->mapToGlobal(pos));
 }
 
-void CSizewalkDlg::CopyPath() {
-    const QModelIndex index = ActionItem();
-    if (!index.isValid()) return;
-    const std::string path = m_model->PathOf(index);
-    QGuiApplication::clipboard()->setText(
-        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
+TreeSelection CSizewalkDlg::SelectedItem() const {
+    return {m_model->Tree(), m_model->ItemOf(m_tree->currentIndex())};
 }
 
-void CSizewalkDlg::OpenInFileManager() {
-    QModelIndex index = ActionItem();
-    const CScanEntry* entry = m_model->EntryOf(index);
-    if (!entry) return;
-    // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) index = index.parent();
-    if (!index.isValid()) return;
-    const std::string path = m_model->PathOf(index);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(
+void CSizewalkDlg::CopyToClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(
+        QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+}
+
+bool CSizewalkDlg::OpenFolder(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
+}
+
+void CSizewalkDlg::ShowSortOrder(SortOrder order) {
+    m_model->SetSortOrder(order);
+    (order == SortOrder::Size ? m_sortBySize : m_sortByName)->setChecked(true);
+}
+
+void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
+    m_model->SetSizeMode(mode);
+    m_sizeOnDisk->setChecked(mode == SizeMode::OnDisk);
 }
 
 }  // namespace sizewalk

@@ -16,12 +16,12 @@
 // window scales with its font.
 
 #include <QDialog>
-#include <QPointer>
 
 #include <memory>
 #include <string>
 
-#include "core/live_scan_command.h"
+#include "core/main_presenter.h"
+#include "core/main_view.h"
 #include "core/scan_command.h"
 
 class QAction;
@@ -55,7 +55,7 @@ inline constexpr int IDC_STATIC = -1;
 // The tree's actions, for CSizewalkDlg::GetAction.
 enum class TreeAction { CopyPath, OpenInFileManager, SortByName, SortBySize, SizeOnDisk, Rescan };
 
-class CSizewalkDlg : public QDialog {
+class CSizewalkDlg : public QDialog, private CMainView {
     Q_OBJECT
 public:
     // Scans with the scanner and last path that live until the process ends.
@@ -70,10 +70,11 @@ public:
 
     // The press of OK: reads the controls, then redraws at once or starts
     // the scan.
-    void OnOK();
+    void OnOK() { m_presenter->OnOK(); }
     // F5: as OK, but scans even the path scanned last.
-    void OnRescan();
-    bool IsScanning() const { return m_command->IsScanning(); }
+    void OnRescan() { m_presenter->OnRescan(); }
+    bool IsScanning() const { return m_presenter->IsScanning(); }
+    bool IsStopping() const { return m_presenter->IsStopping(); }
 
     // The widget with a template control id (null for unknown ids).
     QWidget* GetDlgItem(int id) const;
@@ -82,15 +83,14 @@ public:
     // The text that shows the progress of a scan (hidden when none runs).
     QLabel* GetProgressLabel() const { return m_progress; }
 
-    ScanFields& Fields() { return m_fields; }
-    const ScanFields& Fields() const { return m_fields; }
+    ScanFields& Fields() { return m_presenter->Fields(); }
+    const ScanFields& Fields() const { return m_presenter->Fields(); }
 
 public slots:
     // Cancel and Escape: stop a running scan, else close.
     void reject() override;
 
 protected:
-    virtual void DoDataExchange(bool bSaveAndValidate);
     virtual bool OnInitDialog();
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -98,25 +98,34 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class Notify;
-
     void CreateControls();
     void CreateActions();
     void ApplyLayout();
     void PlaceControls();
     QRect DialogRect(int x, int y, int w, int h) const;
-
-    void OnScanDone();
-    void OnTick();
-    void StopScan();
-    void SetScanning(bool scanning);
-    void UpdateProgress();
     void ShowContextMenu(const QPoint& pos);
-    QModelIndex ActionItem() const;
-    void CopyPath();
-    void OpenInFileManager();
+    void DrawProgress();
 
-    ScanFields m_fields;
+    // CMainView: what the presenter shows through the widgets.
+    void PostScanDone() noexcept override;
+    void ReadFields(ScanFields& fields) const override;
+    void WriteFields(const ScanFields& fields) override;
+    void ShowMessage(std::string_view text, MessageIcon icon) override;
+    void SetScanning(bool scanning) override;
+    void ShowProgress(const ProgressText& text) override;
+    void HideProgress() override;
+    std::string GroupSeparator() const override { return m_strGroupSeparator; }
+    void StartTicks() override;
+    void StopTicks() override;
+    Control FocusedControl() const override;
+    void FocusControl(Control control) override;
+    TreeSelection SelectedItem() const override;
+    void CopyToClipboard(const std::string& text) override;
+    bool OpenFolder(const std::string& path) override;
+    void CloseWindow() override { QDialog::reject(); }
+    void ShowSortOrder(SortOrder order) override;
+    void ShowSizeMode(SizeMode mode) override;
+
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font
 
@@ -132,6 +141,7 @@ private:
     QRadioButton* m_unitsBytes = nullptr;
     QButtonGroup* m_units = nullptr;
     QLabel* m_progress = nullptr;
+    ProgressText m_shownProgress;  // drawn again, elided anew, when the width changes
     QTimer* m_ticker = nullptr;
     CTreeModel* m_model = nullptr;
 
@@ -141,16 +151,11 @@ private:
     QAction* m_sortBySize = nullptr;
     QAction* m_sizeOnDisk = nullptr;
     QAction* m_rescan = nullptr;
-    QPointer<QWidget> m_focusBeforeScan;
-    CEntrySource& m_source;
     std::string m_strGroupSeparator;
 
-    // The command's partners; the command goes first when the dialog does,
-    // stopping and joining a running scan.
-    std::unique_ptr<CMessageBox> m_messages;
-    std::unique_ptr<CWaitCursor> m_cursor;
-    std::unique_ptr<Notify> m_notify;
-    std::unique_ptr<CLiveScanCommand> m_command;
+    // Holds all behaviour; goes first when the dialog does, stopping and
+    // joining a running scan.
+    std::unique_ptr<CMainPresenter> m_presenter;
 };
 
 }  // namespace sizewalk

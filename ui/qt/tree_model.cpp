@@ -81,7 +81,7 @@ int CTreeModel::columnCount(const QModelIndex&) const { return 1; }
 std::string CTreeModel::LabelOf(const QModelIndex& index) const {
     std::string label;
     const Item item = ItemOf(index);
-    if (item != CScanTree::kNoItem) FormatLabel(label, m_tree->Entry(item), m_eUnits, m_mode);
+    if (item != CScanTree::kNoItem) FormatItemLabel(label, *m_tree, item, m_eUnits, m_mode);
     return label;
 }
 

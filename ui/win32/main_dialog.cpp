@@ -95,29 +95,6 @@ void SetClipboardText(HWND owner, const std::wstring& text) {
 
 }  // namespace
 
-// Hands the end of a scan from the worker thread to the dialog's thread.
-class CSizewalkDlg::Notify : public CScanDoneNotify {
-  public:
-    explicit Notify(HWND dialog) : m_hDialog(dialog) {}
-    // A notice that cannot be posted is taken up by the progress timer.
-    void PostScanDone() noexcept override { ::PostMessageW(m_hDialog, kScanDoneMessage, 0, 0); }
-
-  private:
-    HWND m_hDialog;
-};
-
-// While a scan runs: the wait cursor over the dialog, the press's controls
-// disabled and the progress shown.
-class CSizewalkDlg::Indication : public CWaitCursor {
-  public:
-    explicit Indication(CSizewalkDlg& dialog) : m_dialog(dialog) {}
-    void Begin() override { m_dialog.SetScanning(true); }
-    void End() override { m_dialog.SetScanning(false); }
-
-  private:
-    CSizewalkDlg& m_dialog;
-};
-
 CSizewalkDlg::CSizewalkDlg(HWND parent)
     : m_hIcon(::LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_hParent(parent) {}
 
@@ -135,10 +112,7 @@ INT_PTR CSizewalkDlg::DoModal() {
     const INT_PTR result =
         ::DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SIZEWALK_DIALOG), m_hParent,
                           &CSizewalkDlg::DialogProc, reinterpret_cast<LPARAM>(this));
-    m_pCommand.reset();  // already stopped when the window went
-    m_pNotify.reset();
-    m_pIndication.reset();
-    m_pMessages.reset();
+    m_pPresenter.reset();  // already gone with the window, unless it never came
     m_hWnd = nullptr;
     m_hTree = nullptr;
     m_hControls = {};
@@ -147,15 +121,28 @@ INT_PTR CSizewalkDlg::DoModal() {
 }
 
 void CSizewalkDlg::UpdateData(bool save) {
-    ExchangeText(m_hWnd, IDC_START_DIR, m_fields.m_strStartDir, save);
-    int units = static_cast<int>(m_fields.m_eUnits);
-    int files = m_fields.m_eFiles == Files::Shown ? 1 : 0;
-    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, units, save);
-    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, files, save);
-    if (save) {
-        m_fields.m_eUnits = UnitsFromIndex(units);
-        m_fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
-    }
+    if (save)
+        ReadFields(Fields());
+    else
+        WriteFields(Fields());
+}
+
+void CSizewalkDlg::ReadFields(ScanFields& fields) const {
+    ExchangeText(m_hWnd, IDC_START_DIR, fields.m_strStartDir, true);
+    int units = 0, files = 0;
+    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, units, true);
+    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, files, true);
+    fields.m_eUnits = UnitsFromIndex(units);
+    fields.m_eFiles = files != 0 ? Files::Shown : Files::Hidden;
+}
+
+void CSizewalkDlg::WriteFields(const ScanFields& fields) {
+    std::string text = fields.m_strStartDir;
+    int units = static_cast<int>(fields.m_eUnits);
+    int files = fields.m_eFiles == Files::Shown ? 1 : 0;
+    ExchangeText(m_hWnd, IDC_START_DIR, text, false);
+    ExchangeRadioGroup(m_hWnd, IDC_UNITS_MB, units, false);
+    ExchangeCheck(m_hWnd, IDC_SHOW_FILES, files, false);
 }
 
 INT_PTR CALLBACK CSizewalkDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -214,27 +201,30 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_INITDIALOG:
             return OnInitDialog();
         case WM_COMMAND:
+            if (!m_pPresenter) return FALSE;
             switch (LOWORD(wParam)) {
                 case IDOK:
-                    OnOK();
+                    m_pPresenter->OnOK();
                     return TRUE;
                 case IDCANCEL:
-                    OnCancel();
+                    m_pPresenter->OnCancel();
                     return TRUE;
             }
             return OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:
-            OnClose();
+            // The close box, Alt+F4 and Close on the system menu.
+            if (!m_pPresenter) return FALSE;
+            m_pPresenter->OnClose();
             return TRUE;
         case WM_DESTROY:
             OnDestroy();
             return FALSE;
         case kScanDoneMessage:
-            OnScanDone();
+            if (m_pPresenter) m_pPresenter->OnScanDone();
             return TRUE;
         case WM_TIMER:
-            if (wParam != kTickTimer) return FALSE;
-            OnTick();
+            if (wParam != kTickTimer || !m_pPresenter) return FALSE;
+            m_pPresenter->OnTick();
             return TRUE;
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) PlaceControls();
@@ -270,9 +260,14 @@ BOOL CSizewalkDlg::OnInitDialog() {
         if (child) child = ::GetWindow(child, GW_HWNDNEXT);
     }
     m_hTree = ::GetDlgItem(m_hWnd, IDC_TREE);
+    if (!m_pSource) {
+        ProcessScan& scan = TheProcessScan();
+        m_pSource = &scan.source;
+        m_pLastScannedDir = &scan.lastScannedDir;
+    }
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
-    m_pTreeSink->SetSortOrder(m_sortOrder);
-    m_pTreeSink->SetSizeMode(m_sizeMode);
+    m_pPresenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), *m_pSource,
+                                                    *m_pLastScannedDir, *m_pTreeSink);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
@@ -282,10 +277,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
     }
     m_progress.Create(m_hWnd);
 
-    m_fields.m_strStartDir = std::string(kDefaultStartDir);
-    m_fields.m_eFiles = Files::Hidden;
-    m_fields.m_eUnits = Units::MB;
-    UpdateData(false);
+    m_pPresenter->OnInit();
     PlaceControls();
     CenterOnWorkArea();
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
@@ -307,7 +299,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
 
 void CSizewalkDlg::OnDestroy() {
     // Stops and joins a running scan while everything it reports to exists.
-    m_pCommand.reset();
+    m_pPresenter.reset();
     ::KillTimer(m_hWnd, kTickTimer);
     if (m_hKeyHook) ::UnhookWindowsHookEx(m_hKeyHook);
     if (g_pKeyDialog == this) g_pKeyDialog = nullptr;
@@ -318,95 +310,48 @@ void CSizewalkDlg::OnDestroy() {
     m_bBusy = false;
 }
 
-CLiveScanCommand& CSizewalkDlg::Command() {
-    if (m_pCommand) return *m_pCommand;
-    if (!m_pSource) {
-        ProcessScan& scan = TheProcessScan();
-        m_pSource = &scan.source;
-        m_pLastScannedDir = &scan.lastScannedDir;
-    }
-    if (!m_pMessages) m_pMessages = std::make_unique<CDialogMessageBox>(m_hWnd, ApplicationName());
-    if (!m_pIndication) m_pIndication = std::make_unique<Indication>(*this);
-    if (!m_pNotify) m_pNotify = std::make_unique<Notify>(m_hWnd);
-    m_pCommand = std::make_unique<CLiveScanCommand>(*m_pSource, *m_pLastScannedDir, *m_pTreeSink,
-                                                    *m_pMessages, *m_pIndication, *m_pNotify);
-    return *m_pCommand;
+void CSizewalkDlg::PostScanDone() noexcept {
+    // A notice that cannot be posted is taken up by the progress timer.
+    ::PostMessageW(m_hWnd, kScanDoneMessage, 0, 0);
 }
 
-void CSizewalkDlg::OnOK() {
-    if (IsScanning()) return;
-    UpdateData(true);
-    Command().Start(m_fields);
-}
-
-void CSizewalkDlg::OnRescan() {
-    if (IsScanning()) return;
-    UpdateData(true);
-    Command().Rescan(m_fields);
-}
-
-void CSizewalkDlg::OnCancel() {
-    if (IsScanning()) {
-        m_pCommand->Stop();
-        return;
-    }
-    ::EndDialog(m_hWnd, IDCANCEL);
-}
-
-// The close box, Alt+F4 and Close on the system menu: a scan stops, and the
-// dialog ends all the same.
-void CSizewalkDlg::OnClose() {
-    if (IsScanning()) m_pCommand->Stop();
-    ::EndDialog(m_hWnd, IDCANCEL);
-}
-
-void CSizewalkDlg::OnScanDone() {
-    if (m_pCommand) m_pCommand->Finish();
-}
-
-void CSizewalkDlg::OnTick() {
-    // Should the worker's notice ever be lost, the scan still finishes here.
-    if (m_pCommand && m_pCommand->Finish()) return;
-    if (IsScanning()) UpdateProgress();
+void CSizewalkDlg::ShowMessage(std::string_view text, MessageIcon icon) {
+    CDialogMessageBox(m_hWnd, ApplicationName()).Show(text, icon);
 }
 
 void CSizewalkDlg::SetScanning(bool scanning) {
-    const int pressControls[] = {IDOK,         IDC_START_DIR,   IDC_UNITS_MB,
-                                 IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES};
-    if (scanning) {
-        // A disabled control cannot keep the focus, and without a focus
-        // Escape would not reach the dialog: the tree takes it meanwhile.
-        HWND focus = ::GetFocus();
-        m_hFocusBeforeScan = nullptr;
-        for (int id : pressControls)
-            if (focus == ::GetDlgItem(m_hWnd, id)) m_hFocusBeforeScan = focus;
-        if (m_hFocusBeforeScan)
-            ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hTree), TRUE);
-        for (int id : pressControls) ::EnableWindow(::GetDlgItem(m_hWnd, id), FALSE);
-        m_bBusy = true;
-        RefreshCursor(m_hWnd);
-        UpdateProgress();
-        m_progress.Show(true);
-        ::SetTimer(m_hWnd, kTickTimer, kTickMilliseconds, nullptr);
-        return;
-    }
-    ::KillTimer(m_hWnd, kTickTimer);
-    m_progress.Show(false);
-    for (int id : pressControls) ::EnableWindow(::GetDlgItem(m_hWnd, id), TRUE);
-    m_bBusy = false;
+    for (int id :
+         {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+        ::EnableWindow(::GetDlgItem(m_hWnd, id), scanning ? FALSE : TRUE);
+    m_bBusy = scanning;
     RefreshCursor(m_hWnd);
-    // Back to where the press came from.
-    if (m_hFocusBeforeScan && ::GetFocus() == m_hTree)
-        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hFocusBeforeScan), TRUE);
-    m_hFocusBeforeScan = nullptr;
 }
 
-void CSizewalkDlg::UpdateProgress() {
-    if (!m_pCommand) return;
-    m_progress.SetText(FormatProgress(m_pCommand->GetProgress(), m_pCommand->ScanUnits(),
-                                      m_sizeMode, m_pCommand->ScanPath(),
-                                      m_pTreeSink->GroupSeparator()));
+void CSizewalkDlg::ShowProgress(const ProgressText& text) {
+    m_progress.SetText(text);
+    m_progress.Show(true);
 }
+
+void CSizewalkDlg::HideProgress() { m_progress.Show(false); }
+
+void CSizewalkDlg::StartTicks() { ::SetTimer(m_hWnd, kTickTimer, kTickMilliseconds, nullptr); }
+
+void CSizewalkDlg::StopTicks() { ::KillTimer(m_hWnd, kTickTimer); }
+
+Control CSizewalkDlg::FocusedControl() const {
+    HWND focus = ::GetFocus();
+    for (const ControlRect& c : kControls)
+        if (c.id > 0 && focus && focus == ::GetDlgItem(m_hWnd, c.id))
+            return static_cast<Control>(c.id);
+    return Control::None;
+}
+
+void CSizewalkDlg::FocusControl(Control control) {
+    if (HWND target = ::GetDlgItem(m_hWnd, static_cast<int>(control)))
+        ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+}
+
+void CSizewalkDlg::CloseWindow() { ::EndDialog(m_hWnd, IDCANCEL); }
 
 bool CSizewalkDlg::OnSetCursor(WPARAM, LPARAM lParam) {
     // Over the frame the sizing cursors stay: the window can still be moved
@@ -469,22 +414,22 @@ void CSizewalkDlg::OnGetMinMaxInfo(MINMAXINFO& info) const {
 bool CSizewalkDlg::OnCommand(int id) {
     switch (id) {
         case ID_COPY_PATH:
-            CopyPath();
+            m_pPresenter->OnCopyPath();
             return true;
         case ID_OPEN_IN_EXPLORER:
-            OpenInExplorer();
+            m_pPresenter->OnOpenFolder();
             return true;
         case ID_SORT_BY_NAME:
-            SetSortOrder(SortOrder::Name);
+            m_pPresenter->OnSortBy(SortOrder::Name);
             return true;
         case ID_SORT_BY_SIZE:
-            SetSortOrder(SortOrder::Size);
+            m_pPresenter->OnSortBy(SortOrder::Size);
             return true;
         case ID_SIZE_ON_DISK:
-            SetSizeMode(m_sizeMode == SizeMode::OnDisk ? SizeMode::Apparent : SizeMode::OnDisk);
+            m_pPresenter->OnToggleSizeOnDisk();
             return true;
         case ID_RESCAN:
-            OnRescan();
+            m_pPresenter->OnRescan();
             return true;
     }
     return false;
@@ -493,7 +438,7 @@ bool CSizewalkDlg::OnCommand(int id) {
 void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     HTREEITEM item = nullptr;
     if (fromKeyboard) {
-        item = SelectedItem();
+        item = TreeView_GetSelection(m_hTree);
         RECT rect{};
         if (!item || !TreeView_GetItemRect(m_hTree, item, &rect, TRUE)) return;
         screen = POINT{rect.left, rect.bottom};
@@ -513,12 +458,12 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_NAME, L"Sort by &Name\tCtrl+1");
     ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_SIZE, L"Sort by &Size\tCtrl+2");
-    ::AppendMenuW(menu, MF_STRING | (m_sizeMode == SizeMode::OnDisk ? MF_CHECKED : 0),
+    ::AppendMenuW(menu, MF_STRING | (GetSizeMode() == SizeMode::OnDisk ? MF_CHECKED : 0),
                   ID_SIZE_ON_DISK, L"Size on &Disk\tCtrl+D");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
     ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
-                         m_sortOrder == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
+                         GetSortOrder() == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
                          MF_BYCOMMAND);
     const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
                                                           screen.x, screen.y, 0, m_hWnd, nullptr));
@@ -526,43 +471,29 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     if (command) OnCommand(command);
 }
 
-HTREEITEM CSizewalkDlg::SelectedItem() const {
-    return m_hTree ? TreeView_GetSelection(m_hTree) : nullptr;
+TreeSelection CSizewalkDlg::SelectedItem() const {
+    HTREEITEM item = m_hTree ? TreeView_GetSelection(m_hTree) : nullptr;
+    if (!item || !m_pTreeSink) return {};
+    return {m_pTreeSink->Tree(), m_pTreeSink->ItemOf(item)};
 }
 
-void CSizewalkDlg::CopyPath() {
-    const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(SelectedItem()) : nullptr;
-    if (!entry) return;
-    SetClipboardText(m_hWnd, WideFromUtf8(m_pTreeSink->PathOf(SelectedItem())));
+void CSizewalkDlg::CopyToClipboard(const std::string& text) {
+    SetClipboardText(m_hWnd, WideFromUtf8(text));
 }
 
-void CSizewalkDlg::OpenInExplorer() {
-    HTREEITEM item = SelectedItem();
-    const CScanEntry* entry = m_pTreeSink ? m_pTreeSink->EntryOf(item) : nullptr;
-    if (!entry) return;
-    // A file opens the directory that holds it.
-    if (!entry->IsDirectory()) item = TreeView_GetParent(m_hTree, item);
-    std::string path = m_pTreeSink->PathOf(item);
-    if (path.empty()) return;
-    if (IsDriveSpec(path) && path.back() == ':')
-        path += '\\';  // "C:" alone means a directory on C:
+bool CSizewalkDlg::OpenFolder(const std::string& path) {
     if (m_openFolder) {
         m_openFolder(path);
-        return;
+        return true;
     }
-    ::ShellExecuteW(m_hWnd, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+        m_hWnd, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;  // above 32: it opened
 }
 
-void CSizewalkDlg::SetSortOrder(SortOrder order) {
-    m_sortOrder = order;
-    if (m_pTreeSink) m_pTreeSink->SetSortOrder(order);
-}
+void CSizewalkDlg::ShowSortOrder(SortOrder order) { m_pTreeSink->SetSortOrder(order); }
 
-void CSizewalkDlg::SetSizeMode(SizeMode mode) {
-    m_sizeMode = mode;
-    if (m_pTreeSink) m_pTreeSink->SetSizeMode(mode);
-    if (IsScanning()) UpdateProgress();  // the size so far follows too
-}
+void CSizewalkDlg::ShowSizeMode(SizeMode mode) { m_pTreeSink->SetSizeMode(mode); }
 
 void CSizewalkDlg::OnPaint() {
     PAINTSTRUCT ps;

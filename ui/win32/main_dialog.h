@@ -20,7 +20,8 @@
 #include <string>
 
 #include "core/dialog_layout.h"
-#include "core/live_scan_command.h"
+#include "core/main_presenter.h"
+#include "core/main_view.h"
 #include "core/scan_command.h"
 #include "model/tree_order.h"
 #include "ui/win32/progress_view.h"
@@ -38,7 +39,7 @@ enum : int {
     ID_RESCAN,        // F5
 };
 
-class CSizewalkDlg {
+class CSizewalkDlg : private CMainView {
   public:
     // Scans with the scanner and last path that live until the process ends.
     explicit CSizewalkDlg(HWND parent = nullptr);
@@ -58,33 +59,27 @@ class CSizewalkDlg {
     void UpdateData(bool save);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
-    bool IsScanning() const { return m_pCommand && m_pCommand->IsScanning(); }
-    SortOrder GetSortOrder() const { return m_sortOrder; }
-    SizeMode GetSizeMode() const { return m_sizeMode; }
+    // While the dialog runs: its behaviour, and the fields of its last press
+    // (start directory, unit and file switch).
+    ScanFields& Fields() const { return m_pPresenter->Fields(); }
+    bool IsScanning() const { return m_pPresenter && m_pPresenter->IsScanning(); }
+    SortOrder GetSortOrder() const { return m_pPresenter->GetSortOrder(); }
+    SizeMode GetSizeMode() const { return m_pPresenter->GetSizeMode(); }
     // Where Open in Explorer sends a directory's path (UTF-8); by default
     // the shell opens it.
     void SetFolderOpener(std::function<void(const std::string&)> open) {
         m_openFolder = std::move(open);
     }
 
-    // Start directory, unit (0 MB, 1 KB, 2 bytes, -1 none) and file switch.
-    ScanFields m_fields;
     HICON m_hIcon;
 
   private:
-    class Notify;
-    class Indication;
-
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
     static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     BOOL OnInitDialog();
-    void OnOK();
-    void OnRescan();
-    void OnCancel();
-    void OnClose();
     void OnDestroy();
     void OnPaint();
     HCURSOR OnQueryDragIcon() const;
@@ -92,23 +87,29 @@ class CSizewalkDlg {
     bool OnCommand(int id);
     bool OnSetCursor(WPARAM wParam, LPARAM lParam);
 
-    // The scan command, made at the first press (with the process's scanner
-    // unless the dialog was given a source).
-    CLiveScanCommand& Command();
-    void OnScanDone();
-    void OnTick();
-    void SetScanning(bool scanning);
-    void UpdateProgress();
-
     void PlaceControls();
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
-
     void ShowContextMenu(POINT screen, bool fromKeyboard);
-    HTREEITEM SelectedItem() const;
-    void CopyPath();
-    void OpenInExplorer();
-    void SetSortOrder(SortOrder order);
-    void SetSizeMode(SizeMode mode);
+
+    // CMainView: what the presenter shows through the controls.
+    void PostScanDone() noexcept override;
+    void ReadFields(ScanFields& fields) const override;
+    void WriteFields(const ScanFields& fields) override;
+    void ShowMessage(std::string_view text, MessageIcon icon) override;
+    void SetScanning(bool scanning) override;
+    void ShowProgress(const ProgressText& text) override;
+    void HideProgress() override;
+    std::string GroupSeparator() const override { return m_pTreeSink->GroupSeparator(); }
+    void StartTicks() override;
+    void StopTicks() override;
+    Control FocusedControl() const override;
+    void FocusControl(Control control) override;
+    TreeSelection SelectedItem() const override;
+    void CopyToClipboard(const std::string& text) override;
+    bool OpenFolder(const std::string& path) override;
+    void CloseWindow() override;
+    void ShowSortOrder(SortOrder order) override;
+    void ShowSizeMode(SizeMode mode) override;
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
@@ -121,9 +122,6 @@ class CSizewalkDlg {
     // children when the user first opens it.
     std::unique_ptr<CTreeViewSink> m_pTreeSink;
     CProgressView m_progress;
-    // One order and one size on show for the tree, for the dialog's life.
-    SortOrder m_sortOrder = SortOrder::Name;
-    SizeMode m_sizeMode = SizeMode::Apparent;
     std::function<void(const std::string&)> m_openFolder;
 
     // Keys that work anywhere in the dialog, and those of the tree alone.
@@ -131,14 +129,10 @@ class CSizewalkDlg {
     HACCEL m_hTreeKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
     bool m_bBusy = false;  // a scan runs: the wait cursor shows
-    HWND m_hFocusBeforeScan = nullptr;
 
-    // The command's partners; the command goes first, stopping and joining
-    // a running scan.
-    std::unique_ptr<CMessageBox> m_pMessages;
-    std::unique_ptr<Indication> m_pIndication;
-    std::unique_ptr<Notify> m_pNotify;
-    std::unique_ptr<CLiveScanCommand> m_pCommand;
+    // Holds all behaviour while the window exists; made when it is, gone
+    // (stopping and joining a running scan) when it goes.
+    std::unique_ptr<CMainPresenter> m_pPresenter;
 };
 
 }  // namespace sizewalk

@@ -137,7 +137,7 @@ void CTreeViewSink::OnGetDispInfo(NMTVDISPINFOW& info) {
     m_nNextShown = (m_nNextShown + 1) % 3;
     shown.clear();
     if (item != CScanTree::kNoItem) {
-        FormatLabel(m_label, m_pTree->Entry(item), m_eUnits, m_mode);
+        FormatItemLabel(m_label, *m_pTree, item, m_eUnits, m_mode);
         AppendLabelText(shown, m_label);
     }
     if (info.item.pszText && info.item.cchTextMax > 0 &&

@@ -106,6 +106,46 @@ private slots:
         QVERIFY(label->geometry().right() < dlg.GetDlgItem(IDC_START_DIR)->geometry().left());
     }
 
+    // Tab goes round OK, Cancel, the tree, the edit box and Show Files and
+    // never stops at a unit; a unit clicked takes the focus, and the arrow
+    // keys then move the choice among the three.
+    void unitsTakeNoTabStopButAnswerTheArrows() {
+        CSizewalkDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(IDOK));
+        const int ring[] = {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES, IDOK};
+        for (int round = 0; round < 2; ++round) {
+            for (int id : ring) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
+            }
+        }
+        for (int id : {IDC_SHOW_FILES, IDC_START_DIR, IDC_TREE, IDCANCEL, IDOK}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
+        }
+
+        auto* mb = static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_MB));
+        auto* kb = static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_KB));
+        auto* bytes = static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_BYTES));
+        QTest::mouseClick(mb, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), mb);
+        QTest::keyClick(mb, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), kb);
+        QVERIFY(kb->isChecked());
+        QTest::keyClick(kb, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), bytes);
+        QVERIFY(bytes->isChecked());
+        QTest::keyClick(bytes, Qt::Key_Up);
+        QCOMPARE(QApplication::focusWidget(), kb);
+        QVERIFY(kb->isChecked() && !mb->isChecked() && !bytes->isChecked());
+        // Tab leaves the group for the next stop and does not come back to it.
+        QTest::keyClick(kb, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != mb && QApplication::focusWidget() != kb &&
+                QApplication::focusWidget() != bytes);
+    }
+
     void layoutFollowsTheFont() {
         CSizewalkDlg small;
         QFont bigFont = small.font();

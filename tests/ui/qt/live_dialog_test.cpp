@@ -1,8 +1,8 @@
-// The dialog while and after a scan runs in the background, with a scanner
-// stand-in that holds each scan until the test lets it through: the window
-// stays alive, shows the progress and can be stopped or closed; it grows
-// with its window; the tree's actions copy, open, sort, switch the size on
-// show and rescan, without scanning again unless asked.
+// The Qt dialog's widgets wired to the presenter (whose behaviour
+// main_presenter_test.cpp holds), with a scanner stand-in that holds each
+// scan until the test lets it through: a real click, key or close reaches
+// it, and what it tells the window shows in the widgets. Also what is the
+// dialog's own: the layout, the elided progress, the menu and the tooltips.
 
 #include <QAccessible>
 #include <QApplication>
@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -113,39 +114,45 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 
-    void theWindowStaysAliveAndShowsProgress() {
+    void aScanDisablesThePressAndShowsItsProgress() {
         TempTree t;
         t.Dir("d");
         Fixture f;
         QLabel* progress = f.dlg.GetProgressLabel();
         QVERIFY(!progress->isVisible());
+        auto* ok = static_cast<QPushButton*>(f.dlg.GetDlgItem(IDOK));
+        ok->setFocus();
         f.Press(t.Path("d"), Units::KB);
         QVERIFY(f.source.WaitUntilWaiting());
         QVERIFY(f.dlg.IsScanning());
 
-        // The press's controls wait; Cancel and the tree do not.
+        // The press's controls wait; Cancel and the tree do not, and the
+        // tree holds the focus meanwhile.
         for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
             QVERIFY2(!f.dlg.GetDlgItem(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(f.dlg.GetDlgItem(IDCANCEL)->isEnabled());
         QVERIFY(f.dlg.GetDlgItem(IDC_TREE)->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), f.dlg.GetDlgItem(IDC_TREE));
         QVERIFY(!f.dlg.GetAction(TreeAction::Rescan)->isEnabled());
         QCOMPARE(f.dlg.cursor().shape(), Qt::WaitCursor);
         QVERIFY(progress->isVisible());
-        QCOMPARE(progress->text(), QString::fromStdString("Scanning: 0 entries, 0.00KB\n" + t.Path("d")));
+        // The counts with the time so far, then the directory being read.
+        auto withoutClock = [](QString text) {
+            return text.remove(QRegularExpression(QStringLiteral(", \\d+:\\d\\d(?=\\n|,|$)")));
+        };
+        QCOMPARE(withoutClock(progress->text()),
+                 QString::fromStdString("Scanning: 0 entries, 0.00KB\n" + t.Path("d")));
 
-        // The event loop runs: a timer fires, and the progress follows.
+        // The event loop runs: a timer fires, and the ticks show the progress
+        // with the locale's grouping.
         bool fired = false;
         QTimer::singleShot(10, &f.dlg, [&] { fired = true; });
         QTRY_VERIFY(fired);
         f.source.Report(1234, 3072, 8192, t.Path("d") + "/deeper");
-        QTRY_COMPARE(progress->text(),
+        QTRY_COMPARE(withoutClock(progress->text()),
                      QString::fromStdString("Scanning: 1,234 entries, 3.00KB\n" + t.Path("d") + "/deeper"));
-        QCOMPARE(progress->accessibleName(),
+        QCOMPARE(withoutClock(progress->accessibleName()),
                  QString::fromStdString("Scanning: 1,234 entries, 3.00KB, " + t.Path("d") + "/deeper"));
-        // Shown on disk, the size so far is the on-disk one.
-        f.dlg.GetAction(TreeAction::SizeOnDisk)->trigger();
-        QVERIFY(progress->text().startsWith(QStringLiteral("Scanning: 1,234 entries, 8.00KB\n")));
-        f.dlg.GetAction(TreeAction::SizeOnDisk)->trigger();
 
         // A long directory is elided in the middle to the label's width.
         const std::string deep = t.Path("d") + "/" + std::string(300, 'x') + "/end";
@@ -154,47 +161,40 @@ private slots:
         QVERIFY(progress->text().endsWith(QStringLiteral("/end")));
         QVERIFY(progress->fontMetrics().horizontalAdvance(progress->text().section('\n', 1)) <=
                 progress->contentsRect().width());
-        QCOMPARE(progress->accessibleName(),
+        QCOMPARE(withoutClock(progress->accessibleName()),
                  QStringLiteral("Scanning: 1,235 entries, 3.00KB, ") + QString::fromStdString(deep));
 
+        // The worker's notice arrives through the event loop.
         f.source.Release();
         QTRY_VERIFY(!f.dlg.IsScanning());
         QVERIFY(!progress->isVisible());
         QCOMPARE(f.dlg.cursor().shape(), Qt::ArrowCursor);
         for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
             QVERIFY(f.dlg.GetDlgItem(id)->isEnabled());
+        QVERIFY(f.dlg.GetAction(TreeAction::Rescan)->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), ok);
         QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
     }
 
-    void cancelAndEscapeStopTheScanAndForgetThePath() {
+    void cancelAndEscapeStopTheScan() {
         TempTree t;
-        t.Dir("a");
-        t.File("a/f", 5);
         t.Dir("b");
         Fixture f;
-        QVERIFY(f.Scan(t.Path("a")));
-        QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
-
         for (const bool escape : {false, true}) {
             f.Press(t.Path("b"));
             QVERIFY(f.source.WaitUntilWaiting());
-            QCOMPARE(f.dlg.GetTreeModel().rowCount(), 0);  // emptied when the scan began
             if (escape)
-                QTest::keyClick(&f.dlg, Qt::Key_Escape);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             else
                 QTest::mouseClick(static_cast<QPushButton*>(f.dlg.GetDlgItem(IDCANCEL)), Qt::LeftButton);
             QVERIFY(!f.dlg.IsScanning());
             QVERIFY(f.dlg.isVisible());
             QCOMPARE(f.dlg.GetTreeModel().rowCount(), 0);
-            QVERIFY(f.last.empty());
-            QVERIFY(f.dlg.GetDlgItem(IDOK)->isEnabled());
-            QVERIFY(!f.dlg.GetProgressLabel()->isVisible());
+            // The band says so; the worker returns in its own time.
+            QVERIFY(f.dlg.GetProgressLabel()->isVisible());
+            QVERIFY(f.dlg.GetProgressLabel()->text().startsWith(QStringLiteral("Scan stopped")));
+            QTRY_VERIFY(!f.dlg.IsStopping());
         }
-        // The path scanned before is scanned afresh, not redrawn.
-        const std::size_t scans = f.source.Scanned().size();
-        QVERIFY(f.Scan(t.Path("a")));
-        QCOMPARE(f.source.Scanned().size(), scans + 1);
-        QCOMPARE(f.dlg.GetTreeModel().rowCount(), 1);
         // With no scan running, Escape closes as before.
         QTest::keyClick(&f.dlg, Qt::Key_Escape);
         QVERIFY(!f.dlg.isVisible());
@@ -274,9 +274,6 @@ private slots:
         QGuiApplication::clipboard()->clear();
         QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d/sub/file name")));
-        tree->setCurrentIndex(model.index(0, 0));
-        QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d")));
 
         // In the edit box, Ctrl+C copies its own text.
         auto* edit = static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR));
@@ -286,16 +283,12 @@ private slots:
         QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("typed"));
 
-        // A directory opens itself; a file the directory holding it.
+        // The file manager gets the directory holding the file.
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        tree->setCurrentIndex(sub);
-        f.dlg.GetAction(TreeAction::OpenInFileManager)->trigger();
-        tree->setCurrentIndex(file);
         f.dlg.GetAction(TreeAction::OpenInFileManager)->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        const QUrl subUrl = QUrl::fromLocalFile(QString::fromStdString(t.Path("d/sub")));
-        QCOMPARE(catcher.urls, QList<QUrl>({subUrl, subUrl}));
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(t.Path("d/sub")))}));
     }
 
     void contextMenuOnAnItem() {
@@ -317,74 +310,41 @@ private slots:
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
                                     "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "&Rescan|F5"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
+        // F5 is the only key of Rescan, whatever the desktop's key scheme.
+        QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence(Qt::Key_F5)}));
     }
 
-    // Sorting and the size on show switch at once, without a scan, and the
-    // view keeps what it had expanded.
-    void sortAndSizeModeSwitchWithoutAScan() {
+    // The keys reach the presenter from any control; the model switches in
+    // place (tree_model_test.cpp holds how) and the menu shows the choice.
+    void sortAndSizeModeKeys() {
         TempTree t;
         t.Dir("d");
-        Written(t, "d/small", 100);
-        t.File("d/sparse", 1 << 20);  // large, but nothing on disk
-        Written(t, "d/tie-b", 5000);
-        Written(t, "d/Tie-a", 5000);
-        t.Dir("d/sub");
-        Written(t, "d/sub/inner", 20000);
+        Written(t, "d/a-small", 100);
+        Written(t, "d/b-large", 5000);
         Fixture f;
         QVERIFY(f.Scan(t.Path("d")));
-        const std::size_t scans = f.source.Scanned().size();
         CTreeModel& model = f.dlg.GetTreeModel();
-        QTreeView* tree = f.Tree();
         const QModelIndex top = model.index(0, 0);
-        tree->expand(top);
-        tree->expand(ChildNamed(model, top, QStringLiteral("sub")));
-        QPersistentModelIndex sub = ChildNamed(model, top, QStringLiteral("sub"));
-        auto names = [&] {
-            QStringList out;
-            for (const QString& l : ChildLabels(model, top)) out << l.section(QLatin1Char(' '), 0, 0);
-            return out;
-        };
-        QCOMPARE(names(), QStringList({"small", "sparse", "sub", "Tie-a", "tie-b"}));
+        f.Tree()->expand(top);
 
-        QTest::keyClick(&f.dlg, Qt::Key_2, Qt::ControlModifier);  // Sort by Size
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(model.GetSortOrder(), SortOrder::Size);
         QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
-        QCOMPARE(names(), QStringList({"sparse", "sub", "Tie-a", "tie-b", "small"}));
-        QVERIFY(tree->isExpanded(top));
-        QVERIFY(tree->isExpanded(sub));
-        QCOMPARE(sub.row(), 1);
-
-        // On disk: the sparse file falls to the end, labels show blocks.
-        QTest::keyClick(&f.dlg, Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(!f.dlg.GetAction(TreeAction::SortByName)->isChecked());
+        QVERIFY(model.index(0, 0, top).data().toString().startsWith(QStringLiteral("b-large [")));
+        QVERIFY(f.Tree()->isExpanded(top));
+        QTest::keyClick(f.Tree(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(model.GetSizeMode(), SizeMode::OnDisk);
         QVERIFY(f.dlg.GetAction(TreeAction::SizeOnDisk)->isChecked());
-        QCOMPARE(names(), QStringList({"sub", "Tie-a", "tie-b", "small", "sparse"}));
-        const CScanEntry* sparse = model.EntryOf(model.index(4, 0, top));
-        QCOMPARE(model.index(4, 0, top).data().toString(),
-                 QStringLiteral("sparse [%1 bytes]").arg(sparse->GetDiskSize(), 10));
-        QVERIFY(tree->isExpanded(sub));
-        QCOMPARE(sub.row(), 0);
-        QCOMPARE(model.index(0, 0).data().toString(),
-                 QStringLiteral("%1 [%2 bytes]")
-                     .arg(QString::fromStdString(t.Path("d")))
-                     .arg(model.EntryOf(top)->GetDiskSize(), 10));
 
-        // Back to names and apparent sizes: exactly as before.
         QTest::keyClick(&f.dlg, Qt::Key_1, Qt::ControlModifier);
         QTest::keyClick(&f.dlg, Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(names(), QStringList({"small", "sparse", "sub", "Tie-a", "tie-b"}));
-        QCOMPARE(ChildLabels(model, sub), QStringList({"inner [     20000 bytes]"}));
-        QCOMPARE(model.index(0, 0).data().toString(),
-                 QString::fromStdString(t.Path("d") + " [   1078676 bytes]"));
-        QVERIFY(tree->isExpanded(top));
-        QVERIFY(tree->isExpanded(sub));
-        QCOMPARE(f.source.Scanned().size(), scans);
-
-        // The choices hold for the next press too; the key works from the
-        // edit box as well.
-        QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_2, Qt::ControlModifier);
-        f.Press(t.Path("d"), Units::Bytes, false);  // redrawn, no scan
-        QCOMPARE(f.source.Scanned().size(), scans);
-        QCOMPARE(ChildLabels(model, model.index(0, 0)), QStringList({"sub [     20000 bytes]"}));
-        QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
+        QCOMPARE(model.GetSortOrder(), SortOrder::Name);
+        QCOMPARE(model.GetSizeMode(), SizeMode::Apparent);
+        QVERIFY(f.dlg.GetAction(TreeAction::SortByName)->isChecked());
+        QVERIFY(!f.dlg.GetAction(TreeAction::SizeOnDisk)->isChecked());
+        QCOMPARE(f.source.Scanned().size(), std::size_t{1});
     }
 
     void f5RescansTheSamePath() {
@@ -394,8 +354,6 @@ private slots:
         Fixture f;
         QVERIFY(f.Scan(t.Path("d")));
         t.File("d/new", 2);
-        f.Press(t.Path("d"));  // OK: the kept scan
-        QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)).size(), 1);
         QVERIFY(f.Scan(t.Path("d"), Units::Bytes, true, true));  // F5
         QCOMPARE(ChildLabels(f.dlg.GetTreeModel(), f.dlg.GetTreeModel().index(0, 0)),
                  QStringList({"new [         2 bytes]", "old [         1 bytes]"}));
@@ -430,21 +388,6 @@ private slots:
                  QStringLiteral("Size: 4,000,000 bytes"));
         // A screen reader finds the same details.
         QCOMPARE(sub.data(Qt::AccessibleDescriptionRole), sub.data(Qt::ToolTipRole));
-    }
-
-    void homeIsExpanded() {
-        TempTree t;
-        t.Dir("home");
-        const QByteArray saved = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString(t.Path("home")));
-        Fixture f;
-        const bool scanned = f.Scan("~/");
-        qputenv("HOME", saved);
-        QVERIFY(scanned);
-        QCOMPARE(f.source.Scanned(), std::vector<std::string>({t.Path("home")}));
-        QVERIFY(f.dlg.GetTreeModel().index(0, 0).data().toString().startsWith(
-            QString::fromStdString(t.Path("home") + " [")));
-        QCOMPARE(static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR))->text(), QStringLiteral("~/"));
     }
 };
 

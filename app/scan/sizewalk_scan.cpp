@@ -1,0 +1,177 @@
+// sizewalk-scan: the window's scan without a window, for machines that have
+// no display. It walks PATH with the same engine, rules and thread count as
+// the window and writes the scan in the JSON export format that ncdu and gdu
+// read (and that the window opens), plain or zstd-compressed.
+//
+//   sizewalk-scan [-o FILE] [-c] [--threads N] PATH
+//
+// Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
+// 1 the scan or the output failed, 2 bad arguments.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "core/scan_command.h"
+#include "model/size_text.h"
+#include "res/version.h"
+#include "scan/dir_scanner.h"
+#include "scan/scan_file_list.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: sizewalk-scan [-o FILE] [-c] [--threads N] PATH\n"
+    "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
+    "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
+    "\n"
+    "  -o FILE       write to FILE (default, or -: standard output)\n"
+    "  -c            compress with zstd\n"
+    "  --threads N   read directories with N threads (default %d)\n"
+    "  -h, --help    show this help\n"
+    "  --version     show the version\n";
+
+int Fail(int status, const std::string& message) {
+    std::fprintf(stderr, "sizewalk-scan: %s\n", message.c_str());
+    return status;
+}
+
+// Writes the progress on one line of the terminal while the scan runs.
+class ProgressLine {
+public:
+    ProgressLine(const sizewalk::CScanProgress& progress, std::string path)
+        : m_progress(progress), m_path(std::move(path)), m_thread([this] { Run(); }) {}
+    ~ProgressLine() {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_bDone = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+        std::fputs("\r\033[K", stderr);
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_bDone; })) {
+            const sizewalk::ProgressText text = sizewalk::FormatProgress(
+                m_progress.GetSnapshot(), sizewalk::Units::MB, sizewalk::SizeMode::Apparent, m_path);
+            std::fprintf(stderr, "\r\033[K%s", text.strCounts.c_str());
+        }
+    }
+
+    const sizewalk::CScanProgress& m_progress;
+    std::string m_path;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    bool m_bDone = false;
+    std::thread m_thread;
+};
+
+int Run(int argc, char** argv) {
+    std::string output = "-", path;
+    bool compress = false, havePath = false;
+    int threads = sizewalk::CDirScanner::DefaultThreadCount();
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            std::printf(kUsage, sizewalk::CDirScanner::DefaultThreadCount());
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("sizewalk-scan %s\n", sizewalk::version::kText);
+            return 0;
+        }
+        if (a == "-o" && i + 1 < argc) {
+            output = argv[++i];
+        } else if (a == "-c") {
+            compress = true;
+        } else if (a == "--threads" && i + 1 < argc) {
+            char* end = nullptr;
+            const long n = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || n < 1 || n > 1024) return Fail(2, "--threads takes 1 to 1024");
+            threads = static_cast<int>(n);
+        } else if (a != "-" && !a.empty() && a[0] == '-' && !havePath) {
+            std::fprintf(stderr, kUsage, sizewalk::CDirScanner::DefaultThreadCount());
+            return Fail(2, "unknown option " + a);
+        } else if (!havePath) {
+            path = a;
+            havePath = true;
+        } else {
+            return Fail(2, "one PATH only (see --help)");
+        }
+    }
+    if (!havePath) {
+        std::fprintf(stderr, kUsage, sizewalk::CDirScanner::DefaultThreadCount());
+        return 2;
+    }
+    sizewalk::StripTrailingSeparator(path);
+    if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
+
+    // Open the output first: a scan of hours must not end in "cannot write".
+    std::FILE* out = stdout;
+    if (output != "-") {
+        out = std::fopen(output.c_str(), "wb");
+        if (!out) return Fail(1, output + ": " + std::strerror(errno));
+    }
+    auto close = [&] { return out == stdout ? std::fflush(out) : std::fclose(out); };
+
+    sizewalk::CDirScanner scanner;
+    scanner.SetThreadCount(threads);
+    sizewalk::CScanProgress progress;
+    {
+        std::unique_ptr<ProgressLine> line;
+        if (::isatty(STDERR_FILENO)) line = std::make_unique<ProgressLine>(progress, path);
+        scanner.Scan(path, &progress);
+    }
+    const sizewalk::CScanList& list = scanner.GetList();
+    if (list.Empty()) {
+        close();
+        return Fail(1, path + ": the scan found nothing");
+    }
+    try {
+        sizewalk::CFileOutput file(out);
+        sizewalk::ScanFileWriterOptions options;
+        options.bCompress = compress;
+        sizewalk::CScanFileWriter writer(file, options);
+        sizewalk::WriteScanList(list, writer);
+        if (close() != 0) throw std::runtime_error(output + ": " + std::strerror(errno));
+    } catch (...) {
+        // No half-written file is left to be taken for a scan.
+        if (out != stdout) {
+            std::fclose(out);
+            std::remove(output.c_str());
+        }
+        throw;
+    }
+    if (list.UnreadableCount() > 0)
+        std::fprintf(stderr, "sizewalk-scan: %zu directories could not be read\n",
+                     list.UnreadableCount());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail(1, "out of memory");
+    } catch (const std::exception& e) {
+        return Fail(1, e.what());
+    }
+}

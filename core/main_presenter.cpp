@@ -1,0 +1,163 @@
+#include "core/main_presenter.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace sizewalk {
+
+namespace {
+
+// The controls a press reads: disabled while its scan runs.
+constexpr Control kPressControls[] = {Control::OK,      Control::StartDir,   Control::UnitsMB,
+                                      Control::UnitsKB, Control::UnitsBytes, Control::ShowFiles};
+
+bool IsPressControl(Control control) {
+    return std::find(std::begin(kPressControls), std::end(kPressControls), control) !=
+           std::end(kPressControls);
+}
+
+}  // namespace
+
+CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, std::string& lastScannedDir,
+                               CTreeSink& tree)
+    : m_view(view),
+      m_source(source),
+      m_messages(view),
+      m_scanning(*this),
+      m_command(source, lastScannedDir, tree, m_messages, m_scanning, view) {}
+
+CMainPresenter::~CMainPresenter() = default;
+
+void CMainPresenter::OnInit() {
+    m_fields.m_strStartDir = std::string(kDefaultStartDir);
+    m_fields.m_eFiles = Files::Hidden;
+    m_fields.m_eUnits = Units::MB;
+    m_view.WriteFields(m_fields);
+    m_view.ShowSortOrder(m_sortOrder);
+    m_view.ShowSizeMode(m_sizeMode);
+}
+
+void CMainPresenter::OnOK() {
+    if (IsScanning()) return;
+    m_view.ReadFields(m_fields);
+    Show(m_command.Start(m_fields));
+}
+
+void CMainPresenter::OnRescan() {
+    if (IsScanning()) return;
+    m_view.ReadFields(m_fields);
+    Show(m_command.Rescan(m_fields));
+}
+
+void CMainPresenter::OnCancel() {
+    if (m_command.Stop()) {
+        Show(ScanOutcome::Stopped);
+        return;
+    }
+    m_view.CloseWindow();
+}
+
+// What the band above the tree says after the command has acted.
+void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
+    if (!outcome) return;
+    switch (*outcome) {
+        case ScanOutcome::Scanned:
+        case ScanOutcome::Redrawn: ShowNotes(); break;
+        case ScanOutcome::Stopped: m_view.ShowProgress({std::string(kScanStoppedText), {}}); break;
+        case ScanOutcome::Queued: m_view.ShowProgress({std::string(kStoppingText), {}}); break;
+        default: break;  // a running scan shows its progress; a message says the rest
+    }
+}
+
+void CMainPresenter::ShowNotes() {
+    const ProgressText notes =
+        FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode, m_view.GroupSeparator());
+    if (notes.strCounts.empty() && notes.strDir.empty())
+        m_view.HideProgress();
+    else
+        m_view.ShowProgress(notes);
+}
+
+void CMainPresenter::OnClose() {
+    m_command.Stop();
+    m_view.CloseWindow();
+}
+
+void CMainPresenter::OnScanDone() { Show(m_command.Finish()); }
+
+void CMainPresenter::OnTick() {
+    if (const auto outcome = m_command.Finish()) {
+        Show(outcome);
+        return;
+    }
+    if (IsScanning()) UpdateProgress();
+}
+
+void CMainPresenter::OnCopyPath() {
+    // While a scan runs the tree is empty and the list is being written.
+    if (IsScanning()) return;
+    const TreeSelection selected = m_view.SelectedItem();
+    if (!selected.pTree || selected.item == CScanTree::kNoItem) return;
+    m_view.CopyToClipboard(selected.pTree->Path(selected.item));
+}
+
+bool CMainPresenter::OnOpenFolder() {
+    if (IsScanning()) return false;
+    const TreeSelection selected = m_view.SelectedItem();
+    if (!selected.pTree || selected.item == CScanTree::kNoItem) return false;
+    CScanTree::Item folder = selected.item;
+    // A file opens the directory that holds it.
+    if (!selected.pTree->Entry(folder).IsDirectory()) folder = selected.pTree->Parent(folder);
+    if (folder == CScanTree::kNoItem) return false;
+    std::string path = selected.pTree->Path(folder);
+#ifdef _WIN32
+    if (IsDriveSpec(path) && path.back() == ':') path += '\\';  // "C:" alone is a directory on C:
+#endif
+    if (m_view.OpenFolder(path)) return true;
+    m_view.ShowMessage(std::string(kCannotOpenFolderText) + path, MessageIcon::Warning);
+    return false;
+}
+
+void CMainPresenter::OnSortBy(SortOrder order) {
+    m_sortOrder = order;
+    m_view.ShowSortOrder(order);
+}
+
+void CMainPresenter::OnToggleSizeOnDisk() {
+    m_sizeMode = m_sizeMode == SizeMode::OnDisk ? SizeMode::Apparent : SizeMode::OnDisk;
+    m_view.ShowSizeMode(m_sizeMode);
+    if (IsScanning())
+        UpdateProgress();  // the size so far follows too
+    else if (!m_command.IsBusy() && !m_source.List().Empty())
+        ShowNotes();
+}
+
+void CMainPresenter::BeginScanning() {
+    // A disabled control cannot keep the focus: the tree takes it meanwhile.
+    const Control focus = m_view.FocusedControl();
+    m_focusBeforeScan = IsPressControl(focus) ? focus : Control::None;
+    if (m_focusBeforeScan != Control::None) m_view.FocusControl(Control::Tree);
+    m_view.SetScanning(true);
+    m_scanStart = std::chrono::steady_clock::now();
+    UpdateProgress();
+    m_view.StartTicks();
+}
+
+void CMainPresenter::EndScanning() {
+    m_view.StopTicks();
+    m_view.HideProgress();
+    m_view.SetScanning(false);
+    // Back to where the press came from, unless the user went elsewhere.
+    if (m_focusBeforeScan != Control::None && m_view.FocusedControl() == Control::Tree)
+        m_view.FocusControl(m_focusBeforeScan);
+    m_focusBeforeScan = Control::None;
+}
+
+void CMainPresenter::UpdateProgress() {
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_scanStart).count();
+    m_view.ShowProgress(FormatProgress(m_command.GetProgress(), m_command.ScanUnits(), m_sizeMode,
+                                       m_command.ScanPath(), m_view.GroupSeparator(), elapsed));
+}
+
+}  // namespace sizewalk

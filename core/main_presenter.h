@@ -1,0 +1,123 @@
+#pragma once
+// Everything the main window does, free of any toolkit: the press of OK and
+// of F5, Cancel, Escape and the close box with and without a scan, the
+// progress while a scan runs, which controls wait and where the focus goes,
+// the tree's actions (Copy Path, Open in the file manager) and its order
+// and size on show. The window (a CMainView) forwards every event here and
+// shows what it is told.
+//
+// The focus: a scan disables the control the press came from, so the focus
+// moves to the tree meanwhile (Escape still reaches the window, and a second
+// Enter cannot land on Cancel); when the scan ends, it goes back to that
+// control unless the user has moved it off the tree since.
+//
+// Threads: every member function runs on the window's thread. The command's
+// worker only calls CMainView::PostScanDone().
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "core/entry_source.h"
+#include "core/live_scan_command.h"
+#include "core/main_view.h"
+#include "core/message_box.h"
+#include "core/scan_command.h"
+#include "core/tree_sink.h"
+#include "core/wait_cursor.h"
+#include "model/tree_order.h"
+
+namespace sizewalk {
+
+class CMainPresenter {
+  public:
+    // Scans with `source`, whose kept scan is `lastScannedDir`, and fills
+    // `tree` (the view's). All must outlive the presenter.
+    CMainPresenter(CMainView& view, CEntrySource& source, std::string& lastScannedDir,
+                   CTreeSink& tree);
+    // Stops and joins a running scan; tells the view nothing.
+    ~CMainPresenter();
+    CMainPresenter(const CMainPresenter&) = delete;
+    CMainPresenter& operator=(const CMainPresenter&) = delete;
+
+    // The window is about to show: the defaults into the controls (the
+    // system's root, MB, no files), the tree by name with apparent sizes.
+    void OnInit();
+    // OK (or Enter): reads the controls; redraws the kept scan at once or
+    // starts a scan. Nothing while a scan runs.
+    void OnOK();
+    // F5: as OK, but scans even the path scanned last.
+    void OnRescan();
+    // Cancel and Escape: stop a running scan (the tree stays empty, the
+    // next OK scans afresh), else close the window.
+    void OnCancel();
+    // The close box, Alt+F4, Close on the system menu: stop and close.
+    void OnClose();
+    // The view's hand-over of PostScanDone(): the tree fills.
+    void OnScanDone();
+    // The view's ticks: the progress follows; a scan whose notice was lost
+    // finishes here.
+    void OnTick();
+
+    // The tree's actions on the selected item. Open shows a directory, or
+    // the directory holding a file; true when something opened.
+    void OnCopyPath();
+    bool OnOpenFolder();
+    void OnSortBy(SortOrder order);
+    void OnToggleSizeOnDisk();
+
+    bool IsScanning() const { return m_command.IsScanning(); }
+    // A stopped scan's worker has not returned yet.
+    bool IsStopping() const { return m_command.IsStopping(); }
+    SortOrder GetSortOrder() const { return m_sortOrder; }
+    SizeMode GetSizeMode() const { return m_sizeMode; }
+    // The fields of the last press (the start path as prepared for it).
+    ScanFields& Fields() { return m_fields; }
+    const ScanFields& Fields() const { return m_fields; }
+
+  private:
+    // The command reports through these to the view.
+    class Messages : public CMessageBox {
+      public:
+        explicit Messages(CMainView& view) : m_view(view) {}
+        void Show(std::string_view text, MessageIcon icon) override {
+            m_view.ShowMessage(text, icon);
+        }
+
+      private:
+        CMainView& m_view;
+    };
+    class Scanning : public CWaitCursor {
+      public:
+        explicit Scanning(CMainPresenter& presenter) : m_presenter(presenter) {}
+        void Begin() override { m_presenter.BeginScanning(); }
+        void End() override { m_presenter.EndScanning(); }
+
+      private:
+        CMainPresenter& m_presenter;
+    };
+
+    void Show(std::optional<ScanOutcome> outcome);
+    void ShowNotes();
+    void BeginScanning();
+    void EndScanning();
+    void UpdateProgress();
+
+    CMainView& m_view;
+    CEntrySource& m_source;
+    ScanFields m_fields;
+    // One order and one size on show for the tree, for the window's life.
+    SortOrder m_sortOrder = SortOrder::Name;
+    SizeMode m_sizeMode = SizeMode::Apparent;
+    // Where the focus goes back to when the scan ends (None: nowhere).
+    Control m_focusBeforeScan = Control::None;
+    std::chrono::steady_clock::time_point m_scanStart;
+
+    Messages m_messages;
+    Scanning m_scanning;
+    // Last: destroyed first, stopping and joining a running scan while the
+    // rest exists.
+    CLiveScanCommand m_command;
+};
+
+}  // namespace sizewalk

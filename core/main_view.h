@@ -1,0 +1,87 @@
+#pragma once
+// What the main window's presenter needs of a window: the controls' values,
+// a message box, the look of a running scan, the focus, the tree's selected
+// item, the clipboard, the file manager, closing, and the tree's order and
+// size on show. The Qt and the Win32 dialog implement it; they create the
+// controls, forward every event to CMainPresenter and show what it tells
+// them.
+//
+// Threads: PostScanDone() is called on the scan's thread and only posts to
+// the window's thread, where the window calls CMainPresenter::OnScanDone().
+// Everything else runs on the window's thread.
+
+#include <string>
+#include <string_view>
+
+#include "core/live_scan_command.h"
+#include "core/message_box.h"
+#include "core/scan_command.h"
+#include "model/scan_tree.h"
+#include "model/size_text.h"
+#include "model/tree_order.h"
+#include "scan/scan_entry.h"
+
+namespace sizewalk {
+
+// The controls the presenter names, by their template ids.
+enum class Control : int {
+    None = 0,  // no control of the window
+    OK = 1,
+    Cancel = 2,
+    Tree = 1002,
+    StartDir = 1003,
+    ShowFiles = 1004,
+    UnitsMB = 1007,
+    UnitsKB = 1008,
+    UnitsBytes = 1009,
+};
+
+// The tree item the tree's actions apply to: the tree the view shows and
+// the item selected in it (kNoItem, or no tree, when none is).
+struct TreeSelection {
+    const CScanTree* pTree = nullptr;
+    CScanTree::Item item = CScanTree::kNoItem;
+};
+
+class CMainView : public CScanDoneNotify {
+  public:
+    // The start directory, unit and file switch from the controls, and into
+    // them (a unit out of range leaves every unit button unchecked).
+    virtual void ReadFields(ScanFields& fields) const = 0;
+    virtual void WriteFields(const ScanFields& fields) = 0;
+    // A blocking message box owned by the window, captioned with the
+    // application's name.
+    virtual void ShowMessage(std::string_view text, MessageIcon icon) = 0;
+
+    // While a scan runs: OK, the start directory, the units, Show Files and
+    // Rescan disabled and the wait cursor over the window; false: all back.
+    virtual void SetScanning(bool scanning) = 0;
+    // The progress lines above the tree: shown with `text`, or hidden and
+    // emptied.
+    virtual void ShowProgress(const ProgressText& text) = 0;
+    virtual void HideProgress() = 0;
+    // The digit group separator the progress counts use.
+    virtual std::string GroupSeparator() const = 0;
+    // OnTick() about every 100 ms until StopTicks().
+    virtual void StartTicks() = 0;
+    virtual void StopTicks() = 0;
+
+    // The control with the keyboard focus (None: none of those above).
+    virtual Control FocusedControl() const = 0;
+    virtual void FocusControl(Control control) = 0;
+
+    virtual TreeSelection SelectedItem() const = 0;
+    virtual void CopyToClipboard(const std::string& text) = 0;
+    // Shows the directory `path` in the file manager; false when nothing
+    // opened.
+    virtual bool OpenFolder(const std::string& path) = 0;
+    // Ends the window (as Cancel does with no scan running).
+    virtual void CloseWindow() = 0;
+
+    // The tree's children in `order`, labels with sizes in `mode`, redrawn
+    // at once with what is expanded kept; the menu shows the choice.
+    virtual void ShowSortOrder(SortOrder order) = 0;
+    virtual void ShowSizeMode(SizeMode mode) = 0;
+};
+
+}  // namespace sizewalk

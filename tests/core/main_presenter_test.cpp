@@ -1,0 +1,413 @@
+// The main window's behaviour, once for both toolkits: a fake window over a
+// scanner stand-in that holds each scan until the test lets it through. The
+// presenter runs on the test's thread; the scan's notice arrives from the
+// worker and the test hands it over, as a window's queue would.
+
+#include "core/main_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/core/blocking_source.h"
+#include "tests/core/command_fakes.h"
+#include "tests/temp_tree.h"
+
+namespace sizewalk {
+namespace {
+
+using test::BlockingSource;
+using test::RecordingSink;
+using test::Shown;
+using test::TempTree;
+using test::TestNotify;
+
+// A window without a toolkit: its controls are values, and it notes what
+// the presenter told it.
+class FakeView : public CMainView {
+  public:
+    void PostScanDone() noexcept override { notices.PostScanDone(); }
+    void ReadFields(ScanFields& fields) const override {
+        fields = controls;
+        ++reads;
+    }
+    void WriteFields(const ScanFields& fields) override {
+        controls = fields;
+        ++writes;
+    }
+    void ShowMessage(std::string_view text, MessageIcon icon) override {
+        messages.push_back({std::string(text), icon});
+    }
+    void SetScanning(bool on) override { scanning = on; }
+    void ShowProgress(const ProgressText& text) override {
+        progress = text;
+        progressShown = true;
+    }
+    void HideProgress() override {
+        progress = {};
+        progressShown = false;
+    }
+    std::string GroupSeparator() const override { return separator; }
+    void StartTicks() override { ticking = true; }
+    void StopTicks() override { ticking = false; }
+    Control FocusedControl() const override { return focus; }
+    void FocusControl(Control control) override { focus = control; }
+    TreeSelection SelectedItem() const override { return selected; }
+    void CopyToClipboard(const std::string& text) override { clipboard = text; }
+    bool OpenFolder(const std::string& path) override {
+        opened.push_back(path);
+        return opens;
+    }
+    void CloseWindow() override { closed = true; }
+    void ShowSortOrder(SortOrder order) override {
+        sortOrder = order;
+        ++sortShows;
+    }
+    void ShowSizeMode(SizeMode mode) override { sizeMode = mode; }
+
+    TestNotify notices;
+    ScanFields controls;
+    mutable int reads = 0;
+    int writes = 0, sortShows = 0;
+    std::vector<Shown> messages;
+    bool scanning = false, progressShown = false, ticking = false, closed = false, opens = true;
+    ProgressText progress;
+    std::string separator = ",";
+    Control focus = Control::OK;
+    TreeSelection selected;
+    std::string clipboard;
+    std::vector<std::string> opened;
+    SortOrder sortOrder = SortOrder::Size;  // until told otherwise
+    SizeMode sizeMode = SizeMode::OnDisk;
+};
+
+class MainPresenter : public ::testing::Test {
+  protected:
+    MainPresenter() {
+        t.Dir("Data");
+        t.File("Data/a.txt", 10);
+        t.Dir("Data/sub");
+        t.File("Data/sub/b.txt", 5);
+        t.Dir("Other");
+        presenter.OnInit();
+    }
+    // Types into the controls and presses OK (F5 with `rescan`).
+    void Press(const std::string& dir, Units units = Units::Bytes, bool rescan = false) {
+        view.controls = {dir, units, Files::Shown};
+        if (rescan)
+            presenter.OnRescan();
+        else
+            presenter.OnOK();
+    }
+    // Hands over the notice of a stopped scan's worker once it has returned.
+    bool Settle() {
+        if (!presenter.IsStopping()) return true;
+        const int notices = view.notices.Count();
+        if (!view.notices.WaitFor(notices + 1)) return false;
+        presenter.OnScanDone();
+        return !presenter.IsStopping();
+    }
+    // Lets the waiting scan through; its notice reaches the presenter as the
+    // window would hand it over (or, `lost`, never: a tick finishes it).
+    bool LetThrough(bool lost = false) {
+        const int notices = view.notices.Count();
+        source.Release();
+        if (!view.notices.WaitFor(notices + 1)) return false;
+        if (lost)
+            presenter.OnTick();
+        else
+            presenter.OnScanDone();
+        return !presenter.IsScanning();
+    }
+    bool Scan(const std::string& dir, Units units = Units::Bytes) {
+        Press(dir, units);
+        return source.WaitUntilWaiting() && LetThrough();
+    }
+    // The item of the kept scan at `path`, in a tree as the window shows it.
+    TreeSelection Item(const std::string& path) {
+        if (!shown) shown = std::make_unique<CScanTree>(source.Kept(), Files::Shown, names);
+        for (std::size_t i = 0; i < source.Kept().Count(); ++i)
+            if (source.Kept().PathOf(i) == path) return {shown.get(), static_cast<CScanTree::Item>(i)};
+        return {};
+    }
+
+    test::ByteOrder names;
+    std::unique_ptr<CScanTree> shown;
+    TempTree t;
+    BlockingSource source;
+    std::string last;
+    RecordingSink tree;
+    FakeView view;
+    CMainPresenter presenter{view, source, last, tree};
+};
+
+TEST_F(MainPresenter, InitPutsTheDefaultsIntoTheWindow) {
+    EXPECT_EQ(view.controls.m_strStartDir, kDefaultStartDir);
+    EXPECT_EQ(view.controls.m_eUnits, Units::MB);
+    EXPECT_EQ(view.controls.m_eFiles, Files::Hidden);
+    EXPECT_EQ(view.sortOrder, SortOrder::Name);
+    EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
+    EXPECT_FALSE(view.scanning || view.progressShown || view.ticking);
+}
+
+TEST_F(MainPresenter, AScanShowsItsProgressWhileThePressWaits) {
+    const std::string data = t.Path("Data");
+    view.separator = "'";  // the window's own grouping
+    Press(data + "/", Units::KB);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(presenter.IsScanning());
+    EXPECT_TRUE(view.scanning);
+    EXPECT_TRUE(view.ticking);
+    EXPECT_TRUE(view.progressShown);
+    // The counts, then the time taken so far ("m:ss").
+    auto counts = [&] { return view.progress.strCounts.substr(0, view.progress.strCounts.rfind(", ")); };
+    EXPECT_EQ(counts(), "Scanning: 0 entries, 0.00KB");
+    EXPECT_NE(view.progress.strCounts.find(", 0:0"), std::string::npos);
+    EXPECT_EQ(view.progress.strDir, data);
+    EXPECT_EQ(tree.Count(), 0u);  // emptied when the scan began
+
+    // Each tick reads the progress; the size so far follows the size on show.
+    source.Report(1234, 3072, 8192, data + "/sub");
+    presenter.OnTick();
+    EXPECT_EQ(counts(), "Scanning: 1'234 entries, 3.00KB");
+    EXPECT_EQ(view.progress.strDir, data + "/sub");
+    presenter.OnToggleSizeOnDisk();
+    EXPECT_EQ(counts(), "Scanning: 1'234 entries, 8.00KB");
+    presenter.OnToggleSizeOnDisk();
+    EXPECT_EQ(counts(), "Scanning: 1'234 entries, 3.00KB");
+
+    // OK and F5 wait for the scan; so do the tree's actions.
+    const int reads = view.reads;
+    Press(t.Path("Other"));
+    Press(data, Units::Bytes, true);
+    presenter.OnCopyPath();
+    EXPECT_FALSE(presenter.OnOpenFolder());
+    EXPECT_EQ(view.reads, reads);
+    EXPECT_EQ(source.Scanned().size(), 1u);
+    EXPECT_TRUE(view.clipboard.empty());
+
+    ASSERT_TRUE(LetThrough());
+    EXPECT_FALSE(view.scanning || view.progressShown || view.ticking);
+    EXPECT_EQ(tree.Outline(), data +
+                                  " [    0.01KB]\n  a.txt [    0.01KB]\n  sub [    0.00KB]\n"
+                                  "    b.txt [    0.00KB]\n");
+    EXPECT_EQ(last, data);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(MainPresenter, ATickFinishesAScanWhoseNoticeWasLost) {
+    Press(t.Path("Data"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough(true));
+    EXPECT_EQ(tree.Count(), 4u);
+    EXPECT_FALSE(view.ticking);
+    presenter.OnScanDone();  // the notice after all: harmless
+    EXPECT_EQ(tree.Count(), 4u);
+}
+
+// The focus leaves a control the scan disables for the tree, and comes back
+// when the scan ends, unless the user moved it meanwhile.
+TEST_F(MainPresenter, FocusWaitsOnTheTreeAndGoesBackToThePress) {
+    struct Case {
+        Control atPress, during, movedTo, after;
+    };
+    const Case cases[] = {
+        {Control::OK, Control::Tree, Control::None, Control::OK},
+        {Control::StartDir, Control::Tree, Control::None, Control::StartDir},
+        {Control::UnitsKB, Control::Tree, Control::None, Control::UnitsKB},
+        {Control::OK, Control::Tree, Control::Cancel, Control::Cancel},
+        {Control::Cancel, Control::Cancel, Control::None, Control::Cancel},  // stays enabled
+        {Control::None, Control::None, Control::None, Control::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.atPress));
+        view.focus = c.atPress;
+        Press(t.Path("Data"), Units::Bytes, true);
+        ASSERT_TRUE(source.WaitUntilWaiting());
+        EXPECT_EQ(view.focus, c.during);
+        if (c.movedTo != Control::None) view.focus = c.movedTo;
+        ASSERT_TRUE(LetThrough());
+        EXPECT_EQ(view.focus, c.after);
+    }
+    // A stopped scan gives the focus back as well.
+    view.focus = Control::StartDir;
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnCancel();
+    EXPECT_EQ(view.focus, Control::StartDir);
+}
+
+TEST_F(MainPresenter, CancelStopsAScanAndForgetsThePathElseCloses) {
+    const std::string data = t.Path("Data");
+    ASSERT_TRUE(Scan(data));
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnCancel();  // the Cancel button and Escape alike
+    EXPECT_FALSE(presenter.IsScanning());
+    EXPECT_FALSE(view.closed);
+    EXPECT_FALSE(view.scanning || view.ticking);
+    EXPECT_TRUE(view.progressShown);
+    EXPECT_EQ(view.progress.strCounts, "Scan stopped");
+    EXPECT_EQ(tree.Count(), 0u);
+    EXPECT_TRUE(last.empty());
+    ASSERT_TRUE(Settle());
+
+    // The path scanned before is scanned afresh, not redrawn.
+    ASSERT_TRUE(Scan(data));
+    EXPECT_EQ(source.Scanned().size(), 3u);
+    EXPECT_EQ(tree.Count(), 4u);
+    presenter.OnCancel();
+    EXPECT_TRUE(view.closed);
+}
+
+// A worker blocked in the system: Cancel answers at once, a press meanwhile
+// says "Stopping…" and runs when the worker returns.
+TEST_F(MainPresenter, APressWhileAStoppedScanHasNotReturnedWaitsForIt) {
+    const std::string data = t.Path("Data");
+    source.HoldThroughStop(true);
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnCancel();
+    EXPECT_FALSE(view.scanning);
+    EXPECT_EQ(view.progress.strCounts, "Scan stopped");
+    Press(data);
+    EXPECT_EQ(view.progress.strCounts, "Stopping\u2026");
+    EXPECT_FALSE(view.closed);
+    const int notices = view.notices.Count();
+    source.HoldThroughStop(false);
+    ASSERT_TRUE(view.notices.WaitFor(notices + 1));
+    presenter.OnScanDone();  // the press that waited now runs
+    EXPECT_TRUE(presenter.IsScanning());
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    EXPECT_EQ(last, data);
+    EXPECT_FALSE(view.progressShown);  // nothing to say about a readable tree
+}
+
+TEST_F(MainPresenter, TheCloseBoxStopsAScanAndCloses) {
+    Press(t.Path("Data"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnClose();
+    EXPECT_FALSE(presenter.IsScanning());
+    EXPECT_FALSE(view.scanning || view.ticking);
+    EXPECT_TRUE(view.closed);
+    EXPECT_TRUE(last.empty());
+}
+
+TEST_F(MainPresenter, OkRedrawsTheKeptScanAndF5ReadsTheDiskAgain) {
+    const std::string data = t.Path("Data");
+    ASSERT_TRUE(Scan(data));
+    t.File("Data/new", 2);
+    Press(data, Units::KB);  // the kept scan, at once
+    EXPECT_FALSE(presenter.IsScanning());
+    EXPECT_EQ(tree.Outline().find("new"), std::string::npos);
+    EXPECT_NE(tree.Outline().find("  a.txt [    0.01KB]\n"), std::string::npos);
+
+    Press(data, Units::Bytes, true);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    EXPECT_NE(tree.Outline().find("  new [         2 bytes]\n"), std::string::npos);
+    EXPECT_EQ(source.Scanned().size(), 2u);
+}
+
+// The order and the size on show switch at once without a scan, and hold
+// for the next presses until switched again.
+TEST_F(MainPresenter, SortAndSizeOnShowHoldAcrossPresses) {
+    const std::string data = t.Path("Data");
+    ASSERT_TRUE(Scan(data));
+    presenter.OnSortBy(SortOrder::Size);
+    presenter.OnToggleSizeOnDisk();
+    EXPECT_EQ(view.sortOrder, SortOrder::Size);
+    EXPECT_EQ(view.sizeMode, SizeMode::OnDisk);
+    EXPECT_EQ(presenter.GetSortOrder(), SortOrder::Size);
+    EXPECT_EQ(presenter.GetSizeMode(), SizeMode::OnDisk);
+    const int shows = view.sortShows;
+    Press(data);
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    EXPECT_EQ(view.sortShows, shows);
+    EXPECT_EQ(presenter.GetSortOrder(), SortOrder::Size);
+    EXPECT_EQ(presenter.GetSizeMode(), SizeMode::OnDisk);
+    presenter.OnToggleSizeOnDisk();
+    presenter.OnSortBy(SortOrder::Name);
+    EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
+    EXPECT_EQ(view.sortOrder, SortOrder::Name);
+    EXPECT_EQ(source.Scanned().size(), 2u);
+}
+
+TEST_F(MainPresenter, CopyPathAndOpenTheFolderOfTheSelectedItem) {
+    const std::string data = t.Path("Data");
+    ASSERT_TRUE(Scan(data + "/"));
+    const TreeSelection top = Item(data);
+    const TreeSelection sub = Item(t.Path("Data/sub"));
+    const TreeSelection file = Item(t.Path("Data/sub/b.txt"));
+    ASSERT_TRUE(top.pTree && sub.pTree && file.pTree);
+
+    view.selected = file;
+    presenter.OnCopyPath();
+    EXPECT_EQ(view.clipboard, t.Path("Data/sub/b.txt"));
+    view.selected = top;
+    presenter.OnCopyPath();
+    EXPECT_EQ(view.clipboard, data);
+
+    // A directory opens itself; a file the directory holding it.
+    view.selected = sub;
+    EXPECT_TRUE(presenter.OnOpenFolder());
+    view.selected = file;
+    EXPECT_TRUE(presenter.OnOpenFolder());
+    EXPECT_EQ(view.opened, std::vector<std::string>({t.Path("Data/sub"), t.Path("Data/sub")}));
+    view.opens = false;  // nothing to open it with: a message says so
+    const std::size_t messages = view.messages.size();
+    EXPECT_FALSE(presenter.OnOpenFolder());
+    ASSERT_EQ(view.messages.size(), messages + 1);
+    EXPECT_EQ(view.messages.back().text, "Nothing could open the folder " + t.Path("Data/sub"));
+
+    // Nothing selected: nothing happens.
+    view.selected = {};
+    view.clipboard.clear();
+    presenter.OnCopyPath();
+    EXPECT_FALSE(presenter.OnOpenFolder());
+    EXPECT_TRUE(view.clipboard.empty());
+    EXPECT_EQ(view.opened.size(), 3u);
+}
+
+TEST_F(MainPresenter, MessagesAreTheWindowsOwn) {
+    Press(t.Path("missing"));
+    EXPECT_FALSE(presenter.IsScanning());
+    EXPECT_FALSE(view.scanning);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, "Start directory does not exist or is not a directory");
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::None);
+
+    source.FailNext();
+    Press(t.Path("Data"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[1].text, "Out of memory.");
+    EXPECT_EQ(view.messages[1].icon, MessageIcon::Warning);
+    EXPECT_FALSE(view.scanning || view.progressShown);
+}
+
+// "~/" scans the home, labelled with the expanded path; the box keeps what
+// was typed, the fields what was scanned.
+TEST_F(MainPresenter, HomeIsExpandedButTheBoxKeepsWhatWasTyped) {
+    const char* saved = std::getenv("HOME");
+    const std::string savedHome = saved ? saved : "";
+    ::setenv("HOME", t.Path("Data").c_str(), 1);
+    const bool scanned = Scan("~/");
+    if (saved)
+        ::setenv("HOME", savedHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+    ASSERT_TRUE(scanned);
+    EXPECT_EQ(source.Scanned(), std::vector<std::string>({t.Path("Data")}));
+    EXPECT_EQ(tree.Outline().substr(0, t.Path("Data").size() + 2), t.Path("Data") + " [");
+    EXPECT_EQ(view.controls.m_strStartDir, "~/");
+    EXPECT_EQ(view.writes, 1);  // only the defaults
+    EXPECT_EQ(presenter.Fields().m_strStartDir, t.Path("Data"));
+}
+
+}  // namespace
+}  // namespace sizewalk

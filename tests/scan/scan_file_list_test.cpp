@@ -1,0 +1,120 @@
+// A saved scan lands in the same list a walk builds: a written scan opens
+// as the list it came from, ncdu's export of a tree opens as a scan of that
+// tree, and a file that fails part-way leaves no list behind.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "scan/dir_scanner.h"
+#include "scan/scan_file_list.h"
+#include "tests/temp_tree.h"
+
+namespace sizewalk {
+namespace {
+
+// Every entry as the list has it: key, kind, both sizes, name.
+std::vector<std::string> Lines(const CScanList& list) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+        const CScanEntry& e = list[i];
+        lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
+                        std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
+                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : ""));
+    }
+    return lines;
+}
+
+void MakeTree(const test::TempTree& t) {
+    t.Dir("top");
+    t.Dir("top/sub");
+    t.Dir("top/sub/empty");
+    t.File("top/sub/sparse", 1 << 20);
+    t.File("top/name with \"quotes\" and \\", 12);
+    t.File("top/\xff\xfe not utf-8", 3);
+    std::FILE* f = std::fopen(t.Path("top/written").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string bytes(9000, 'x');
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    ASSERT_EQ(::link(t.Path("top/written").c_str(), t.Path("top/sub/again").c_str()), 0);
+}
+
+TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
+    test::TempTree t;
+    MakeTree(t);
+    CDirScanner scanner;
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    CScanList& list = scanner.GetList();
+    for (std::size_t i = 0; i < list.Count(); ++i)
+        if (list[i].GetName() == "empty") list.MarkUnreadable(i, 13);  // as a walk would
+    list.Finish();
+
+    for (bool compress : {false, true}) {
+        SCOPED_TRACE(compress ? "zstd" : "plain");
+        CStringOutput out;
+        ScanFileWriterOptions options;
+        options.bCompress = compress;
+        CScanFileWriter writer(out, options);
+        WriteScanList(scanner.GetList(), writer);
+
+        CMemorySource in(out.m_str);
+        CScanList opened;
+        ScanFileMetadata metadata;
+        ReadScanList(in, opened, &metadata);
+        EXPECT_EQ(metadata.strProgName, "sizewalk");
+        EXPECT_EQ(Lines(opened), Lines(scanner.GetList()));
+        // The second link holds no blocks of its own, on both sides.
+        ASSERT_EQ(opened.Dirs().size(), scanner.GetList().Dirs().size());
+        EXPECT_EQ(opened[0].GetDiskSize(), scanner.GetList()[0].GetDiskSize());
+    }
+}
+
+TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
+    const std::string good =
+        "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":5},"
+        "[{\"name\":\"d\",\"dsize\":4096,\"asize\":4096,\"read_error\":true}]]]";
+    CMemorySource in(good);
+    CScanList list;
+    ReadScanList(in, list);
+    ASSERT_EQ(list.Count(), 3u);
+    EXPECT_EQ(list[0].m_nSize, 5u);  // a directory's own apparent size counts 0
+    EXPECT_EQ(list[0].GetDiskSize(), 4096u);
+    EXPECT_EQ(list.ReadErrorOf(2), CScanList::kErrorFromFile);
+    EXPECT_TRUE(list.HasUnreadableBelow(0));
+    EXPECT_EQ(list[1].m_nDepth, list[2].m_nDepth);
+    EXPECT_EQ(list[0].m_nDepth + 2, list[1].m_nDepth);
+
+    const std::string truncated = good.substr(0, good.size() - 4);
+    CMemorySource bad(truncated);
+    EXPECT_THROW(ReadScanList(bad, list), ScanFileError);
+    EXPECT_TRUE(list.Empty());
+}
+
+TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
+    if (std::system("command -v ncdu >/dev/null 2>&1") != 0) GTEST_SKIP() << "ncdu is not installed";
+    test::TempTree t;
+    MakeTree(t);
+    CDirScanner scanner;
+    scanner.SetThreadCount(1);  // the listing's own order, as ncdu reads it
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    const std::string file = t.Root() + ".ncdu.json";
+    ASSERT_EQ(std::system(("ncdu -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()), 0);
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    CFileSource in(f);
+    CScanList opened;
+    ReadScanList(in, opened);
+    std::fclose(f);
+    std::remove(file.c_str());
+    EXPECT_EQ(Lines(opened), Lines(scanner.GetList()));
+}
+
+}  // namespace
+}  // namespace sizewalk
