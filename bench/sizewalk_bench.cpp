@@ -2,7 +2,7 @@
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
-//                  [--cancel-after SECONDS] PATH
+//                  [--cancel-after SECONDS] [--treemap WxH] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -36,6 +36,11 @@
 // size_mode_seconds for the model (the switch, then every row of the open
 // parents laid out again), sort_view_seconds and size_mode_view_seconds for
 // the real dialog offscreen (the switch and the repaint).
+//
+// --treemap WxH lays out and renders the treemap of the whole scan (every
+// file a tile, in the size on show) at WxH pixels and adds
+// treemap_layout_seconds, treemap_render_seconds and
+// treemap_layout_bytes_per_entry (what the layout keeps per entry).
 //
 // --cancel-after runs one background scan through the dialog's command
 // instead, presses Cancel after SECONDS and prints cancel_seconds: from the
@@ -71,6 +76,9 @@
 #include "core/live_scan_command.h"
 #include "ui/qt/main_dialog.h"
 #include "core/scan_command.h"
+#include "model/list_treemap_input.h"
+#include "model/treemap_layout.h"
+#include "model/treemap_render.h"
 #include "ui/qt/tree_model.h"
 
 namespace {
@@ -127,7 +135,7 @@ int Usage() {
                  "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
                  "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] "
                  "[--sort size|name] [--on-disk] [--cancel-after SECONDS] [--export FILE] "
-                 "[--import FILE] PATH\n"
+                 "[--import FILE] [--treemap WxH] PATH\n"
                  "default threads: %d\n",
                  sizewalk::CDirScanner::DefaultThreadCount());
     return 2;
@@ -311,6 +319,26 @@ void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntryS
                 ViewSwitchSeconds(source, units, files, widest, from, to));
 }
 
+// Lays out and renders the whole list's treemap at width x height.
+void PrintTreemap(const sizewalk::CScanList& list, sizewalk::SizeMode mode, int width, int height) {
+    const sizewalk::CListTreemapInput input(list, mode);
+    sizewalk::CTreemapLayout layout;
+    const auto t0 = std::chrono::steady_clock::now();
+    layout.Layout(input, 0, width, height);
+    const double layoutSeconds = Seconds(t0);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(layout.Width()) *
+                                      static_cast<std::size_t>(layout.Height()));
+    const auto r0 = std::chrono::steady_clock::now();
+    sizewalk::RenderTreemap(input, layout, pixels);
+    const double renderSeconds = Seconds(r0);
+    std::printf(", \"treemap_width\": %d, \"treemap_height\": %d, \"treemap_layout_seconds\": %.6f, "
+                "\"treemap_render_seconds\": %.6f, \"treemap_layout_bytes_per_entry\": %.2f",
+                layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
+                list.Count() ? static_cast<double>(layout.MemoryBytes()) /
+                                   static_cast<double>(list.Count())
+                             : 0.0);
+}
+
 // One background scan through the dialog's command, cancelled after `after`
 // seconds (or at once after it ended).
 int CancelLatency(const char* path, double after, int threads) {
@@ -336,6 +364,7 @@ int main(int argc, char** argv) {
     std::optional<sizewalk::SortOrder> sort;
     bool onDisk = false;
     double cancelAfter = -1;
+    int treemapWidth = 0, treemapHeight = 0;
     const char* path = nullptr;
     const char* exportFile = nullptr;
     const char* importFile = nullptr;
@@ -381,6 +410,12 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
             cancelAfter = std::atof(argv[++i]);
             if (cancelAfter < 0) return Usage();
+        } else if (std::strcmp(argv[i], "--treemap") == 0 && i + 1 < argc) {
+            char tail = 0;
+            if (std::sscanf(argv[++i], "%dx%d%c", &treemapWidth, &treemapHeight, &tail) != 2 ||
+                treemapWidth < 1 || treemapHeight < 1 || treemapWidth > sizewalk::kMaxTreemapSide ||
+                treemapHeight > sizewalk::kMaxTreemapSide)
+                return Usage();
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return Usage();
         } else if (!path) {
@@ -501,6 +536,8 @@ int main(int argc, char** argv) {
         }
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
+
+        if (treemapWidth > 0) PrintTreemap(scanner.GetList(), mode, treemapWidth, treemapHeight);
 
         if (fill) {
             const long long beforeFill = ResidentBytes();

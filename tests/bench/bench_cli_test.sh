@@ -28,6 +28,17 @@ done
 python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$out"
 "$bench" --sort weight "$dir" >/dev/null 2>&1 && { echo "--sort weight accepted"; exit 1; }
 
+# The treemap of the whole scan, laid out and rendered.
+out=$("$bench" --treemap 64x48 "$dir")
+for key in '"treemap_layout_seconds": ' '"treemap_render_seconds": ' \
+           '"treemap_layout_bytes_per_entry": ' '"treemap_width": 64' '"treemap_height": 48'; do
+  grep -qF "$key" <<<"$out" || { echo "missing $key in: $out"; exit 1; }
+done
+python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$out"
+for bad in 0x10 64 64x48x2 -1x5 70000x10; do
+  "$bench" --treemap "$bad" "$dir" >/dev/null 2>&1 && { echo "--treemap $bad accepted"; exit 1; }
+done
+
 # A background scan cancelled as the window's Cancel does.
 out=$("$bench" --cancel-after 0 "$dir")
 grep -qF '"cancel_seconds": ' <<<"$out" || { echo "missing cancel_seconds in: $out"; exit 1; }

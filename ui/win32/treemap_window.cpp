@@ -1,0 +1,402 @@
+#include "ui/win32/treemap_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "model/list_treemap_input.h"
+#include "model/treemap_render.h"
+#include "platform/wide_text_win32.h"
+
+namespace sizewalk {
+
+namespace {
+
+constexpr wchar_t kClass[] = L"SizewalkTreemap";
+constexpr UINT_PTR kZoomOutCommand = 1;
+constexpr int kPathIndent = 4;  // the path line's gap to the left edge
+
+// Device pixels per 96 of the screen.
+int ScreenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+}  // namespace
+
+CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visible)
+    : m_queue(std::make_unique<CTreemapRenderQueue>([this] {
+          // Worker thread: only post; the picture is taken on the window's.
+          if (HWND hwnd = m_hWnd) ::PostMessageW(hwnd, kPictureReady, 0, 0);
+      })) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS;  // double-click zooms
+    wc.lpfnWndProc = &CTreemapWindow::WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.lpszClassName = kClass;
+    ::RegisterClassW(&wc);  // fails harmlessly once registered
+    // WindowProc sets m_hWnd on WM_NCCREATE; until the path line exists,
+    // messages go to DefWindowProc.
+    ::CreateWindowExW(0, kClass, L"Treemap",
+                      WS_CHILD | WS_TABSTOP | WS_CLIPCHILDREN | (visible ? WS_VISIBLE : 0),
+                      rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
+    if (!m_hWnd) return;
+    m_hPath = ::CreateWindowExW(0, L"STATIC", L"",
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS, 0,
+                                0, 0, 0, m_hWnd, nullptr, instance, nullptr);
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0));
+    if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    ::SendMessageW(m_hPath, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    m_hTip =
+        ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr, instance, nullptr);
+    if (m_hTip) {
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = m_hWnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+        tool.lpszText = LPSTR_TEXTCALLBACKW;
+        ::SendMessageW(m_hTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        ::SendMessageW(m_hTip, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break where the text does
+    }
+    Layout();
+    UpdateTexts();
+}
+
+CTreemapWindow::~CTreemapWindow() {
+    m_queue.reset();  // joins the worker: nothing posts from now on
+    if (m_hWnd) {
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+        ::DestroyWindow(m_hWnd);
+    }
+    FreeDib();  // the tooltip went with the window that owns it
+}
+
+void CTreemapWindow::SetList(const CScanList* list) {
+    m_queue->Cancel();
+    m_pList = list;
+    m_picture.reset();
+    m_nSelected = m_nHot = kNoNode;
+    m_nRoot = 0;
+    UpdateTexts();
+    Rerender();
+}
+
+void CTreemapWindow::SetSizeMode(SizeMode mode) {
+    if (mode == m_mode) return;
+    m_mode = mode;
+    UpdateTexts();
+    Rerender();
+}
+
+void CTreemapWindow::SetSelected(std::uint32_t index) {
+    if (!m_pList || index >= m_pList->Count()) index = kNoNode;
+    if (index == m_nSelected) return;
+    m_nSelected = index;
+    UpdateShown();
+}
+
+bool CTreemapWindow::ZoomInto(std::uint32_t index) {
+    if (!m_pList || index >= m_pList->Count()) return false;
+    const CListTreemapInput input(*m_pList, m_mode);
+    const std::uint32_t target = TreemapZoomTarget(input, index);
+    if (target == kNoNode || target == m_nRoot) return false;
+    SetRoot(target);
+    return true;
+}
+
+bool CTreemapWindow::ZoomOut() {
+    if (!m_pList || m_nRoot == 0 || m_nRoot >= m_pList->Count()) return false;
+    const std::size_t up = m_pList->ParentOf(m_nRoot);
+    SetRoot(up == CScanList::kNone ? 0 : static_cast<std::uint32_t>(up));
+    return true;
+}
+
+void CTreemapWindow::SetRoot(std::uint32_t root) {
+    m_nRoot = root;
+    UpdateTexts();
+    Rerender();
+}
+
+RECT CTreemapWindow::MapRect() const {
+    RECT client{}, path{};
+    ::GetClientRect(m_hWnd, &client);
+    ::GetWindowRect(m_hPath, &path);
+    client.top = std::min(client.bottom, client.top + (path.bottom - path.top));
+    return client;
+}
+
+void CTreemapWindow::Layout() {
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    HDC dc = ::GetDC(m_hPath);
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(m_hPath, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hPath, dc);
+    ::MoveWindow(m_hPath, kPathIndent, 0, std::max<LONG>(0, client.right - kPathIndent),
+                 metrics.tmHeight + 4, TRUE);
+}
+
+void CTreemapWindow::Rerender() {
+    const RECT map = MapRect();
+    TreemapRequest request;
+    request.pList = m_pList;
+    request.mode = m_mode;
+    request.nRoot = m_nRoot;
+    request.nWidth = std::min<int>(map.right - map.left, kMaxTreemapSide);
+    request.nHeight = std::min<int>(map.bottom - map.top, kMaxTreemapSide);
+    bool ready = false;
+    try {
+        ready = m_queue->Request(request);
+    } catch (const std::bad_alloc&) {
+        return;  // keeps the last picture
+    }
+    if (ready) Adopt(m_queue->Take());
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CTreemapWindow::Adopt(std::unique_ptr<TreemapPicture> picture) {
+    if (!picture) return;
+    m_picture = std::move(picture);
+    UpdateShown();
+}
+
+bool CTreemapWindow::IsRendering() const { return m_queue->Busy(); }
+
+void CTreemapWindow::FreeDib() {
+    if (m_hDib) ::DeleteObject(m_hDib);
+    m_hDib = nullptr;
+    m_pBits = nullptr;
+    m_nDibWidth = m_nDibHeight = 0;
+}
+
+void CTreemapWindow::UpdateShown() {
+    const int w = m_picture ? m_picture->request.nWidth : 0;
+    const int h = m_picture ? m_picture->request.nHeight : 0;
+    if (w <= 0 || h <= 0 || m_picture->pixels.empty()) {
+        FreeDib();
+    } else {
+        if (w != m_nDibWidth || h != m_nDibHeight) {
+            FreeDib();
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof info.bmiHeader;
+            info.bmiHeader.biWidth = w;
+            info.bmiHeader.biHeight = -h;  // top row first, as the renderer writes
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            info.bmiHeader.biCompression = BI_RGB;
+            void* bits = nullptr;
+            m_hDib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            if (!m_hDib) return;  // no memory for it: the pane stays blank
+            m_pBits = static_cast<std::uint32_t*>(bits);
+            m_nDibWidth = w;
+            m_nDibHeight = h;
+        }
+        ::GdiFlush();
+        // 0xAARRGGBB words are the DIB's blue, green, red, unused bytes.
+        std::memcpy(m_pBits, m_picture->pixels.data(),
+                    m_picture->pixels.size() * sizeof(std::uint32_t));
+        if (m_nSelected != kNoNode && m_pList) {
+            const CListTreemapInput input(*m_pList, m_picture->request.mode);
+            const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_nSelected);
+            if (shown != kNoNode) {
+                const int thickness = std::max(2, (2 * ScreenDpi() + 48) / 96);  // 2 at 100%
+                DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w,
+                                   h, m_picture->layout.Rect(shown), thickness);
+            }
+        }
+    }
+    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CTreemapWindow::UpdateTexts() {
+    std::string path, name = "Treemap";
+    if (m_pList && m_nRoot < m_pList->Count()) {
+        path = m_pList->PathOf(m_nRoot);
+        name = DescribeTreemap(*m_pList, m_nRoot, m_mode);
+    }
+    ::SetWindowTextW(m_hPath, WideFromUtf8(path).c_str());
+    ::SetWindowTextW(m_hWnd, WideFromUtf8(name).c_str());
+}
+
+std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
+    if (!m_picture || !m_pList || m_picture->request.nWidth <= 0) return kNoNode;
+    const RECT map = MapRect();
+    if (!::PtInRect(&map, point)) return kNoNode;
+    // The picture may be older than the window's size: scale into it.
+    const int x =
+        static_cast<int>(static_cast<long long>(point.x - map.left) * m_picture->request.nWidth /
+                         std::max<LONG>(1, map.right - map.left));
+    const int y =
+        static_cast<int>(static_cast<long long>(point.y - map.top) * m_picture->request.nHeight /
+                         std::max<LONG>(1, map.bottom - map.top));
+    const CListTreemapInput input(*m_pList, m_picture->request.mode);
+    return m_picture->layout.HitTest(input, x, y);
+}
+
+void CTreemapWindow::Paint(HDC dc) {
+    const RECT map = MapRect();
+    const RECT strip{0, 0, map.right, map.top};  // around the path line
+    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    if (!m_hDib) {
+        ::FillRect(dc, &map, ::GetSysColorBrush(COLOR_BTNFACE));
+        return;
+    }
+    HDC memory = ::CreateCompatibleDC(dc);
+    const HGDIOBJ old = ::SelectObject(memory, m_hDib);
+    const int w = map.right - map.left, h = map.bottom - map.top;
+    if (w == m_nDibWidth && h == m_nDibHeight) {
+        ::BitBlt(dc, map.left, map.top, w, h, memory, 0, 0, SRCCOPY);
+    } else {  // an older picture, until its successor arrives
+        ::SetStretchBltMode(dc, COLORONCOLOR);
+        ::StretchBlt(dc, map.left, map.top, w, h, memory, 0, 0, m_nDibWidth, m_nDibHeight, SRCCOPY);
+    }
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    if (::GetFocus() == m_hWnd) {
+        RECT focus = map;
+        ::InflateRect(&focus, -1, -1);
+        ::DrawFocusRect(dc, &focus);
+    }
+}
+
+void CTreemapWindow::ShowContextMenu(POINT screen) {
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu) return;
+    const bool canZoomOut = m_pList && m_nRoot != 0;
+    ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomOutCommand,
+                  L"Zoom Out\tBackspace");
+    if (screen.x == -1 && screen.y == -1) {  // from the keyboard: at the map's corner
+        const RECT map = MapRect();
+        screen = {map.left + 8, map.top + 8};
+        ::ClientToScreen(m_hWnd, &screen);
+    }
+    const UINT chosen = ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
+                                         0, m_hWnd, nullptr);
+    ::DestroyMenu(menu);
+    if (chosen == kZoomOutCommand) ZoomOut();
+}
+
+LRESULT CALLBACK CTreemapWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* created = static_cast<CTreemapWindow*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->m_hWnd = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* self = reinterpret_cast<CTreemapWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self || !self->m_hPath) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        self->m_hWnd = self->m_hPath = self->m_hTip = nullptr;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            // Destroyed with its parent: nothing may post to it any more.
+            m_queue->Cancel();
+            break;
+        case WM_SIZE:
+            Layout();
+            Rerender();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the paint covers it all
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(m_hWnd, &ps);
+            Paint(dc);
+            ::EndPaint(m_hWnd, &ps);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case kPictureReady:
+            Adopt(m_queue->Take());
+            return 0;
+        case WM_MOUSEMOVE: {
+            const std::uint32_t hot = IndexAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            if (hot != m_nHot && m_hTip) {
+                m_nHot = hot;
+                ::SendMessageW(m_hTip, TTM_POP, 0, 0);  // the next tip asks for the new text
+            }
+            break;
+        }
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->hwndFrom == m_hTip && header->code == TTN_GETDISPINFOW) {
+                auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+                m_tipText.clear();
+                if (m_nHot != kNoNode && m_pList && m_nHot < m_pList->Count())
+                    m_tipText =
+                        m_describer ? m_describer(m_nHot) : WideFromUtf8(m_pList->PathOf(m_nHot));
+                info->lpszText = m_tipText.data();
+                return 0;
+            }
+            break;
+        }
+        case WM_LBUTTONDOWN: {
+            ::SetFocus(m_hWnd);
+            const std::uint32_t index = IndexAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            if (index != kNoNode) {
+                SetSelected(index);
+                if (m_onSelect) m_onSelect(index);
+            }
+            return 0;
+        }
+        case WM_LBUTTONDBLCLK: {
+            const std::uint32_t index = IndexAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            if (index != kNoNode) ZoomInto(index);
+            return 0;
+        }
+        case WM_GETDLGCODE: {
+            // Enter zooms when something is selected; else it is the dialog's.
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+            if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
+                m_nSelected != kNoNode)
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN && m_nSelected != kNoNode) {
+                ZoomInto(m_nSelected);
+                return 0;
+            }
+            if (wParam == VK_BACK) {
+                ZoomOut();
+                return 0;
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:  // the focus rectangle
+            ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            break;
+        case WM_CONTEXTMENU:
+            ShowContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        default:
+            break;
+    }
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+}
+
+}  // namespace sizewalk

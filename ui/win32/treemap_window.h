@@ -1,0 +1,122 @@
+#pragma once
+// The treemap pane on Windows: a child window that shows the map of a scan
+// list (every file a tile, in the size on show) under a static line that
+// gives the path of the map's root. The pixels come from the toolkit-free
+// renderer (model/treemap_picture.h) through a 32-bit top-down DIB section,
+// one device pixel each; a map too dear to draw at once is drawn on a worker
+// thread while the window keeps answering and shows its last picture
+// stretched.
+//
+// Pointing at a tile shows its details in a tooltip (SetDescriber); a click
+// selects it (SetOnSelect) and SetSelected() outlines an item, or the nearest
+// of its directories with a tile. Double-click or Enter zooms into the tile's
+// directory; Backspace or "Zoom Out" in the context menu goes back up. The
+// window takes the focus, and its text says what it shows ("Treemap of
+// C:\Windows: largest system32, 41.0%"), which screen readers read as its
+// name.
+//
+// The worker reads the list: before the list changes, call SetList() (with
+// null or the new list).
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/treemap_input.h"
+#include "model/treemap_picture.h"
+#include "scan/scan_list.h"
+
+namespace sizewalk {
+
+class CTreemapWindow {
+  public:
+    // The details of a list index, one line each (CRLF between lines).
+    using Describer = std::function<std::wstring(std::uint32_t index)>;
+    using SelectHandler = std::function<void(std::uint32_t index)>;
+
+    // A child of `parent` with control id `id`, at `rect` in the parent's
+    // client coordinates (hidden unless `visible`).
+    CTreemapWindow(HWND parent, int id, const RECT& rect, bool visible = true);
+    // Joins the worker and destroys the window.
+    ~CTreemapWindow();
+    CTreemapWindow(const CTreemapWindow&) = delete;
+    CTreemapWindow& operator=(const CTreemapWindow&) = delete;
+
+    // False when the system gave no window.
+    bool IsValid() const { return m_hWnd != nullptr; }
+    HWND Window() const { return m_hWnd; }
+    // The static line above the map.
+    HWND PathWindow() const { return m_hPath; }
+
+    // Shows `list` (null: nothing) from its top, with no selection.
+    void SetList(const CScanList* list);
+    void SetSizeMode(SizeMode mode);
+    SizeMode GetSizeMode() const { return m_mode; }
+    void SetDescriber(Describer describer) { m_describer = std::move(describer); }
+    // Called on a click on a tile with its list index.
+    void SetOnSelect(SelectHandler handler) { m_onSelect = std::move(handler); }
+
+    // Outlines the tile of a list index, or of its nearest directory with a
+    // tile; kNoNode (or an index outside the zoom root) outlines nothing.
+    void SetSelected(std::uint32_t index);
+    std::uint32_t Selected() const { return m_nSelected; }
+    std::uint32_t ZoomRoot() const { return m_nRoot; }
+    // Zooms into the directory of a tile; false when that is the root.
+    bool ZoomInto(std::uint32_t index);
+    // One directory up; false at the top.
+    bool ZoomOut();
+
+    // The list index under a point of the window's client area (kNoNode
+    // outside the map).
+    std::uint32_t IndexAt(POINT point) const;
+    // Where the map is, in client coordinates.
+    RECT MapRect() const;
+    // The picture on show with its outline: 0x00RRGGBB words, top row first
+    // (null before the first picture).
+    const std::uint32_t* Bits() const { return m_pBits; }
+    int PictureWidth() const { return m_nDibWidth; }
+    int PictureHeight() const { return m_nDibHeight; }
+    bool IsRendering() const;
+    // Tuning and test seam: the queue that draws the pictures.
+    CTreemapRenderQueue& RenderQueue() { return *m_queue; }
+
+    // The message the worker posts when a picture is ready.
+    static constexpr UINT kPictureReady = WM_APP + 0x7A;
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Rerender();
+    void Adopt(std::unique_ptr<TreemapPicture> picture);
+    // The DIB: the picture and the selection's outline.
+    void UpdateShown();
+    void UpdateTexts();
+    void SetRoot(std::uint32_t root);
+    void Paint(HDC dc);
+    void Layout();
+    void ShowContextMenu(POINT screen);
+    void FreeDib();
+
+    HWND m_hWnd = nullptr;
+    HWND m_hPath = nullptr;
+    HWND m_hTip = nullptr;
+    const CScanList* m_pList = nullptr;
+    SizeMode m_mode = SizeMode::Apparent;
+    std::uint32_t m_nRoot = 0;
+    std::uint32_t m_nSelected = kNoNode;
+    std::uint32_t m_nHot = kNoNode;  // the tile the tooltip tells of
+    Describer m_describer;
+    SelectHandler m_onSelect;
+    std::unique_ptr<TreemapPicture> m_picture;
+    HBITMAP m_hDib = nullptr;
+    std::uint32_t* m_pBits = nullptr;
+    int m_nDibWidth = 0;
+    int m_nDibHeight = 0;
+    std::wstring m_tipText;
+    std::unique_ptr<CTreemapRenderQueue> m_queue;
+};
+
+}  // namespace sizewalk
