@@ -39,6 +39,12 @@ inline constexpr ControlRect kControls[] = {
 // would clip it, so it may grow to the left.
 inline constexpr std::size_t kStartLabelIndex = 4;
 
+// The "Treemap" check box, not in the template: in the free space under
+// "Show Files".
+inline constexpr ControlRect kTreemapBox = {1010, 201, 149, 50, 10, Anchor::Right};
+// How much of the tree's room the treemap takes when it shows, in percent.
+inline constexpr int kTreemapShare = 45;
+
 // The progress of a scan: two lines in the free band between the start
 // directory and the tree, shown only while a scan runs.
 inline constexpr ControlRect kProgress = {-1, 10, 32, 180, 20, Anchor::Wider};

@@ -35,6 +35,7 @@ void CMainPresenter::OnInit() {
     m_view.WriteFields(m_fields);
     m_view.ShowSortOrder(m_sortOrder);
     m_view.ShowSizeMode(m_sizeMode);
+    m_view.ShowTreemap(m_bTreemap);
 }
 
 void CMainPresenter::OnOK() {
@@ -142,6 +143,11 @@ void CMainPresenter::OnToggleSizeOnDisk() {
         UpdateProgress();  // the size so far follows too
     else if (!m_command.IsBusy() && !m_source.List().Empty())
         ShowNotes();
+}
+
+void CMainPresenter::OnToggleTreemap() {
+    m_bTreemap = !m_bTreemap;
+    m_view.ShowTreemap(m_bTreemap);
 }
 
 void CMainPresenter::BeginScanning() {

@@ -65,6 +65,10 @@ class CMainPresenter {
     bool OnOpenFolder();
     void OnSortBy(SortOrder order);
     void OnToggleSizeOnDisk();
+    // The Treemap check box and Show Treemap (F9): the pane below the tree
+    // comes and goes; the choice lasts as long as the window.
+    void OnToggleTreemap();
+    bool IsTreemapShown() const { return m_bTreemap; }
 
     bool IsScanning() const { return m_command.IsScanning(); }
     // A stopped scan's worker has not returned yet.
@@ -109,6 +113,7 @@ class CMainPresenter {
     // One order and one size on show for the tree, for the window's life.
     SortOrder m_sortOrder = SortOrder::Name;
     SizeMode m_sizeMode = SizeMode::Apparent;
+    bool m_bTreemap = false;  // off until asked for
     // Where the focus goes back to when the scan ends (None: nowhere).
     Control m_focusBeforeScan = Control::None;
     std::chrono::steady_clock::time_point m_scanStart;

@@ -83,6 +83,9 @@ class CMainView : public CScanDoneNotify {
     // at once with what is expanded kept; the menu shows the choice.
     virtual void ShowSortOrder(SortOrder order) = 0;
     virtual void ShowSizeMode(SizeMode mode) = 0;
+    // The treemap pane below the tree, shown or not; its check box and menu
+    // item show the choice.
+    virtual void ShowTreemap(bool shown) = 0;
 
     // What is open in the tree and which item is selected, by path; and
     // back, as far as the tree shown now still holds those paths.

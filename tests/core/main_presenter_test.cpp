@@ -67,6 +67,7 @@ class FakeView : public CMainView {
     }
     void ShowSizeMode(SizeMode mode) override { sizeMode = mode; }
     TreeState SaveTreeState() const override { return open; }
+    void ShowTreemap(bool shown) override { treemap = shown; }
     void RestoreTreeState(const TreeState& state) override { restored.push_back(state); }
 
     TestNotify notices;
@@ -80,6 +81,7 @@ class FakeView : public CMainView {
     Control focus = Control::OK;
     TreeSelection selected;
     TreeState open;                  // what the tree has open now
+    std::optional<bool> treemap;
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
@@ -152,6 +154,12 @@ TEST_F(MainPresenter, InitPutsTheDefaultsIntoTheWindow) {
     EXPECT_EQ(view.controls.m_eUnits, Units::MB);
     EXPECT_EQ(view.controls.m_eFiles, Files::Hidden);
     EXPECT_EQ(view.sortOrder, SortOrder::Name);
+    EXPECT_EQ(view.treemap, false);  // the window as it always was, until asked
+    presenter.OnToggleTreemap();
+    EXPECT_EQ(view.treemap, true);
+    EXPECT_TRUE(presenter.IsTreemapShown());
+    presenter.OnToggleTreemap();
+    EXPECT_EQ(view.treemap, false);
     EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
     EXPECT_FALSE(view.scanning || view.progressShown || view.ticking);
 }
@@ -345,6 +353,12 @@ TEST_F(MainPresenter, SortAndSizeOnShowHoldAcrossPresses) {
     presenter.OnSortBy(SortOrder::Name);
     EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
     EXPECT_EQ(view.sortOrder, SortOrder::Name);
+    EXPECT_EQ(view.treemap, false);  // the window as it always was, until asked
+    presenter.OnToggleTreemap();
+    EXPECT_EQ(view.treemap, true);
+    EXPECT_TRUE(presenter.IsTreemapShown());
+    presenter.OnToggleTreemap();
+    EXPECT_EQ(view.treemap, false);
     EXPECT_EQ(source.Scanned().size(), 2u);
 }
 

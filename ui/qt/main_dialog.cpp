@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -22,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
@@ -40,6 +42,7 @@
 #include "ui/qt/display_text.h"
 #include "model/size_text.h"
 #include "ui/qt/tree_model.h"
+#include "ui/qt/treemap_view.h"
 
 // Resources of a static library must be pulled in by name.
 static void InitSizewalkResources() { Q_INIT_RESOURCE(sizewalk); }
@@ -81,7 +84,10 @@ void CSizewalkDlg::CreateControls() {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
 
     m_model = new CTreeModel(this);
-    m_tree = new QTreeView(this);
+    // The tree shares its room with the treemap, which shows only when asked.
+    m_split = new QSplitter(Qt::Vertical, this);
+    m_split->setChildrenCollapsible(false);
+    m_tree = new QTreeView(m_split);
     m_tree->setModel(m_model);
     // Expand buttons with connecting lines, also at the top level: the
     // classic style draws both; it applies to the tree alone.
@@ -112,6 +118,9 @@ void CSizewalkDlg::CreateControls() {
     m_startLabel->setBuddy(m_startDir);
 
     m_showFiles = new QCheckBox(QStringLiteral("Show Files"), this);
+    m_treemapBox = new QCheckBox(QStringLiteral("Treemap"), this);
+    m_treemapBox->setObjectName(QStringLiteral("treemapBox"));
+    connect(m_treemapBox, &QCheckBox::clicked, this, [this] { m_presenter->OnToggleTreemap(); });
 
     m_display = new QGroupBox(QStringLiteral("Display"), this);
     m_display->setAlignment(Qt::AlignLeft);
@@ -146,6 +155,22 @@ void CSizewalkDlg::CreateControls() {
     m_progress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_progress->setAccessibleDescription(QStringLiteral("Scan progress"));
     m_progress->hide();
+    m_treemap = new CTreemapView(m_split);
+    m_treemap->setObjectName(QStringLiteral("treemap"));
+    m_treemap->hide();
+    m_treemap->SetDescriber([this](std::uint32_t index) {
+        QStringList lines;
+        if (const CScanTree* tree = m_model->Tree())
+            for (const std::string& line :
+                 DescribeItem(*tree, index, QLocale().groupSeparator().toStdString()))
+                lines << DisplayText(line);
+        return lines.join(QLatin1Char('\n'));
+    });
+    connect(m_treemap, &CTreemapView::itemSelected, this, &CSizewalkDlg::SelectInTree);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &CSizewalkDlg::UpdateTreemapList);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { m_treemap->SetSelected(m_model->ItemOf(current)); });
+
     m_ticker = new QTimer(this);
     m_ticker->setInterval(kProgressMilliseconds);
     connect(m_ticker, &QTimer::timeout, this, [this] { m_presenter->OnTick(); });
@@ -189,7 +214,12 @@ void CSizewalkDlg::CreateActions() {
     m_rescan->setShortcut(QKeySequence(Qt::Key_F5));
     connect(m_rescan, &QAction::triggered, this, [this] { m_presenter->OnRescan(); });
 
-    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_rescan});
+    m_showTreemap = new QAction(QStringLiteral("Show &Treemap"), this);
+    m_showTreemap->setShortcut(QKeySequence(Qt::Key_F9));
+    m_showTreemap->setCheckable(true);
+    connect(m_showTreemap, &QAction::triggered, this, [this] { m_presenter->OnToggleTreemap(); });
+
+    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan});
 
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
@@ -202,6 +232,7 @@ QAction* CSizewalkDlg::GetAction(TreeAction action) const {
         case TreeAction::SortByName: return m_sortByName;
         case TreeAction::SortBySize: return m_sortBySize;
         case TreeAction::SizeOnDisk: return m_sizeOnDisk;
+        case TreeAction::ShowTreemap: return m_showTreemap;
         case TreeAction::Rescan: return m_rescan;
     }
     return nullptr;
@@ -214,6 +245,7 @@ QWidget* CSizewalkDlg::GetDlgItem(int id) const {
         case IDC_TREE: return m_tree;
         case IDC_START_DIR: return m_startDir;
         case IDC_SHOW_FILES: return m_showFiles;
+        case IDC_TREEMAP: return m_treemapBox;
         case IDC_UNITS_MB: return m_unitsMB;
         case IDC_UNITS_KB: return m_unitsKB;
         case IDC_UNITS_BYTES: return m_unitsBytes;
@@ -254,12 +286,16 @@ void CSizewalkDlg::PlaceControls() {
         const PixelRect r = Anchored({t.x(), t.y(), t.width(), t.height()}, c.anchor, dx, dy);
         w->setGeometry(r.x, r.y, r.w, r.h);
     };
-    QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_tree,    m_startDir,
+    QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_split,   m_startDir,
                                         m_startLabel, m_showFiles, m_display, m_unitsMB,
                                         m_unitsKB,    m_unitsBytes};
     static_assert(std::size(inTemplateOrder) == std::size(kControls));
     for (std::size_t i = 0; i < std::size(kControls); ++i) place(inTemplateOrder[i], kControls[i]);
     place(m_progress, kProgress);
+    place(m_treemapBox, kTreemapBox);
+    // The splitter lays its children out when it next shows; alone, the tree
+    // takes all of its room at once.
+    if (m_treemap->isHidden()) m_tree->setGeometry(QRect(QPoint(), m_split->size()));
     // A font wider than the template's would clip "Start from:"; let it grow
     // to the left, keeping its gap to the edit box.
     QRect label = m_startLabel->geometry();
@@ -415,7 +451,7 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
     QMenu menu(this);
     menu.addActions({m_copyPath, m_openFolder});
     menu.addSeparator();
-    menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk});
+    menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap});
     menu.addSeparator();
     menu.addAction(m_rescan);
     menu.exec(m_tree->viewport()->mapToGlobal(pos));
@@ -443,6 +479,53 @@ void CSizewalkDlg::ShowSortOrder(SortOrder order) {
 void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
     m_model->SetSizeMode(mode);
     m_sizeOnDisk->setChecked(mode == SizeMode::OnDisk);
+    m_treemap->SetSizeMode(mode);  // last: a map that fails to draw changes nothing else
+}
+
+void CSizewalkDlg::ShowTreemap(bool shown) {
+    m_treemapBox->setChecked(shown);
+    m_showTreemap->setChecked(shown);
+    if (shown == !m_treemap->isHidden()) return;
+    const QSize base = m_baseSize;
+    if (shown) {
+        // The map takes part of the tree's room; a window at its smallest
+        // grows by as much, so that the tree keeps its own.
+        const int room = m_split->height();
+        const int share = std::max(80, room * kTreemapShare / (100 - kTreemapShare));
+        const bool grow = size() == base;
+        m_treemap->show();
+        m_sizeBeforeTreemap = grow ? size() : QSize();
+        if (grow) resize(width(), height() + share);
+        const int total = m_split->height();
+        m_split->setSizes({total * (100 - kTreemapShare) / 100, total * kTreemapShare / 100});
+    } else {
+        m_treemap->hide();
+        // A window the map made taller goes back to the height it had.
+        if (m_sizeBeforeTreemap.isValid()) resize(width(), m_sizeBeforeTreemap.height());
+        m_sizeBeforeTreemap = QSize();
+    }
+    UpdateTreemapList();
+}
+
+void CSizewalkDlg::UpdateTreemapList() {
+    const CScanTree* tree = m_model->Tree();
+    // Drawn only while it shows: a hidden map costs no scan anything.
+    m_treemap->SetList(tree && !m_treemap->isHidden() ? &tree->List() : nullptr);
+    if (tree && !m_treemap->isHidden()) m_treemap->SetSelected(m_model->ItemOf(m_tree->currentIndex()));
+}
+
+// A tile clicked in the map: its item in the tree, its parents opened (a
+// file the tree does not list stands for its directory).
+void CSizewalkDlg::SelectInTree(std::uint32_t index) {
+    const CScanTree* tree = m_model->Tree();
+    if (!tree || index >= tree->List().Count()) return;
+    CScanTree::Item item = index;
+    while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
+    const QModelIndex shown = m_model->IndexOfItem(item);
+    if (!shown.isValid()) return;
+    for (QModelIndex up = shown.parent(); up.isValid(); up = up.parent()) m_tree->expand(up);
+    m_tree->setCurrentIndex(shown);
+    m_tree->scrollTo(shown);
 }
 
 CMainView::TreeState CSizewalkDlg::SaveTreeState() const {

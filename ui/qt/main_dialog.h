@@ -33,11 +33,13 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class QSplitter;
 class QTreeView;
 
 namespace sizewalk {
 
 class CTreeModel;
+class CTreemapView;
 
 // Control ids of the dialog template (also the widgets' object names).
 inline constexpr int IDD_SIZEWALK_DIALOG = 102;
@@ -47,13 +49,22 @@ inline constexpr int IDCANCEL = 2;
 inline constexpr int IDC_TREE = 1002;
 inline constexpr int IDC_START_DIR = 1003;
 inline constexpr int IDC_SHOW_FILES = 1004;
+inline constexpr int IDC_TREEMAP = 1010;  // not in the template: the Treemap check box
 inline constexpr int IDC_UNITS_MB = 1007;
 inline constexpr int IDC_UNITS_KB = 1008;
 inline constexpr int IDC_UNITS_BYTES = 1009;
 inline constexpr int IDC_STATIC = -1;
 
 // The tree's actions, for CSizewalkDlg::GetAction.
-enum class TreeAction { CopyPath, OpenInFileManager, SortByName, SortBySize, SizeOnDisk, Rescan };
+enum class TreeAction {
+    CopyPath,
+    OpenInFileManager,
+    SortByName,
+    SortBySize,
+    SizeOnDisk,
+    ShowTreemap,
+    Rescan
+};
 
 class CSizewalkDlg : public QDialog, private CMainView {
     Q_OBJECT
@@ -104,6 +115,9 @@ private:
     void PlaceControls();
     QRect DialogRect(int x, int y, int w, int h) const;
     void ShowContextMenu(const QPoint& pos);
+    // The map shows the kept list while it is shown, nothing otherwise.
+    void UpdateTreemapList();
+    void SelectInTree(std::uint32_t index);
     void DrawProgress();
 
     // CMainView: what the presenter shows through the widgets.
@@ -125,6 +139,7 @@ private:
     void CloseWindow() override { QDialog::reject(); }
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
+    void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
 
@@ -136,6 +151,13 @@ private:
     QTreeView* m_tree = nullptr;
     QLineEdit* m_startDir = nullptr;
     QLabel* m_startLabel = nullptr;
+    // The tree and, when asked for, the treemap below it.
+    QSplitter* m_split = nullptr;
+    CTreemapView* m_treemap = nullptr;
+    QCheckBox* m_treemapBox = nullptr;
+    QAction* m_showTreemap = nullptr;
+    // The size before the map grew the window (none when it did not).
+    QSize m_sizeBeforeTreemap;
     QCheckBox* m_showFiles = nullptr;
     QGroupBox* m_display = nullptr;
     QRadioButton* m_unitsMB = nullptr;

@@ -111,6 +111,14 @@ QSize CTreemapView::DeviceSize() const {
 }
 
 void CTreemapView::Rerender() {
+    if (!m_pList) {
+        // Nothing to draw, and nothing to allocate for it.
+        m_queue->Cancel();
+        m_picture.reset();
+        m_shown = QImage();
+        update();
+        return;
+    }
     TreemapRequest request;
     request.pList = m_pList;
     request.mode = m_mode;

@@ -194,6 +194,11 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ShowContextMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
                 return answer(TRUE);  // no WM_CONTEXTMENU after it
             }
+            // The tree's selection is outlined in the map.
+            if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pTreemap &&
+                m_pTreeSink)
+                m_pTreemap->SetSelected(m_pTreeSink->ItemOf(
+                    reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem));
             LRESULT result = 0;
             if (!m_pTreeSink || !m_pTreeSink->OnNotify(header, result)) return FALSE;
             return answer(result);
@@ -252,6 +257,24 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
+// The tree, and the map while it shows: the map lets go of a list before
+// the command changes it, and takes the list the tree shows.
+class CSizewalkDlg::Shown : public CTreeSink {
+  public:
+    explicit Shown(CSizewalkDlg& dialog) : m_dialog(dialog) {}
+    void DeleteAllItems() override {
+        if (m_dialog.m_pTreemap) m_dialog.m_pTreemap->SetList(nullptr);
+        m_dialog.m_pTreeSink->DeleteAllItems();
+    }
+    void ShowList(const CScanList& list, Units units, Files files) override {
+        m_dialog.m_pTreeSink->ShowList(list, units, files);
+        m_dialog.UpdateTreemapList();
+    }
+
+  private:
+    CSizewalkDlg& m_dialog;
+};
+
 BOOL CSizewalkDlg::OnInitDialog() {
     // The template's controls, before any of the dialog's own join them.
     HWND child = ::GetWindow(m_hWnd, GW_CHILD);
@@ -266,8 +289,36 @@ BOOL CSizewalkDlg::OnInitDialog() {
         m_pLastScannedDir = &scan.lastScannedDir;
     }
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
+    m_pShown = std::make_unique<Shown>(*this);
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const auto font = static_cast<WPARAM>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+    // The check box comes after Show Files in the tab order, the map after
+    // the tree; both are placed by PlaceControls.
+    m_hTreemapBox = ::CreateWindowExW(0, L"BUTTON", L"Treemap",
+                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
+                                      m_hWnd, reinterpret_cast<HMENU>(IDC_TREEMAP), instance, nullptr);
+    if (m_hTreemapBox) {
+        ::SendMessageW(m_hTreemapBox, WM_SETFONT, font, FALSE);
+        ::SetWindowPos(m_hTreemapBox, ::GetDlgItem(m_hWnd, IDC_SHOW_FILES), 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    m_pTreemap = std::make_unique<CTreemapWindow>(m_hWnd, IDC_TREEMAP_PANE, RECT{}, false);
+    if (m_pTreemap->IsValid()) {
+        ::SetWindowPos(m_pTreemap->Window(), m_hTree, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        m_pTreemap->SetDescriber([this](std::uint32_t index) {
+            std::wstring tip;
+            if (const CScanTree* tree = m_pTreeSink->Tree())
+                for (const std::string& line : DescribeItem(*tree, index, m_pTreeSink->GroupSeparator())) {
+                    if (!tip.empty()) tip += L"\r\n";
+                    tip += WideFromUtf8(line);
+                }
+            return tip;
+        });
+        m_pTreemap->SetOnSelect([this](std::uint32_t index) { SelectInTree(index); });
+    }
     m_pPresenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), *m_pSource,
-                                                    *m_pLastScannedDir, *m_pTreeSink);
+                                                    *m_pLastScannedDir, *m_pShown);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
@@ -286,7 +337,8 @@ BOOL CSizewalkDlg::OnInitDialog() {
     ACCEL keys[] = {{FCONTROL | FVIRTKEY, '1', ID_SORT_BY_NAME},
                     {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
                     {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK},
-                    {FVIRTKEY, VK_F5, ID_RESCAN}};
+                    {FVIRTKEY, VK_F5, ID_RESCAN},
+                    {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP}};
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
     ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH}};
     m_hKeys = ::CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
@@ -300,6 +352,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
 void CSizewalkDlg::OnDestroy() {
     // Stops and joins a running scan while everything it reports to exists.
     m_pPresenter.reset();
+    m_pTreemap.reset();  // its worker lets go of the list
     ::KillTimer(m_hWnd, kTickTimer);
     if (m_hKeyHook) ::UnhookWindowsHookEx(m_hKeyHook);
     if (g_pKeyDialog == this) g_pKeyDialog = nullptr;
@@ -394,6 +447,24 @@ void CSizewalkDlg::PlaceControls() {
     }
     const PixelRect band = Anchored(pixels(kProgress), kProgress.anchor, dx, dy);
     m_progress.Place(positions, band.x, band.y, band.w, band.h);
+    if (m_hTreemapBox && positions) {
+        const PixelRect box = Anchored(pixels(kTreemapBox), kTreemapBox.anchor, dx, dy);
+        positions = ::DeferWindowPos(positions, m_hTreemapBox, nullptr, box.x, box.y, box.w, box.h,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) && positions) {
+        // The map takes the lower part of the tree's room.
+        const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
+        const int gap = 4;
+        const int mapHeight = (all.h - gap) * kTreemapShare / 100;
+        const int treeHeight = all.h - gap - mapHeight;
+        positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y, all.w, treeHeight,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (positions)
+            positions = ::DeferWindowPos(positions, m_pTreemap->Window(), nullptr, all.x,
+                                         all.y + treeHeight + gap, all.w, mapHeight,
+                                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (positions) ::EndDeferWindowPos(positions);
     // The dialog paints under its controls: the background first, then every
     // control where it now stands (a moved control must not be left erased).
@@ -431,6 +502,10 @@ bool CSizewalkDlg::OnCommand(int id) {
         case ID_RESCAN:
             m_pPresenter->OnRescan();
             return true;
+        case ID_SHOW_TREEMAP:
+        case IDC_TREEMAP:
+            m_pPresenter->OnToggleTreemap();
+            return true;
     }
     return false;
 }
@@ -460,6 +535,8 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_SIZE, L"Sort by &Size\tCtrl+2");
     ::AppendMenuW(menu, MF_STRING | (GetSizeMode() == SizeMode::OnDisk ? MF_CHECKED : 0),
                   ID_SIZE_ON_DISK, L"Size on &Disk\tCtrl+D");
+    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->IsTreemapShown() ? MF_CHECKED : 0),
+                  ID_SHOW_TREEMAP, L"Show &Treemap\tF9");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
     ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
@@ -493,7 +570,10 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
 
 void CSizewalkDlg::ShowSortOrder(SortOrder order) { m_pTreeSink->SetSortOrder(order); }
 
-void CSizewalkDlg::ShowSizeMode(SizeMode mode) { m_pTreeSink->SetSizeMode(mode); }
+void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
+    m_pTreeSink->SetSizeMode(mode);
+    if (m_pTreemap) m_pTreemap->SetSizeMode(mode);
+}
 
 void CSizewalkDlg::OnPaint() {
     PAINTSTRUCT ps;
@@ -529,6 +609,58 @@ void CSizewalkDlg::CenterOnWorkArea() {
     if (x < area.left) x = area.left;
     if (y < area.top) y = area.top;
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CSizewalkDlg::ShowTreemap(bool shown) {
+    if (m_hTreemapBox) ::SendMessageW(m_hTreemapBox, BM_SETCHECK, shown ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!m_pTreemap || !m_pTreemap->IsValid()) return;
+    HWND map = m_pTreemap->Window();
+    if (shown == (::IsWindowVisible(map) != FALSE)) return;
+    RECT base{0, 0, kDialogWidth, kDialogHeight}, client{}, window{};
+    ::MapDialogRect(m_hWnd, &base);
+    ::GetClientRect(m_hWnd, &client);
+    ::GetWindowRect(m_hWnd, &window);
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    ::ShowWindow(map, shown ? SW_SHOWNA : SW_HIDE);
+    if (shown && client.bottom <= base.bottom) {
+        // At its smallest the window grows, so that the tree keeps its room.
+        RECT tree{0, 0, 0, kControls[2].h};
+        ::MapDialogRect(m_hWnd, &tree);
+        m_nTreemapGrowth = tree.bottom * kTreemapShare / (100 - kTreemapShare);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height + m_nTreemapGrowth,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (!shown && m_nTreemapGrowth) {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height - m_nTreemapGrowth,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_nTreemapGrowth = 0;
+    }
+    PlaceControls();
+    UpdateTreemapList();
+}
+
+void CSizewalkDlg::UpdateTreemapList() {
+    if (!m_pTreemap || !m_pTreemap->IsValid()) return;
+    const CScanTree* tree = m_pTreeSink ? m_pTreeSink->Tree() : nullptr;
+    // Drawn only while it shows: a hidden map costs no scan anything.
+    const bool shown = ::IsWindowVisible(m_pTreemap->Window()) != FALSE;
+    m_pTreemap->SetList(tree && shown ? &tree->List() : nullptr);
+    if (tree && shown)
+        m_pTreemap->SetSelected(m_pTreeSink->ItemOf(TreeView_GetSelection(m_hTree)));
+}
+
+// A tile clicked in the map: its item in the tree, its parents opened (a
+// file the tree does not list stands for its directory).
+void CSizewalkDlg::SelectInTree(std::uint32_t index) {
+    const CScanTree* tree = m_pTreeSink ? m_pTreeSink->Tree() : nullptr;
+    if (!tree || index >= tree->List().Count()) return;
+    CScanTree::Item item = index;
+    while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
+    if (item == CScanTree::kNoItem) return;
+    TreeState state;
+    for (CScanTree::Item up = tree->Parent(item); up != CScanTree::kNoItem; up = tree->Parent(up))
+        state.expanded.insert(state.expanded.begin(), tree->Path(up));
+    state.selected = tree->Path(item);
+    RestoreTreeState(state);
 }
 
 CMainView::TreeState CSizewalkDlg::SaveTreeState() const {

@@ -26,6 +26,7 @@
 #include "model/tree_order.h"
 #include "ui/win32/progress_view.h"
 #include "ui/win32/tree_view_sink.h"
+#include "ui/win32/treemap_window.h"
 
 namespace sizewalk {
 
@@ -37,6 +38,12 @@ enum : int {
     ID_SORT_BY_SIZE,  // Ctrl+2
     ID_SIZE_ON_DISK,  // Ctrl+D
     ID_RESCAN,        // F5
+    ID_SHOW_TREEMAP,  // F9
+};
+// Not in the template: the Treemap check box under Show Files, and the map.
+enum : int {
+    IDC_TREEMAP = 1010,
+    IDC_TREEMAP_PANE = 1011,
 };
 
 class CSizewalkDlg : private CMainView {
@@ -92,6 +99,8 @@ class CSizewalkDlg : private CMainView {
     void PlaceControls();
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
     void ShowContextMenu(POINT screen, bool fromKeyboard);
+    void UpdateTreemapList();
+    void SelectInTree(std::uint32_t index);
 
     // CMainView: what the presenter shows through the controls.
     void PostScanDone() noexcept override;
@@ -112,6 +121,9 @@ class CSizewalkDlg : private CMainView {
     void CloseWindow() override;
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
+    void ShowTreemap(bool shown) override;
+    // The map below the tree (hidden until asked for).
+    CTreemapWindow* Treemap() const { return m_pTreemap.get(); }
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
 
@@ -125,6 +137,12 @@ class CSizewalkDlg : private CMainView {
     // The tree's items while the dialog runs; it creates a directory's
     // children when the user first opens it.
     std::unique_ptr<CTreeViewSink> m_pTreeSink;
+    // What the command fills: the tree, and the map while it shows.
+    class Shown;
+    std::unique_ptr<Shown> m_pShown;
+    std::unique_ptr<CTreemapWindow> m_pTreemap;
+    HWND m_hTreemapBox = nullptr;
+    int m_nTreemapGrowth = 0;  // what showing the map added to the height
     CProgressView m_progress;
     std::function<void(const std::string&)> m_openFolder;
 

@@ -114,14 +114,14 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(IDOK));
-        const int ring[] = {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES, IDOK};
+        const int ring[] = {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES, IDC_TREEMAP, IDOK};
         for (int round = 0; round < 2; ++round) {
             for (int id : ring) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
             }
         }
-        for (int id : {IDC_SHOW_FILES, IDC_START_DIR, IDC_TREE, IDCANCEL, IDOK}) {
+        for (int id : {IDC_TREEMAP, IDC_SHOW_FILES, IDC_START_DIR, IDC_TREE, IDCANCEL, IDOK}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
             QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
         }

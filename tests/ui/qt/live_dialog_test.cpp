@@ -28,6 +28,7 @@
 #include "tests/temp_tree.h"
 #include "ui/qt/main_dialog.h"
 #include "ui/qt/tree_model.h"
+#include "ui/qt/treemap_view.h"
 
 using namespace sizewalk;
 using sizewalk::test::BlockingSource;
@@ -248,8 +249,9 @@ private slots:
         QCOMPARE(gapToRight(IDC_SHOW_FILES), filesGap);
         QCOMPARE(gapToRight(IDC_UNITS_MB), mbGap);
         QCOMPARE(f.dlg.GetDlgItem(IDC_SHOW_FILES)->y(), filesTop);
-        for (int id : {IDOK, IDCANCEL, IDC_START_DIR, IDC_SHOW_FILES, IDC_UNITS_BYTES})
-            QVERIFY(!f.dlg.GetDlgItem(id)->geometry().intersects(tree->geometry()));
+        const QRect treeInDialog(tree->mapTo(&f.dlg, QPoint()), tree->size());
+        for (int id : {IDOK, IDCANCEL, IDC_START_DIR, IDC_SHOW_FILES, IDC_UNITS_BYTES, IDC_TREEMAP})
+            QVERIFY(!f.dlg.GetDlgItem(id)->geometry().intersects(treeInDialog));
 
         // Never smaller than the template.
         f.dlg.resize(base - QSize(100, 100));
@@ -308,7 +310,8 @@ private slots:
         const QPoint at = tree->visualRect(f.dlg.GetTreeModel().index(0, 0)).center();
         emit tree->customContextMenuRequested(at);
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
-                                    "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "&Rescan|F5"}));
+                                    "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D",
+                                    "Show &Treemap|F9", "&Rescan|F5"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
@@ -370,6 +373,51 @@ private slots:
         QVERIFY(f.Tree()->isExpanded(model.index(0, 0)));
         QVERIFY(f.Tree()->isExpanded(sub));
         QCOMPARE(model.LabelOf(f.Tree()->currentIndex()), std::string("inner [         3 bytes]"));
+    }
+
+    // The treemap comes with F9 or its check box, below the tree, the window
+    // growing from its smallest; selection follows both ways.
+    void treemapShowsBelowTheTreeWhenAsked() {
+        TempTree t;
+        t.Dir("d");
+        t.File("d/big", 100000);
+        t.Dir("d/sub");
+        t.File("d/sub/x", 50000);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        auto* box = static_cast<QCheckBox*>(f.dlg.GetDlgItem(IDC_TREEMAP));
+        auto* map = f.dlg.findChild<CTreemapView*>(QStringLiteral("treemap"));
+        QVERIFY(box && map);
+        QVERIFY(!box->isChecked());
+        QVERIFY(map->isHidden());
+        QCOMPARE(box->text(), QStringLiteral("Treemap"));
+        const QSize before = f.dlg.size();
+
+        QTest::keyClick(&f.dlg, Qt::Key_F9);
+        QVERIFY(!map->isHidden());
+        QVERIFY(box->isChecked());
+        QVERIFY(f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
+        QTRY_VERIFY(f.dlg.height() > before.height());
+        QVERIFY(map->mapTo(&f.dlg, QPoint()).y() >= f.Tree()->mapTo(&f.dlg, QPoint()).y() + f.Tree()->height());
+        const CScanTree* tree = f.dlg.GetTreeModel().Tree();
+        QVERIFY(tree);
+        QCOMPARE(map->List(), &tree->List());
+
+        // The tree's selection is outlined in the map; a tile selects its item.
+        CTreeModel& model = f.dlg.GetTreeModel();
+        const CScanTree::Item sub = tree->Find(t.Path("d/sub"));
+        const CScanTree::Item x = tree->Find(t.Path("d/sub/x"));
+        f.Tree()->setCurrentIndex(model.IndexOfItem(sub));
+        QCOMPARE(map->Selected(), sub);
+        emit map->itemSelected(x);
+        QCOMPARE(model.ItemOf(f.Tree()->currentIndex()), x);
+        QVERIFY(f.Tree()->isExpanded(model.IndexOfItem(sub)));
+
+        // Off again: the window as it was.
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(map->isHidden());
+        QCOMPARE(map->List(), nullptr);
+        QTRY_COMPARE(f.dlg.size(), before);
     }
 
     void tooltipTellsPathBytesShareAndCount() {
