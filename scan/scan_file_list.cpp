@@ -2,25 +2,19 @@
 
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/find_record.h"
+#include "scan/list_builder.h"
 #include "scan/name_arena.h"
 
 namespace sizewalk {
 
 namespace {
 
-struct DeviceInode {
-    std::uint64_t nDevice, nInode;
-    bool operator==(const DeviceInode&) const = default;
-};
-struct DeviceInodeHash {
-    std::size_t operator()(const DeviceInode& k) const {
-        return static_cast<std::size_t>(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
-    }
-};
+// Files with several links are told apart as the walks tell them.
+using DeviceInode = CDirScanner::Builder::DeviceInode;
+using DeviceInodeHash = CDirScanner::Builder::DeviceInodeHash;
 
 class CListSink : public IScanFileSink {
 public:
@@ -58,7 +52,7 @@ private:
             record.nLinkDevice = item.nDevice;
             record.nLinkInode = item.nInode;
             // The blocks exist once: the first link in file order holds them.
-            if (!m_seenLinks.insert({item.nDevice, item.nInode}).second) record.nDiskSize = 0;
+            if (!CDirScanner::Builder::FirstLink(m_seenLinks, record)) record.nDiskSize = 0;
         }
         CScanEntry& entry = m_list.Append(CScanEntry(record, m_list.Names().Add(item.name)));
         entry.m_nDepth = depth;
@@ -70,7 +64,7 @@ private:
     CScanList& m_list;
     ScanFileMetadata* m_pMetadata;
     std::vector<std::int32_t> m_open;  // the key of each open directory's children
-    std::unordered_set<DeviceInode, DeviceInodeHash> m_seenLinks;
+    CDirScanner::Builder::LinkSet m_seenLinks;
 };
 
 }  // namespace
