@@ -41,7 +41,7 @@ inline constexpr std::size_t kStartLabelIndex = 4;
 
 // The "Treemap" check box, not in the template: in the free space under
 // "Show Files".
-inline constexpr ControlRect kTreemapBox = {1010, 201, 149, 50, 10, Anchor::Right};
+inline constexpr ControlRect kTreemapBox = {1012, 201, 149, 50, 10, Anchor::Right};
 // How much of the tree's room the treemap takes when it shows, in percent.
 inline constexpr int kTreemapShare = 45;
 

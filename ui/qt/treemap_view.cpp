@@ -50,50 +50,40 @@ CTreemapView::~CTreemapView() {
 
 void CTreemapView::SetList(const CScanList* list) {
     m_queue->Cancel();
-    m_pList = list;
+    m_state.SetList(list);
     m_picture.reset();
     m_shown = QImage();
-    m_nSelected = kNoNode;
-    m_nRoot = 0;
     UpdateTexts();
     emit zoomRootChanged(0);
     Rerender();
 }
 
 void CTreemapView::SetSizeMode(SizeMode mode) {
-    if (mode == m_mode) return;
-    m_mode = mode;
+    if (!m_state.SetSizeMode(mode)) return;
     UpdateTexts();
     Rerender();
 }
 
 void CTreemapView::SetSelected(std::uint32_t index) {
-    if (!m_pList || index >= m_pList->Count()) index = kNoNode;
-    if (index == m_nSelected) return;
-    m_nSelected = index;
+    if (!m_state.SetSelected(index)) return;
     UpdateShown();
 }
 
 bool CTreemapView::ZoomInto(std::uint32_t index) {
-    if (!m_pList || index >= m_pList->Count()) return false;
-    const CListTreemapInput input(*m_pList, m_mode);
-    const std::uint32_t target = TreemapZoomTarget(input, index);
-    if (target == kNoNode || target == m_nRoot) return false;
-    SetRoot(target);
+    if (!m_state.ZoomInto(index)) return false;
+    RootChanged();
     return true;
 }
 
 bool CTreemapView::ZoomOut() {
-    if (!m_pList || m_nRoot == 0 || m_nRoot >= m_pList->Count()) return false;
-    const std::size_t up = m_pList->ParentOf(m_nRoot);
-    SetRoot(up == CScanList::kNone ? 0 : static_cast<std::uint32_t>(up));
+    if (!m_state.ZoomOut()) return false;
+    RootChanged();
     return true;
 }
 
-void CTreemapView::SetRoot(std::uint32_t root) {
-    m_nRoot = root;
+void CTreemapView::RootChanged() {
     UpdateTexts();
-    emit zoomRootChanged(root);
+    emit zoomRootChanged(m_state.Root());
     Rerender();
 }
 
@@ -111,7 +101,7 @@ QSize CTreemapView::DeviceSize() const {
 }
 
 void CTreemapView::Rerender() {
-    if (!m_pList) {
+    if (!m_state.List()) {
         // Nothing to draw, and nothing to allocate for it.
         m_queue->Cancel();
         m_picture.reset();
@@ -120,9 +110,9 @@ void CTreemapView::Rerender() {
         return;
     }
     TreemapRequest request;
-    request.pList = m_pList;
-    request.mode = m_mode;
-    request.nRoot = m_nRoot;
+    request.pList = m_state.List();
+    request.mode = m_state.Mode();
+    request.nRoot = m_state.Root();
     m_requested = DeviceSize();
     request.nWidth = m_requested.width();
     request.nHeight = m_requested.height();
@@ -159,9 +149,9 @@ void CTreemapView::UpdateShown() {
     // 0xAARRGGBB words are what Format_RGB32 holds; its rows are w words.
     std::copy(m_picture->pixels.begin(), m_picture->pixels.end(),
               reinterpret_cast<std::uint32_t*>(m_shown.bits()));
-    if (m_nSelected != kNoNode && m_pList) {
-        const CListTreemapInput input(*m_pList, m_picture->request.mode);
-        const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_nSelected);
+    if (m_state.Selected() != kNoNode && m_state.List()) {
+        const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
+        const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_state.Selected());
         if (shown != kNoNode) {
             const auto* bits = reinterpret_cast<std::uint32_t*>(m_shown.bits());
             const std::span<std::uint32_t> pixels(const_cast<std::uint32_t*>(bits),
@@ -175,19 +165,19 @@ void CTreemapView::UpdateShown() {
 
 void CTreemapView::UpdateTexts() {
     QString path, name = tr("Treemap");
-    if (m_pList && m_nRoot < m_pList->Count()) {
-        path = DisplayText(m_pList->PathOf(m_nRoot));
-        name = DisplayText(DescribeTreemap(*m_pList, m_nRoot, m_mode));
+    if (m_state.List() && m_state.Root() < m_state.List()->Count()) {
+        path = DisplayText(m_state.List()->PathOf(m_state.Root()));
+        name = DisplayText(DescribeTreemap(*m_state.List(), m_state.Root(), m_state.Mode()));
     }
     m_pPath->setText(path);
     m_pPath->setToolTip(path);
     m_pPath->setAccessibleName(tr("Treemap root"));
     setAccessibleName(name);
-    m_pZoomOut->setEnabled(m_pList && m_nRoot != 0);
+    m_pZoomOut->setEnabled(m_state.List() && m_state.Root() != 0);
 }
 
 std::uint32_t CTreemapView::IndexAt(QPoint pos) const {
-    if (!m_picture || !m_pList || m_picture->request.nWidth <= 0) return kNoNode;
+    if (!m_picture || !m_state.List() || m_picture->request.nWidth <= 0) return kNoNode;
     const QRect map = MapRect();
     if (!map.contains(pos)) return kNoNode;
     // The picture may be older than the pane's size: scale into it.
@@ -197,7 +187,7 @@ std::uint32_t CTreemapView::IndexAt(QPoint pos) const {
     const int y =
         static_cast<int>((pos.y() - map.y()) * static_cast<qint64>(m_picture->request.nHeight) /
                          std::max(1, map.height()));
-    const CListTreemapInput input(*m_pList, m_picture->request.mode);
+    const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
     return m_picture->layout.HitTest(input, x, y);
 }
 
@@ -209,7 +199,7 @@ bool CTreemapView::event(QEvent* e) {
             QToolTip::hideText();
         } else {
             const QString text =
-                m_describer ? m_describer(index) : DisplayText(m_pList->PathOf(index));
+                m_describer ? m_describer(index) : DisplayText(m_state.List()->PathOf(index));
             QToolTip::showText(help->globalPos(), text, this);
         }
         return true;
@@ -280,8 +270,8 @@ void CTreemapView::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (m_nSelected == kNoNode) return e->ignore();  // the dialog's default button
-            ZoomInto(m_nSelected);
+            if (m_state.Selected() == kNoNode) return e->ignore();  // the dialog's default button
+            ZoomInto(m_state.Selected());
             return;
         case Qt::Key_Backspace:
             ZoomOut();

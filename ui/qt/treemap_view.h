@@ -23,6 +23,7 @@
 
 #include "model/treemap_input.h"
 #include "model/treemap_picture.h"
+#include "model/treemap_state.h"
 #include "scan/scan_list.h"
 
 class QAction;
@@ -42,18 +43,18 @@ class CTreemapView : public QWidget {
     // Shows `list` (null: nothing) from its top, with no selection. Waits for
     // a picture being drawn of the previous list.
     void SetList(const CScanList* list);
-    const CScanList* List() const { return m_pList; }
+    const CScanList* List() const { return m_state.List(); }
     void SetSizeMode(SizeMode mode);
-    SizeMode GetSizeMode() const { return m_mode; }
+    SizeMode GetSizeMode() const { return m_state.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
 
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
     void SetSelected(std::uint32_t index);
-    std::uint32_t Selected() const { return m_nSelected; }
+    std::uint32_t Selected() const { return m_state.Selected(); }
 
     // The directory whose subtree the map shows (0 at the top).
-    std::uint32_t ZoomRoot() const { return m_nRoot; }
+    std::uint32_t ZoomRoot() const { return m_state.Root(); }
     // Zooms into the directory a tile belongs to (a directory itself, a
     // file's parent); false when that is already the root.
     bool ZoomInto(std::uint32_t index);
@@ -103,12 +104,10 @@ class CTreemapView : public QWidget {
     void UpdateShown();
     // The path line and the accessible name.
     void UpdateTexts();
-    void SetRoot(std::uint32_t root);
+    // After the zoom root changed: texts and picture.
+    void RootChanged();
 
-    const CScanList* m_pList = nullptr;
-    SizeMode m_mode = SizeMode::Apparent;
-    std::uint32_t m_nRoot = 0;
-    std::uint32_t m_nSelected = kNoNode;
+    CTreemapState m_state;
     Describer m_describer;
     QLabel* m_pPath;
     QAction* m_pZoomOut;

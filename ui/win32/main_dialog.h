@@ -42,8 +42,8 @@ enum : int {
 };
 // Not in the template: the Treemap check box under Show Files, and the map.
 enum : int {
-    IDC_TREEMAP = 1010,
-    IDC_TREEMAP_PANE = 1011,
+    IDC_TREEMAP = 1012,
+    IDC_TREEMAP_PANE = 1013,
 };
 
 class CSizewalkDlg : private CMainView {

@@ -85,46 +85,37 @@ CTreemapWindow::~CTreemapWindow() {
 
 void CTreemapWindow::SetList(const CScanList* list) {
     m_queue->Cancel();
-    m_pList = list;
+    m_state.SetList(list);
     m_picture.reset();
-    m_nSelected = m_nHot = kNoNode;
-    m_nRoot = 0;
+    m_nHot = kNoNode;
     UpdateTexts();
     Rerender();
 }
 
 void CTreemapWindow::SetSizeMode(SizeMode mode) {
-    if (mode == m_mode) return;
-    m_mode = mode;
+    if (!m_state.SetSizeMode(mode)) return;
     UpdateTexts();
     Rerender();
 }
 
 void CTreemapWindow::SetSelected(std::uint32_t index) {
-    if (!m_pList || index >= m_pList->Count()) index = kNoNode;
-    if (index == m_nSelected) return;
-    m_nSelected = index;
+    if (!m_state.SetSelected(index)) return;
     UpdateShown();
 }
 
 bool CTreemapWindow::ZoomInto(std::uint32_t index) {
-    if (!m_pList || index >= m_pList->Count()) return false;
-    const CListTreemapInput input(*m_pList, m_mode);
-    const std::uint32_t target = TreemapZoomTarget(input, index);
-    if (target == kNoNode || target == m_nRoot) return false;
-    SetRoot(target);
+    if (!m_state.ZoomInto(index)) return false;
+    RootChanged();
     return true;
 }
 
 bool CTreemapWindow::ZoomOut() {
-    if (!m_pList || m_nRoot == 0 || m_nRoot >= m_pList->Count()) return false;
-    const std::size_t up = m_pList->ParentOf(m_nRoot);
-    SetRoot(up == CScanList::kNone ? 0 : static_cast<std::uint32_t>(up));
+    if (!m_state.ZoomOut()) return false;
+    RootChanged();
     return true;
 }
 
-void CTreemapWindow::SetRoot(std::uint32_t root) {
-    m_nRoot = root;
+void CTreemapWindow::RootChanged() {
     UpdateTexts();
     Rerender();
 }
@@ -154,9 +145,9 @@ void CTreemapWindow::Layout() {
 void CTreemapWindow::Rerender() {
     const RECT map = MapRect();
     TreemapRequest request;
-    request.pList = m_pList;
-    request.mode = m_mode;
-    request.nRoot = m_nRoot;
+    request.pList = m_state.List();
+    request.mode = m_state.Mode();
+    request.nRoot = m_state.Root();
     request.nWidth = std::min<int>(map.right - map.left, kMaxTreemapSide);
     request.nHeight = std::min<int>(map.bottom - map.top, kMaxTreemapSide);
     bool ready = false;
@@ -210,9 +201,9 @@ void CTreemapWindow::UpdateShown() {
         // 0xAARRGGBB words are the DIB's blue, green, red, unused bytes.
         std::memcpy(m_pBits, m_picture->pixels.data(),
                     m_picture->pixels.size() * sizeof(std::uint32_t));
-        if (m_nSelected != kNoNode && m_pList) {
-            const CListTreemapInput input(*m_pList, m_picture->request.mode);
-            const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_nSelected);
+        if (m_state.Selected() != kNoNode && m_state.List()) {
+            const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
+            const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_state.Selected());
             if (shown != kNoNode) {
                 const int thickness = std::max(2, (2 * ScreenDpi() + 48) / 96);  // 2 at 100%
                 DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w,
@@ -225,16 +216,16 @@ void CTreemapWindow::UpdateShown() {
 
 void CTreemapWindow::UpdateTexts() {
     std::string path, name = "Treemap";
-    if (m_pList && m_nRoot < m_pList->Count()) {
-        path = m_pList->PathOf(m_nRoot);
-        name = DescribeTreemap(*m_pList, m_nRoot, m_mode);
+    if (m_state.List() && m_state.Root() < m_state.List()->Count()) {
+        path = m_state.List()->PathOf(m_state.Root());
+        name = DescribeTreemap(*m_state.List(), m_state.Root(), m_state.Mode());
     }
     ::SetWindowTextW(m_hPath, WideFromUtf8(path).c_str());
     ::SetWindowTextW(m_hWnd, WideFromUtf8(name).c_str());
 }
 
 std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
-    if (!m_picture || !m_pList || m_picture->request.nWidth <= 0) return kNoNode;
+    if (!m_picture || !m_state.List() || m_picture->request.nWidth <= 0) return kNoNode;
     const RECT map = MapRect();
     if (!::PtInRect(&map, point)) return kNoNode;
     // The picture may be older than the window's size: scale into it.
@@ -244,7 +235,7 @@ std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
     const int y =
         static_cast<int>(static_cast<long long>(point.y - map.top) * m_picture->request.nHeight /
                          std::max<LONG>(1, map.bottom - map.top));
-    const CListTreemapInput input(*m_pList, m_picture->request.mode);
+    const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
     return m_picture->layout.HitTest(input, x, y);
 }
 
@@ -277,7 +268,7 @@ void CTreemapWindow::Paint(HDC dc) {
 void CTreemapWindow::ShowContextMenu(POINT screen) {
     HMENU menu = ::CreatePopupMenu();
     if (!menu) return;
-    const bool canZoomOut = m_pList && m_nRoot != 0;
+    const bool canZoomOut = m_state.List() && m_state.Root() != 0;
     ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomOutCommand,
                   L"Zoom Out\tBackspace");
     if (screen.x == -1 && screen.y == -1) {  // from the keyboard: at the map's corner
@@ -345,9 +336,9 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (header->hwndFrom == m_hTip && header->code == TTN_GETDISPINFOW) {
                 auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
                 m_tipText.clear();
-                if (m_nHot != kNoNode && m_pList && m_nHot < m_pList->Count())
+                if (m_nHot != kNoNode && m_state.List() && m_nHot < m_state.List()->Count())
                     m_tipText =
-                        m_describer ? m_describer(m_nHot) : WideFromUtf8(m_pList->PathOf(m_nHot));
+                        m_describer ? m_describer(m_nHot) : WideFromUtf8(m_state.List()->PathOf(m_nHot));
                 info->lpszText = m_tipText.data();
                 return 0;
             }
@@ -372,13 +363,13 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
             if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
-                m_nSelected != kNoNode)
+                m_state.Selected() != kNoNode)
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN && m_nSelected != kNoNode) {
-                ZoomInto(m_nSelected);
+            if (wParam == VK_RETURN && m_state.Selected() != kNoNode) {
+                ZoomInto(m_state.Selected());
                 return 0;
             }
             if (wParam == VK_BACK) {

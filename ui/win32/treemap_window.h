@@ -27,6 +27,7 @@
 
 #include "model/treemap_input.h"
 #include "model/treemap_picture.h"
+#include "model/treemap_state.h"
 #include "scan/scan_list.h"
 
 namespace sizewalk {
@@ -54,7 +55,7 @@ class CTreemapWindow {
     // Shows `list` (null: nothing) from its top, with no selection.
     void SetList(const CScanList* list);
     void SetSizeMode(SizeMode mode);
-    SizeMode GetSizeMode() const { return m_mode; }
+    SizeMode GetSizeMode() const { return m_state.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
     // Called on a click on a tile with its list index.
     void SetOnSelect(SelectHandler handler) { m_onSelect = std::move(handler); }
@@ -62,8 +63,8 @@ class CTreemapWindow {
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
     void SetSelected(std::uint32_t index);
-    std::uint32_t Selected() const { return m_nSelected; }
-    std::uint32_t ZoomRoot() const { return m_nRoot; }
+    std::uint32_t Selected() const { return m_state.Selected(); }
+    std::uint32_t ZoomRoot() const { return m_state.Root(); }
     // Zooms into the directory of a tile; false when that is the root.
     bool ZoomInto(std::uint32_t index);
     // One directory up; false at the top.
@@ -94,7 +95,8 @@ class CTreemapWindow {
     // The DIB: the picture and the selection's outline.
     void UpdateShown();
     void UpdateTexts();
-    void SetRoot(std::uint32_t root);
+    // After the zoom root changed: texts and picture.
+    void RootChanged();
     void Paint(HDC dc);
     void Layout();
     void ShowContextMenu(POINT screen);
@@ -103,10 +105,7 @@ class CTreemapWindow {
     HWND m_hWnd = nullptr;
     HWND m_hPath = nullptr;
     HWND m_hTip = nullptr;
-    const CScanList* m_pList = nullptr;
-    SizeMode m_mode = SizeMode::Apparent;
-    std::uint32_t m_nRoot = 0;
-    std::uint32_t m_nSelected = kNoNode;
+    CTreemapState m_state;
     std::uint32_t m_nHot = kNoNode;  // the tile the tooltip tells of
     Describer m_describer;
     SelectHandler m_onSelect;
