@@ -325,7 +325,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
         ::KillTimer(nullptr, timer);
         EXPECT_EQ(s_seen, std::vector<std::string>(
                               {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
-                               "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "&Rescan\tF5"}));
+                               "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D",
+                               "Show &Treemap\tF9", "&Rescan\tF5"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -397,6 +398,52 @@ TEST(LiveDialog, F5RescansTheSamePath) {
         l.Expand(l.Top());
         EXPECT_EQ(ChildNames(l.Tree(), l.Top()), std::vector<std::string>({"new", "old"}));
         EXPECT_EQ(l.source.Scanned().size(), 2u);
+    });
+}
+
+// F9 or the check box shows the map below the tree, growing the window from
+// its smallest; the tree's selection is outlined there and a tile selects.
+TEST(LiveDialog, TheTreemapShowsBelowTheTreeWhenAsked) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.File("d\\big", 100000);
+    t.Dir("d\\sub");
+    t.File("d\\sub\\x", 50000);
+    static test::WinTempTree* s_tree;
+    s_tree = &t;
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_tree->Path("d")));
+        HWND box = l.Item(IDC_TREEMAP);
+        HWND map = l.Item(IDC_TREEMAP_PANE);
+        ASSERT_TRUE(box && map);
+        EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_FALSE(::IsWindowVisible(map));
+        RECT before{};
+        ::GetWindowRect(l.hwnd, &before);
+
+        Key(l.hwnd, l.Tree(), VK_F9);
+        EXPECT_TRUE(::IsWindowVisible(map));
+        EXPECT_EQ(::SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+        RECT grown{}, tree{}, pane{};
+        ::GetWindowRect(l.hwnd, &grown);
+        ::GetWindowRect(l.Tree(), &tree);
+        ::GetWindowRect(map, &pane);
+        EXPECT_GT(grown.bottom - grown.top, before.bottom - before.top);
+        EXPECT_GE(pane.top, tree.bottom);
+
+        CTreemapWindow* treemap = l.dlg.Treemap();
+        ASSERT_NE(treemap, nullptr);
+        ASSERT_NE(treemap->List(), nullptr);
+        TreeView_SelectItem(l.Tree(), l.Top());
+        EXPECT_EQ(treemap->Selected(), 0u);
+
+        ::SendMessageW(box, BM_CLICK, 0, 0);
+        EXPECT_FALSE(::IsWindowVisible(map));
+        EXPECT_EQ(treemap->List(), nullptr);
+        RECT after{};
+        ::GetWindowRect(l.hwnd, &after);
+        EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
     });
 }
 

@@ -82,6 +82,9 @@ class CSizewalkDlg : private CMainView {
 
     HICON m_hIcon;
 
+    // The map below the tree (hidden until asked for).
+    CTreemapWindow* Treemap() const { return m_pTreemap.get(); }
+
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
@@ -122,8 +125,6 @@ class CSizewalkDlg : private CMainView {
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
-    // The map below the tree (hidden until asked for).
-    CTreemapWindow* Treemap() const { return m_pTreemap.get(); }
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
 

@@ -55,6 +55,7 @@ class CTreemapWindow {
     // Shows `list` (null: nothing) from its top, with no selection.
     void SetList(const CScanList* list);
     void SetSizeMode(SizeMode mode);
+    const CScanList* List() const { return m_state.List(); }
     SizeMode GetSizeMode() const { return m_state.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
     // Called on a click on a tile with its list index.
