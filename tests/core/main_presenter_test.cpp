@@ -353,12 +353,6 @@ TEST_F(MainPresenter, SortAndSizeOnShowHoldAcrossPresses) {
     presenter.OnSortBy(SortOrder::Name);
     EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
     EXPECT_EQ(view.sortOrder, SortOrder::Name);
-    EXPECT_EQ(view.treemap, false);  // the window as it always was, until asked
-    presenter.OnToggleTreemap();
-    EXPECT_EQ(view.treemap, true);
-    EXPECT_TRUE(presenter.IsTreemapShown());
-    presenter.OnToggleTreemap();
-    EXPECT_EQ(view.treemap, false);
     EXPECT_EQ(source.Scanned().size(), 2u);
 }
 
