@@ -41,6 +41,7 @@
 #include "core/process_scan.h"
 #include "ui/qt/display_text.h"
 #include "model/size_text.h"
+#include "ui/qt/thread_wake.h"
 #include "ui/qt/tree_model.h"
 #include "ui/qt/treemap_view.h"
 
@@ -171,6 +172,7 @@ void CSizewalkDlg::CreateControls() {
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { m_treemap->SetSelected(m_model->ItemOf(current)); });
 
+    m_scanDone = new CThreadWake([this] { m_presenter->OnScanDone(); }, this);
     m_ticker = new QTimer(this);
     m_ticker->setInterval(kProgressMilliseconds);
     connect(m_ticker, &QTimer::timeout, this, [this] { m_presenter->OnTick(); });
@@ -371,14 +373,8 @@ void CSizewalkDlg::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
-void CSizewalkDlg::PostScanDone() noexcept {
-    try {
-        QMetaObject::invokeMethod(
-            this, [this] { m_presenter->OnScanDone(); }, Qt::QueuedConnection);
-    } catch (...) {
-        // The progress ticker finishes the scan instead.
-    }
-}
+// If even the wake fails (out of memory), the progress ticker ends the scan.
+void CSizewalkDlg::PostScanDone() noexcept { m_scanDone->Wake(); }
 
 void CSizewalkDlg::ShowMessage(std::string_view text, MessageIcon icon) {
     try {

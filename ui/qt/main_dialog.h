@@ -38,6 +38,7 @@ class QTreeView;
 
 namespace sizewalk {
 
+class CThreadWake;
 class CTreeModel;
 class CTreemapView;
 
@@ -167,6 +168,7 @@ private:
     QLabel* m_progress = nullptr;
     ProgressText m_shownProgress;  // drawn again, elided anew, when the width changes
     QTimer* m_ticker = nullptr;
+    CThreadWake* m_scanDone = nullptr;  // the worker's word that the scan ended
     CTreeModel* m_model = nullptr;
 
     QAction* m_copyPath = nullptr;

@@ -24,11 +24,9 @@ CTreemapView::CTreemapView(QWidget* parent)
     : QWidget(parent),
       m_pPath(new QLabel(this)),
       m_pZoomOut(new QAction(tr("Zoom Out"), this)),
-      m_queue(std::make_unique<CTreemapRenderQueue>([this] {
-          // Worker thread: only post; the picture is taken on this thread.
-          QMetaObject::invokeMethod(
-              this, [this] { OnPictureReady(); }, Qt::QueuedConnection);
-      })) {
+      m_pWake(new CThreadWake([this] { OnPictureReady(); }, this)),
+      // Worker thread: only wake; the picture is taken on this thread.
+      m_queue(std::make_unique<CTreemapRenderQueue>([this] { m_pWake->Wake(); })) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(64, 48);

@@ -25,6 +25,7 @@
 #include "model/treemap_picture.h"
 #include "model/treemap_state.h"
 #include "scan/scan_list.h"
+#include "ui/qt/thread_wake.h"
 
 class QAction;
 class QLabel;
@@ -114,6 +115,7 @@ class CTreemapView : public QWidget {
     QSize m_requested;                          // of the newest request
     std::unique_ptr<TreemapPicture> m_picture;  // the newest picture received
     QImage m_shown;
+    CThreadWake* m_pWake;  // before m_queue: the queue's worker wakes it
     std::unique_ptr<CTreemapRenderQueue> m_queue;
 };
 
