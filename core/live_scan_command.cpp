@@ -56,8 +56,26 @@ CScanProgress::Snapshot CLiveScanCommand::GetProgress() const {
     return m_pJob ? m_pJob->progress.GetSnapshot() : CScanProgress::Snapshot{};
 }
 
+ScanOutcome CLiveScanCommand::Adopt(CScanList&& list, const ScanFields& fields) {
+    if (m_bScanning || m_pJob) return ScanOutcome::Busy;
+    m_tree.DeleteAllItems();
+    m_source.Kept() = std::move(list);
+    m_lastScannedDir = fields.m_strStartDir;
+    m_bAdopted = true;
+    return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+}
+
 ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     if (m_bScanning) return ScanOutcome::Busy;
+    if (!force && KeptIsAdopted()) {
+        // An opened scan's path may not exist here: OK with it redraws.
+        std::string path = fields.m_strStartDir;
+        NormalizeStartPath(path);
+        if (path == m_lastScannedDir && !m_pJob) {
+            fields.m_strStartDir = std::move(path);
+            return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+        }
+    }
     if (!PrepareStartPath(fields.m_strStartDir)) {
         m_messages.Show(kInvalidStartDirText, MessageIcon::None);
         return ScanOutcome::Rejected;
@@ -75,6 +93,7 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     m_tree.DeleteAllItems();
     m_lastScannedDir.clear();
     m_source.Kept().Clear();
+    m_bAdopted = false;
     m_fields = fields;
     m_strScanPath = fields.m_strStartDir;
     m_cursor.Begin();

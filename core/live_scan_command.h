@@ -76,6 +76,15 @@ public:
     ScanOutcome Start(ScanFields& fields);
     // F5: as Start, but scans even the path scanned last.
     ScanOutcome Rescan(ScanFields& fields);
+    // Makes `list` (finished, not empty) the kept scan of the path
+    // fields.m_strStartDir, as if a scan of it had just ended, and shows it:
+    // Redrawn or OutOfMemory. A scan kept this way need not exist on this
+    // machine: OK with its path redraws it; only F5 looks at the disk.
+    // Busy, taking nothing, while a scan runs or a stopped one has not
+    // returned.
+    ScanOutcome Adopt(CScanList&& list, const ScanFields& fields);
+    // The kept scan came from Adopt(), not from a walk of this machine.
+    bool KeptIsAdopted() const { return m_bAdopted && !m_lastScannedDir.empty(); }
 
     bool IsScanning() const { return m_bScanning; }
     // A stopped scan's worker has not returned yet.
@@ -135,6 +144,7 @@ private:
     std::shared_ptr<Job> m_pJob;     // of the worker not yet joined
     std::thread m_worker;
     std::optional<Press> m_queued;  // a press waiting for a stopped worker
+    bool m_bAdopted = false;        // see KeptIsAdopted()
 };
 
 }  // namespace sizewalk

@@ -49,9 +49,13 @@ void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& t
     if (!source.List().Empty()) tree.ShowList(source.List(), units, files);
 }
 
-bool PrepareStartPath(std::string& path) {
+void NormalizeStartPath(std::string& path) {
     ExpandHome(path);
     StripTrailingSeparator(path);
+}
+
+bool PrepareStartPath(std::string& path) {
+    NormalizeStartPath(path);
     bool valid = IsExistingDirectory(path) != 0;
 #ifdef _WIN32
     valid = valid || IsDriveSpec(path) != 0;

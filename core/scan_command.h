@@ -44,6 +44,8 @@ inline constexpr std::string_view kCannotOpenFolderText = "Nothing could open th
 // Windows), one trailing separator stripped. True when the result names a
 // directory (or, on Windows, a bare drive).
 bool PrepareStartPath(std::string& path);
+// The same without looking at the disk.
+void NormalizeStartPath(std::string& path);
 
 // Removes one trailing separator byte (a backslash or a slash on Windows),
 // except from a path that is nothing but that separator (the root).

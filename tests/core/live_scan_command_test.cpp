@@ -112,6 +112,40 @@ TEST_F(LiveCommand, SamePathRedrawsAtOnceAndRescanReadsTheDiskAgain) {
     EXPECT_EQ(source.Scanned().size(), 2u);
 }
 
+// A scan opened from a file: kept under its own path, which need not exist
+// here; OK with it redraws, F5 goes to the disk.
+TEST_F(LiveCommand, AdoptedScanIsKeptUnderItsPathUntilARescan) {
+    CDirScanner scanner;
+    CScanList opened;
+    ASSERT_EQ(scanner.ScanInto(t.Path("Data"), opened, nullptr), ScanStatus::Complete);
+    fields.m_strStartDir = "/elsewhere/data";
+    fields.m_eUnits = Units::Bytes;
+    fields.m_eFiles = Files::Hidden;
+    EXPECT_EQ(command.Adopt(std::move(opened), fields), ScanOutcome::Redrawn);
+    EXPECT_TRUE(command.KeptIsAdopted());
+    EXPECT_EQ(last, "/elsewhere/data");
+    EXPECT_EQ(tree.Outline(), t.Path("Data") + " [        15 bytes]\n  sub [         5 bytes]\n");
+
+    EXPECT_EQ(Press("/elsewhere/data/"), ScanOutcome::Redrawn);  // Files shown now
+    EXPECT_NE(tree.Outline().find("  a.txt [        10 bytes]\n"), std::string::npos);
+    EXPECT_TRUE(source.Scanned().empty());
+    EXPECT_TRUE(messages.shown.empty());
+
+    // F5 looks at the disk, where the path does not exist: the kept scan stays.
+    EXPECT_EQ(Press("/elsewhere/data", true), ScanOutcome::Rejected);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(command.KeptIsAdopted());
+
+    // A real scan replaces it; then no scan is taken in while one runs.
+    EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
+    EXPECT_FALSE(command.KeptIsAdopted());
+    CScanList another;
+    ASSERT_EQ(scanner.ScanInto(t.Path("Data"), another, nullptr), ScanStatus::Complete);
+    EXPECT_EQ(command.Adopt(std::move(another), fields), ScanOutcome::Busy);
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_EQ(last, t.Path("Other"));
+}
+
 TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     const std::string data = t.Path("Data");
     Press(data);
