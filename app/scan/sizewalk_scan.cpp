@@ -30,6 +30,7 @@
 #include "res/version.h"
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 
 namespace {
 
@@ -122,13 +123,14 @@ int Run(int argc, char** argv) {
     sizewalk::StripTrailingSeparator(path);
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 
-    // Open the output first: a scan of hours must not end in "cannot write".
-    std::FILE* out = stdout;
+    // Check the output first: a scan of hours must not end in "cannot write".
     if (output != "-") {
-        out = std::fopen(output.c_str(), "wb");
-        if (!out) return Fail(1, output + ": " + std::strerror(errno));
+        const bool existed = ::access(output.c_str(), F_OK) == 0;
+        std::FILE* probe = std::fopen(output.c_str(), "ab");  // never truncates
+        if (!probe) return Fail(1, output + ": " + std::strerror(errno));
+        std::fclose(probe);
+        if (!existed) std::remove(output.c_str());
     }
-    auto close = [&] { return out == stdout ? std::fflush(out) : std::fclose(out); };
 
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(threads);
@@ -139,24 +141,18 @@ int Run(int argc, char** argv) {
         scanner.Scan(path, &progress);
     }
     const sizewalk::CScanList& list = scanner.GetList();
-    if (list.Empty()) {
-        close();
-        return Fail(1, path + ": the scan found nothing");
-    }
-    try {
-        sizewalk::CFileOutput file(out);
+    if (list.Empty()) return Fail(1, path + ": the scan found nothing");
+    if (output == "-") {
+        sizewalk::CFileOutput file(stdout);
         sizewalk::ScanFileWriterOptions options;
         options.bCompress = compress;
         sizewalk::CScanFileWriter writer(file, options);
         sizewalk::WriteScanList(list, writer);
-        if (close() != 0) throw std::runtime_error(output + ": " + std::strerror(errno));
-    } catch (...) {
-        // No half-written file is left to be taken for a scan.
-        if (out != stdout) {
-            std::fclose(out);
-            std::remove(output.c_str());
-        }
-        throw;
+        if (std::fflush(stdout) != 0)
+            throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    } else {
+        // Written beside and renamed in place: never a half-written file.
+        sizewalk::SaveScanFile(list, output, compress);
     }
     if (list.UnreadableCount() > 0)
         std::fprintf(stderr, "sizewalk-scan: %zu directories could not be read\n",

@@ -4,16 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -29,6 +33,19 @@ std::vector<std::string> Lines(const CScanList& list) {
                         std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : ""));
     }
     return lines;
+}
+
+// A folder's names, sorted.
+std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..")
+                names.emplace_back(e->d_name);
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void MakeTree(const test::TempTree& t) {
@@ -95,6 +112,41 @@ TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
     CMemorySource bad(truncated);
     EXPECT_THROW(ReadScanList(bad, list), ScanFileError);
     EXPECT_TRUE(list.Empty());
+}
+
+// Saving by path replaces a file only once the new one is whole, and
+// leaves nothing behind when it cannot.
+TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {
+    test::TempTree t;
+    MakeTree(t);
+    CDirScanner scanner;
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    t.Dir("out");
+    const std::string target = t.Path("out/scan.json");
+    t.File("out/scan.json", 5);  // an older file in the way
+    SaveScanFile(scanner.GetList(), target, ScanFilesCanCompress());
+    CScanList opened;
+    OpenScanFile(target, opened);
+    EXPECT_EQ(Lines(opened), Lines(scanner.GetList()));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // as a new file, not a private temporary
+
+    // A directory in the way, a missing folder: refused, naming the path;
+    // the folder holds only what it held.
+    t.Dir("out/taken");
+    EXPECT_THROW(SaveScanFile(scanner.GetList(), t.Path("out/taken"), false), ScanFileError);
+    try {
+        SaveScanFile(scanner.GetList(), t.Path("missing/scan.json"), false);
+        ADD_FAILURE() << "saved into a missing folder";
+    } catch (const ScanFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(t.Path("missing/scan.json")), std::string::npos);
+    }
+    EXPECT_EQ(Names(t.Path("out")), (std::vector<std::string>{"scan.json", "taken"}));
+    EXPECT_THROW(OpenScanFile(t.Path("out/none.json"), opened), ScanFileError);
+    EXPECT_TRUE(opened.Empty());
 }
 
 TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
