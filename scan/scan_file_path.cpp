@@ -8,6 +8,8 @@
 #include "scan/scan_file_list.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "platform/error_text.h"
@@ -44,9 +46,22 @@ FilePtr CreateBeside(const std::string& path, std::string& tempPath) {
 #ifdef _WIN32
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         tempPath = path + ".part" + std::to_string(GetCurrentProcessId() + attempt);
-        FILE* file = _wfopen(WideFromUtf8(tempPath).c_str(), L"wxb");
+        HANDLE handle = ::CreateFileW(WideFromUtf8(tempPath).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_EXISTS) continue;
+            FailWin(path, error);
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
         if (file) return FilePtr(file);
-        if (errno != EEXIST) Fail(path, errno);
+        if (fd >= 0)
+            _close(fd);
+        else
+            ::CloseHandle(handle);
+        ::DeleteFileW(WideFromUtf8(tempPath).c_str());
+        Fail(path, ENOMEM);
     }
     Fail(path, EEXIST);
 #else

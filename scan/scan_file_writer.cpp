@@ -212,6 +212,8 @@ class CScanFileWriter::Impl {
                     if (out.pos) m_output.Write(m_zout.data(), out.pos);
                     if (end ? left == 0 : in.pos == in.size) break;
                 }
+#else
+                static_cast<void>(end);
 #endif
             }
         } catch (...) {
