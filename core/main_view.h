@@ -95,6 +95,11 @@ class CMainView : public CScanDoneNotify {
     };
     virtual TreeState SaveTreeState() const = 0;
     virtual void RestoreTreeState(const TreeState& state) = 0;
+
+    // The platform's file dialogs for saved scans: the path chosen (UTF-8),
+    // or empty when the user cancelled. `suggested` is the file name offered.
+    virtual std::string AskSaveScanPath(const std::string& suggested) = 0;
+    virtual std::string AskOpenScanPath() = 0;
 };
 
 }  // namespace sizewalk

@@ -13,8 +13,10 @@ inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;  // symbolic 
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";  // either ends a name
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
 #endif
 
 struct FindRecord {

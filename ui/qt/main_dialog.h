@@ -64,7 +64,9 @@ enum class TreeAction {
     SortBySize,
     SizeOnDisk,
     ShowTreemap,
-    Rescan
+    Rescan,
+    SaveScan,
+    OpenScan
 };
 
 class CSizewalkDlg : public QDialog, private CMainView {
@@ -143,6 +145,8 @@ private:
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    std::string AskSaveScanPath(const std::string& suggested) override;
+    std::string AskOpenScanPath() override;
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font
@@ -177,6 +181,9 @@ private:
     QAction* m_sortBySize = nullptr;
     QAction* m_sizeOnDisk = nullptr;
     QAction* m_rescan = nullptr;
+    QAction* m_saveScan = nullptr;
+    QAction* m_openScan = nullptr;
+    QString m_scanFolder;  // where the file dialogs last were, for this window's life
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and

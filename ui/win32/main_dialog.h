@@ -39,6 +39,8 @@ enum : int {
     ID_SIZE_ON_DISK,  // Ctrl+D
     ID_RESCAN,        // F5
     ID_SHOW_TREEMAP,  // F9
+    ID_SAVE_SCAN,     // Ctrl+S
+    ID_OPEN_SCAN,     // Ctrl+O
 };
 // Not in the template: the Treemap check box under Show Files, and the map.
 enum : int {
@@ -79,6 +81,11 @@ class CSizewalkDlg : private CMainView {
     void SetFolderOpener(std::function<void(const std::string&)> open) {
         m_openFolder = std::move(open);
     }
+    // What Save Scan and Open Scan ask in place of the common file dialog:
+    // given whether it saves and the name offered, the path (UTF-8; empty
+    // cancels).
+    using FileChooser = std::function<std::string(bool save, const std::string& suggested)>;
+    void SetScanFileChooser(FileChooser choose) { m_chooseScanFile = std::move(choose); }
 
     HICON m_hIcon;
 
@@ -102,6 +109,8 @@ class CSizewalkDlg : private CMainView {
     void PlaceControls();
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
     void ShowContextMenu(POINT screen, bool fromKeyboard);
+    // The commands on a tree item, before Save Scan and Open Scan.
+    void AppendItemCommands(HMENU menu);
     void UpdateTreemapList();
     void SelectInTree(std::uint32_t index);
 
@@ -127,6 +136,9 @@ class CSizewalkDlg : private CMainView {
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    std::string AskSaveScanPath(const std::string& suggested) override;
+    std::string AskOpenScanPath() override;
+    std::string AskScanPath(bool save, const std::string& suggested);
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
@@ -146,6 +158,7 @@ class CSizewalkDlg : private CMainView {
     int m_nTreemapGrowth = 0;  // what showing the map added to the height
     CProgressView m_progress;
     std::function<void(const std::string&)> m_openFolder;
+    FileChooser m_chooseScanFile;
 
     // Keys that work anywhere in the dialog, and those of the tree alone.
     HACCEL m_hKeys = nullptr;
