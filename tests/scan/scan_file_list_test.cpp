@@ -30,7 +30,8 @@ std::vector<std::string> Lines(const CScanList& list) {
         const CScanEntry& e = list[i];
         lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
                         std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
-                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : ""));
+                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : "") +
+                        (e.IsOtherFileSystem() ? " otherfs" : "") + (e.IsNotRegular() ? " notreg" : ""));
     }
     return lines;
 }
@@ -52,6 +53,7 @@ void MakeTree(const test::TempTree& t) {
     t.Dir("top");
     t.Dir("top/sub");
     t.Dir("top/sub/empty");
+    t.Dir("top/mnt");
     t.File("top/sub/sparse", 1 << 20);
     t.File("top/name with \"quotes\" and \\", 12);
     t.File("top/\xff\xfe not utf-8", 3);
@@ -61,6 +63,8 @@ void MakeTree(const test::TempTree& t) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     ASSERT_EQ(::link(t.Path("top/written").c_str(), t.Path("top/sub/again").c_str()), 0);
+    ASSERT_EQ(::mkfifo(t.Path("top/fifo").c_str(), 0600), 0);
+    t.Link("written", "top/link");
 }
 
 TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
@@ -69,8 +73,10 @@ TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
     CDirScanner scanner;
     ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
     CScanList& list = scanner.GetList();
-    for (std::size_t i = 0; i < list.Count(); ++i)
+    for (std::size_t i = 0; i < list.Count(); ++i) {
         if (list[i].GetName() == "empty") list.MarkUnreadable(i, 13);  // as a walk would
+        if (list[i].GetName() == "mnt") list.At(i).MarkOtherFileSystem();
+    }
     list.Finish();
 
     for (bool compress : {false, true}) {
