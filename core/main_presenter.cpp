@@ -86,11 +86,12 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
 }
 
 void CMainPresenter::ShowNotes() {
-    const std::string origin = m_command.KeptIsAdopted()
-                                   ? FormatScanOrigin(m_strOpenedFile, m_openedMade)
-                                   : std::string();
-    const ProgressText notes = FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode,
-                                               m_view.GroupSeparator(), origin);
+    const bool opened = m_command.KeptIsAdopted();
+    const std::string origin = opened ? FormatScanOrigin(m_openedMade) : std::string();
+    ProgressText notes = FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode,
+                                         m_view.GroupSeparator(), origin);
+    // The file itself on the second line, unless that says sizes are on disk.
+    if (opened && notes.strDir.empty()) notes.strDir = m_strOpenedFile;
     if (notes.strCounts.empty() && notes.strDir.empty())
         m_view.HideProgress();
     else
@@ -202,8 +203,7 @@ void CMainPresenter::OnOpenScan() {
     m_keep.reset();
     m_view.ReadFields(m_fields);
     m_fields.m_strStartDir = std::string(list[0].GetName());
-    const std::size_t cut = path.find_last_of(kPathSeparators);
-    m_strOpenedFile = cut == std::string::npos ? path : path.substr(cut + 1);
+    m_strOpenedFile = path;
     m_openedMade = metadata.timestamp;
     const ScanOutcome outcome = m_command.Adopt(std::move(list), m_fields);
     if (outcome == ScanOutcome::Busy) return;

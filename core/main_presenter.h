@@ -134,7 +134,7 @@ class CMainPresenter {
     std::chrono::steady_clock::time_point m_scanStart;
     // What F5 found open, to open again once its scan is shown.
     std::optional<CMainView::TreeState> m_keep;
-    // Of the scan opened from a file, for the band: the file's name and
+    // Of the scan opened from a file, for the band: the file's path and
     // when the scan was made (seconds since 1970, when the file says).
     std::string m_strOpenedFile;
     std::optional<std::int64_t> m_openedMade;

@@ -93,9 +93,8 @@ ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_
     return text;
 }
 
-std::string FormatScanOrigin(std::string_view fileName, std::optional<std::int64_t> made) {
-    std::string text = "From the file ";
-    text += fileName;
+std::string FormatScanOrigin(std::optional<std::int64_t> made) {
+    std::string text = "From a file";
     std::tm local{};
     bool known = made.has_value() && *made >= 0 && *made < (std::int64_t{1} << 40);
     if (known) {

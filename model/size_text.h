@@ -43,10 +43,10 @@ ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units
 // `origin`, when not empty, comes first on the first line.
 ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator = ",",
                              std::string_view origin = {});
-// Where a scan opened from a file came from: "From the file usr.json, made
-// 2026-12-10 03:24." in local time, or without the time when the file has
-// none (or one out of range).
-std::string FormatScanOrigin(std::string_view fileName, std::optional<std::int64_t> made);
+// That a scan came from a file, and when it was made: "From a file, made
+// 2026-12-10 03:24." in local time, or "From a file." when the file does not
+// say (or says a time out of range).
+std::string FormatScanOrigin(std::optional<std::int64_t> made);
 inline constexpr std::string_view kStoppingText = "Stopping\u2026";
 inline constexpr std::string_view kScanStoppedText = "Scan stopped";
 

@@ -361,7 +361,7 @@ private slots:
         QCOMPARE(static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR))->text(),
                  QString::fromStdString(t.Path("d")));
         QVERIFY(f.dlg.GetProgressLabel()->isVisible());
-        QVERIFY2(f.dlg.GetProgressLabel()->text().startsWith("From the file saved.json, made "),
+        QVERIFY2(f.dlg.GetProgressLabel()->text().startsWith("From a file, made "),
                  qPrintable(f.dlg.GetProgressLabel()->text()));
         // OK with its path redraws it; no scan waits at the gate.
         f.Press(t.Path("d"));
