@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +27,8 @@ std::vector<std::string> Lines(const CScanList& list) {
         const CScanEntry& e = list[i];
         lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
                         std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
-                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : ""));
+                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : "") +
+                        " modified " + std::to_string(list.ModifiedOf(i)));
     }
     return lines;
 }
@@ -44,6 +46,9 @@ void MakeTree(const test::TempTree& t) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     ASSERT_EQ(::link(t.Path("top/written").c_str(), t.Path("top/sub/again").c_str()), 0);
+    // A directory older than what it holds: it takes the newest below it.
+    const timespec old[2] = {{5, 0}, {5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, t.Path("top/sub").c_str(), old, 0), 0);
 }
 
 TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
@@ -105,7 +110,7 @@ TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
     scanner.SetThreadCount(1);  // the listing's own order, as ncdu reads it
     ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
     const std::string file = t.Root() + ".ncdu.json";
-    ASSERT_EQ(std::system(("ncdu -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(("ncdu -e -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()), 0);
     std::FILE* f = std::fopen(file.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     CFileSource in(f);
