@@ -36,6 +36,7 @@ void CMainPresenter::OnInit() {
     m_view.ShowSortOrder(m_sortOrder);
     m_view.ShowSizeMode(m_sizeMode);
     m_view.ShowTreemap(m_bTreemap);
+    m_view.ShowDetails(m_bDetails);
 }
 
 void CMainPresenter::OnOK() {
@@ -148,6 +149,11 @@ void CMainPresenter::OnToggleSizeOnDisk() {
 void CMainPresenter::OnToggleTreemap() {
     m_bTreemap = !m_bTreemap;
     m_view.ShowTreemap(m_bTreemap);
+}
+
+void CMainPresenter::OnToggleDetails() {
+    m_bDetails = !m_bDetails;
+    m_view.ShowDetails(m_bDetails);
 }
 
 void CMainPresenter::BeginScanning() {

@@ -9,7 +9,8 @@
 // closes). The window opens at the template's size, which is also its
 // smallest; the tree takes any extra room. The tree's context menu and keys
 // copy an item's path, open it in the file manager, sort by name or size,
-// show sizes on disk, and rescan (F5).
+// show sizes on disk, show the details columns (F8; their headers sort),
+// and rescan (F5).
 //
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
@@ -64,7 +65,8 @@ enum class TreeAction {
     SortBySize,
     SizeOnDisk,
     ShowTreemap,
-    Rescan
+    Rescan,
+    ShowDetails
 };
 
 class CSizewalkDlg : public QDialog, private CMainView {
@@ -141,6 +143,7 @@ private:
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
+    void ShowDetails(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
 
@@ -177,6 +180,7 @@ private:
     QAction* m_sortBySize = nullptr;
     QAction* m_sizeOnDisk = nullptr;
     QAction* m_rescan = nullptr;
+    QAction* m_showDetails = nullptr;
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and
