@@ -20,32 +20,45 @@ bool LowerBound(const CScanTree& tree, CScanTree::Item item) {
 
 std::string_view DetailHeader(DetailColumn column) {
     switch (column) {
-        case DetailColumn::Name: return "Name";
-        case DetailColumn::Percent: return "% of Parent";
-        case DetailColumn::Size: return "Size";
-        case DetailColumn::Items: return "Items";
-        case DetailColumn::Modified: return "Last Modified";
+        case DetailColumn::Name:
+            return "Name";
+        case DetailColumn::Percent:
+            return "% of Parent";
+        case DetailColumn::Size:
+            return "Size";
+        case DetailColumn::Items:
+            return "Items";
+        case DetailColumn::Modified:
+            return "Last Modified";
     }
     return {};
 }
 
 SortOrder DetailSortOrder(DetailColumn column) {
     switch (column) {
-        case DetailColumn::Name: return SortOrder::Name;
+        case DetailColumn::Name:
+            return SortOrder::Name;
         case DetailColumn::Percent:
-        case DetailColumn::Size: return SortOrder::Size;
-        case DetailColumn::Items: return SortOrder::Items;
-        case DetailColumn::Modified: return SortOrder::Modified;
+        case DetailColumn::Size:
+            return SortOrder::Size;
+        case DetailColumn::Items:
+            return SortOrder::Items;
+        case DetailColumn::Modified:
+            return SortOrder::Modified;
     }
     return SortOrder::Name;
 }
 
 DetailColumn DetailColumnOf(SortOrder order) {
     switch (order) {
-        case SortOrder::Name: return DetailColumn::Name;
-        case SortOrder::Size: return DetailColumn::Size;
-        case SortOrder::Items: return DetailColumn::Items;
-        case SortOrder::Modified: return DetailColumn::Modified;
+        case SortOrder::Name:
+            return DetailColumn::Name;
+        case SortOrder::Size:
+            return DetailColumn::Size;
+        case SortOrder::Items:
+            return DetailColumn::Items;
+        case SortOrder::Modified:
+            return DetailColumn::Modified;
     }
     return DetailColumn::Name;
 }
@@ -86,8 +99,10 @@ std::string FormatAutoSize(std::uint64_t size, std::string_view separator) {
 std::string DetailText(const CScanTree& tree, CScanTree::Item item, DetailColumn column,
                        SizeMode mode, std::string_view separator) {
     switch (column) {
-        case DetailColumn::Name: return {};
-        case DetailColumn::Percent: return ShareOfParent(tree, item, mode).strText;
+        case DetailColumn::Name:
+            return {};
+        case DetailColumn::Percent:
+            return ShareOfParent(tree, item, mode).strText;
         case DetailColumn::Size:
             return (LowerBound(tree, item) ? "at least " : "") +
                    FormatAutoSize(tree.Size(item, mode), separator);

@@ -33,10 +33,13 @@ void SortChildren(std::span<std::uint32_t> ids, const CScanList& list, SortOrder
     // of equal keys: most runs are one entry long and cost no collation.
     auto key = [&](std::uint32_t id) -> std::uint64_t {
         switch (order) {
-            case SortOrder::Items: return list.SubtreeEnd(id) - id - 1;
-            case SortOrder::Modified: return static_cast<std::uint64_t>(list.ModifiedOf(id));
+            case SortOrder::Items:
+                return list.SubtreeEnd(id) - id - 1;
+            case SortOrder::Modified:
+                return static_cast<std::uint64_t>(list.ModifiedOf(id));
             case SortOrder::Name:
-            case SortOrder::Size: break;
+            case SortOrder::Size:
+                break;
         }
         return list[id].GetShownSize(mode);
     };

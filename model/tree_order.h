@@ -2,9 +2,9 @@
 // The order of the items under one parent: by name (the default), or by size
 // with the largest first and names breaking ties; likewise by the number of
 // entries below (most first) or by the newest modification in the subtree
-// (newest first). The size is the one on show, apparent or on disk. How two names compare belongs to the platform
-// (a locale-aware collator) and comes in through CNameOrder; the rest is
-// here, for every dialog to share.
+// (newest first). The size is the one on show, apparent or on disk. How two names compare belongs
+// to the platform (a locale-aware collator) and comes in through CNameOrder; the rest is here, for
+// every dialog to share.
 
 #include <cstdint>
 #include <span>

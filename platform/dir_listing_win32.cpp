@@ -291,7 +291,8 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                 const std::uint64_t disk =
                     empty ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
                 const auto written = static_cast<std::uint64_t>(record->LastWriteTime.QuadPart);
-                const std::uint32_t header[7] = {attributes, static_cast<std::uint32_t>(size >> 32),
+                const std::uint32_t header[7] = {attributes,
+                                                 static_cast<std::uint32_t>(size >> 32),
                                                  static_cast<std::uint32_t>(size),
                                                  static_cast<std::uint32_t>(disk),
                                                  static_cast<std::uint32_t>(disk >> 32),

@@ -101,7 +101,8 @@ public:
         if (!m_table) throw std::bad_alloc();
     }
     ~Slab() {
-        for (std::size_t k = 0; k < kMaxChunks; ++k) delete[] m_table[k];  // Cover may reach past m_next
+        for (std::size_t k = 0; k < kMaxChunks; ++k)
+            delete[] m_table[k];  // Cover may reach past m_next
         std::free(m_table);
     }
     Slab(const Slab&) = delete;
@@ -177,7 +178,8 @@ private:
     bool FirstLinkForProgress(const FindRecord& record);
     // A directory's own time, where opening it told it.
     void SetOwnTime(std::uint32_t record, const DirHandle& handle) {
-        if (handle.OwnModified() != kUnknownTime) m_times[record] = PackedTime(handle.OwnModified());
+        if (handle.OwnModified() != kUnknownTime)
+            m_times[record] = PackedTime(handle.OwnModified());
     }
     bool Stopped() const {
         return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();

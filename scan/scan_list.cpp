@@ -50,7 +50,8 @@ void CScanList::Clear() noexcept {
 }
 
 std::size_t CScanList::MemoryBytes() const {
-    return m_chunks.size() * kChunkBytes + m_timeChunks.size() * kChunkEntries * sizeof(std::uint32_t) +
+    return m_chunks.size() * kChunkBytes +
+           m_timeChunks.size() * kChunkEntries * sizeof(std::uint32_t) +
            m_dirs.capacity() * sizeof(DirRecord) +
            m_unreadable.capacity() * sizeof(m_unreadable[0]) +
            m_links.capacity() * sizeof(LinkRecord) + (m_names ? m_names->Bytes() : 0);

@@ -2,6 +2,8 @@
 // column's text and order on a list with known sizes, times and an
 // unreadable directory.
 
+#include "model/detail_columns.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "model/detail_columns.h"
 #include "scan/name_arena.h"
 #include "tests/core/command_fakes.h"
 
@@ -29,7 +30,10 @@ TEST(DetailColumns, AutomaticUnitsRoundAndGroupAtTheirBoundaries) {
     EXPECT_EQ(FormatAutoSize(std::uint64_t{5} << 30), "5.0 GB");
     EXPECT_EQ(FormatAutoSize(std::uint64_t{1} << 40), "1.0 TB");
     EXPECT_EQ(FormatAutoSize(UINT64_MAX), "16,777,216.0 TB");
-    EXPECT_EQ(FormatAutoSize(UINT64_MAX, "\xc2\xa0"), "16\xc2\xa0" "777\xc2\xa0" "216.0 TB");
+    EXPECT_EQ(FormatAutoSize(UINT64_MAX, "\xc2\xa0"),
+              "16\xc2\xa0"
+              "777\xc2\xa0"
+              "216.0 TB");
 }
 
 struct Spec {
@@ -41,7 +45,7 @@ struct Spec {
 };
 
 class DetailColumnsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Local time is UTC here, so the dates below are what any user in UTC sees.
         ::setenv("TZ", "UTC0", 1);
@@ -95,11 +99,13 @@ TEST_F(DetailColumnsTest, CellsShowShareSizeItemsAndNewestTime) {
     CScanTree tree(list, Files::Shown, names);
     using Cells = std::vector<std::string>;
     // The start holds an unreadable directory: its totals are lower bounds.
-    EXPECT_EQ(Row(tree, "/start"), (Cells{"", "at least 4.9 KB", "at least 8", "2106-02-07 06:28"}));
+    EXPECT_EQ(Row(tree, "/start"),
+              (Cells{"", "at least 4.9 KB", "at least 8", "2106-02-07 06:28"}));
     EXPECT_EQ(Row(tree, "big"), (Cells{"60.0%", "2.9 KB", "", "2023-11-14 22:13"}));
     EXPECT_EQ(Row(tree, "sub"), (Cells{"20.0%", "1,000 bytes", "2", "2100-01-01 00:00"}));
     EXPECT_EQ(Row(tree, "y"), (Cells{"30.0%", "300 bytes", "", ""}));
-    EXPECT_EQ(Row(tree, "locked"), (Cells{"0.0%", "at least 0 bytes", "at least 0", "1970-01-01 00:00"}));
+    EXPECT_EQ(Row(tree, "locked"),
+              (Cells{"0.0%", "at least 0 bytes", "at least 0", "1970-01-01 00:00"}));
     EXPECT_EQ(Row(tree, "old"), (Cells{"20.0%", "1,000 bytes", "", "1970-01-01 00:00"}));
     // The share follows the size on show; under a parent of size 0 there is none.
     EXPECT_EQ(Row(tree, "sub", SizeMode::OnDisk)[0], "20.0%");
@@ -120,10 +126,14 @@ TEST_F(DetailColumnsTest, CellsShowShareSizeItemsAndNewestTime) {
 TEST_F(DetailColumnsTest, HeadersSortTheirColumnsNamesBreakingTies) {
     CScanTree tree(list, Files::Shown, names);
     using Names = std::vector<std::string>;
-    EXPECT_EQ(Children(tree, DetailColumn::Items), (Names{"sub", "big", "empty", "far", "locked", "old"}));
-    EXPECT_EQ(Children(tree, DetailColumn::Modified), (Names{"far", "sub", "big", "empty", "locked", "old"}));
-    EXPECT_EQ(Children(tree, DetailColumn::Percent), (Names{"big", "old", "sub", "empty", "far", "locked"}));
-    EXPECT_EQ(Children(tree, DetailColumn::Name), (Names{"big", "empty", "far", "locked", "old", "sub"}));
+    EXPECT_EQ(Children(tree, DetailColumn::Items),
+              (Names{"sub", "big", "empty", "far", "locked", "old"}));
+    EXPECT_EQ(Children(tree, DetailColumn::Modified),
+              (Names{"far", "sub", "big", "empty", "locked", "old"}));
+    EXPECT_EQ(Children(tree, DetailColumn::Percent),
+              (Names{"big", "old", "sub", "empty", "far", "locked"}));
+    EXPECT_EQ(Children(tree, DetailColumn::Name),
+              (Names{"big", "empty", "far", "locked", "old", "sub"}));
     for (int c = 0; c < kDetailColumnCount; ++c) {
         const auto column = static_cast<DetailColumn>(c);
         const DetailColumn back = DetailColumnOf(DetailSortOrder(column));

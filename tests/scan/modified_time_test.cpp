@@ -20,7 +20,8 @@ namespace {
 using test::TempTree;
 
 void SetTime(const TempTree& t, const std::string& rel, std::int64_t seconds) {
-    const timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0},
+                               {static_cast<time_t>(seconds), 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, t.Path(rel).c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << rel;
 }
 
@@ -63,9 +64,9 @@ TEST(ModifiedTimes, BothWalksKeepOwnTimesAndRollTheNewestUp) {
     constexpr std::int64_t kFirst = CScanList::kFirstTime, kLast = CScanList::kLastTime;
     // Directories whose subtree holds nothing newer show their own time.
     const std::map<std::string, std::int64_t> expected = {
-        {"(start)", kLast},  {"a", 3000000000},    {"deep", 3000000000}, {"new", 3000000000},
-        {"f", 1500000000},   {"future", kLast},    {"far", kLast},       {"old", kFirst},
-        {"link", kFirst},    {"locked", 1234567890}, {"empty", 7},
+        {"(start)", kLast}, {"a", 3000000000},      {"deep", 3000000000}, {"new", 3000000000},
+        {"f", 1500000000},  {"future", kLast},      {"far", kLast},       {"old", kFirst},
+        {"link", kFirst},   {"locked", 1234567890}, {"empty", 7},
     };
     test::AsUnprivileged([&] {
         bool same = true;

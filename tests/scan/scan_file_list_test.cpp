@@ -2,9 +2,10 @@
 // as the list it came from, ncdu's export of a tree opens as a scan of that
 // tree, and a file that fails part-way leaves no list behind.
 
-#include <gtest/gtest.h>
+#include "scan/scan_file_list.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "scan/dir_scanner.h"
-#include "scan/scan_file_list.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -110,7 +110,9 @@ TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
     scanner.SetThreadCount(1);  // the listing's own order, as ncdu reads it
     ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
     const std::string file = t.Root() + ".ncdu.json";
-    ASSERT_EQ(std::system(("ncdu -e -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(
+                  ("ncdu -e -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()),
+              0);
     std::FILE* f = std::fopen(file.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     CFileSource in(f);

@@ -3,19 +3,19 @@
 // scan until the test lets it through: a real command, key or close reaches
 // it, and what it tells the window shows in the controls. Also what is the
 // dialog's own: the layout, the progress lines, the menu and the info tips.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
 
 #include "modal_probe.h"
+#include "model/detail_columns.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "tests/core/blocking_source.h"
 #include "tree_outline.h"
-#include "model/detail_columns.h"
 #include "ui/win32/main_dialog.h"
 #include "win_temp_tree.h"
 
@@ -497,8 +497,8 @@ TEST(LiveDialog, DetailsColumnsShowAboveTheTreeAndSortFromTheHeader) {
             RECT row{};
             TreeView_GetItemRect(l.Tree(), Child(l.Tree(), l.Top(), name), &row, FALSE);
             HDC dc = ::GetDC(l.Tree());
-            const COLORREF pixel =
-                ::GetPixel(dc, cell.left + (cell.right - cell.left) / 3, (row.top + row.bottom) / 2);
+            const COLORREF pixel = ::GetPixel(dc, cell.left + (cell.right - cell.left) / 3,
+                                              (row.top + row.bottom) / 2);
             ::ReleaseDC(l.Tree(), dc);
             return pixel;
         };

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -38,8 +37,8 @@ void CShareBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->fillRect(bar, fill);
     }
     painter->save();
-    painter->setPen(opt.palette.color((opt.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                            : QPalette::Text));
+    painter->setPen(opt.palette.color(
+        (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(opt.font);
     painter->drawText(opt.rect.adjusted(margin * 2, 0, -margin * 2, 0),
                       Qt::AlignRight | Qt::AlignVCenter, text);

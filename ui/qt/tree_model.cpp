@@ -57,7 +57,8 @@ QModelIndex CTreeModel::IndexOfItem(Item item) const {
 }
 
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
-    if (!m_tree || column < 0 || column >= columnCount() || row < 0 || parent.column() > 0) return {};
+    if (!m_tree || column < 0 || column >= columnCount() || row < 0 || parent.column() > 0)
+        return {};
     if (!parent.isValid()) return row == 0 ? createIndex(0, column, quintptr{0}) : QModelIndex();
     const auto children = m_tree->Children(ItemOf(parent));
     if (static_cast<std::size_t>(row) >= children.size()) return {};
@@ -77,7 +78,9 @@ int CTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(m_tree->ChildCount(ItemOf(parent)));
 }
 
-int CTreeModel::columnCount(const QModelIndex&) const { return m_bDetails ? kDetailColumnCount : 1; }
+int CTreeModel::columnCount(const QModelIndex&) const {
+    return m_bDetails ? kDetailColumnCount : 1;
+}
 
 QVariant CTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
@@ -103,7 +106,8 @@ void CTreeModel::SetShowDetails(bool shown) {
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());
-    for (const QModelIndex& index : before) after.push_back(index.column() > 0 ? QModelIndex() : index);
+    for (const QModelIndex& index : before)
+        after.push_back(index.column() > 0 ? QModelIndex() : index);
     changePersistentIndexList(before, after);
     m_bDetails = false;
     emit layoutChanged();
@@ -154,8 +158,10 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
                            ? QVariant(ShareOfParent(*m_tree, item, m_mode).fFraction)
                            : QVariant();
             case Qt::ToolTipRole:
-            case Qt::AccessibleDescriptionRole: return DetailsOf(index);
-            default: return {};
+            case Qt::AccessibleDescriptionRole:
+                return DetailsOf(index);
+            default:
+                return {};
         }
     }
     switch (role) {

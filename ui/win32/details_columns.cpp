@@ -65,7 +65,8 @@ HDWP CDetailsColumns::Place(HDWP positions, HWND dialog, int x, int y, int w) {
         HDITEMW column{};
         column.mask = HDI_WIDTH;
         column.cxy = width;
-        ::SendMessageW(m_hHeader, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+        ::SendMessageW(m_hHeader, HDM_SETITEMW, static_cast<WPARAM>(c),
+                       reinterpret_cast<LPARAM>(&column));
     }
     return ::DeferWindowPos(positions, m_hHeader, nullptr, x, y, w, Height(),
                             SWP_NOZORDER | SWP_NOACTIVATE);
@@ -77,10 +78,12 @@ void CDetailsColumns::ShowSortOrder(SortOrder order) {
     for (int c = 0; c < kDetailColumnCount; ++c) {
         HDITEMW column{};
         column.mask = HDI_FORMAT;
-        ::SendMessageW(m_hHeader, HDM_GETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+        ::SendMessageW(m_hHeader, HDM_GETITEMW, static_cast<WPARAM>(c),
+                       reinterpret_cast<LPARAM>(&column));
         column.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
         if (c == sorted) column.fmt |= order == SortOrder::Name ? HDF_SORTUP : HDF_SORTDOWN;
-        ::SendMessageW(m_hHeader, HDM_SETITEMW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+        ::SendMessageW(m_hHeader, HDM_SETITEMW, static_cast<WPARAM>(c),
+                       reinterpret_cast<LPARAM>(&column));
     }
 }
 
@@ -120,7 +123,8 @@ void CDetailsColumns::PaintRow(HDC dc, HWND tree, const RECT& row, const CScanTr
         if (column == DetailColumn::Percent) {
             const double share = std::clamp(ShareOfParent(scan, item, mode).fFraction, 0.0, 1.0);
             RECT filled{cell.left + 2, cell.top + 2, cell.right - 2, cell.bottom - 2};
-            filled.right = filled.left + static_cast<int>(std::lround((filled.right - filled.left) * share));
+            filled.right =
+                filled.left + static_cast<int>(std::lround((filled.right - filled.left) * share));
             if (filled.right > filled.left) {
                 HBRUSH brush = ::CreateSolidBrush(bar);
                 ::FillRect(dc, &filled, brush);

@@ -5,8 +5,8 @@
 // header's column positions. The first column is the tree's own labels.
 // Clicking a header asks for its column's order (the owner forwards it).
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,7 +16,7 @@
 namespace sizewalk {
 
 class CDetailsColumns {
-public:
+  public:
     // Creates the header, hidden, as the child `id` of `dialog`, in `font`.
     void Create(HWND dialog, int id, HFONT font);
     HWND Header() const { return m_hHeader; }
@@ -39,8 +39,10 @@ public:
     LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw, const CScanTree* tree, SizeMode mode,
                          const std::string& separator, ItemOf item) {
         switch (draw.nmcd.dwDrawStage) {
-            case CDDS_PREPAINT: return m_bShown ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
-            case CDDS_ITEMPREPAINT: return CDRF_NOTIFYPOSTPAINT;
+            case CDDS_PREPAINT:
+                return m_bShown ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            case CDDS_ITEMPREPAINT:
+                return CDRF_NOTIFYPOSTPAINT;
             case CDDS_ITEMPOSTPAINT:
                 if (tree) {
                     const CScanTree::Item shown =
@@ -57,7 +59,7 @@ public:
     static std::wstring CellText(const CScanTree& tree, CScanTree::Item item, DetailColumn column,
                                  SizeMode mode, const std::string& separator);
 
-private:
+  private:
     void PaintRow(HDC dc, HWND tree, const RECT& row, const CScanTree& scan, CScanTree::Item item,
                   SizeMode mode, const std::string& separator) const;
 
