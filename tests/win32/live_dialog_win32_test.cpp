@@ -3,9 +3,9 @@
 // scan until the test lets it through: a real command, key or close reaches
 // it, and what it tells the window shows in the controls. Also what is the
 // dialog's own: the layout, the progress lines, the menu and the info tips.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>

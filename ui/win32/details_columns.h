@@ -5,8 +5,9 @@
 // header's column positions. The first column is the tree's own labels.
 // Clicking a header asks for its column's order (the owner forwards it).
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <string>
 
