@@ -198,7 +198,7 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 m_pTreeSink)
                 return answer(m_details.OnCustomDraw(
                     *reinterpret_cast<NMTVCUSTOMDRAW*>(lParam), m_pTreeSink->Tree(),
-                    GetSizeMode(), m_pTreeSink->GroupSeparator(),
+                    m_pTreeSink->GetSizeMode(), m_pTreeSink->GroupSeparator(),
                     [this](HTREEITEM item) { return m_pTreeSink->ItemOf(item); }));
             if (const int column = m_details.ClickedColumn(header); column >= 0 && m_pPresenter) {
                 m_pPresenter->OnSortBy(DetailSortOrder(static_cast<DetailColumn>(column)));
