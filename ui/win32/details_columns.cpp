@@ -11,7 +11,7 @@ namespace {
 
 // Widths of the details columns in dialog units: room for "at least
 // 1,023.9 KB" and "2026-12-10 03:24".
-constexpr int kWidths[kDetailColumnCount] = {0, 44, 72, 48, 68};
+constexpr int kWidths[kDetailColumnCount] = {0, 54, 72, 48, 68};
 
 // A colour between `a` and `b`, `share` of the way to `b`.
 COLORREF Mix(COLORREF a, COLORREF b, double share) {
@@ -60,7 +60,9 @@ HDWP CDetailsColumns::Place(HDWP positions, HWND dialog, int x, int y, int w) {
     for (int c = kDetailColumnCount - 1; c >= 0; --c) {
         RECT r{0, 0, kWidths[c], 0};
         ::MapDialogRect(dialog, &r);
-        const int width = c == 0 ? std::max(rest, 0) : r.right;
+        // The labels keep two fifths of a narrow tree; the columns then run
+        // past its edge (wider window, or narrower columns, to see them).
+        const int width = c == 0 ? std::max(rest, w * 2 / 5) : r.right;
         rest -= width;
         HDITEMW column{};
         column.mask = HDI_WIDTH;
@@ -106,6 +108,9 @@ void CDetailsColumns::PaintRow(HDC dc, HWND tree, const RECT& row, const CScanTr
                                const std::string& separator) const {
     const COLORREF window = ::GetSysColor(COLOR_WINDOW);
     const COLORREF bar = Mix(window, ::GetSysColor(COLOR_HIGHLIGHT), 0.45);
+    // The row's own font: after its paint the context may hold another.
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(tree, WM_GETFONT, 0, 0));
+    const HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldColor = ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
     for (int c = 1; c < kDetailColumnCount; ++c) {
@@ -139,6 +144,7 @@ void CDetailsColumns::PaintRow(HDC dc, HWND tree, const RECT& row, const CScanTr
     }
     ::SetTextColor(dc, oldColor);
     ::SetBkMode(dc, oldMode);
+    if (oldFont) ::SelectObject(dc, oldFont);
 }
 
 }  // namespace sizewalk
