@@ -86,21 +86,5 @@ TEST(ModifiedTimes, BothWalksKeepOwnTimesAndRollTheNewestUp) {
     });
 }
 
-TEST(ModifiedTimes, EntriesNeverToldStayUnknownAndAddNothing) {
-    CScanList list;
-    FindRecord dir;
-    dir.dwFileAttributes = kFileAttributeDirectory;
-    FindRecord file;
-    list.Append(CScanEntry(dir, "/start")).m_nDepth = 0;
-    list.Append(CScanEntry(file, "unknown")).m_nDepth = 2;
-    list.Append(CScanEntry(dir, "sub")).m_nDepth = 2;
-    list.Append(CScanEntry(file, "known")).m_nDepth = 3;
-    list.SetModified(3, 42);
-    list.Finish();
-    EXPECT_EQ(list.ModifiedOf(1), CScanList::kNoTime);
-    EXPECT_EQ(list.ModifiedOf(2), 42);
-    EXPECT_EQ(list.ModifiedOf(0), 42);
-}
-
 }  // namespace
 }  // namespace sizewalk
