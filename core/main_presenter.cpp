@@ -39,6 +39,7 @@ void CMainPresenter::OnInit() {
     m_view.ShowSortOrder(m_sortOrder);
     m_view.ShowSizeMode(m_sizeMode);
     m_view.ShowTreemap(m_bTreemap);
+    m_view.ShowDetails(m_bDetails);
 }
 
 void CMainPresenter::OnOK() {
@@ -209,6 +210,11 @@ void CMainPresenter::OnOpenScan() {
     if (outcome == ScanOutcome::Busy) return;
     m_view.WriteFields(m_fields);
     Show(outcome);
+}
+
+void CMainPresenter::OnToggleDetails() {
+    m_bDetails = !m_bDetails;
+    m_view.ShowDetails(m_bDetails);
 }
 
 void CMainPresenter::BeginScanning() {

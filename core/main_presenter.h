@@ -84,6 +84,11 @@ class CMainPresenter {
     void OnOpenScan();
     bool CanSaveScan() const;
     bool CanOpenScan() const { return !m_command.IsBusy() && !m_command.IsStopping(); }
+    // Show Details (F8): the columns beside the tree come and go; the
+    // choice lasts as long as the window. A column's header sorts with
+    // OnSortBy.
+    void OnToggleDetails();
+    bool IsDetailsShown() const { return m_bDetails; }
 
     bool IsScanning() const { return m_command.IsScanning(); }
     // A stopped scan's worker has not returned yet.
@@ -129,6 +134,7 @@ class CMainPresenter {
     SortOrder m_sortOrder = SortOrder::Name;
     SizeMode m_sizeMode = SizeMode::Apparent;
     bool m_bTreemap = false;  // off until asked for
+    bool m_bDetails = false;  // likewise
     // Where the focus goes back to when the scan ends (None: nowhere).
     Control m_focusBeforeScan = Control::None;
     std::chrono::steady_clock::time_point m_scanStart;

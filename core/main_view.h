@@ -86,6 +86,9 @@ class CMainView : public CScanDoneNotify {
     // The treemap pane below the tree, shown or not; its check box and menu
     // item show the choice.
     virtual void ShowTreemap(bool shown) = 0;
+    // The details columns beside the tree's labels, shown or not; the menu
+    // item shows the choice.
+    virtual void ShowDetails(bool shown) = 0;
 
     // What is open in the tree and which item is selected, by path; and
     // back, as far as the tree shown now still holds those paths.

@@ -1,6 +1,8 @@
 #include "model/tree_order.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace sizewalk {
 
@@ -28,15 +30,29 @@ void SortChildren(std::span<std::uint32_t> ids, const CScanList& list, SortOrder
         return;
     }
     // Largest first by a plain comparison, then names only within each run
-    // of equal sizes: most runs are one entry long and cost no collation.
-    std::sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const std::uint64_t sa = list[a].GetShownSize(mode), sb = list[b].GetShownSize(mode);
-        return sa != sb ? sa > sb : a < b;
+    // of equal keys: most runs are one entry long and cost no collation.
+    auto key = [&](std::uint32_t id) -> std::uint64_t {
+        switch (order) {
+            case SortOrder::Items:
+                return list.SubtreeEnd(id) - id - 1;
+            case SortOrder::Modified:
+                return static_cast<std::uint64_t>(list.ModifiedOf(id));
+            case SortOrder::Name:
+            case SortOrder::Size:
+                break;
+        }
+        return list[id].GetShownSize(mode);
+    };
+    // Keys looked up once each (Items asks the directory table).
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) keyed[i] = {key(ids[i]), ids[i]};
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
     });
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = keyed[i].second;
     for (std::size_t begin = 0; begin < ids.size();) {
-        const std::uint64_t size = list[ids[begin]].GetShownSize(mode);
         std::size_t end = begin + 1;
-        while (end < ids.size() && list[ids[end]].GetShownSize(mode) == size) ++end;
+        while (end < ids.size() && keyed[end].first == keyed[begin].first) ++end;
         if (end - begin > 1) names.SortByName(ids.subspan(begin, end - begin), list);
         begin = end;
     }

@@ -1,9 +1,10 @@
 #pragma once
 // The order of the items under one parent: by name (the default), or by size
-// with the largest first and names breaking ties. The size is the one on
-// show, apparent or on disk. How two names compare belongs to the platform
-// (a locale-aware collator) and comes in through CNameOrder; the rest is
-// here, for every dialog to share.
+// with the largest first and names breaking ties; likewise by the number of
+// entries below (most first) or by the newest modification in the subtree
+// (newest first). The size is the one on show, apparent or on disk. How two names compare belongs
+// to the platform (a locale-aware collator) and comes in through CNameOrder; the rest is here, for
+// every dialog to share.
 
 #include <cstdint>
 #include <span>
@@ -14,7 +15,7 @@
 
 namespace sizewalk {
 
-enum class SortOrder { Name, Size };
+enum class SortOrder { Name, Size, Items, Modified };
 
 class CNameOrder {
 public:
@@ -27,7 +28,8 @@ public:
     virtual void SortByName(std::span<std::uint32_t> ids, const CScanList& list) const;
 };
 
-// <0, 0 or >0: which of two entries comes first under one parent.
+// <0, 0 or >0: which of two entries comes first under one parent, by Name or
+// Size (the other orders need the list: see SortChildren).
 int CompareEntries(const CScanEntry& a, const CScanEntry& b, SortOrder order, SizeMode mode,
                    const CNameOrder& names);
 

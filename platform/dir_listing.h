@@ -109,6 +109,10 @@ public:
     // its listing record carries it instead); also when it was refused or
     // failed, as far as its stat tells, unless it lies on another device.
     std::uint64_t OwnDiskSize() const { return m_nOwnDisk; }
+    // The directory's own modification time where opening it tells it
+    // (seconds since 1970 UTC), else kUnknownTime (its listing record may
+    // carry it instead).
+    std::int64_t OwnModified() const { return m_nOwnTime; }
     // Why the last open failed (errno, or a Windows error code); 0 after any
     // other outcome.
     int Error() const { return m_nError; }
@@ -120,6 +124,7 @@ private:
     friend class DirReader;
 
     std::uint64_t m_nOwnDisk = 0;
+    std::int64_t m_nOwnTime = kUnknownTime;
     int m_nError = 0;
     int m_nReadFault = 0;  // tests only: what the read fails with after its first batch
 #ifdef _WIN32
@@ -192,6 +197,10 @@ private:
     int m_nError = 0;
     std::vector<LinkInfo> m_links;
     std::size_t m_nextLink = 0;
+#ifndef _WIN32
+    std::vector<std::int64_t> m_times;  // one a record, in buffer order
+    std::size_t m_nextTime = 0;
+#endif
 };
 
 }  // namespace sizewalk

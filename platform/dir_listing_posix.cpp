@@ -122,12 +122,13 @@ using Facts = ListingHookForTesting::Facts;
 // automount: what the rule decides on, before the directory is opened.
 std::atomic<bool> s_noStatx{false};
 
-bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskBytes, bool& directory,
-               int& error) {
+bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskBytes,
+               std::int64_t& modified, bool& directory, int& error) {
     constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT;
     if (!s_noStatx.load(std::memory_order_relaxed)) {
         struct statx stx {};
-        if (::statx(dirFd, name, kFlags, STATX_TYPE | STATX_BLOCKS | STATX_MNT_ID, &stx) == 0) {
+        if (::statx(dirFd, name, kFlags, STATX_TYPE | STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID,
+                    &stx) == 0) {
             facts.nDevice =
                 static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
             // Compared only with mount ids that MountOf gave.
@@ -138,6 +139,7 @@ bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskByt
             facts.bAutomount = (stx.stx_attributes & STATX_ATTR_AUTOMOUNT) != 0;
             facts.bMountRoot = (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
             diskBytes = (stx.stx_mask & STATX_BLOCKS) ? stx.stx_blocks * 512 : 0;
+            modified = (stx.stx_mask & STATX_MTIME) ? stx.stx_mtime.tv_sec : kUnknownTime;
             directory = S_ISDIR(stx.stx_mode);
             return true;
         }
@@ -154,6 +156,7 @@ bool StatEntry(int dirFd, const char* name, Facts& facts, std::uint64_t& diskByt
     }
     facts = Facts{static_cast<std::uint64_t>(st.st_dev), 0, false, false};
     diskBytes = DiskBytes(st);
+    modified = st.st_mtim.tv_sec;
     directory = S_ISDIR(st.st_mode);
     return true;
 }
@@ -185,6 +188,7 @@ DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
     : m_nOwnDisk(other.m_nOwnDisk),
+      m_nOwnTime(other.m_nOwnTime),
       m_nError(other.m_nError),
       m_nReadFault(other.m_nReadFault),
       m_fd(std::exchange(other.m_fd, -1)),
@@ -196,6 +200,7 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
         Close();
         m_nOwnDisk = other.m_nOwnDisk;
+        m_nOwnTime = other.m_nOwnTime;
         m_nError = other.m_nError;
         m_nReadFault = other.m_nReadFault;
         m_fd = std::exchange(other.m_fd, -1);
@@ -216,6 +221,7 @@ void DirHandle::Close() {
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nOwnTime = kUnknownTime;
     out.m_nError = 0;
     out.m_nReadFault = 0;
     if (ListingHookForTesting* hook = ListingHook()) {
@@ -237,6 +243,7 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     }
     out.m_fd = fd;
     out.m_nOwnDisk = DiskBytes(st);
+    out.m_nOwnTime = st.st_mtim.tv_sec;
     out.m_device = static_cast<std::uint64_t>(st.st_dev);
     out.m_mount = MountOf(fd);
     out.m_bWholeReads = ReadsWhole(fd);  // the walk never leaves this file system
@@ -251,6 +258,7 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
                       DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nOwnTime = kUnknownTime;
     out.m_nError = 0;
     out.m_nReadFault = 0;
     out.m_mount = parent.m_mount;
@@ -265,9 +273,12 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
 
     Facts facts;
     std::uint64_t diskBytes = 0;
+    std::int64_t modified = kUnknownTime;
     bool directory = false;
     int error = 0;
-    if (!StatEntry(parent.m_fd, name, facts, diskBytes, directory, error)) return fail(error);
+    if (!StatEntry(parent.m_fd, name, facts, diskBytes, modified, directory, error))
+        return fail(error);
+    out.m_nOwnTime = modified;  // a mount point's own time too: it is listed
     if (hook) hook->OnFacts(name, facts);
     // Another device's blocks are not this file system's, even the
     // directory's own: a mount point, a subvolume.
@@ -313,6 +324,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
     m_pos = 0;
     m_nError = 0;
     m_links.clear();
+    m_times.clear();
     if (dir.m_fd < 0) return false;
     const int fd = dir.m_fd;
     ListingHookForTesting* const hook = ListingHook();
@@ -356,6 +368,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
         auto* d = reinterpret_cast<LinuxDirent64*>(m_buffer.data() + off);
         const std::size_t here = off;
         off += d->d_reclen;
+        m_times.push_back(kUnknownTime);
         if (IsDotOrDotDot(d->d_name)) {
             d->d_type = kKindSkip;
             continue;
@@ -377,6 +390,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
             if (d->d_type == DT_UNKNOWN) d->d_type = DT_REG;
             continue;
         }
+        m_times.back() = st.st_mtim.tv_sec;
         d->d_type = TypeOfMode(st.st_mode);
         if (d->d_type == DT_DIR) continue;
         d->d_ino = static_cast<std::uint64_t>(st.st_size);
@@ -391,6 +405,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
         }
     }
     m_nextLink = 0;
+    m_nextTime = 0;
     return !stopped();
 }
 
@@ -399,7 +414,9 @@ bool DirReader::Next(FindRecord& out) {
         auto* d = reinterpret_cast<LinuxDirent64*>(m_buffer.data() + m_pos);
         const std::size_t here = m_pos;
         m_pos += d->d_reclen;
+        const std::int64_t modified = m_times[m_nextTime++];
         if (d->d_type == kKindSkip) continue;
+        out.nModified = modified;
         out.dwFileAttributes = AttributesOf(d->d_type);
         out.bSpecial = IsSpecialKind(d->d_type);
         out.SetSize(d->d_ino);
@@ -422,13 +439,18 @@ bool DirReader::Next(FindRecord& out) {
 void DirReader::Rewind() {
     m_pos = 0;
     m_nextLink = 0;
+    m_nextTime = 0;
 }
 
 void DirReader::Clear() {
     m_used = 0;
     m_pos = 0;
     m_links.clear();
-    if (m_buffer.size() > 64 * 1024) std::vector<char>().swap(m_buffer);
+    m_times.clear();
+    if (m_buffer.size() > 64 * 1024) {
+        std::vector<char>().swap(m_buffer);
+        std::vector<std::int64_t>().swap(m_times);
+    }
 }
 
 }  // namespace sizewalk

@@ -25,9 +25,10 @@
 namespace sizewalk {
 namespace {
 
-// Packed records: attributes, size high, size low, disk low, disk high (32
-// bits each), then the UTF-8 name with its NUL. Read back with memcpy.
-constexpr std::size_t kHeader = 5 * sizeof(std::uint32_t);
+// Packed records: attributes, size high, size low, disk low, disk high, last
+// write low, last write high (32 bits each), then the UTF-8 name with its
+// NUL. Read back with memcpy.
+constexpr std::size_t kHeader = 7 * sizeof(std::uint32_t);
 // One listing call fills at most this much; a record is at most 68 bytes
 // plus a 255-unit name.
 constexpr std::size_t kLargestBatch = 64 * 1024;
@@ -39,6 +40,13 @@ constexpr DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCH
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE Handle(void* h) { return static_cast<HANDLE>(h); }
+
+// Seconds since 1970 from a file time (100 ns units since 1601).
+std::int64_t UnixSeconds(std::int64_t fileTime) {
+    constexpr std::int64_t kTicks = 10000000, k1601To1970 = 11644473600;
+    const std::int64_t seconds = fileTime / kTicks - (fileTime % kTicks < 0 ? 1 : 0);
+    return seconds - k1601To1970;
+}
 
 // The "\\?\" form of a full path, which the system takes at any length and
 // without rewriting it.
@@ -100,6 +108,7 @@ DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept
     : m_nOwnDisk(other.m_nOwnDisk),
+      m_nOwnTime(other.m_nOwnTime),
       m_nError(other.m_nError),
       m_nReadFault(other.m_nReadFault),
       m_hDir(std::exchange(other.m_hDir, nullptr)) {}
@@ -108,6 +117,7 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
     if (this != &other) {
         Close();
         m_nOwnDisk = other.m_nOwnDisk;
+        m_nOwnTime = other.m_nOwnTime;
         m_nError = other.m_nError;
         m_nReadFault = other.m_nReadFault;
         m_hDir = std::exchange(other.m_hDir, nullptr);
@@ -125,6 +135,7 @@ void DirHandle::Close() {
 OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nOwnTime = kUnknownTime;
     out.m_nError = 0;
     out.m_nReadFault = 0;
     auto StartFailed = [](DirHandle& failed, DWORD error) {
@@ -155,6 +166,9 @@ OpenStatus OpenStartDir(const char* path, DirHandle& out) {
     if (h == INVALID_HANDLE_VALUE) return StartFailed(out, ::GetLastError());
     if (!KeepIfDirectory(h)) return StartFailed(out, ERROR_DIRECTORY);
     out.m_hDir = h;
+    FILE_BASIC_INFO basic{};
+    if (::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
+        out.m_nOwnTime = UnixSeconds(basic.LastWriteTime.QuadPart);
     return OpenStatus::Opened;
 }
 
@@ -163,6 +177,7 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
     (void)pathLength;  // opened relative to the parent: no path limit applies
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nOwnTime = kUnknownTime;
     out.m_nError = 0;
     out.m_nReadFault = 0;
     if (!parent.IsOpen()) return OpenStatus::Refused;
@@ -184,6 +199,7 @@ OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std:
     (void)pathLength;
     out.Close();
     out.m_nOwnDisk = 0;
+    out.m_nOwnTime = kUnknownTime;
     out.m_nError = 0;
     out.m_nReadFault = 0;
     if (!start.IsOpen()) return OpenStatus::Refused;
@@ -274,10 +290,14 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
                     empty ? 0 : static_cast<std::uint64_t>(record->EndOfFile.QuadPart);
                 const std::uint64_t disk =
                     empty ? 0 : static_cast<std::uint64_t>(record->AllocationSize.QuadPart);
-                const std::uint32_t header[5] = {attributes, static_cast<std::uint32_t>(size >> 32),
+                const auto written = static_cast<std::uint64_t>(record->LastWriteTime.QuadPart);
+                const std::uint32_t header[7] = {attributes,
+                                                 static_cast<std::uint32_t>(size >> 32),
                                                  static_cast<std::uint32_t>(size),
                                                  static_cast<std::uint32_t>(disk),
-                                                 static_cast<std::uint32_t>(disk >> 32)};
+                                                 static_cast<std::uint32_t>(disk >> 32),
+                                                 static_cast<std::uint32_t>(written),
+                                                 static_cast<std::uint32_t>(written >> 32)};
                 char* const out = m_buffer.data() + m_used;
                 std::memcpy(out, header, kHeader);
                 const std::size_t bytes = EncodeUtf8(out + kHeader, name, units);
@@ -298,7 +318,7 @@ bool DirReader::Read(const DirHandle& dir, const std::atomic<bool>* stop) {
 
 bool DirReader::Next(FindRecord& out) {
     if (m_pos >= m_used) return false;
-    std::uint32_t header[5];
+    std::uint32_t header[7];
     std::memcpy(header, m_buffer.data() + m_pos, kHeader);
     const char* name = m_buffer.data() + m_pos + kHeader;
     out = FindRecord{};
@@ -306,6 +326,8 @@ bool DirReader::Next(FindRecord& out) {
     out.nFileSizeHigh = header[1];
     out.nFileSizeLow = header[2];
     out.nDiskSize = (std::uint64_t{header[4]} << 32) | header[3];
+    out.nModified =
+        UnixSeconds(static_cast<std::int64_t>((std::uint64_t{header[6]} << 32) | header[5]));
     out.cFileName = name;
     m_pos += kHeader + out.cFileName.size() + 1;
     return true;

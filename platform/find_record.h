@@ -19,6 +19,8 @@ inline constexpr char kPathSeparator = '/';
 inline constexpr std::string_view kPathSeparators = "/";
 #endif
 
+inline constexpr std::int64_t kUnknownTime = INT64_MIN;
+
 struct FindRecord {
     std::uint32_t dwFileAttributes = 0;
     std::uint32_t nFileSizeHigh = 0;  // directories always carry 0
@@ -32,6 +34,10 @@ struct FindRecord {
     // told apart cheaply.
     std::uint64_t nLinkDevice = 0;
     std::uint64_t nLinkInode = 0;
+    // Last modification, in seconds since 1970-01-01 UTC; kUnknownTime where
+    // the listing does not tell it (a directory's may come from opening it,
+    // DirHandle::OwnModified).
+    std::int64_t nModified = kUnknownTime;
     std::string_view cFileName;  // borrowed; valid until the producer reads on
     // Neither a regular file, a directory nor a link: a FIFO, socket or
     // device, listed with its own size and never opened.

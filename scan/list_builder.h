@@ -41,6 +41,7 @@ public:
         e.m_nDepth = depth;
         if (record.nLinkInode != 0)
             m_list.AddLink(m_list.Count() - 1, record.nLinkDevice, record.nLinkInode);
+        SetModified(m_list.Count() - 1, record.nModified);
         // A further link to a file already counted takes no blocks of its
         // own: the blocks exist once, and list order decides which link
         // holds them.
@@ -52,6 +53,10 @@ public:
     // early, or sizes in it could not be read), with the system's error code.
     void MarkUnreadable(std::size_t listIndex, int error) { m_list.MarkUnreadable(listIndex, error); }
     CScanEntry& At(std::size_t index) { return m_list.At(index); }
+    // An entry's own time, where known (a directory's may come from opening it).
+    void SetModified(std::size_t index, std::int64_t seconds) {
+        if (seconds != kUnknownTime) m_list.SetModified(index, seconds);
+    }
 
     // Appends the start entry (its name the whole start path, its key two
     // less than its children's) and opens the start directory into `start`.
@@ -69,6 +74,7 @@ public:
             return false;
         }
         entry.m_nDiskSize = start.OwnDiskSize();
+        SetModified(0, start.OwnModified());
         if (m_progress) m_progress->AddFound(0, 0, start.OwnDiskSize());
         return true;
     }

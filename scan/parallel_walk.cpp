@@ -70,6 +70,14 @@ struct DirNode {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+// A record's time as the list keeps it (0: not known), so that the walk's own
+// copy takes 4 bytes a record.
+std::uint32_t PackedTime(std::int64_t seconds) {
+    return seconds == kUnknownTime ? 0
+                                   : static_cast<std::uint32_t>(std::clamp(
+                                         seconds, CScanList::kFirstTime, CScanList::kLastTime));
+}
+
 // Who a raw record with several links is.
 struct Link {
     std::uint32_t nRecord;
@@ -95,7 +103,8 @@ public:
         if (!m_table) throw std::bad_alloc();
     }
     ~Slab() {
-        for (std::size_t k = 0; k < kMaxChunks && k <= (m_next.load() >> kBits); ++k) delete[] m_table[k];
+        for (std::size_t k = 0; k < kMaxChunks; ++k)
+            delete[] m_table[k];  // Cover may reach past m_next
         std::free(m_table);
     }
     Slab(const Slab&) = delete;
@@ -104,6 +113,12 @@ public:
     // `n` consecutive new slots, their first index.
     std::uint32_t Allocate(std::size_t n) {
         const std::uint64_t first = m_next.fetch_add(n, std::memory_order_relaxed);
+        Cover(first, n);
+        return static_cast<std::uint32_t>(first);
+    }
+    // Makes the slots [first, first + n) usable, for a slab indexed as another
+    // one allocates.
+    void Cover(std::uint64_t first, std::size_t n) {
         const std::uint64_t end = first + n;
         if (end > kChunk * kMaxChunks || end > kNone) throw std::bad_alloc();
         for (std::uint64_t k = first >> kBits; k <= ((end - 1) >> kBits); ++k) {
@@ -112,7 +127,6 @@ public:
             if (!Chunk(k).load(std::memory_order_relaxed))
                 Chunk(k).store(new T[kChunk], std::memory_order_release);
         }
-        return static_cast<std::uint32_t>(first);
     }
     T& operator[](std::uint32_t index) {
         return Chunk(index >> kBits).load(std::memory_order_acquire)[index & (kChunk - 1)];
@@ -164,6 +178,11 @@ private:
     void Report(Worker& w);
     void MarkUnreadable(Worker& w, std::uint32_t node, int error);
     bool FirstLinkForProgress(const FindRecord& record);
+    // A directory's own time, where opening it told it.
+    void SetOwnTime(std::uint32_t record, const DirHandle& handle) {
+        if (handle.OwnModified() != kUnknownTime)
+            m_times[record] = PackedTime(handle.OwnModified());
+    }
     bool Stopped() const {
         return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();
     }
@@ -177,6 +196,7 @@ private:
     DirHandle m_start;
 
     Slab<RawRecord, 16, 65536> m_records;
+    Slab<std::uint32_t, 16, 65536> m_times;  // by record, as PackedTime gives them
     Slab<DirNode, 16, 65536> m_nodes;
 
     std::mutex m_lock;
@@ -410,6 +430,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         if (!task.bDiskCounted) {
             m_records[m_nodes[node].nRecord].nDiskAndKind += task.handle.OwnDiskSize();
             w.nDisk += task.handle.OwnDiskSize();
+            SetOwnTime(m_nodes[node].nRecord, task.handle);
         }
         if (status != OpenStatus::Opened) {  // no children
             if (status == OpenStatus::Refused)
@@ -455,6 +476,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
     if (count == 0) return;
     w.reader.Rewind();
     const std::uint32_t first = m_records.Allocate(count);
+    m_times.Cover(first, count);
     const std::uint32_t firstSubdir = subdirs ? m_nodes.Allocate(subdirs) : kNone;
     const std::uint32_t pathLength = m_nodes[node].nPathLength;
     const bool separated = node == 0 && !m_startPath.empty() && m_startPath.back() == kPathSeparator;
@@ -467,6 +489,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         raw.nDiskAndKind = record.nDiskSize & RawRecord::kDiskMask;
         if (record.bSpecial || (!record.IsDirectory() && record.IsReparsePoint()))
             raw.nDiskAndKind |= RawRecord::kNotRegular;  // a link too
+        m_times[index] = PackedTime(record.nModified);
         w.nBytes += record.Size();
         if (record.nLinkInode != 0) {
             raw.nDiskAndKind |= RawRecord::kLinked;
@@ -507,6 +530,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         if (status == OpenStatus::NoHandles) break;  // opened by path later
         raw.nDiskAndKind += t.handle.OwnDiskSize();
         w.nDisk += t.handle.OwnDiskSize();
+        SetOwnTime(child.nRecord, t.handle);
         t.bDiskCounted = true;
         if (status == OpenStatus::Opened) {
             m_nQueuedHandles.fetch_add(1, std::memory_order_relaxed);
@@ -579,6 +603,7 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
         record.nDiskSize = raw.Disk();
         record.bSpecial = (raw.nDiskAndKind & RawRecord::kNotRegular) != 0;
         record.bOtherFileSystem = (raw.nDiskAndKind & RawRecord::kOtherFs) != 0;
+        if (const std::uint32_t t = m_times[i]) record.nModified = t;
         if (raw.nDiskAndKind & RawRecord::kLinked) {
             const auto l = std::lower_bound(links.begin(), links.end(), i,
                                             [](const Link& a, std::uint32_t r) { return a.nRecord < r; });
@@ -597,7 +622,10 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
             const std::uint32_t sub = f.nSubdir++;
             stack.push_back({sub, m_nodes[sub].nChildren, m_nodes[sub].nSubdirs, depth + 1});
         }
-        if (--left[i / Records::kChunk] == 0) m_records.Release(i / Records::kChunk);
+        if (--left[i / Records::kChunk] == 0) {
+            m_records.Release(i / Records::kChunk);
+            m_times.Release(i / Records::kChunk);
+        }
         if ((++done & 0xFFFF) == 0 && m_list.Stopped()) return;
     }
 }

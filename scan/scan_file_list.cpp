@@ -60,6 +60,7 @@ private:
         entry.m_nDepth = depth;
         const std::size_t index = m_list.Count() - 1;
         if (linked) m_list.AddLink(index, item.nDevice, item.nInode);
+        if (item.mtime) m_list.SetModified(index, *item.mtime);
         if (directory && item.bReadError) m_list.MarkUnreadable(index, CScanList::kErrorFromFile);
     }
 
@@ -99,6 +100,8 @@ void WriteScanList(const CScanList& list, CScanFileWriter& writer) {
         const CScanEntry& entry = list[i];
         ScanFileItem item;
         item.name = entry.GetName();
+        // A directory's is the newest in its subtree: the list keeps no other.
+        if (const std::int64_t t = list.ModifiedOf(i); t != CScanList::kNoTime) item.mtime = t;
         if (entry.IsDirectory()) {
             item.bDirectory = true;
             const std::size_t end = list.SubtreeEnd(i);

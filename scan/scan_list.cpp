@@ -46,6 +46,7 @@ void CScanList::Clear() noexcept {
     // Swapping with empty vectors gives the memory back and allocates nothing.
     std::vector<std::unique_ptr<unsigned char[]>>().swap(m_chunks);
     std::vector<std::pair<const unsigned char*, std::size_t>>().swap(m_chunksByAddress);
+    std::vector<std::unique_ptr<std::uint32_t[]>>().swap(m_timeChunks);
     std::vector<DirRecord>().swap(m_dirs);
     std::vector<std::pair<std::uint32_t, int>>().swap(m_unreadable);
     std::vector<LinkRecord>().swap(m_links);
@@ -54,7 +55,9 @@ void CScanList::Clear() noexcept {
 }
 
 std::size_t CScanList::MemoryBytes() const {
-    return m_chunks.size() * kChunkBytes + m_dirs.capacity() * sizeof(DirRecord) +
+    return m_chunks.size() * kChunkBytes +
+           m_timeChunks.size() * kChunkEntries * sizeof(std::uint32_t) +
+           m_dirs.capacity() * sizeof(DirRecord) +
            m_unreadable.capacity() * sizeof(m_unreadable[0]) +
            m_links.capacity() * sizeof(LinkRecord) + (m_names ? m_names->Bytes() : 0);
 }
@@ -83,6 +86,7 @@ CScanEntry& CScanList::Append(const CScanEntry& entry) {
         // Uninitialised storage: pages are only touched as entries fill them.
         m_chunks.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes));
         PrefaultChunk(m_chunks.back().get());
+        m_timeChunks.push_back(std::make_unique<std::uint32_t[]>(kChunkEntries));  // all unknown
     }
     auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks.back().get());
     CScanEntry* e = new (&chunk[slot]) CScanEntry(entry);
@@ -115,32 +119,47 @@ void CScanList::Finish() {
     struct Open {
         CScanEntry* entry;
         std::uint32_t dir;
+        std::uint32_t* time;  // rolled up in place
     };
+    std::uint32_t markerTime = 0;
     std::vector<Open> stack;
-    stack.push_back({&marker, kNoDir});
+    stack.push_back({&marker, kNoDir, &markerTime});
     auto pop = [&](std::size_t end) {
         const Open top = stack.back();
         stack.pop_back();
         m_dirs[top.dir].nEnd = static_cast<std::uint32_t>(end);
         stack.back().entry->m_nSize += top.entry->m_nSize;
         stack.back().entry->m_nDiskSize += top.entry->m_nDiskSize;
+        *stack.back().time = std::max(*stack.back().time, *top.time);
     };
     for (std::size_t i = 0; i < m_nCount; ++i) {
         CScanEntry& e = At(i);
+        std::uint32_t& time = *TimeAt(i);
         while (stack.back().entry->m_nDepth >= e.m_nDepth) pop(i);
         CScanEntry& parent = *stack.back().entry;
         parent.m_nSize += e.GetFileSize();
         if (e.IsDirectory()) {
             e.m_nSize = 0;
             const std::uint32_t up = stack.back().dir == kNoDir ? 0 : stack.back().dir;
-            stack.push_back({&e, static_cast<std::uint32_t>(m_dirs.size())});
+            stack.push_back({&e, static_cast<std::uint32_t>(m_dirs.size()), &time});
             m_dirs.push_back({static_cast<std::uint32_t>(i), 0, up});
         } else {
+            *stack.back().time = std::max(*stack.back().time, time);
             parent.m_nDiskSize += e.m_nDiskSize;
         }
     }
     while (stack.size() > 1) pop(m_nCount);
 }
+
+std::uint32_t* CScanList::TimeAt(std::size_t index) const {
+    return &m_timeChunks[index >> kChunkBits][index & (kChunkEntries - 1)];
+}
+
+void CScanList::SetModified(std::size_t index, std::int64_t seconds) {
+    *TimeAt(index) = static_cast<std::uint32_t>(std::clamp(seconds, kFirstTime, kLastTime));
+}
+
+std::int64_t CScanList::ModifiedOf(std::size_t index) const { return *TimeAt(index); }
 
 void CScanList::MarkUnreadable(std::size_t index, int error) {
     m_unreadable.emplace_back(static_cast<std::uint32_t>(index), error == 0 ? kErrorFromFile : error);

@@ -4,7 +4,8 @@
 // its subtree), their names, and the directory table that gives every
 // directory its extent and its parent. After Finish() every directory holds
 // its totals: the sum of the own apparent sizes of all entries below it, and
-// the blocks on disk of itself and all below it.
+// the blocks on disk of itself and all below it, and the newest
+// modification time among itself and all below it.
 //
 // A list is filled once (by a walk, or by reading a scan file) and then only
 // read. Reading is by index or by span and keeps no cursor, so any number of
@@ -94,6 +95,22 @@ public:
     // The record of a multi-linked file; null for any other entry.
     const LinkRecord* LinkOf(std::size_t index) const;
 
+    // Modification times, in seconds since 1970-01-01 UTC. The list keeps 32
+    // bits an entry: times from kFirstTime to kLastTime are exact, earlier
+    // ones (1970 itself, and before) read as kFirstTime, later ones as
+    // kLastTime (2106-02-07). kNoTime: not known (the entry could not be
+    // stat'ed, or a saved scan did not say).
+    static constexpr std::int64_t kNoTime = 0;
+    static constexpr std::int64_t kFirstTime = 1;
+    static constexpr std::int64_t kLastTime = 0xFFFFFFFF;
+    // Records an entry's own time (any value, clamped as above). Before
+    // Finish(); an entry never set stays kNoTime.
+    void SetModified(std::size_t index, std::int64_t seconds);
+    // The entry's time; after Finish(), for a directory, the newest of its
+    // own and of everything below it (its own alone is not kept: 4 bytes a
+    // directory that no view shows).
+    std::int64_t ModifiedOf(std::size_t index) const;
+
     // Releases everything: the list is empty afterwards.
     void Clear() noexcept;
     // Bytes the list holds for its entries, names and directory table.
@@ -110,6 +127,7 @@ public:
 
 private:
     CScanEntry* EntryAt(std::size_t index) const;
+    std::uint32_t* TimeAt(std::size_t index) const;
     std::size_t FirstDirFrom(std::size_t index) const;
     std::size_t DirOf(std::size_t index) const;
     void AppendPath(std::string& path, std::size_t dir) const;
@@ -117,6 +135,8 @@ private:
     static constexpr unsigned kChunkBits = 15;  // 32768 entries (1 MiB) per chunk
     std::vector<std::unique_ptr<unsigned char[]>> m_chunks;  // raw storage, see Append
     std::vector<std::pair<const unsigned char*, std::size_t>> m_chunksByAddress;
+    // Times by list index, in chunks as the entries are.
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_timeChunks;
     std::size_t m_nCount = 0;
     std::vector<DirRecord> m_dirs;
     std::unique_ptr<NameArena> m_names;

@@ -92,6 +92,7 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
             status = open();
         }
         list.At(entryIndex).m_nDiskSize += child.handle.OwnDiskSize();
+        list.SetModified(entryIndex, child.handle.OwnModified());
         disk += child.handle.OwnDiskSize();
         if (status != OpenStatus::Opened) {  // no children
             if (status == OpenStatus::Refused)

@@ -68,6 +68,7 @@ class FakeView : public CMainView {
     void ShowSizeMode(SizeMode mode) override { sizeMode = mode; }
     TreeState SaveTreeState() const override { return open; }
     void ShowTreemap(bool shown) override { treemap = shown; }
+    void ShowDetails(bool shown) override { details = shown; }
     void RestoreTreeState(const TreeState& state) override { restored.push_back(state); }
     std::string AskSaveScanPath(const std::string& suggested) override {
         offered.push_back(suggested);
@@ -87,6 +88,7 @@ class FakeView : public CMainView {
     TreeSelection selected;
     TreeState open;                  // what the tree has open now
     std::optional<bool> treemap;
+    std::optional<bool> details;
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
@@ -167,6 +169,11 @@ TEST_F(MainPresenter, InitPutsTheDefaultsIntoTheWindow) {
     EXPECT_TRUE(presenter.IsTreemapShown());
     presenter.OnToggleTreemap();
     EXPECT_EQ(view.treemap, false);
+    EXPECT_EQ(view.details, false);  // likewise
+    presenter.OnToggleDetails();
+    EXPECT_TRUE(*view.details && presenter.IsDetailsShown());
+    presenter.OnToggleDetails();
+    EXPECT_FALSE(*view.details || presenter.IsDetailsShown());
     EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
     EXPECT_FALSE(view.scanning || view.progressShown || view.ticking);
 }

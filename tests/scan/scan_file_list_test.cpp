@@ -2,9 +2,11 @@
 // as the list it came from, ncdu's export of a tree opens as a scan of that
 // tree, and a file that fails part-way leaves no list behind.
 
-#include <gtest/gtest.h>
+#include "scan/scan_file_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 #include <vector>
 
 #include "scan/dir_scanner.h"
-#include "scan/scan_file_list.h"
 #include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
 
@@ -31,7 +32,8 @@ std::vector<std::string> Lines(const CScanList& list) {
         lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
                         std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
                         std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : "") +
-                        (e.IsOtherFileSystem() ? " otherfs" : "") + (e.IsNotRegular() ? " notreg" : ""));
+                        (e.IsOtherFileSystem() ? " otherfs" : "") + (e.IsNotRegular() ? " notreg" : "") +
+                        " modified " + std::to_string(list.ModifiedOf(i)));
     }
     return lines;
 }
@@ -65,6 +67,9 @@ void MakeTree(const test::TempTree& t) {
     ASSERT_EQ(::link(t.Path("top/written").c_str(), t.Path("top/sub/again").c_str()), 0);
     ASSERT_EQ(::mkfifo(t.Path("top/fifo").c_str(), 0600), 0);
     t.Link("written", "top/link");
+    // A directory older than what it holds: it takes the newest below it.
+    const timespec old[2] = {{5, 0}, {5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, t.Path("top/sub").c_str(), old, 0), 0);
 }
 
 TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
@@ -163,7 +168,9 @@ TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
     scanner.SetThreadCount(1);  // the listing's own order, as ncdu reads it
     ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
     const std::string file = t.Root() + ".ncdu.json";
-    ASSERT_EQ(std::system(("ncdu -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(
+                  ("ncdu -e -0 -o '" + file + "' '" + t.Path("top") + "' >/dev/null 2>&1").c_str()),
+              0);
     std::FILE* f = std::fopen(file.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     CFileSource in(f);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "modal_probe.h"
+#include "model/detail_columns.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "tests/core/blocking_source.h"
@@ -326,8 +327,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
         EXPECT_EQ(s_seen, std::vector<std::string>(
                               {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
                                "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D",
-                               "Show &Treemap\tF9", "&Rescan\tF5", "Save Scan\u2026\tCtrl+S",
-                               "Open Scan\u2026\tCtrl+O"}));
+                               "Show &Treemap\tF9", "Show D&etails\tF8", "&Rescan\tF5",
+                               "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -485,6 +486,88 @@ TEST(LiveDialog, TheTreemapShowsBelowTheTreeWhenAsked) {
         RECT after{};
         ::GetWindowRect(l.hwnd, &after);
         EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    });
+}
+
+// F8 puts the details header above the tree, whose rows then show the
+// columns; a header click sorts by its column, the menu checking neither
+// order meanwhile; F8 again gives the tree its room back.
+TEST(LiveDialog, DetailsColumnsShowAboveTheTreeAndSortFromTheHeader) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.WrittenFile("d\\a-small", 100);
+    t.WrittenFile("d\\b-large", 4900);
+    t.Dir("d\\c-sub");
+    t.File("d\\c-sub\\x", 0);
+    t.File("d\\c-sub\\y", 0);
+    static test::WinTempTree* s_tree;
+    s_tree = &t;
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_tree->Path("d")));
+        HWND header = l.Item(IDC_DETAILS_HEADER);
+        ASSERT_NE(header, nullptr);
+        EXPECT_FALSE(::IsWindowVisible(header));
+        RECT before{};
+        ::GetWindowRect(l.Tree(), &before);
+        l.Expand(l.Top());
+
+        Key(l.hwnd, l.Tree(), VK_F8);
+        EXPECT_TRUE(::IsWindowVisible(header));
+        EXPECT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), kDetailColumnCount);
+        RECT headerRect{}, tree{};
+        ::GetWindowRect(header, &headerRect);
+        ::GetWindowRect(l.Tree(), &tree);
+        EXPECT_EQ(headerRect.top, before.top);
+        EXPECT_EQ(tree.top, headerRect.bottom);
+        EXPECT_EQ(tree.bottom, before.bottom);
+        wchar_t text[32] = {};
+        HDITEMW column{};
+        column.mask = HDI_TEXT;
+        column.pszText = text;
+        column.cchTextMax = 32;
+        ::SendMessageW(header, HDM_GETITEMW, 4, reinterpret_cast<LPARAM>(&column));
+        EXPECT_EQ(Utf8FromWide(text), "Last Modified");
+
+        // The % cell of the large file holds a bar a third of the way in; the small one's none.
+        ::UpdateWindow(l.Tree());
+        RECT cell{};
+        ::SendMessageW(header, HDM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&cell));
+        ::MapWindowPoints(header, l.Tree(), reinterpret_cast<POINT*>(&cell), 2);
+        auto third = [&](const std::string& name) {
+            RECT row{};
+            TreeView_GetItemRect(l.Tree(), Child(l.Tree(), l.Top(), name), &row, FALSE);
+            HDC dc = ::GetDC(l.Tree());
+            const COLORREF pixel = ::GetPixel(dc, cell.left + (cell.right - cell.left) / 3,
+                                              (row.top + row.bottom) / 2);
+            ::ReleaseDC(l.Tree(), dc);
+            return pixel;
+        };
+        EXPECT_NE(third("b-large"), third("a-small"));
+
+        // The Items header: most entries first.
+        NMHEADERW click{};
+        click.hdr.hwndFrom = header;
+        click.hdr.idFrom = IDC_DETAILS_HEADER;
+        click.hdr.code = HDN_ITEMCLICKW;
+        click.iItem = 3;
+        ::SendMessageW(l.hwnd, WM_NOTIFY, IDC_DETAILS_HEADER, reinterpret_cast<LPARAM>(&click));
+        EXPECT_EQ(l.dlg.GetSortOrder(), SortOrder::Items);
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()).front(), "c-sub");
+        column.mask = HDI_FORMAT;
+        ::SendMessageW(header, HDM_GETITEMW, 3, reinterpret_cast<LPARAM>(&column));
+        EXPECT_TRUE(column.fmt & HDF_SORTDOWN);
+        click.iItem = 1;  // the share sorts as Size does
+        ::SendMessageW(l.hwnd, WM_NOTIFY, IDC_DETAILS_HEADER, reinterpret_cast<LPARAM>(&click));
+        EXPECT_EQ(l.dlg.GetSortOrder(), SortOrder::Size);
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()).front(), "b-large");
+
+        Key(l.hwnd, l.Tree(), VK_F8);
+        EXPECT_FALSE(::IsWindowVisible(header));
+        ::GetWindowRect(l.Tree(), &tree);
+        EXPECT_EQ(tree.top, before.top);
+        EXPECT_TRUE(test::IsExpanded(l.Tree(), l.Top()));
+        EXPECT_EQ(l.source.Scanned().size(), 1u);
     });
 }
 

@@ -45,6 +45,8 @@
 #include "model/size_text.h"
 #include "ui/qt/thread_wake.h"
 #include "ui/qt/tree_model.h"
+#include "model/detail_columns.h"
+#include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/treemap_view.h"
 
 // Resources of a static library must be pulled in by name.
@@ -112,6 +114,14 @@ void CSizewalkDlg::CreateControls() {
     // Measure the rows in view only: a wide directory opens without
     // measuring thousands of labels.
     m_tree->header()->setResizeContentsPrecision(0);
+    // The details columns' headers (shown with them) sort by their column.
+    m_tree->header()->setSectionsClickable(true);
+    m_tree->header()->setSortIndicatorShown(true);
+    m_tree->setItemDelegateForColumn(static_cast<int>(DetailColumn::Percent),
+                                     new CShareBarDelegate(m_tree));
+    connect(m_tree->header(), &QHeaderView::sectionClicked, this, [this](int section) {
+        m_presenter->OnSortBy(DetailSortOrder(static_cast<DetailColumn>(section)));
+    });
 
     m_startDir = new QLineEdit(this);
     m_startDir->setMaxLength(std::numeric_limits<int>::max());
@@ -196,6 +206,8 @@ void CSizewalkDlg::CreateActions() {
 
     // One order for the whole tree, and one size on show; neither rescans.
     auto* order = new QActionGroup(this);
+    // Neither is checked while a details column's header sorts the tree.
+    order->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     m_sortByName = new QAction(QStringLiteral("Sort by &Name"), order);
     m_sortByName->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
     m_sortBySize = new QAction(QStringLiteral("Sort by &Size"), order);
@@ -223,6 +235,11 @@ void CSizewalkDlg::CreateActions() {
     m_showTreemap->setCheckable(true);
     connect(m_showTreemap, &QAction::triggered, this, [this] { m_presenter->OnToggleTreemap(); });
 
+    m_showDetails = new QAction(QStringLiteral("Show D&etails"), this);
+    m_showDetails->setShortcut(QKeySequence(Qt::Key_F8));
+    m_showDetails->setCheckable(true);
+    connect(m_showDetails, &QAction::triggered, this, [this] { m_presenter->OnToggleDetails(); });
+
     m_saveScan = new QAction(QStringLiteral("Save Scan\u2026"), this);
     m_saveScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(m_saveScan, &QAction::triggered, this, [this] { m_presenter->OnSaveScan(); });
@@ -230,8 +247,8 @@ void CSizewalkDlg::CreateActions() {
     m_openScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_openScan, &QAction::triggered, this, [this] { m_presenter->OnOpenScan(); });
 
-    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan, m_saveScan,
-                m_openScan});
+    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan, m_showDetails,
+                m_saveScan, m_openScan});
 
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
@@ -248,6 +265,7 @@ QAction* CSizewalkDlg::GetAction(TreeAction action) const {
         case TreeAction::Rescan: return m_rescan;
         case TreeAction::SaveScan: return m_saveScan;
         case TreeAction::OpenScan: return m_openScan;
+        case TreeAction::ShowDetails: return m_showDetails;
     }
     return nullptr;
 }
@@ -459,7 +477,7 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
         m_tree->setCurrentIndex(index);
         menu.addActions({m_copyPath, m_openFolder});
         menu.addSeparator();
-        menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap});
+        menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_showDetails});
         menu.addSeparator();
         menu.addAction(m_rescan);
         menu.addSeparator();
@@ -520,7 +538,21 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
 
 void CSizewalkDlg::ShowSortOrder(SortOrder order) {
     m_model->SetSortOrder(order);
-    (order == SortOrder::Size ? m_sortBySize : m_sortByName)->setChecked(true);
+    m_sortByName->setChecked(order == SortOrder::Name);
+    m_sortBySize->setChecked(order == SortOrder::Size);
+    m_tree->header()->setSortIndicator(static_cast<int>(DetailColumnOf(order)),
+                                       order == SortOrder::Name ? Qt::AscendingOrder
+                                                                : Qt::DescendingOrder);
+}
+
+void CSizewalkDlg::ShowDetails(bool shown) {
+    m_showDetails->setChecked(shown);
+    if (const QModelIndex current = m_tree->currentIndex(); !shown && current.column() > 0)
+        m_tree->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
+                                                  QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+    m_model->SetShowDetails(shown);
+    m_tree->setHeaderHidden(!shown);
 }
 
 void CSizewalkDlg::ShowSizeMode(SizeMode mode) {

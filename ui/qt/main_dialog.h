@@ -9,7 +9,8 @@
 // closes). The window opens at the template's size, which is also its
 // smallest; the tree takes any extra room. The tree's context menu and keys
 // copy an item's path, open it in the file manager, sort by name or size,
-// show sizes on disk, and rescan (F5).
+// show sizes on disk, show the details columns (F8; their headers sort),
+// and rescan (F5).
 //
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
@@ -66,7 +67,8 @@ enum class TreeAction {
     ShowTreemap,
     Rescan,
     SaveScan,
-    OpenScan
+    OpenScan,
+    ShowDetails
 };
 
 class CSizewalkDlg : public QDialog, private CMainView {
@@ -143,6 +145,7 @@ private:
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
+    void ShowDetails(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
     std::string AskSaveScanPath(const std::string& suggested) override;
@@ -184,6 +187,7 @@ private:
     QAction* m_saveScan = nullptr;
     QAction* m_openScan = nullptr;
     QString m_scanFolder;  // where the file dialogs last were, for this window's life
+    QAction* m_showDetails = nullptr;
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "model/detail_columns.h"
 #include "model/labels.h"
 #include "model/size_text.h"
 #include "ui/qt/display_text.h"
@@ -46,8 +47,8 @@ CTreeModel::Item CTreeModel::ItemOf(const QModelIndex& index) const {
     return static_cast<Item>(index.internalId());
 }
 
-QModelIndex CTreeModel::MakeIndex(Item item) const {
-    return createIndex(static_cast<int>(m_tree->Row(item)), 0, quintptr{item});
+QModelIndex CTreeModel::MakeIndex(Item item, int column) const {
+    return createIndex(static_cast<int>(m_tree->Row(item)), column, quintptr{item});
 }
 
 QModelIndex CTreeModel::IndexOfItem(Item item) const {
@@ -56,11 +57,12 @@ QModelIndex CTreeModel::IndexOfItem(Item item) const {
 }
 
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const {
-    if (!m_tree || column != 0 || row < 0 || parent.column() > 0) return {};
-    if (!parent.isValid()) return row == 0 ? createIndex(0, 0, quintptr{0}) : QModelIndex();
+    if (!m_tree || column < 0 || column >= columnCount() || row < 0 || parent.column() > 0)
+        return {};
+    if (!parent.isValid()) return row == 0 ? createIndex(0, column, quintptr{0}) : QModelIndex();
     const auto children = m_tree->Children(ItemOf(parent));
     if (static_cast<std::size_t>(row) >= children.size()) return {};
-    return createIndex(row, 0, quintptr{children[static_cast<std::size_t>(row)]});
+    return createIndex(row, column, quintptr{children[static_cast<std::size_t>(row)]});
 }
 
 QModelIndex CTreeModel::parent(const QModelIndex& child) const {
@@ -76,7 +78,40 @@ int CTreeModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(m_tree->ChildCount(ItemOf(parent)));
 }
 
-int CTreeModel::columnCount(const QModelIndex&) const { return 1; }
+int CTreeModel::columnCount(const QModelIndex&) const {
+    return m_bDetails ? kDetailColumnCount : 1;
+}
+
+QVariant CTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnCount())
+        return {};
+    return DisplayText(std::string(DetailHeader(static_cast<DetailColumn>(section))));
+}
+
+void CTreeModel::SetShowDetails(bool shown) {
+    if (shown == m_bDetails) return;
+    if (shown) {
+        beginInsertColumns({}, 1, kDetailColumnCount - 1);
+        m_bDetails = true;
+        endInsertColumns();
+        return;
+    }
+    // A change of layout, not a removal of columns (which would reach only
+    // the top level's indexes): every index into the columns going away
+    // becomes invalid, at every level. A view that keeps its current item
+    // moves it to the labels first (two persistent indexes of one cell
+    // would no longer compare equal).
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before)
+        after.push_back(index.column() > 0 ? QModelIndex() : index);
+    changePersistentIndexList(before, after);
+    m_bDetails = false;
+    emit layoutChanged();
+}
 
 std::string CTreeModel::LabelOf(const QModelIndex& index) const {
     std::string label;
@@ -105,7 +140,30 @@ QString CTreeModel::DetailsOf(const QModelIndex& index) const {
 }
 
 QVariant CTreeModel::data(const QModelIndex& index, int role) const {
-    if (ItemOf(index) == CScanTree::kNoItem) return {};
+    const Item item = ItemOf(index);
+    if (item == CScanTree::kNoItem) return {};
+    if (index.column() > 0) {
+        const auto column = static_cast<DetailColumn>(index.column());
+        switch (role) {
+            case Qt::DisplayRole:
+                return DisplayText(DetailText(*m_tree, item, column, m_mode, m_strGroupSeparator));
+            case Qt::AccessibleTextRole:  // the bar says what its text says
+                return DisplayText(DetailText(*m_tree, item, column, m_mode, m_strGroupSeparator));
+            case Qt::TextAlignmentRole:
+                return column == DetailColumn::Modified
+                           ? QVariant()
+                           : QVariant(static_cast<int>(Qt::AlignRight | Qt::AlignVCenter));
+            case kShareRole:
+                return column == DetailColumn::Percent
+                           ? QVariant(ShareOfParent(*m_tree, item, m_mode).fFraction)
+                           : QVariant();
+            case Qt::ToolTipRole:
+            case Qt::AccessibleDescriptionRole:
+                return DetailsOf(index);
+            default:
+                return {};
+        }
+    }
     switch (role) {
         case Qt::DisplayRole: return DisplayText(LabelOf(index));
         case Qt::ToolTipRole:
@@ -123,7 +181,7 @@ void CTreeModel::SetSortOrder(SortOrder order) {
 void CTreeModel::SetSizeMode(SizeMode mode) {
     if (mode == m_mode) return;
     m_mode = mode;
-    // By name the order stays; only the labels change.
+    // Only an order by size changes; the texts do in any case.
     Reorder(m_order == SortOrder::Size);
 }
 
@@ -139,8 +197,11 @@ void CTreeModel::Reorder(bool resort) {
             // Asking for their rows sorts the parents of the persistent items.
             QModelIndexList after;
             after.reserve(before.size());
-            for (const Item item : items)
-                after.push_back(item == CScanTree::kNoItem ? QModelIndex() : MakeIndex(item));
+            for (qsizetype i = 0; i < before.size(); ++i) {
+                const Item item = items[static_cast<std::size_t>(i)];
+                after.push_back(item == CScanTree::kNoItem ? QModelIndex()
+                                                           : MakeIndex(item, before[i].column()));
+            }
             changePersistentIndexList(before, after);
         }
     }

@@ -4,8 +4,9 @@
 // the view: an index's internal id is the item (the list index), rows come
 // from the tree's order, labels are made when the view asks for them.
 //
-// The order (by name or by size) and the size on show (apparent or on disk)
-// can be switched at any time. A switch re-sorts only what is looked at
+// The order (by name, size, items or time) and the size on show (apparent or
+// on disk) can be switched at any time, and so can the details columns
+// (model/detail_columns.h) beside the labels. A switch re-sorts only what is looked at
 // again, keeps every persistent index (so a view keeps what it expanded and
 // selected) and never touches the list.
 //
@@ -43,6 +44,16 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // The share of the parent (a double from 0 to 1) of a % cell, for its bar.
+    static constexpr int kShareRole = Qt::UserRole + 1;
+    // The details columns after the labels, or the labels alone (the
+    // default). Expanded items stay; indexes into the columns that go away
+    // become invalid (move the current item to column 0 first).
+    void SetShowDetails(bool shown);
+    bool IsShowingDetails() const { return m_bDetails; }
 
     // Children by name (the default) or largest first.
     void SetSortOrder(SortOrder order);
@@ -71,12 +82,13 @@ public:
 private:
     // Re-sorts on next look; every persistent index follows its item.
     void Reorder(bool resort);
-    QModelIndex MakeIndex(Item item) const;
+    QModelIndex MakeIndex(Item item, int column = 0) const;
 
     std::unique_ptr<CScanTree> m_tree;
     Units m_eUnits = Units::MB;
     SortOrder m_order = SortOrder::Name;
     SizeMode m_mode = SizeMode::Apparent;
+    bool m_bDetails = false;
     std::string m_strGroupSeparator;
     CNameCollator m_collator;
 };

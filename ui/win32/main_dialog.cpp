@@ -195,6 +195,18 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ShowContextMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
                 return answer(TRUE);  // no WM_CONTEXTMENU after it
             }
+            if (header.hwndFrom == m_hTree && header.code == NM_CUSTOMDRAW && m_details.IsShown() &&
+                m_pTreeSink)
+                return answer(m_details.OnCustomDraw(
+                    *reinterpret_cast<NMTVCUSTOMDRAW*>(lParam), m_pTreeSink->Tree(),
+                    m_pTreeSink->GetSizeMode(), m_pTreeSink->GroupSeparator(),
+                    [this](HTREEITEM item) { return m_pTreeSink->ItemOf(item); }));
+            if (const int column = m_details.ClickedColumn(header); column >= 0 && m_pPresenter) {
+                m_pPresenter->OnSortBy(DetailSortOrder(static_cast<DetailColumn>(column)));
+                return answer(0);
+            }
+            if (header.hwndFrom == m_details.Header() && header.code == HDN_ITEMCHANGEDW)
+                ::InvalidateRect(m_hTree, nullptr, TRUE);  // a column's new width
             // The tree's selection is outlined in the map.
             if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pTreemap &&
                 m_pTreeSink)
@@ -303,6 +315,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
         ::SetWindowPos(m_hTreemapBox, ::GetDlgItem(m_hWnd, IDC_SHOW_FILES), 0, 0, 0, 0,
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    m_details.Create(m_hWnd, IDC_DETAILS_HEADER, reinterpret_cast<HFONT>(font));
     m_pTreemap = std::make_unique<CTreemapWindow>(m_hWnd, IDC_TREEMAP_PANE, RECT{}, false);
     if (m_pTreemap->IsValid()) {
         ::SetWindowPos(m_pTreemap->Window(), m_hTree, 0, 0, 0, 0,
@@ -340,6 +353,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
                     {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK},
                     {FVIRTKEY, VK_F5, ID_RESCAN},
                     {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP},
+                    {FVIRTKEY, VK_F8, ID_SHOW_DETAILS},
                     {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},
                     {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
@@ -432,7 +446,7 @@ void CSizewalkDlg::PlaceControls() {
         ::MapDialogRect(m_hWnd, &r);
         return PixelRect{r.left, r.top, r.right, r.bottom};
     };
-    HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 2);
+    HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 4);
     for (std::size_t i = 0; i < std::size(kControls) && positions; ++i) {
         if (!m_hControls[i]) continue;
         PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
@@ -455,17 +469,27 @@ void CSizewalkDlg::PlaceControls() {
         positions = ::DeferWindowPos(positions, m_hTreemapBox, nullptr, box.x, box.y, box.w, box.h,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
+    int treeHeight = all.h;
     if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) && positions) {
         // The map takes the lower part of the tree's room.
-        const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
         const int gap = 4;
         const int mapHeight = (all.h - gap) * kTreemapShare / 100;
-        const int treeHeight = all.h - gap - mapHeight;
+        treeHeight = all.h - gap - mapHeight;
         positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y, all.w, treeHeight,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (positions)
             positions = ::DeferWindowPos(positions, m_pTreemap->Window(), nullptr, all.x,
                                          all.y + treeHeight + gap, all.w, mapHeight,
+                                         SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (m_details.IsShown() && positions) {
+        // The details header takes the top of the tree's room.
+        const int header = m_details.Height();
+        positions = m_details.Place(positions, m_hWnd, all.x, all.y, all.w);
+        if (positions)
+            positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y + header, all.w,
+                                         std::max(0, treeHeight - header),
                                          SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (positions) ::EndDeferWindowPos(positions);
@@ -508,6 +532,9 @@ bool CSizewalkDlg::OnCommand(int id) {
         case ID_SHOW_TREEMAP:
         case IDC_TREEMAP:
             m_pPresenter->OnToggleTreemap();
+            return true;
+        case ID_SHOW_DETAILS:
+            m_pPresenter->OnToggleDetails();
             return true;
         case ID_SAVE_SCAN:
             m_pPresenter->OnSaveScan();
@@ -560,11 +587,15 @@ void CSizewalkDlg::AppendItemCommands(HMENU menu) {
                   ID_SIZE_ON_DISK, L"Size on &Disk\tCtrl+D");
     ::AppendMenuW(menu, MF_STRING | (m_pPresenter->IsTreemapShown() ? MF_CHECKED : 0),
                   ID_SHOW_TREEMAP, L"Show &Treemap\tF9");
+    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->IsDetailsShown() ? MF_CHECKED : 0),
+                  ID_SHOW_DETAILS, L"Show D&etails\tF8");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
-    ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
-                         GetSortOrder() == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
-                         MF_BYCOMMAND);
+    // Neither while a details column's header sorts the tree.
+    if (GetSortOrder() == SortOrder::Name || GetSortOrder() == SortOrder::Size)
+        ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
+                             GetSortOrder() == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
+                             MF_BYCOMMAND);
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
 }
 
@@ -614,7 +645,17 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
     return result > 32;  // above 32: it opened
 }
 
-void CSizewalkDlg::ShowSortOrder(SortOrder order) { m_pTreeSink->SetSortOrder(order); }
+void CSizewalkDlg::ShowSortOrder(SortOrder order) {
+    m_pTreeSink->SetSortOrder(order);
+    m_details.ShowSortOrder(order);
+}
+
+void CSizewalkDlg::ShowDetails(bool shown) {
+    if (shown == m_details.IsShown()) return;
+    m_details.Show(shown);
+    PlaceControls();
+    ::InvalidateRect(m_hTree, nullptr, TRUE);
+}
 
 void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
     m_pTreeSink->SetSizeMode(mode);

@@ -10,7 +10,8 @@
 // an empty tree (the close box and Alt+F4 stop it and close). The window
 // opens at the template's size, which is also its smallest; the tree takes
 // any extra room. The tree's context menu and keys copy an item's path, open
-// it in Explorer, sort by name or size, show sizes on disk, and rescan (F5).
+// it in Explorer, sort by name or size, show sizes on disk, show the details
+// columns (F8; their headers sort), and rescan (F5).
 
 #include <windows.h>
 
@@ -24,6 +25,7 @@
 #include "core/main_view.h"
 #include "core/scan_command.h"
 #include "model/tree_order.h"
+#include "ui/win32/details_columns.h"
 #include "ui/win32/progress_view.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/treemap_window.h"
@@ -41,11 +43,13 @@ enum : int {
     ID_SHOW_TREEMAP,  // F9
     ID_SAVE_SCAN,     // Ctrl+S
     ID_OPEN_SCAN,     // Ctrl+O
+    ID_SHOW_DETAILS,  // F8
 };
 // Not in the template: the Treemap check box under Show Files, and the map.
 enum : int {
     IDC_TREEMAP = 1012,
     IDC_TREEMAP_PANE = 1013,
+    IDC_DETAILS_HEADER = 1014,  // the details columns' header, above the tree
 };
 
 class CSizewalkDlg : private CMainView {
@@ -134,6 +138,7 @@ class CSizewalkDlg : private CMainView {
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
+    void ShowDetails(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
     std::string AskSaveScanPath(const std::string& suggested) override;
@@ -157,6 +162,7 @@ class CSizewalkDlg : private CMainView {
     HWND m_hTreemapBox = nullptr;
     int m_nTreemapGrowth = 0;  // what showing the map added to the height
     CProgressView m_progress;
+    CDetailsColumns m_details;
     std::function<void(const std::string&)> m_openFolder;
     FileChooser m_chooseScanFile;
 

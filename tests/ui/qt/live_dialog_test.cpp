@@ -11,6 +11,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
@@ -24,11 +26,14 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/core/blocking_source.h"
 #include "tests/temp_tree.h"
+#include "model/detail_columns.h"
 #include "ui/qt/main_dialog.h"
+#include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/tree_model.h"
 #include "ui/qt/treemap_view.h"
 
@@ -313,8 +318,8 @@ private slots:
         emit tree->customContextMenuRequested(at);
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
                                     "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D",
-                                    "Show &Treemap|F9", "&Rescan|F5", "Save Scan\u2026|Ctrl+S",
-                                    "Open Scan\u2026|Ctrl+O"}));
+                                    "Show &Treemap|F9", "Show D&etails|F8", "&Rescan|F5",
+                                    "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
@@ -469,6 +474,93 @@ private slots:
         QVERIFY(map->isHidden());
         QCOMPARE(map->List(), nullptr);
         QTRY_COMPARE(f.dlg.size(), before);
+    }
+
+    // F8 adds the columns beside the unchanged labels; a header sorts by its
+    // column, the menu following; what is open and selected stays.
+    void detailsColumnsSortFromTheirHeaders() {
+        TempTree t;
+        t.Dir("d");
+        Written(t, "d/a-small", 100);
+        Written(t, "d/b-large", 4900);
+        t.Dir("d/c-sub");
+        t.File("d/c-sub/x", 0);
+        t.File("d/c-sub/y", 0);
+        const timespec recent[2] = {{1800000000, 0}, {1800000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, t.Path("d/a-small").c_str(), recent, 0), 0);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        CTreeModel& model = f.dlg.GetTreeModel();
+        QTreeView* tree = f.Tree();
+        const QModelIndex top = model.index(0, 0);
+        tree->expand(top);
+        const QString largeLabel =
+            ChildNamed(model, top, QStringLiteral("b-large")).data().toString();
+        QVERIFY(tree->isHeaderHidden());
+        QCOMPARE(model.columnCount(), 1);
+
+        QTest::keyClick(&f.dlg, Qt::Key_F8);
+        QVERIFY(f.dlg.GetAction(TreeAction::ShowDetails)->isChecked());
+        QVERIFY(!tree->isHeaderHidden());
+        QCOMPARE(model.columnCount(), kDetailColumnCount);
+        QStringList headers;
+        for (int c = 0; c < model.columnCount(); ++c)
+            headers << model.headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"Name", "% of Parent", "Size", "Items", "Last Modified"}));
+        const QModelIndex large = ChildNamed(model, top, QStringLiteral("b-large"));
+        QCOMPARE(large.data().toString(), largeLabel);
+        const QModelIndex share = large.siblingAtColumn(1);
+        QCOMPARE(share.data().toString(), QStringLiteral("98.0%"));
+        QCOMPARE(share.data(Qt::AccessibleTextRole).toString(), QStringLiteral("98.0%"));
+        QCOMPARE(share.data(CTreeModel::kShareRole).toDouble(), 0.98);
+        QCOMPARE(large.siblingAtColumn(2).data().toString(), QStringLiteral("4.8 KB"));
+        const QModelIndex sub = ChildNamed(model, top, QStringLiteral("c-sub"));
+        QCOMPARE(sub.siblingAtColumn(3).data().toString(), QStringLiteral("2"));
+        QCOMPARE(top.siblingAtColumn(4).data().toString(),
+                 QString::fromStdString(FormatLocalTime(1800000000)));
+        QVERIFY(qobject_cast<CShareBarDelegate*>(tree->itemDelegateForColumn(1)));
+
+        // The bar: drawn in the large item's cell a third of the way in, not in the small one's.
+        f.dlg.resize(1400, f.dlg.height());
+        QTRY_VERIFY(tree->viewport()->width() > tree->header()->sectionPosition(2));
+        const QImage shot = tree->viewport()->grab().toImage();
+        const QModelIndex small = ChildNamed(model, top, QStringLiteral("a-small"));
+        auto third = [&](const QModelIndex& i) {
+            const QRect r = tree->visualRect(i.siblingAtColumn(1));
+            return shot.pixel(r.left() + r.width() / 3, r.center().y());
+        };
+        QVERIFY(third(large) != third(small));
+
+        // Items, then back by Ctrl+1: the menu checks neither order meanwhile.
+        tree->setCurrentIndex(sub.siblingAtColumn(2));
+        tree->header()->sectionClicked(3);
+        QCOMPARE(model.GetSortOrder(), SortOrder::Items);
+        QCOMPARE(tree->header()->sortIndicatorSection(), 3);
+        QVERIFY(!f.dlg.GetAction(TreeAction::SortByName)->isChecked());
+        QVERIFY(!f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
+        auto first = [&] { return model.index(0, 0, top).data().toString().section(' ', 0, 0); };
+        QCOMPARE(first(), QStringLiteral("c-sub"));
+        tree->header()->sectionClicked(4);
+        QCOMPARE(first(), QStringLiteral("a-small"));
+        tree->header()->sectionClicked(1);
+        QCOMPARE(model.GetSortOrder(), SortOrder::Size);
+        QVERIFY(f.dlg.GetAction(TreeAction::SortBySize)->isChecked());
+        QCOMPARE(tree->header()->sortIndicatorSection(), 2);
+        QTest::keyClick(&f.dlg, Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(tree->header()->sortIndicatorSection(), 0);
+        QCOMPARE(tree->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        QCOMPARE(model.ItemOf(tree->currentIndex()), model.ItemOf(sub));
+        QCOMPARE(tree->currentIndex().column(), 2);
+
+        // Off again: the labels alone, the selection on the same item.
+        f.dlg.GetAction(TreeAction::ShowDetails)->trigger();
+        QVERIFY(tree->isHeaderHidden());
+        QCOMPARE(model.columnCount(), 1);
+        QCOMPARE(tree->header()->count(), 1);
+        QCOMPARE(model.ItemOf(tree->currentIndex()), model.ItemOf(sub));
+        QCOMPARE(tree->currentIndex().column(), 0);
+        QVERIFY(tree->isExpanded(top));
+        QCOMPARE(f.source.Scanned().size(), std::size_t{1});
     }
 
     void tooltipTellsPathBytesShareAndCount() {
