@@ -95,6 +95,12 @@ class CMainView : public CScanDoneNotify {
     };
     virtual TreeState SaveTreeState() const = 0;
     virtual void RestoreTreeState(const TreeState& state) = 0;
+
+    // A blocking question with Yes and No, captioned with the application's
+    // name, with a warning icon; No is the default button. True for Yes.
+    virtual bool Confirm(std::string_view text) = 0;
+    // Starts a terminal in the directory `path`; false when none started.
+    virtual bool OpenTerminal(const std::string& path) = 0;
 };
 
 }  // namespace sizewalk

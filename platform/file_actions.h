@@ -35,6 +35,10 @@ RemoveResult MoveToTrash(const std::string& path, const std::string& startPath);
 // Deletes `path`: a file or link, or a directory and everything below it.
 RemoveResult DeletePermanently(const std::string& path, const std::string& startPath);
 
+// Whether `path` itself is there (a link counts, whatever it names); true
+// also when that cannot be told.
+bool ItemExists(const std::string& path);
+
 // Starts a terminal in the directory `dir`, not waiting for it (Linux:
 // x-terminal-emulator; Windows: Windows Terminal where it is installed,
 // else cmd). False when none could be started.

@@ -189,6 +189,11 @@ RemoveResult MoveToTrash(const std::string& path, const std::string& startPath) 
     return result;
 }
 
+bool ItemExists(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+}
+
 bool OpenTerminal(const std::string& dir) {
     // The terminal outlives this call and is nobody's child: a child starts
     // it and ends at once. A close-on-exec pipe tells whether exec worked.

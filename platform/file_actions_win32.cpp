@@ -112,6 +112,12 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
     return Remove(path, startPath, false);
 }
 
+bool ItemExists(const std::string& path) {
+    if (Exists(WideFromUtf8(path))) return true;
+    const DWORD error = ::GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 bool OpenTerminal(const std::string& dir) {
     std::wstring wide = WideFromUtf8(dir);
     // A trailing backslash would escape the closing quote.

@@ -9,7 +9,8 @@
 // closes). The window opens at the template's size, which is also its
 // smallest; the tree takes any extra room. The tree's context menu and keys
 // copy an item's path, open it in the file manager, sort by name or size,
-// show sizes on disk, and rescan (F5).
+// show sizes on disk, rescan (F5), open a terminal there, and move it to
+// the trash (Delete) or delete it (Shift+Delete).
 //
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
@@ -64,7 +65,10 @@ enum class TreeAction {
     SortBySize,
     SizeOnDisk,
     ShowTreemap,
-    Rescan
+    Rescan,
+    OpenTerminal,
+    MoveToTrash,
+    DeletePermanently
 };
 
 class CSizewalkDlg : public QDialog, private CMainView {
@@ -143,6 +147,8 @@ private:
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    bool Confirm(std::string_view text) override;
+    bool OpenTerminal(const std::string& path) override;
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font
@@ -177,6 +183,9 @@ private:
     QAction* m_sortBySize = nullptr;
     QAction* m_sizeOnDisk = nullptr;
     QAction* m_rescan = nullptr;
+    QAction* m_openTerminal = nullptr;
+    QAction* m_moveToTrash = nullptr;
+    QAction* m_deletePermanently = nullptr;
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and
