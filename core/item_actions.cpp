@@ -5,11 +5,21 @@
 
 namespace sizewalk {
 
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kTrash = "the Recycle Bin";
+#else
+constexpr std::string_view kTrash = "the trash";
+#endif
+
+}  // namespace
+
 std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKind kind,
                               SizeMode mode, std::string_view separator) {
     const CScanEntry& entry = list[index];
     std::string text = kind == RemoveKind::Trash
-                           ? "Move this item to the trash?\n\n"
+                           ? "Move this item to " + std::string(kTrash) + "?\n\n"
                            : "Delete this item permanently? This cannot be undone.\n\n";
     text += list.PathOf(index);
     text += mode == SizeMode::OnDisk ? "\n\nSize on disk: " : "\n\nSize: ";
@@ -30,13 +40,14 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind) {
             return "There is no trash on this item's volume. Nothing was done.\n\n" +
                    result.strFailures;
         case RemoveStatus::Partial:
-            return (kind == RemoveKind::Trash ? "Part of it could not be moved to the trash:\n\n"
-                                              : "Part of it could not be deleted:\n\n") +
+            return (kind == RemoveKind::Trash
+                        ? "Part of it could not be moved to " + std::string(kTrash) + ":\n\n"
+                        : std::string("Part of it could not be deleted:\n\n")) +
                    result.strFailures + "\nWhat is left is read again.";
         case RemoveStatus::NotRemoved: break;
     }
-    return (kind == RemoveKind::Trash ? "It could not be moved to the trash:\n\n"
-                                      : "It could not be deleted:\n\n") +
+    return (kind == RemoveKind::Trash ? "It could not be moved to " + std::string(kTrash) + ":\n\n"
+                                      : std::string("It could not be deleted:\n\n")) +
            result.strFailures;
 }
 

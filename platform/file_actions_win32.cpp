@@ -55,6 +55,34 @@ private:
     HRESULT m_hr;
 };
 
+// No dialogs of the shell's own, except its warning before an item that
+// cannot be recycled would be destroyed instead: the user decides.
+DWORD Flags(bool toTrash) {
+    DWORD flags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+    if (toTrash) flags |= FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE | FOF_WANTNUKEWARNING;
+    return flags;
+}
+
+// The shell's file operation on one item; E_NOTIMPL where the shell has
+// none, E_ABORT when the user or the shell cancelled.
+HRESULT ShellDelete(const std::wstring& path, bool toTrash) {
+    ComScope com;
+    if (!com.Usable()) return E_NOTIMPL;
+    IFileOperation* op = nullptr;
+    HRESULT hr = ::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&op));
+    if (FAILED(hr)) return E_NOTIMPL;
+    IShellItem* item = nullptr;
+    hr = op->SetOperationFlags(Flags(toTrash));
+    if (SUCCEEDED(hr)) hr = ::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item));
+    if (SUCCEEDED(hr)) hr = op->DeleteItem(item, nullptr);
+    if (SUCCEEDED(hr)) hr = op->PerformOperations();
+    BOOL aborted = FALSE;
+    if (SUCCEEDED(hr) && SUCCEEDED(op->GetAnyOperationsAborted(&aborted)) && aborted) hr = E_ABORT;
+    if (item) item->Release();
+    op->Release();
+    return hr;
+}
+
 RemoveResult Remove(const std::string& path, const std::string& startPath, bool toTrash) {
     const std::wstring wide = WideFromUtf8(path);
     DWORD start = 0, item = 0, error = 0;
@@ -63,25 +91,20 @@ RemoveResult Remove(const std::string& path, const std::string& startPath, bool 
     if (item != start) return Refused(path, "on another file system");
     const bool directory = (::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0;
 
-    ComScope com;
-    if (!com.Usable()) return Refused(path, "the shell's file operations are not available");
-    IFileOperation* op = nullptr;
-    HRESULT hr = ::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&op));
-    if (FAILED(hr)) return Refused(path, ErrorText(static_cast<int>(hr)));
-    // No dialogs of the shell's own, except its warning before an item
-    // that cannot be recycled would be destroyed instead: the user decides.
-    DWORD flags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
-    if (toTrash) flags |= FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE | FOF_WANTNUKEWARNING;
-    IShellItem* shellItem = nullptr;
-    hr = op->SetOperationFlags(flags);
-    if (SUCCEEDED(hr))
-        hr = ::SHCreateItemFromParsingName(wide.c_str(), nullptr, IID_PPV_ARGS(&shellItem));
-    if (SUCCEEDED(hr)) hr = op->DeleteItem(shellItem, nullptr);
-    if (SUCCEEDED(hr)) hr = op->PerformOperations();
-    BOOL aborted = FALSE;
-    op->GetAnyOperationsAborted(&aborted);
-    if (shellItem) shellItem->Release();
-    op->Release();
+    HRESULT hr = ShellDelete(wide, toTrash);
+    if (hr == E_NOTIMPL) {
+        // Systems whose shell lacks the newer interface (Wine, for one)
+        // still have the older call, which takes the same flags.
+        std::wstring from = wide;
+        from.push_back(L'\0');  // a list of names, ended by an empty one
+        SHFILEOPSTRUCTW op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = static_cast<FILEOP_FLAGS>(Flags(toTrash) & 0xFFFF);
+        const int error = ::SHFileOperationW(&op);
+        hr = error == 0 ? (op.fAnyOperationsAborted ? E_ABORT : S_OK) : HRESULT_FROM_WIN32(error);
+    }
+    const bool aborted = hr == E_ABORT;
     if (!Exists(wide)) return {RemoveStatus::Removed, {}};
     std::string why = FAILED(hr) ? ErrorText(static_cast<int>(hr)) : "not removed";
     if (aborted) why = "the operation was cancelled";

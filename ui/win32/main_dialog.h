@@ -39,6 +39,9 @@ enum : int {
     ID_SIZE_ON_DISK,  // Ctrl+D
     ID_RESCAN,        // F5
     ID_SHOW_TREEMAP,  // F9
+    ID_OPEN_TERMINAL,
+    ID_MOVE_TO_TRASH,        // Delete in the tree
+    ID_DELETE_PERMANENTLY,   // Shift+Delete in the tree
 };
 // Not in the template: the Treemap check box under Show Files, and the map.
 enum : int {
@@ -78,6 +81,11 @@ class CSizewalkDlg : private CMainView {
     // the shell opens it.
     void SetFolderOpener(std::function<void(const std::string&)> open) {
         m_openFolder = std::move(open);
+    }
+    // Where Open Terminal Here sends a directory's path (UTF-8); true when
+    // a terminal started. By default Windows Terminal, else cmd.
+    void SetTerminalOpener(std::function<bool(const std::string&)> open) {
+        m_openTerminal = std::move(open);
     }
 
     HICON m_hIcon;
@@ -127,6 +135,8 @@ class CSizewalkDlg : private CMainView {
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    bool Confirm(std::string_view text) override;
+    bool OpenTerminal(const std::string& path) override;
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
@@ -146,6 +156,7 @@ class CSizewalkDlg : private CMainView {
     int m_nTreemapGrowth = 0;  // what showing the map added to the height
     CProgressView m_progress;
     std::function<void(const std::string&)> m_openFolder;
+    std::function<bool(const std::string&)> m_openTerminal;
 
     // Keys that work anywhere in the dialog, and those of the tree alone.
     HACCEL m_hKeys = nullptr;
