@@ -4,6 +4,8 @@
 #include <iterator>
 #include <new>
 
+#include "scan/scan_file_path.h"
+
 namespace sizewalk {
 
 namespace {
@@ -84,8 +86,12 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
 }
 
 void CMainPresenter::ShowNotes() {
-    const ProgressText notes =
-        FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode, m_view.GroupSeparator());
+    const bool opened = m_command.KeptIsAdopted();
+    const std::string origin = opened ? FormatScanOrigin(m_openedMade) : std::string();
+    ProgressText notes = FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode,
+                                         m_view.GroupSeparator(), origin);
+    // The file itself on the second line, unless that says sizes are on disk.
+    if (opened && notes.strDir.empty()) notes.strDir = m_strOpenedFile;
     if (notes.strCounts.empty() && notes.strDir.empty())
         m_view.HideProgress();
     else
@@ -212,6 +218,60 @@ void CMainPresenter::OnToggleSizeOnDisk() {
 void CMainPresenter::OnToggleTreemap() {
     m_bTreemap = !m_bTreemap;
     m_view.ShowTreemap(m_bTreemap);
+}
+
+bool CMainPresenter::CanSaveScan() const {
+    return CanOpenScan() && !m_source.List().Empty();
+}
+
+void CMainPresenter::OnSaveScan() {
+    if (!CanSaveScan()) return;
+    const CScanList& list = m_source.List();
+    // The start directory's own name, as a file name to offer.
+    std::string_view root = list[0].GetName();
+    while (root.size() > 1 && kPathSeparators.find(root.back()) != std::string_view::npos)
+        root.remove_suffix(1);
+    const std::size_t cut = root.find_last_of(kPathSeparators);
+    std::string name(cut == std::string_view::npos ? root : root.substr(cut + 1));
+    if (name.empty() || name.find(':') != std::string::npos) name = "scan";
+    const std::string path = m_view.AskSaveScanPath(name + ".json");
+    if (path.empty()) return;
+    const bool compress = path.size() > 4 && path.compare(path.size() - 4, 4, ".zst") == 0;
+    try {
+        SaveScanFile(list, path, compress);
+    } catch (const ScanFileError& e) {
+        m_view.ShowMessage(std::string(kCannotSaveScanText) + e.what(), MessageIcon::Warning);
+    } catch (const std::bad_alloc&) {
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+    }
+}
+
+void CMainPresenter::OnOpenScan() {
+    if (!CanOpenScan()) return;
+    const std::string path = m_view.AskOpenScanPath();
+    if (path.empty()) return;
+    CScanList list;
+    ScanFileMetadata metadata;
+    try {
+        OpenScanFile(path, list, &metadata);
+    } catch (const ScanFileError& e) {
+        m_view.ShowMessage(std::string(kCannotOpenScanText) + e.what(), MessageIcon::Warning);
+        return;
+    } catch (const std::bad_alloc&) {
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        return;
+    }
+    // The units and Show Files as the controls have them; the start path
+    // is the scan's own, so that OK redraws it.
+    m_keep.reset();
+    m_view.ReadFields(m_fields);
+    m_fields.m_strStartDir = std::string(list[0].GetName());
+    m_strOpenedFile = path;
+    m_openedMade = metadata.timestamp;
+    const ScanOutcome outcome = m_command.Adopt(std::move(list), m_fields);
+    if (outcome == ScanOutcome::Busy) return;
+    m_view.WriteFields(m_fields);
+    Show(outcome);
 }
 
 void CMainPresenter::BeginScanning() {

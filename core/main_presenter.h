@@ -15,6 +15,7 @@
 // worker only calls CMainView::PostScanDone().
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,11 @@
 #include "model/tree_order.h"
 
 namespace sizewalk {
+
+// What the user hears when a saved scan cannot be written or read; the
+// reason follows.
+inline constexpr std::string_view kCannotSaveScanText = "The scan could not be saved: ";
+inline constexpr std::string_view kCannotOpenScanText = "The scan could not be opened: ";
 
 class CMainPresenter {
   public:
@@ -70,6 +76,15 @@ class CMainPresenter {
     // comes and goes; the choice lasts as long as the window.
     void OnToggleTreemap();
     bool IsTreemapShown() const { return m_bTreemap; }
+    // Save Scan… (Ctrl+S): the kept scan to a file the user names; a name
+    // ending in ".zst" is compressed. Open Scan… (Ctrl+O): a file written
+    // by Sizewalk, ncdu or gdu becomes the kept scan of its root path, and
+    // the tree shows it; OK with that path redraws it, F5 scans the disk.
+    // Neither while a scan runs or stops.
+    void OnSaveScan();
+    void OnOpenScan();
+    bool CanSaveScan() const;
+    bool CanOpenScan() const { return !m_command.IsBusy() && !m_command.IsStopping(); }
     // Move to Trash (Delete) and Delete Permanently (Shift+Delete) of the
     // selected item: nothing while a scan runs, for the start item, or for
     // a scan opened from a file; otherwise asked first (No is the default),
@@ -132,6 +147,10 @@ class CMainPresenter {
     std::chrono::steady_clock::time_point m_scanStart;
     // What F5 found open, to open again once its scan is shown.
     std::optional<CMainView::TreeState> m_keep;
+    // Of the scan opened from a file, for the band: the file's path and
+    // when the scan was made (seconds since 1970, when the file says).
+    std::string m_strOpenedFile;
+    std::optional<std::int64_t> m_openedMade;
 
     Messages m_messages;
     Scanning m_scanning;

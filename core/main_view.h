@@ -96,6 +96,10 @@ class CMainView : public CScanDoneNotify {
     virtual TreeState SaveTreeState() const = 0;
     virtual void RestoreTreeState(const TreeState& state) = 0;
 
+    // The platform's file dialogs for saved scans: the path chosen (UTF-8),
+    // or empty when the user cancelled. `suggested` is the file name offered.
+    virtual std::string AskSaveScanPath(const std::string& suggested) = 0;
+    virtual std::string AskOpenScanPath() = 0;
     // A blocking question with Yes and No, captioned with the application's
     // name, with a warning icon; No is the default button. True for Yes.
     virtual bool Confirm(std::string_view text) = 0;

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/error_text.h"
-
 
 namespace sizewalk {
 
@@ -80,13 +80,37 @@ void FormatItemLabel(std::string& out, const CScanTree& tree, CScanTree::Item it
     if (entry.IsDirectory() && tree.List().ReadErrorOf(item) != 0) out += " (could not be read)";
 }
 
-ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator) {
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator,
+                             std::string_view origin) {
     ProgressText text;
+    text.strCounts = origin;
+    if (unreadable > 0 && !origin.empty()) text.strCounts += ' ';
     if (unreadable == 1)
-        text.strCounts = "1 directory could not be read.";
+        text.strCounts += "1 directory could not be read.";
     else if (unreadable > 1)
-        text.strCounts = GroupDigits(unreadable, separator) + " directories could not be read.";
+        text.strCounts += GroupDigits(unreadable, separator) + " directories could not be read.";
     if (mode == SizeMode::OnDisk) text.strDir = "Sizes on disk";
+    return text;
+}
+
+std::string FormatScanOrigin(std::optional<std::int64_t> made) {
+    std::string text = "From a file";
+    std::tm local{};
+    bool known = made.has_value() && *made >= 0 && *made < (std::int64_t{1} << 40);
+    if (known) {
+        const std::time_t t = static_cast<std::time_t>(*made);
+#ifdef _WIN32
+        known = localtime_s(&local, &t) == 0;
+#else
+        known = localtime_r(&t, &local) != nullptr;
+#endif
+    }
+    char when[32];
+    if (known && std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local) > 0) {
+        text += ", made ";
+        text += when;
+    }
+    text += '.';
     return text;
 }
 

@@ -5,6 +5,7 @@
 // elides what does not fit.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,13 @@ ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units
 // What the band above the tree says once a scan is shown: how many
 // directories could not be read, and that sizes on disk are on show. Both
 // lines empty when there is nothing to say.
-ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator = ",");
+// `origin`, when not empty, comes first on the first line.
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator = ",",
+                             std::string_view origin = {});
+// That a scan came from a file, and when it was made: "From a file, made
+// 2026-12-10 03:24." in local time, or "From a file." when the file does not
+// say (or says a time out of range).
+std::string FormatScanOrigin(std::optional<std::int64_t> made);
 inline constexpr std::string_view kStoppingText = "Stopping\u2026";
 inline constexpr std::string_view kScanStoppedText = "Scan stopped";
 

@@ -80,6 +80,17 @@ std::uint32_t AttributesOf(unsigned char type) {
     }
 }
 
+// FIFOs, sockets and devices: the stat's answer, or the listing's where the
+// stat failed.
+bool IsSpecialKind(unsigned char type) {
+    switch (type & ~kKindLinked) {
+        case DT_DIR:
+        case DT_LNK:
+        case DT_REG: return false;
+        default: return true;
+    }
+}
+
 unsigned char TypeOfMode(mode_t mode) {
     if (S_ISDIR(mode)) return DT_DIR;
     if (S_ISLNK(mode)) return DT_LNK;
@@ -390,6 +401,7 @@ bool DirReader::Next(FindRecord& out) {
         m_pos += d->d_reclen;
         if (d->d_type == kKindSkip) continue;
         out.dwFileAttributes = AttributesOf(d->d_type);
+        out.bSpecial = IsSpecialKind(d->d_type);
         out.SetSize(d->d_ino);
         out.nDiskSize = static_cast<std::uint64_t>(d->d_off);
         out.nLinkDevice = 0;

@@ -13,8 +13,10 @@ inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;  // symbolic 
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/";  // either ends a name
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr std::string_view kPathSeparators = "/";
 #endif
 
 struct FindRecord {
@@ -31,6 +33,12 @@ struct FindRecord {
     std::uint64_t nLinkDevice = 0;
     std::uint64_t nLinkInode = 0;
     std::string_view cFileName;  // borrowed; valid until the producer reads on
+    // Neither a regular file, a directory nor a link: a FIFO, socket or
+    // device, listed with its own size and never opened.
+    bool bSpecial = false;
+    // A directory the walk listed but did not enter because it lies on
+    // another file system (a mount point, a subvolume).
+    bool bOtherFileSystem = false;
 
     bool IsDirectory() const { return (dwFileAttributes & kFileAttributeDirectory) != 0; }
     // A link or other reparse point: listed, never entered.

@@ -51,7 +51,9 @@ struct RawRecord {
     static constexpr std::uint64_t kEntered = std::uint64_t{1} << 62;  // has a directory node
     static constexpr std::uint64_t kLinked = std::uint64_t{1} << 61;
     static constexpr std::uint64_t kUnreadable = std::uint64_t{1} << 60;  // see Worker::unreadable
-    static constexpr std::uint64_t kDiskMask = kUnreadable - 1;
+    static constexpr std::uint64_t kNotRegular = std::uint64_t{1} << 59;  // FIFO, socket, device
+    static constexpr std::uint64_t kOtherFs = std::uint64_t{1} << 58;     // refused: not entered
+    static constexpr std::uint64_t kDiskMask = kOtherFs - 1;
 
     std::uint64_t Disk() const { return nDiskAndKind & kDiskMask; }
 };
@@ -410,7 +412,10 @@ void ParallelWalk::Read(Worker& w, Task& task) {
             w.nDisk += task.handle.OwnDiskSize();
         }
         if (status != OpenStatus::Opened) {  // no children
-            if (status != OpenStatus::Refused) MarkUnreadable(w, node, task.handle.Error());
+            if (status == OpenStatus::Refused)
+                m_records[m_nodes[node].nRecord].nDiskAndKind |= RawRecord::kOtherFs;
+            else
+                MarkUnreadable(w, node, task.handle.Error());
             return;
         }
     }
@@ -460,6 +465,8 @@ void ParallelWalk::Read(Worker& w, Task& task) {
         raw.pszName = w.names.Add(record.cFileName);
         raw.nSize = record.Size();
         raw.nDiskAndKind = record.nDiskSize & RawRecord::kDiskMask;
+        if (record.bSpecial || (!record.IsDirectory() && record.IsReparsePoint()))
+            raw.nDiskAndKind |= RawRecord::kNotRegular;  // a link too
         w.nBytes += record.Size();
         if (record.nLinkInode != 0) {
             raw.nDiskAndKind |= RawRecord::kLinked;
@@ -505,6 +512,7 @@ void ParallelWalk::Read(Worker& w, Task& task) {
             m_nQueuedHandles.fetch_add(1, std::memory_order_relaxed);
         } else {
             if (status == OpenStatus::Failed) MarkUnreadable(w, t.nNode, t.handle.Error());
+            if (status == OpenStatus::Refused) raw.nDiskAndKind |= RawRecord::kOtherFs;
             t.nNode = kNone;  // listed without children
         }
     }
@@ -569,6 +577,8 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
             (raw.nDiskAndKind & RawRecord::kDirectory) ? kFileAttributeDirectory : kFileAttributeNormal;
         record.SetSize(raw.nSize);
         record.nDiskSize = raw.Disk();
+        record.bSpecial = (raw.nDiskAndKind & RawRecord::kNotRegular) != 0;
+        record.bOtherFileSystem = (raw.nDiskAndKind & RawRecord::kOtherFs) != 0;
         if (raw.nDiskAndKind & RawRecord::kLinked) {
             const auto l = std::lower_bound(links.begin(), links.end(), i,
                                             [](const Link& a, std::uint32_t r) { return a.nRecord < r; });

@@ -26,7 +26,10 @@ public:
           m_nDiskSize(record.nDiskSize),
           m_pszName(name),
           m_bDirectory(record.IsDirectory() ? 1u : 0u),
-          m_bLinked(record.nLinkInode != 0 ? 1u : 0u) {}
+          m_bLinked(record.nLinkInode != 0 ? 1u : 0u),
+          m_bNotRegular(!record.IsDirectory() && (record.IsReparsePoint() || record.bSpecial) ? 1u
+                                                                                          : 0u),
+          m_bOtherFs(record.bOtherFileSystem ? 1u : 0u) {}
 
     // kFileAttributeDirectory or 0.
     int IsDirectory() const { return m_bDirectory ? static_cast<int>(kFileAttributeDirectory) : 0; }
@@ -46,6 +49,11 @@ public:
     }
     // A file with more than one hard link (its blocks count once per scan).
     bool IsMultiLinked() const { return m_bLinked != 0; }
+    // Not a regular file nor a directory: a link, FIFO, socket or device.
+    bool IsNotRegular() const { return m_bNotRegular != 0; }
+    // A directory listed and not entered: it lies on another file system.
+    bool IsOtherFileSystem() const { return m_bOtherFs != 0; }
+    void MarkOtherFileSystem() { m_bOtherFs = 1; }
 
     // Apparent bytes: a file's own length; after a scan, for a directory,
     // the sum of the own sizes of everything below it.
@@ -61,7 +69,9 @@ public:
 private:
     std::uint32_t m_bDirectory : 1;
     std::uint32_t m_bLinked : 1;
-    std::uint32_t m_nSpare : 30 = 0;  // room for what a scan learns of an entry
+    std::uint32_t m_bNotRegular : 1;
+    std::uint32_t m_bOtherFs : 1;
+    std::uint32_t m_nSpare : 28 = 0;  // room for what a scan learns of an entry
 };
 
 static_assert(sizeof(CScanEntry) <= 32, "entries must stay compact");

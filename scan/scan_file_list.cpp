@@ -47,6 +47,8 @@ private:
         record.dwFileAttributes = directory ? kFileAttributeDirectory : kFileAttributeNormal;
         if (!directory) record.SetSize(item.nApparentSize);
         record.nDiskSize = directory && item.bSubtreeTotals ? 0 : item.nDiskSize;
+        record.bSpecial = item.bNotRegular;
+        record.bOtherFileSystem = item.excluded == ScanFileExcluded::OtherFs;
         const bool linked = !directory && (item.bHardLinkCandidate || item.nLinks > 1);
         if (linked) {
             record.nLinkDevice = item.nDevice;
@@ -105,12 +107,15 @@ void WriteScanList(const CScanList& list, CScanFileWriter& writer) {
             for (std::size_t c = i + 1; c < end; c = list.SubtreeEnd(c)) below += list[c].GetDiskSize();
             item.nDiskSize = entry.GetDiskSize() - below;
             item.bReadError = list.ReadErrorOf(i) != 0;
+            if (entry.IsOtherFileSystem()) item.excluded = ScanFileExcluded::OtherFs;
             writer.EnterDirectory(item);
             ends.push_back(end);
             continue;
         }
         item.nApparentSize = entry.GetFileSize();
         item.nDiskSize = entry.GetDiskSize();
+        item.bNotRegular = entry.IsNotRegular();
+        if (entry.IsOtherFileSystem()) item.excluded = ScanFileExcluded::OtherFs;
         if (const CScanList::LinkRecord* link = list.LinkOf(i)) {
             item.nDevice = link->nDevice;
             item.nInode = link->nInode;

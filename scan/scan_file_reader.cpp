@@ -10,7 +10,9 @@
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/reader.h>
+#ifdef SIZEWALK_HAVE_ZSTD
 #include <zstd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -74,13 +76,22 @@ class DecodedSource {
         }
         static const unsigned char kMagic[4] = {0x28, 0xB5, 0x2F, 0xFD};
         if (m_nInSize >= 4 && std::memcmp(m_in.get(), kMagic, 4) == 0) {
+#ifdef SIZEWALK_HAVE_ZSTD
             m_pZstd = ZSTD_createDStream();
             if (!m_pZstd) throw std::bad_alloc();
             ZSTD_DCtx_setParameter(m_pZstd, ZSTD_d_windowLogMax, kZstdWindowLogMax);
+#else
+            throw ScanFileError(
+                "the scan is compressed with zstd, which this build of Sizewalk cannot read; "
+                "decompress it first (zstd -d)",
+                0);
+#endif
         }
     }
     ~DecodedSource() {
+#ifdef SIZEWALK_HAVE_ZSTD
         if (m_pZstd) ZSTD_freeDStream(m_pZstd);
+#endif
     }
     DecodedSource(const DecodedSource&) = delete;
     DecodedSource& operator=(const DecodedSource&) = delete;
@@ -97,6 +108,7 @@ class DecodedSource {
             }
             return m_bRawEnd ? 0 : m_raw.Read(out, size);
         }
+#ifdef SIZEWALK_HAVE_ZSTD
         for (;;) {
             if (m_nInPos == m_nInSize && !m_bRawEnd) {
                 m_nInPos = 0;
@@ -119,6 +131,9 @@ class DecodedSource {
                 return 0;
             }
         }
+#else
+        return 0;
+#endif
     }
 
   private:
@@ -127,7 +142,11 @@ class DecodedSource {
     std::unique_ptr<char[]> m_in;  // not zeroed: read into first
     std::size_t m_nInPos = 0, m_nInSize = 0;
     bool m_bRawEnd = false;
+#ifdef SIZEWALK_HAVE_ZSTD
     ZSTD_DStream* m_pZstd = nullptr;
+#else
+    const void* m_pZstd = nullptr;  // never set: no decompression here
+#endif
     std::size_t m_nLastResult = 1;  // no frame decoded yet
 };
 

@@ -1,7 +1,9 @@
 // Writing saved scans: the JSON text is built in a buffer and handed to the
 // output in chunks, through zstd when asked.
 
+#ifdef SIZEWALK_HAVE_ZSTD
 #include <zstd.h>
+#endif
 
 #include <charconv>
 #include <cstring>
@@ -19,10 +21,14 @@ class CScanFileWriter::Impl {
     Impl(IScanFileOutput& output, const ScanFileWriterOptions& options) : m_output(output) {
         m_buf.reserve(kFlushAt + 64 * 1024);
         if (options.bCompress) {
+#ifdef SIZEWALK_HAVE_ZSTD
             m_pZstd = ZSTD_createCStream();
             if (!m_pZstd) throw std::bad_alloc();
             ZSTD_CCtx_setParameter(m_pZstd, ZSTD_c_compressionLevel, options.nCompressionLevel);
             m_zout.resize(ZSTD_CStreamOutSize());
+#else
+            throw ScanFileError("this build of Sizewalk cannot compress scans", 0);
+#endif
         }
         Put("[1,2,{\"progname\":\"");
         PutEscaped(options.strProgName);
@@ -35,7 +41,9 @@ class CScanFileWriter::Impl {
         Put("}");
     }
     ~Impl() {
+#ifdef SIZEWALK_HAVE_ZSTD
         if (m_pZstd) ZSTD_freeCStream(m_pZstd);
+#endif
     }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
@@ -193,6 +201,7 @@ class CScanFileWriter::Impl {
             if (!m_pZstd) {
                 m_output.Write(m_buf.data(), m_buf.size());
             } else {
+#ifdef SIZEWALK_HAVE_ZSTD
                 ZSTD_inBuffer in{m_buf.data(), m_buf.size(), 0};
                 for (;;) {
                     ZSTD_outBuffer out{m_zout.data(), m_zout.size(), 0};
@@ -203,6 +212,9 @@ class CScanFileWriter::Impl {
                     if (out.pos) m_output.Write(m_zout.data(), out.pos);
                     if (end ? left == 0 : in.pos == in.size) break;
                 }
+#else
+                static_cast<void>(end);
+#endif
             }
         } catch (...) {
             m_bBroken = true;
@@ -214,7 +226,11 @@ class CScanFileWriter::Impl {
     IScanFileOutput& m_output;
     std::vector<char> m_buf;
     std::vector<char> m_zout;
+#ifdef SIZEWALK_HAVE_ZSTD
     ZSTD_CStream* m_pZstd = nullptr;
+#else
+    const void* m_pZstd = nullptr;  // never set: no compression here
+#endif
     std::vector<std::uint64_t> m_devices;  // of the open directories
     bool m_bRootWritten = false;
     bool m_bDone = false;

@@ -94,7 +94,9 @@ bool WalkSequential(std::string_view startPath, CDirScanner::Builder& list) {
         list.At(entryIndex).m_nDiskSize += child.handle.OwnDiskSize();
         disk += child.handle.OwnDiskSize();
         if (status != OpenStatus::Opened) {  // no children
-            if (status != OpenStatus::Refused)
+            if (status == OpenStatus::Refused)
+                list.At(entryIndex).MarkOtherFileSystem();
+            else
                 list.MarkUnreadable(entryIndex, child.handle.Error());
             continue;
         }

@@ -8,7 +8,13 @@
 // Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
 // 1 the scan or the output failed, 2 bad arguments.
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -24,12 +30,17 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/scan_command.h"
 #include "model/size_text.h"
 #include "res/version.h"
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
+#ifdef _WIN32
+#include "platform/wide_text_win32.h"
+#endif
 
 namespace {
 
@@ -49,6 +60,27 @@ int Fail(int status, const std::string& message) {
     return status;
 }
 
+#ifdef _WIN32
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool Exists(const std::string& path) {
+    return _waccess(sizewalk::WideFromUtf8(path).c_str(), 0) == 0;
+}
+std::FILE* OpenToAppend(const std::string& path) {
+    return _wfopen(sizewalk::WideFromUtf8(path).c_str(), L"ab");
+}
+void RemoveFile(const std::string& path) { _wremove(sizewalk::WideFromUtf8(path).c_str()); }
+// The console may not take terminal escapes: blanks wipe the line instead.
+constexpr char kLineStart[] = "\r";
+constexpr char kLineWipe[] = "\r                                                                 \r";
+#else
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+std::FILE* OpenToAppend(const std::string& path) { return std::fopen(path.c_str(), "ab"); }
+void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+constexpr char kLineStart[] = "\r\033[K";
+constexpr char kLineWipe[] = "\r\033[K";
+#endif
+
 // Writes the progress on one line of the terminal while the scan runs.
 class ProgressLine {
 public:
@@ -61,7 +93,7 @@ public:
         }
         m_wake.notify_one();
         m_thread.join();
-        std::fputs("\r\033[K", stderr);
+        std::fputs(kLineWipe, stderr);
     }
 
 private:
@@ -70,7 +102,7 @@ private:
         while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_bDone; })) {
             const sizewalk::ProgressText text = sizewalk::FormatProgress(
                 m_progress.GetSnapshot(), sizewalk::Units::MB, sizewalk::SizeMode::Apparent, m_path);
-            std::fprintf(stderr, "\r\033[K%s", text.strCounts.c_str());
+            std::fprintf(stderr, "%s%s", kLineStart, text.strCounts.c_str());
         }
     }
 
@@ -82,12 +114,13 @@ private:
     std::thread m_thread;
 };
 
-int Run(int argc, char** argv) {
+int Run(const std::vector<std::string>& argv) {
+    const int argc = static_cast<int>(argv.size());
     std::string output = "-", path;
     bool compress = false, havePath = false;
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+        const std::string a = argv[static_cast<std::size_t>(i)];
         if (a == "-h" || a == "--help") {
             std::printf(kUsage, sizewalk::CDirScanner::DefaultThreadCount());
             return 0;
@@ -97,12 +130,14 @@ int Run(int argc, char** argv) {
             return 0;
         }
         if (a == "-o" && i + 1 < argc) {
-            output = argv[++i];
+            output = argv[static_cast<std::size_t>(++i)];
         } else if (a == "-c") {
+            if (!sizewalk::ScanFilesCanCompress())
+                return Fail(2, "-c: this build cannot compress (no zstd)");
             compress = true;
         } else if (a == "--threads" && i + 1 < argc) {
             char* end = nullptr;
-            const long n = std::strtol(argv[++i], &end, 10);
+            const long n = std::strtol(argv[static_cast<std::size_t>(++i)].c_str(), &end, 10);
             if (!end || *end || n < 1 || n > 1024) return Fail(2, "--threads takes 1 to 1024");
             threads = static_cast<int>(n);
         } else if (a != "-" && !a.empty() && a[0] == '-' && !havePath) {
@@ -122,41 +157,39 @@ int Run(int argc, char** argv) {
     sizewalk::StripTrailingSeparator(path);
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 
-    // Open the output first: a scan of hours must not end in "cannot write".
-    std::FILE* out = stdout;
+    // Check the output first: a scan of hours must not end in "cannot write".
     if (output != "-") {
-        out = std::fopen(output.c_str(), "wb");
-        if (!out) return Fail(1, output + ": " + std::strerror(errno));
+        const bool existed = Exists(output);
+        std::FILE* probe = OpenToAppend(output);  // never truncates
+        if (!probe) return Fail(1, output + ": " + std::strerror(errno));
+        std::fclose(probe);
+        if (!existed) RemoveFile(output);
     }
-    auto close = [&] { return out == stdout ? std::fflush(out) : std::fclose(out); };
 
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(threads);
     sizewalk::CScanProgress progress;
     {
         std::unique_ptr<ProgressLine> line;
-        if (::isatty(STDERR_FILENO)) line = std::make_unique<ProgressLine>(progress, path);
+        if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
         scanner.Scan(path, &progress);
     }
     const sizewalk::CScanList& list = scanner.GetList();
-    if (list.Empty()) {
-        close();
-        return Fail(1, path + ": the scan found nothing");
-    }
-    try {
-        sizewalk::CFileOutput file(out);
+    if (list.Empty()) return Fail(1, path + ": the scan found nothing");
+    if (output == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);  // the bytes as written, no CR added
+#endif
+        sizewalk::CFileOutput file(stdout);
         sizewalk::ScanFileWriterOptions options;
         options.bCompress = compress;
         sizewalk::CScanFileWriter writer(file, options);
         sizewalk::WriteScanList(list, writer);
-        if (close() != 0) throw std::runtime_error(output + ": " + std::strerror(errno));
-    } catch (...) {
-        // No half-written file is left to be taken for a scan.
-        if (out != stdout) {
-            std::fclose(out);
-            std::remove(output.c_str());
-        }
-        throw;
+        if (std::fflush(stdout) != 0)
+            throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    } else {
+        // Written beside and renamed in place: never a half-written file.
+        sizewalk::SaveScanFile(list, output, compress);
     }
     if (list.UnreadableCount() > 0)
         std::fprintf(stderr, "sizewalk-scan: %zu directories could not be read\n",
@@ -166,9 +199,17 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
+#ifdef _WIN32
+// Arguments in UTF-16, as Windows has them, made UTF-8 as the engine's paths are.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(sizewalk::Utf8FromWide(argv[i]));
+#else
 int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv, argv + argc);
+#endif
     try {
-        return Run(argc, argv);
+        return Run(args);
     } catch (const std::bad_alloc&) {
         return Fail(1, "out of memory");
     } catch (const std::exception& e) {

@@ -73,6 +73,11 @@ class FakeView : public CMainView {
     TreeState SaveTreeState() const override { return open; }
     void ShowTreemap(bool shown) override { treemap = shown; }
     void RestoreTreeState(const TreeState& state) override { restored.push_back(state); }
+    std::string AskSaveScanPath(const std::string& suggested) override {
+        offered.push_back(suggested);
+        return chosenFile;
+    }
+    std::string AskOpenScanPath() override { return chosenFile; }
     bool Confirm(std::string_view text) override {
         questions.emplace_back(text);
         return yes;
@@ -97,6 +102,8 @@ class FakeView : public CMainView {
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
+    std::string chosenFile;              // what the file dialogs answer ("" cancels)
+    std::vector<std::string> offered;    // the names Save offered
     std::vector<std::string> questions, terminals;
     bool yes = false;  // the answer to every question
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
@@ -540,6 +547,60 @@ TEST_F(MainPresenter, TerminalOpensInTheDirectoryOfTheItem) {
     EXPECT_EQ(view.terminals, std::vector<std::string>({t.Path("Data/sub"), t.Path("Data")}));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, std::string(kCannotOpenTerminalText) + t.Path("Data"));
+}
+
+}  // namespace
+}  // namespace sizewalk
+
+namespace sizewalk {
+namespace {
+
+// A scan saved and opened again: the kept scan of its own path, shown with
+// the controls' units, redrawn by OK, and said to come from the file.
+TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
+    presenter.OnSaveScan();  // nothing to save yet: no dialog
+    EXPECT_TRUE(view.offered.empty());
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    const std::string shown = tree.Outline();
+
+    view.chosenFile = "";  // cancelled: nothing written
+    presenter.OnSaveScan();
+    EXPECT_EQ(view.offered, std::vector<std::string>{"Data.json"});
+    view.chosenFile = t.Path("saved.json.zst");
+    presenter.OnSaveScan();
+    ASSERT_TRUE(view.messages.empty());
+
+    // Another scan, then the saved one opened in its place.
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    view.controls.m_eUnits = Units::Bytes;
+    presenter.OnOpenScan();
+    ASSERT_TRUE(view.messages.empty());
+    EXPECT_EQ(tree.Outline(), shown);
+    EXPECT_EQ(view.controls.m_strStartDir, t.Path("Data"));
+    ASSERT_TRUE(view.progressShown);
+    EXPECT_EQ(view.progress.strCounts.rfind("From a file, made ", 0), 0u) << view.progress.strCounts;
+    EXPECT_EQ(view.progress.strDir, view.chosenFile);
+
+    // OK redraws it without a scan, even once the folder is gone.
+    ASSERT_EQ(std::system(("rm -rf '" + t.Path("Data") + "'").c_str()), 0);
+    const std::size_t scans = source.Scanned().size();
+    Press(t.Path("Data"));
+    EXPECT_EQ(source.Scanned().size(), scans);
+    EXPECT_EQ(tree.Outline(), shown);
+
+    // A file that is not a scan: a message, and the kept scan stays.
+    t.File("not-a-scan", 10);
+    view.chosenFile = t.Path("not-a-scan");
+    presenter.OnOpenScan();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text.rfind(kCannotOpenScanText, 0), 0u);
+    EXPECT_EQ(tree.Outline(), shown);
+
+    // Nowhere to save: a message naming the place.
+    view.chosenFile = t.Path("no/such/folder/x.json");
+    presenter.OnSaveScan();
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_NE(view.messages[1].text.find(view.chosenFile), std::string::npos);
 }
 
 }  // namespace

@@ -421,6 +421,8 @@ TEST(DirScanner, OtherDevicesAndAutomountPointsAreListedNeverOpened) {
         t.Dir(d);
         t.File(std::string(d) + "/inside", 7);
     }
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+    t.Link("plain", "link");
     FactsHook hook;
     test::HookScope scope(hook);
     for (int threads : {1, 8}) {
@@ -441,9 +443,25 @@ TEST(DirScanner, OtherDevicesAndAutomountPointsAreListedNeverOpened) {
         struct stat st {};
         ASSERT_EQ(::lstat(t.Path("automount").c_str(), &st), 0);
         EXPECT_EQ(m.at("automount").disk, static_cast<std::uint64_t>(st.st_blocks) * 512);
-        EXPECT_EQ(rows[0].value, 14.0);  // plain/inside and plain/below/inside
+        // plain/inside, plain/below/inside and the link's own 5 bytes ("plain")
+        EXPECT_EQ(rows[0].value, 19.0);
         EXPECT_TRUE(test::Walk(t.Root(), threads).unreadable.empty());
         hook.Opened();  // forgets the walk's
+        // Each entry says what it is, for a saved scan to tell ("otherfs",
+        // "notreg"): the three not entered, the FIFO and the link.
+        std::map<std::string, std::string> kinds;
+        const CScanList& list = s.GetList();
+        for (std::size_t i = 1; i < list.Count(); ++i)
+            kinds[std::string(list[i].GetName())] =
+                std::string(list[i].IsOtherFileSystem() ? "otherfs" : "") +
+                (list[i].IsNotRegular() ? "notreg" : "");
+        EXPECT_EQ(kinds["subvolume"], "otherfs");
+        EXPECT_EQ(kinds["automount"], "otherfs");
+        EXPECT_EQ(kinds["mountroot"], "otherfs");
+        EXPECT_EQ(kinds["plain"], "");
+        EXPECT_EQ(kinds["inside"], "");
+        EXPECT_EQ(kinds["fifo"], "notreg");
+        EXPECT_EQ(kinds["link"], "notreg");
     }
 }
 

@@ -4,16 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -26,15 +30,30 @@ std::vector<std::string> Lines(const CScanList& list) {
         const CScanEntry& e = list[i];
         lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
                         std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
-                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : ""));
+                        std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : "") +
+                        (e.IsOtherFileSystem() ? " otherfs" : "") + (e.IsNotRegular() ? " notreg" : ""));
     }
     return lines;
+}
+
+// A folder's names, sorted.
+std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..")
+                names.emplace_back(e->d_name);
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void MakeTree(const test::TempTree& t) {
     t.Dir("top");
     t.Dir("top/sub");
     t.Dir("top/sub/empty");
+    t.Dir("top/mnt");
     t.File("top/sub/sparse", 1 << 20);
     t.File("top/name with \"quotes\" and \\", 12);
     t.File("top/\xff\xfe not utf-8", 3);
@@ -44,6 +63,8 @@ void MakeTree(const test::TempTree& t) {
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     ASSERT_EQ(::link(t.Path("top/written").c_str(), t.Path("top/sub/again").c_str()), 0);
+    ASSERT_EQ(::mkfifo(t.Path("top/fifo").c_str(), 0600), 0);
+    t.Link("written", "top/link");
 }
 
 TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
@@ -52,8 +73,10 @@ TEST(ScanFileList, AWrittenScanOpensAsTheListItCameFrom) {
     CDirScanner scanner;
     ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
     CScanList& list = scanner.GetList();
-    for (std::size_t i = 0; i < list.Count(); ++i)
+    for (std::size_t i = 0; i < list.Count(); ++i) {
         if (list[i].GetName() == "empty") list.MarkUnreadable(i, 13);  // as a walk would
+        if (list[i].GetName() == "mnt") list.At(i).MarkOtherFileSystem();
+    }
     list.Finish();
 
     for (bool compress : {false, true}) {
@@ -95,6 +118,41 @@ TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
     CMemorySource bad(truncated);
     EXPECT_THROW(ReadScanList(bad, list), ScanFileError);
     EXPECT_TRUE(list.Empty());
+}
+
+// Saving by path replaces a file only once the new one is whole, and
+// leaves nothing behind when it cannot.
+TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {
+    test::TempTree t;
+    MakeTree(t);
+    CDirScanner scanner;
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    t.Dir("out");
+    const std::string target = t.Path("out/scan.json");
+    t.File("out/scan.json", 5);  // an older file in the way
+    SaveScanFile(scanner.GetList(), target, ScanFilesCanCompress());
+    CScanList opened;
+    OpenScanFile(target, opened);
+    EXPECT_EQ(Lines(opened), Lines(scanner.GetList()));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // as a new file, not a private temporary
+
+    // A directory in the way, a missing folder: refused, naming the path;
+    // the folder holds only what it held.
+    t.Dir("out/taken");
+    EXPECT_THROW(SaveScanFile(scanner.GetList(), t.Path("out/taken"), false), ScanFileError);
+    try {
+        SaveScanFile(scanner.GetList(), t.Path("missing/scan.json"), false);
+        ADD_FAILURE() << "saved into a missing folder";
+    } catch (const ScanFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(t.Path("missing/scan.json")), std::string::npos);
+    }
+    EXPECT_EQ(Names(t.Path("out")), (std::vector<std::string>{"scan.json", "taken"}));
+    EXPECT_THROW(OpenScanFile(t.Path("out/none.json"), opened), ScanFileError);
+    EXPECT_TRUE(opened.Empty());
 }
 
 TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {

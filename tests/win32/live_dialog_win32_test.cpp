@@ -327,8 +327,49 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                               {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
                                "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D",
                                "Show &Treemap\tF9", "&Rescan\tF5", "Open Ter&minal Here",
-                               "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del"}));
+                               "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
+                               "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
+    });
+}
+
+// Ctrl+S saves the kept scan; Ctrl+O opens it again as the kept scan of its
+// own path, with the band saying where it came from.
+TEST(LiveDialog, SaveAndOpenAScan) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.Dir("d\\sub");
+    t.File("d\\sub\\file", 3);
+    t.Dir("e");
+    static std::string s_dir, s_other, s_file;
+    static std::vector<std::string> s_asked;
+    s_dir = t.Path("d");
+    s_other = t.Path("e");
+    s_file = t.Path("saved.json");
+    Live live;
+    live.dlg.SetScanFileChooser([](bool save, const std::string& suggested) {
+        s_asked.push_back((save ? "save " : "open ") + suggested);
+        return s_file;
+    });
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        const std::string top = test::LocalItemText(l.Tree(), l.Top());
+        ::SetFocus(l.Tree());
+        Key(l.hwnd, l.Tree(), 'S', true);
+        ASSERT_TRUE(l.Scan(s_other));
+        Key(l.hwnd, l.Item(IDC_START_DIR), 'O', true);
+        EXPECT_EQ(s_asked, (std::vector<std::string>{"save d.json", "open "}));
+        EXPECT_EQ(test::LocalItemText(l.Tree(), l.Top()), top);
+        EXPECT_EQ(WindowText(l.Item(IDC_START_DIR)), s_dir);
+        EXPECT_EQ(WindowText(l.Item(IDC_PROGRESS_COUNTS)).rfind("From a file, made ", 0), 0u);
+        EXPECT_EQ(WindowText(l.Item(IDC_PROGRESS_DIR)), s_file);
+        // OK with that path redraws it: no scan waits at the gate.
+        const std::size_t scans = l.source.Scanned().size();
+        l.Press(s_dir);
+        Drain(l.hwnd);
+        EXPECT_FALSE(l.dlg.IsScanning());
+        EXPECT_EQ(l.source.Scanned().size(), scans);
+        EXPECT_EQ(test::LocalItemText(l.Tree(), l.Top()), top);
     });
 }
 

@@ -9,7 +9,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -222,7 +224,15 @@ void CSizewalkDlg::CreateActions() {
     m_showTreemap->setCheckable(true);
     connect(m_showTreemap, &QAction::triggered, this, [this] { m_presenter->OnToggleTreemap(); });
 
-    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan});
+    m_saveScan = new QAction(QStringLiteral("Save Scan\u2026"), this);
+    m_saveScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(m_saveScan, &QAction::triggered, this, [this] { m_presenter->OnSaveScan(); });
+    m_openScan = new QAction(QStringLiteral("Open Scan\u2026"), this);
+    m_openScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(m_openScan, &QAction::triggered, this, [this] { m_presenter->OnOpenScan(); });
+
+    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan, m_saveScan,
+                m_openScan});
 
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
@@ -252,6 +262,8 @@ QAction* CSizewalkDlg::GetAction(TreeAction action) const {
         case TreeAction::SizeOnDisk: return m_sizeOnDisk;
         case TreeAction::ShowTreemap: return m_showTreemap;
         case TreeAction::Rescan: return m_rescan;
+        case TreeAction::SaveScan: return m_saveScan;
+        case TreeAction::OpenScan: return m_openScan;
         case TreeAction::OpenTerminal: return m_openTerminal;
         case TreeAction::MoveToTrash: return m_moveToTrash;
         case TreeAction::DeletePermanently: return m_deletePermanently;
@@ -462,17 +474,56 @@ void CSizewalkDlg::FocusControl(Control control) {
 
 void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
     const QModelIndex index = m_tree->indexAt(pos);
-    if (!index.isValid()) return;
-    m_tree->setCurrentIndex(index);
     QMenu menu(this);
-    menu.addActions({m_copyPath, m_openFolder});
-    menu.addSeparator();
-    menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap});
-    menu.addSeparator();
-    menu.addAction(m_rescan);
-    menu.addSeparator();
-    menu.addActions({m_openTerminal, m_moveToTrash, m_deletePermanently});
+    if (index.isValid()) {
+        m_tree->setCurrentIndex(index);
+        menu.addActions({m_copyPath, m_openFolder});
+        menu.addSeparator();
+        menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap});
+        menu.addSeparator();
+        menu.addAction(m_rescan);
+        menu.addSeparator();
+        menu.addActions({m_openTerminal, m_moveToTrash, m_deletePermanently});
+        menu.addSeparator();
+    }
+    // Off the items (an empty tree too) a scan can still be opened.
+    menu.addActions({m_saveScan, m_openScan});
+    m_saveScan->setEnabled(m_presenter->CanSaveScan());
+    m_openScan->setEnabled(m_presenter->CanOpenScan());
     menu.exec(m_tree->viewport()->mapToGlobal(pos));
+    // Their keys stay live: the presenter knows when they may act.
+    m_saveScan->setEnabled(true);
+    m_openScan->setEnabled(true);
+}
+
+namespace {
+
+QString ScanFileFilters() {
+    return QStringLiteral("Scans (*.json *.zst);;All files (*)");
+}
+
+}  // namespace
+
+std::string CSizewalkDlg::AskSaveScanPath(const std::string& suggested) {
+    QFileDialog dialog(this, QStringLiteral("Save Scan"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(ScanFileFilters());
+    dialog.setDirectory(m_scanFolder.isEmpty() ? QDir::homePath() : m_scanFolder);
+    dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(suggested)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    m_scanFolder = dialog.directory().absolutePath();
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+std::string CSizewalkDlg::AskOpenScanPath() {
+    QFileDialog dialog(this, QStringLiteral("Open Scan"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(ScanFileFilters());
+    dialog.setDirectory(m_scanFolder.isEmpty() ? QDir::homePath() : m_scanFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    m_scanFolder = dialog.directory().absolutePath();
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
 TreeSelection CSizewalkDlg::SelectedItem() const {

@@ -66,6 +66,8 @@ enum class TreeAction {
     SizeOnDisk,
     ShowTreemap,
     Rescan,
+    SaveScan,
+    OpenScan,
     OpenTerminal,
     MoveToTrash,
     DeletePermanently
@@ -147,6 +149,8 @@ private:
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    std::string AskSaveScanPath(const std::string& suggested) override;
+    std::string AskOpenScanPath() override;
     bool Confirm(std::string_view text) override;
     bool OpenTerminal(const std::string& path) override;
 
@@ -183,6 +187,9 @@ private:
     QAction* m_sortBySize = nullptr;
     QAction* m_sizeOnDisk = nullptr;
     QAction* m_rescan = nullptr;
+    QAction* m_saveScan = nullptr;
+    QAction* m_openScan = nullptr;
+    QString m_scanFolder;  // where the file dialogs last were, for this window's life
     QAction* m_openTerminal = nullptr;
     QAction* m_moveToTrash = nullptr;
     QAction* m_deletePermanently = nullptr;

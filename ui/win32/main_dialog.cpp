@@ -1,6 +1,7 @@
 #include "ui/win32/main_dialog.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -339,7 +340,9 @@ BOOL CSizewalkDlg::OnInitDialog() {
                     {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
                     {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK},
                     {FVIRTKEY, VK_F5, ID_RESCAN},
-                    {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP}};
+                    {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP},
+                    {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},
+                    {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
     ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH},
                         {FVIRTKEY, VK_DELETE, ID_MOVE_TO_TRASH},
@@ -509,6 +512,12 @@ bool CSizewalkDlg::OnCommand(int id) {
         case IDC_TREEMAP:
             m_pPresenter->OnToggleTreemap();
             return true;
+        case ID_SAVE_SCAN:
+            m_pPresenter->OnSaveScan();
+            return true;
+        case ID_OPEN_SCAN:
+            m_pPresenter->OnOpenScan();
+            return true;
         case ID_OPEN_TERMINAL:
             m_pPresenter->OnOpenTerminal();
             return true;
@@ -535,11 +544,25 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
         hit.pt = screen;
         ::ScreenToClient(m_hTree, &hit.pt);
         item = TreeView_HitTest(m_hTree, &hit);
-        if (!item || !(hit.flags & TVHT_ONITEM)) return;
-        TreeView_SelectItem(m_hTree, item);
+        if (!item || !(hit.flags & TVHT_ONITEM))
+            item = nullptr;  // off the items a scan can still be opened
+        else
+            TreeView_SelectItem(m_hTree, item);
     }
     HMENU menu = ::CreatePopupMenu();
     if (!menu) throw std::bad_alloc();
+    if (item) AppendItemCommands(menu);
+    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->CanSaveScan() ? 0 : MF_GRAYED), ID_SAVE_SCAN,
+                  L"Save Scan\u2026\tCtrl+S");
+    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->CanOpenScan() ? 0 : MF_GRAYED), ID_OPEN_SCAN,
+                  L"Open Scan\u2026\tCtrl+O");
+    const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
+                                                          screen.x, screen.y, 0, m_hWnd, nullptr));
+    ::DestroyMenu(menu);
+    if (command) OnCommand(command);
+}
+
+void CSizewalkDlg::AppendItemCommands(HMENU menu) {
     ::AppendMenuW(menu, MF_STRING, ID_COPY_PATH, L"&Copy Path\tCtrl+C");
     ::AppendMenuW(menu, MF_STRING, ID_OPEN_IN_EXPLORER, L"&Open in Explorer");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -560,10 +583,33 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
                          GetSortOrder() == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
                          MF_BYCOMMAND);
-    const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
-                                                          screen.x, screen.y, 0, m_hWnd, nullptr));
-    ::DestroyMenu(menu);
-    if (command) OnCommand(command);
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+}
+
+std::string CSizewalkDlg::AskSaveScanPath(const std::string& suggested) {
+    return AskScanPath(true, suggested);
+}
+
+std::string CSizewalkDlg::AskOpenScanPath() { return AskScanPath(false, {}); }
+
+std::string CSizewalkDlg::AskScanPath(bool save, const std::string& suggested) {
+    if (m_chooseScanFile) return m_chooseScanFile(save, suggested);
+    // Long paths fit: the dialog writes at most this many units.
+    std::wstring file(32768, L'\0');
+    const std::wstring offered = WideFromUtf8(suggested);
+    offered.copy(file.data(), std::min(offered.size(), file.size() - 1));
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = L"Scans (*.json)\0*.json\0All files (*.*)\0*.*\0";
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrDefExt = L"json";
+    ofn.lpstrTitle = save ? L"Save Scan" : L"Open Scan";
+    ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
+                (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!(save ? ::GetSaveFileNameW(&ofn) : ::GetOpenFileNameW(&ofn))) return {};
+    return Utf8FromWide(file.c_str());
 }
 
 TreeSelection CSizewalkDlg::SelectedItem() const {

@@ -39,6 +39,8 @@ enum : int {
     ID_SIZE_ON_DISK,  // Ctrl+D
     ID_RESCAN,        // F5
     ID_SHOW_TREEMAP,  // F9
+    ID_SAVE_SCAN,     // Ctrl+S
+    ID_OPEN_SCAN,     // Ctrl+O
     ID_OPEN_TERMINAL,
     ID_MOVE_TO_TRASH,        // Delete in the tree
     ID_DELETE_PERMANENTLY,   // Shift+Delete in the tree
@@ -82,6 +84,11 @@ class CSizewalkDlg : private CMainView {
     void SetFolderOpener(std::function<void(const std::string&)> open) {
         m_openFolder = std::move(open);
     }
+    // What Save Scan and Open Scan ask in place of the common file dialog:
+    // given whether it saves and the name offered, the path (UTF-8; empty
+    // cancels).
+    using FileChooser = std::function<std::string(bool save, const std::string& suggested)>;
+    void SetScanFileChooser(FileChooser choose) { m_chooseScanFile = std::move(choose); }
     // Where Open Terminal Here sends a directory's path (UTF-8); true when
     // a terminal started. By default Windows Terminal, else cmd.
     void SetTerminalOpener(std::function<bool(const std::string&)> open) {
@@ -110,6 +117,8 @@ class CSizewalkDlg : private CMainView {
     void PlaceControls();
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
     void ShowContextMenu(POINT screen, bool fromKeyboard);
+    // The commands on a tree item, before Save Scan and Open Scan.
+    void AppendItemCommands(HMENU menu);
     void UpdateTreemapList();
     void SelectInTree(std::uint32_t index);
 
@@ -135,6 +144,9 @@ class CSizewalkDlg : private CMainView {
     void ShowTreemap(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
+    std::string AskSaveScanPath(const std::string& suggested) override;
+    std::string AskOpenScanPath() override;
+    std::string AskScanPath(bool save, const std::string& suggested);
     bool Confirm(std::string_view text) override;
     bool OpenTerminal(const std::string& path) override;
 
@@ -156,6 +168,7 @@ class CSizewalkDlg : private CMainView {
     int m_nTreemapGrowth = 0;  // what showing the map added to the height
     CProgressView m_progress;
     std::function<void(const std::string&)> m_openFolder;
+    FileChooser m_chooseScanFile;
     std::function<bool(const std::string&)> m_openTerminal;
 
     // Keys that work anywhere in the dialog, and those of the tree alone.

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLocale>
 #include <QLineEdit>
@@ -315,11 +317,60 @@ private slots:
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
                                     "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D",
                                     "Show &Treemap|F9", "&Rescan|F5", "Open Ter&minal Here|",
-                                    "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del"}));
+                                    "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
+                                    "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
                  QList<QKeySequence>({QKeySequence(Qt::Key_F5)}));
+    }
+
+    // Ctrl+S and Ctrl+O through the file dialog: the scan saved, another
+    // scanned, the saved one opened as the kept scan of its path.
+    void saveAndOpenAScan() {
+        TempTree t;
+        t.Dir("d");
+        t.File("d/f", 7);
+        t.Dir("e");
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        CTreeModel& model = f.dlg.GetTreeModel();
+        const QString top = model.index(0, 0).data().toString();
+        const QString file = QString::fromStdString(t.Path("saved.json"));
+        QStringList titles;
+        // Answers the next file dialog with `file`.
+        auto answer = [&] {
+            QTimer::singleShot(50, &f.dlg, [&] {
+                auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!box) return;
+                titles << box->windowTitle();
+                // Typed into the name box, as a user would.
+                if (auto* name = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(file);
+                QMetaObject::invokeMethod(box, "accept");
+            });
+        };
+        answer();
+        QTest::keyClick(f.Tree(), Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(QFile::exists(file));
+        QVERIFY(f.Scan(t.Path("e")));
+        answer();
+        // The window is active again once the file dialog has gone, as a
+        // window manager would make it.
+        f.dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(titles, QStringList({"Save Scan", "Open Scan"}));
+        QCOMPARE(model.index(0, 0).data().toString(), top);
+        QCOMPARE(static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR))->text(),
+                 QString::fromStdString(t.Path("d")));
+        QVERIFY(f.dlg.GetProgressLabel()->isVisible());
+        QVERIFY2(f.dlg.GetProgressLabel()->text().startsWith("From a file, made "),
+                 qPrintable(f.dlg.GetProgressLabel()->text()));
+        // OK with its path redraws it; no scan waits at the gate.
+        f.Press(t.Path("d"));
+        QVERIFY(!f.dlg.IsScanning());
+        QCOMPARE(model.index(0, 0).data().toString(), top);
     }
 
     // Delete asks, with No the default: Enter keeps the file. Shift+Delete

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# sizewalk-scan.exe under Wine: a tree with a non-ASCII name written as a
+# plain saved scan that ncdu reads with our totals; -c refused (no zstd in
+# this build) and an unwritable output reported, both non-zero.
+#   scan_win32_cli_test.sh PREFIX_DIR PATH/TO/sizewalk-scan.exe
+set -euo pipefail
+here=$(dirname "$0")
+prefix=$1
+scan=$2
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+mkdir -p "$dir/tree/sub" "$dir/tree/$(printf '\xd7\xa2\xd7\x91')"
+printf '0123456789' > "$dir/tree/a"
+printf '01234' > "$dir/tree/sub/b"
+win() { local p=${1//\//\\}; echo "Z:$p"; }
+run() { bash "$here/run-under-wine.sh" "$prefix" "$scan" "$@"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+run -o "$(win "$dir/out.json")" "$(win "$dir/tree")" || fail "plain scan"
+head -c 5 "$dir/out.json" | grep -qF '[1,2,' || fail "not the export format"
+grep -qF "$(printf '\xd7\xa2\xd7\x91')" "$dir/out.json" || fail "the Hebrew name is not UTF-8"
+if command -v ncdu >/dev/null; then
+  ncdu -f "$dir/out.json" -o "$dir/again.json" || fail "ncdu cannot read it"
+  python3 - "$dir/again.json" <<'PY'
+import json, sys
+def total(node):
+    if isinstance(node, list):
+        return sum(total(n) for n in node[1:])
+    return node.get("asize", 0)
+data = json.load(open(sys.argv[1]))
+assert total(data[3]) == 15, total(data[3])
+print("ncdu reads it: 15 bytes")
+PY
+fi
+if run -c "$(win "$dir/tree")" >/dev/null 2>&1; then fail "-c was accepted"; fi
+if run -o "$(win "$dir/missing/x.json")" "$(win "$dir/tree")" 2>/dev/null; then
+  fail "an unwritable output passed"
+fi
+[ ! -e "$dir/missing" ] || fail "something was left behind"
+echo ok
