@@ -65,6 +65,13 @@ ScanOutcome CLiveScanCommand::Adopt(CScanList&& list, const ScanFields& fields) 
     return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
 }
 
+ScanOutcome CLiveScanCommand::ReplaceKept(CScanList&& list, const ScanFields& fields) {
+    if (m_bScanning || m_pJob || m_lastScannedDir.empty()) return ScanOutcome::Busy;
+    m_tree.DeleteAllItems();
+    m_source.Kept() = std::move(list);
+    return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+}
+
 ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     if (m_bScanning) return ScanOutcome::Busy;
     if (!force && KeptIsAdopted()) {

@@ -83,6 +83,11 @@ public:
     // Busy, taking nothing, while a scan runs or a stopped one has not
     // returned.
     ScanOutcome Adopt(CScanList&& list, const ScanFields& fields);
+    // Makes `list` (finished, not empty: the kept scan after an edit that
+    // followed the disk) the kept scan, keeping its path and whether it was
+    // adopted, and shows it: Redrawn or OutOfMemory. Busy, taking nothing,
+    // while a scan runs or a stopped one has not returned.
+    ScanOutcome ReplaceKept(CScanList&& list, const ScanFields& fields);
     // The kept scan came from Adopt(), not from a walk of this machine.
     bool KeptIsAdopted() const { return m_bAdopted && !m_lastScannedDir.empty(); }
 

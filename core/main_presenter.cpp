@@ -139,6 +139,69 @@ bool CMainPresenter::OnOpenFolder() {
     return false;
 }
 
+bool CMainPresenter::OnOpenTerminal() {
+    if (IsScanning()) return false;
+    const TreeSelection selected = m_view.SelectedItem();
+    if (!selected.pTree || selected.item == CScanTree::kNoItem) return false;
+    CScanTree::Item folder = selected.item;
+    if (!selected.pTree->Entry(folder).IsDirectory()) folder = selected.pTree->Parent(folder);
+    if (folder == CScanTree::kNoItem) return false;
+    std::string path = selected.pTree->Path(folder);
+#ifdef _WIN32
+    if (IsDriveSpec(path) && path.back() == ':') path += '\\';
+#endif
+    if (m_view.OpenTerminal(path)) return true;
+    m_view.ShowMessage(std::string(kCannotOpenTerminalText) + path, MessageIcon::Warning);
+    return false;
+}
+
+void CMainPresenter::OnMoveToTrash() { Remove(RemoveKind::Trash); }
+
+void CMainPresenter::OnDeletePermanently() { Remove(RemoveKind::Delete); }
+
+void CMainPresenter::Remove(RemoveKind kind) {
+    // While a scan runs (or a stopped one has not returned) the list is not
+    // the one shown, and nothing may change on disk behind it.
+    if (m_command.IsBusy() || m_command.IsStopping()) return;
+    const TreeSelection selected = m_view.SelectedItem();
+    if (!selected.pTree || selected.item == CScanTree::kNoItem) return;
+    const CScanList& list = selected.pTree->List();
+    const std::size_t index = selected.item;
+    if (&list != &m_source.List() || index >= list.Count()) return;
+    // The tree holds the start and what lies below it, never what is above.
+    if (index == 0) {
+        m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
+        return;
+    }
+    if (m_command.KeptIsAdopted()) {
+        m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
+        return;
+    }
+    if (!m_view.Confirm(ConfirmRemoveText(list, index, kind, m_sizeMode, m_view.GroupSeparator())))
+        return;
+    const std::string path = list.PathOf(index);
+    const std::string start = list.PathOf(0);
+    const RemoveResult result =
+        kind == RemoveKind::Trash ? MoveToTrash(path, start) : DeletePermanently(path, start);
+    const std::string failure = RemoveFailureText(result, kind);
+    if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
+    try {
+        std::optional<CScanList> edited = ListAfterRemove(list, index, result, m_source);
+        if (!edited) return;
+        CMainView::TreeState state = m_view.SaveTreeState();
+        // The item's place goes to its parent when the item is gone.
+        if (!ItemExists(path)) state.selected = list.PathOf(list.ParentOf(index));
+        m_keep = std::move(state);
+        Show(m_command.ReplaceKept(std::move(*edited), m_fields));
+        m_keep.reset();
+    } catch (const std::bad_alloc&) {
+        // The disk changed but the list could not follow: it is dropped, so
+        // that the next OK reads the disk again.
+        m_keep.reset();
+        Show(m_command.Rescan(m_fields));
+    }
+}
+
 void CMainPresenter::OnSortBy(SortOrder order) {
     m_sortOrder = order;
     m_view.ShowSortOrder(order);

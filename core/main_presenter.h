@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/entry_source.h"
+#include "core/item_actions.h"
 #include "core/live_scan_command.h"
 #include "core/main_view.h"
 #include "core/message_box.h"
@@ -89,6 +90,17 @@ class CMainPresenter {
     // OnSortBy.
     void OnToggleDetails();
     bool IsDetailsShown() const { return m_bDetails; }
+    // Move to Trash (Delete) and Delete Permanently (Shift+Delete) of the
+    // selected item: nothing while a scan runs, for the start item, or for
+    // a scan opened from a file; otherwise asked first (No is the default),
+    // then done, and the tree follows the disk without a rescan, keeping
+    // what was open. What failed is said; a directory partly removed is
+    // read again.
+    void OnMoveToTrash();
+    void OnDeletePermanently();
+    // Open Terminal Here: in a directory, or the directory holding a file;
+    // true when one started.
+    bool OnOpenTerminal();
 
     bool IsScanning() const { return m_command.IsScanning(); }
     // A stopped scan's worker has not returned yet.
@@ -126,6 +138,7 @@ class CMainPresenter {
     void BeginScanning();
     void EndScanning();
     void UpdateProgress();
+    void Remove(RemoveKind kind);
 
     CMainView& m_view;
     CEntrySource& m_source;

@@ -103,6 +103,11 @@ class CMainView : public CScanDoneNotify {
     // or empty when the user cancelled. `suggested` is the file name offered.
     virtual std::string AskSaveScanPath(const std::string& suggested) = 0;
     virtual std::string AskOpenScanPath() = 0;
+    // A blocking question with Yes and No, captioned with the application's
+    // name, with a warning icon; No is the default button. True for Yes.
+    virtual bool Confirm(std::string_view text) = 0;
+    // Starts a terminal in the directory `path`; false when none started.
+    virtual bool OpenTerminal(const std::string& path) = 0;
 };
 
 }  // namespace sizewalk

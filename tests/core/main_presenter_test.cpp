@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/core/blocking_source.h"
 #include "tests/core/command_fakes.h"
+#include "tests/scan/list_text.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -75,6 +79,14 @@ class FakeView : public CMainView {
         return chosenFile;
     }
     std::string AskOpenScanPath() override { return chosenFile; }
+    bool Confirm(std::string_view text) override {
+        questions.emplace_back(text);
+        return yes;
+    }
+    bool OpenTerminal(const std::string& path) override {
+        terminals.push_back(path);
+        return opens;
+    }
 
     TestNotify notices;
     ScanFields controls;
@@ -94,6 +106,8 @@ class FakeView : public CMainView {
     std::vector<std::string> opened;
     std::string chosenFile;              // what the file dialogs answer ("" cancels)
     std::vector<std::string> offered;    // the names Save offered
+    std::vector<std::string> questions, terminals;
+    bool yes = false;  // the answer to every question
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
     SizeMode sizeMode = SizeMode::OnDisk;
 };
@@ -441,6 +455,105 @@ TEST_F(MainPresenter, HomeIsExpandedButTheBoxKeepsWhatWasTyped) {
     EXPECT_EQ(view.controls.m_strStartDir, "~/");
     EXPECT_EQ(view.writes, 1);  // only the defaults
     EXPECT_EQ(presenter.Fields().m_strStartDir, t.Path("Data"));
+}
+
+// Both removals ask first, naming the item, its size on show and what it
+// holds; No leaves the disk and the tree as they were.
+TEST_F(MainPresenter, RemovalsAskFirstAndNoRemovesNothing) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    const std::string outline = tree.Outline();
+    view.selected = Item(t.Path("Data/sub"));
+    presenter.OnMoveToTrash();
+    presenter.OnToggleSizeOnDisk();
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.questions.size(), 2u);
+    EXPECT_EQ(view.questions[0], "Move this item to the trash?\n\n" + t.Path("Data/sub") +
+                                     "\n\nSize: 5 bytes\nEntries: 1");
+    EXPECT_EQ(view.questions[1].substr(0, 52),
+              "Delete this item permanently? This cannot be undone.");
+    EXPECT_NE(view.questions[1].find("Size on disk: "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
+    EXPECT_EQ(tree.Outline(), outline);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+// Yes: the item goes, the tree follows without a rescan, what was open
+// stays open and the selection moves to the parent.
+TEST_F(MainPresenter, DeleteUpdatesTheTreeInPlace) {
+    t.Dir("Data/sub/deeper");
+    t.File("Data/sub/deeper/c.txt", 700);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    const std::size_t scans = source.Scanned().size();
+    view.open = {{t.Path("Data"), t.Path("Data/sub")}, t.Path("Data/sub/deeper")};
+    view.selected = Item(t.Path("Data/sub/deeper"));
+    view.yes = true;
+    presenter.OnDeletePermanently();
+    EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/deeper")));
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(source.Scanned().size(), scans);
+    CDirScanner fresh;
+    ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
+    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+    EXPECT_NE(tree.Outline().find("b.txt"), std::string::npos);
+    EXPECT_EQ(tree.Outline().find("deeper"), std::string::npos);
+    ASSERT_FALSE(view.restored.empty());
+    EXPECT_EQ(view.restored.back().expanded, view.open.expanded);
+    EXPECT_EQ(view.restored.back().selected, t.Path("Data/sub"));
+}
+
+// Never the start item, never while a scan runs: no question is asked.
+TEST_F(MainPresenter, RemovalsRefusedForTheStartAndDuringAScan) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    view.yes = true;
+    view.selected = Item(t.Path("Data"));
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, kCannotRemoveStartText);
+    view.selected = Item(t.Path("Data/a.txt"));
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnMoveToTrash();
+    presenter.OnDeletePermanently();
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/a.txt")));
+    ASSERT_TRUE(LetThrough());
+}
+
+// Part of a directory on another file system: the message says what stayed,
+// and the directory is read again, so the tree shows what is really left.
+TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
+    t.Dir("Data/sub/mnt");
+    if (::mount("tmpfs", t.Path("Data/sub/mnt").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{t.Path("Data/sub/mnt")};
+    t.File("Data/sub/mnt/kept", 50);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    view.selected = Item(t.Path("Data/sub"));
+    view.yes = true;
+    source.Release();  // the read of what is left
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") + ": on another file system"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
+    CDirScanner fresh;
+    ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
+    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+}
+
+TEST_F(MainPresenter, TerminalOpensInTheDirectoryOfTheItem) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    view.selected = Item(t.Path("Data/sub/b.txt"));
+    EXPECT_TRUE(presenter.OnOpenTerminal());
+    view.selected = Item(t.Path("Data"));
+    view.opens = false;
+    EXPECT_FALSE(presenter.OnOpenTerminal());
+    EXPECT_EQ(view.terminals, std::vector<std::string>({t.Path("Data/sub"), t.Path("Data")}));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text, std::string(kCannotOpenTerminalText) + t.Path("Data"));
 }
 
 }  // namespace

@@ -328,6 +328,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                               {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
                                "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D",
                                "Show &Treemap\tF9", "Show D&etails\tF8", "&Rescan\tF5",
+                               "Open Ter&minal Here", "Move to Recycle &Bin\tDel",
+                               "Delete &Permanently\tShift+Del",
                                "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
@@ -370,6 +372,102 @@ TEST(LiveDialog, SaveAndOpenAScan) {
         EXPECT_FALSE(l.dlg.IsScanning());
         EXPECT_EQ(l.source.Scanned().size(), scans);
         EXPECT_EQ(test::LocalItemText(l.Tree(), l.Top()), top);
+    });
+}
+
+// The question box of this thread other than the dialog, if one shows.
+HWND QuestionBox(HWND dialog) {
+    struct Find {
+        HWND dialog, box = nullptr;
+    } find{dialog};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(data);
+            wchar_t cls[16] = {};
+            ::GetClassNameW(hwnd, cls, 16);
+            if (hwnd == f->dialog || std::wstring(cls) != L"#32770" || !::IsWindowVisible(hwnd))
+                return TRUE;
+            f->box = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.box;
+}
+
+// Delete asks, No the default button, and No keeps the file; Shift+Delete
+// and Yes delete it, and the tree follows without a rescan. Open Terminal
+// Here gets the directory holding a file.
+TEST(LiveDialog, DeleteKeysAskThenRemoveAndTheTerminalOpensThere) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.WrittenFile("d\\victim", 300);
+    t.WrittenFile("d\\other", 100);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    static std::vector<std::string> s_terminals;
+    Live live;
+    live.dlg.SetTerminalOpener([](const std::string& path) {
+        s_terminals.push_back(path);
+        return true;
+    });
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        l.Expand(l.Top());
+        const HTREEITEM victim = Child(l.Tree(), l.Top(), "victim");
+        ASSERT_NE(victim, nullptr);
+        ::SetFocus(l.Tree());
+        TreeView_SelectItem(l.Tree(), victim);
+        l.Command(ID_OPEN_TERMINAL);
+        EXPECT_EQ(s_terminals, std::vector<std::string>({s_dir}));
+
+        // The box's answer comes from a timer inside its own loop.
+        static HWND s_dialog;
+        static int s_answer;
+        static std::string s_asked, s_told;
+        static bool s_noIsDefault;
+        s_dialog = l.hwnd;
+        auto ask = [&](int answer, WPARAM key, bool shift) {
+            s_answer = answer;
+            s_asked.clear();
+            s_noIsDefault = false;
+            // The question gets the answer; any message after it, OK.
+            const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+                HWND box = QuestionBox(s_dialog);
+                if (!box) return;
+                if (!s_asked.empty()) {
+                    s_told += WindowText(::GetDlgItem(box, 0xFFFF));
+                    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                    return;
+                }
+                s_asked = WindowText(::GetDlgItem(box, 0xFFFF));
+                s_noIsDefault =
+                    (::GetWindowLongW(::GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0;
+                ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(s_answer), 0);
+            });
+            BYTE state[256] = {};
+            ::GetKeyboardState(state);
+            state[VK_SHIFT] = shift ? 0x80 : 0;
+            ::SetKeyboardState(state);
+            Key(l.hwnd, l.Tree(), key);
+            state[VK_SHIFT] = 0;
+            ::SetKeyboardState(state);
+            ::KillTimer(nullptr, timer);
+        };
+        ask(IDNO, VK_DELETE, false);
+        EXPECT_EQ(s_asked.rfind("Move this item to the Recycle Bin?", 0), 0u) << s_asked;
+        EXPECT_NE(s_asked.find(s_dir + "\\victim"), std::string::npos);
+        EXPECT_TRUE(s_noIsDefault);
+        EXPECT_NE(::GetFileAttributesW(WideFromUtf8(s_dir + "\\victim").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+
+        ask(IDYES, VK_DELETE, true);
+        EXPECT_EQ(s_asked.rfind("Delete this item permanently?", 0), 0u) << s_asked;
+        EXPECT_EQ(s_told, "");
+        EXPECT_EQ(::GetFileAttributesW(WideFromUtf8(s_dir + "\\victim").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(ChildNames(l.Tree(), l.Top()), std::vector<std::string>({"other"}));
+        EXPECT_EQ(l.source.Scanned().size(), 1u);
     });
 }
 

@@ -41,6 +41,7 @@
 #include "scan/dir_scanner.h"
 #include "core/dialog_layout.h"
 #include "core/process_scan.h"
+#include "platform/file_actions.h"
 #include "ui/qt/display_text.h"
 #include "model/size_text.h"
 #include "ui/qt/thread_wake.h"
@@ -252,6 +253,21 @@ void CSizewalkDlg::CreateActions() {
 
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
+
+    m_openTerminal = new QAction(QStringLiteral("Open Ter&minal Here"), this);
+    connect(m_openTerminal, &QAction::triggered, this, [this] { m_presenter->OnOpenTerminal(); });
+    // Keys of the tree only: in the edit box Delete deletes text.
+    m_moveToTrash = new QAction(QStringLiteral("Move to Tr&ash"), this);
+    m_moveToTrash->setShortcut(QKeySequence(Qt::Key_Delete));
+    m_deletePermanently = new QAction(QStringLiteral("Delete &Permanently"), this);
+    m_deletePermanently->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    for (QAction* a : {m_moveToTrash, m_deletePermanently}) {
+        a->setShortcutContext(Qt::WidgetShortcut);
+        m_tree->addAction(a);
+    }
+    connect(m_moveToTrash, &QAction::triggered, this, [this] { m_presenter->OnMoveToTrash(); });
+    connect(m_deletePermanently, &QAction::triggered, this,
+            [this] { m_presenter->OnDeletePermanently(); });
 }
 
 QAction* CSizewalkDlg::GetAction(TreeAction action) const {
@@ -266,6 +282,9 @@ QAction* CSizewalkDlg::GetAction(TreeAction action) const {
         case TreeAction::SaveScan: return m_saveScan;
         case TreeAction::OpenScan: return m_openScan;
         case TreeAction::ShowDetails: return m_showDetails;
+        case TreeAction::OpenTerminal: return m_openTerminal;
+        case TreeAction::MoveToTrash: return m_moveToTrash;
+        case TreeAction::DeletePermanently: return m_deletePermanently;
     }
     return nullptr;
 }
@@ -424,6 +443,7 @@ void CSizewalkDlg::SetScanning(bool scanning) {
                        static_cast<QWidget*>(m_unitsBytes), static_cast<QWidget*>(m_showFiles)})
         w->setEnabled(!scanning);
     m_rescan->setEnabled(!scanning);
+    for (QAction* a : {m_moveToTrash, m_deletePermanently}) a->setEnabled(!scanning);
     if (scanning)
         setCursor(Qt::WaitCursor);
     else
@@ -481,6 +501,8 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
         menu.addSeparator();
         menu.addAction(m_rescan);
         menu.addSeparator();
+        menu.addActions({m_openTerminal, m_moveToTrash, m_deletePermanently});
+        menu.addSeparator();
     }
     // Off the items (an empty tree too) a scan can still be opened.
     menu.addActions({m_saveScan, m_openScan});
@@ -535,6 +557,22 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(
         QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())))));
 }
+
+bool CSizewalkDlg::Confirm(std::string_view text) {
+    try {
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        // Enter and Escape both keep everything.
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool CSizewalkDlg::OpenTerminal(const std::string& path) { return ::sizewalk::OpenTerminal(path); }
 
 void CSizewalkDlg::ShowSortOrder(SortOrder order) {
     m_model->SetSortOrder(order);

@@ -10,7 +10,8 @@
 // smallest; the tree takes any extra room. The tree's context menu and keys
 // copy an item's path, open it in the file manager, sort by name or size,
 // show sizes on disk, show the details columns (F8; their headers sort),
-// and rescan (F5).
+// rescan (F5), open a terminal there, and move it to the trash (Delete) or
+// delete it (Shift+Delete).
 //
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
@@ -68,7 +69,10 @@ enum class TreeAction {
     Rescan,
     SaveScan,
     OpenScan,
-    ShowDetails
+    ShowDetails,
+    OpenTerminal,
+    MoveToTrash,
+    DeletePermanently
 };
 
 class CSizewalkDlg : public QDialog, private CMainView {
@@ -150,6 +154,8 @@ private:
     void RestoreTreeState(const TreeState& state) override;
     std::string AskSaveScanPath(const std::string& suggested) override;
     std::string AskOpenScanPath() override;
+    bool Confirm(std::string_view text) override;
+    bool OpenTerminal(const std::string& path) override;
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font
@@ -188,6 +194,9 @@ private:
     QAction* m_openScan = nullptr;
     QString m_scanFolder;  // where the file dialogs last were, for this window's life
     QAction* m_showDetails = nullptr;
+    QAction* m_openTerminal = nullptr;
+    QAction* m_moveToTrash = nullptr;
+    QAction* m_deletePermanently = nullptr;
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "platform/file_actions.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "scan/dir_scanner.h"
@@ -357,7 +358,9 @@ BOOL CSizewalkDlg::OnInitDialog() {
                     {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},
                     {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
-    ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH}};
+    ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH},
+                        {FVIRTKEY, VK_DELETE, ID_MOVE_TO_TRASH},
+                        {FSHIFT | FVIRTKEY, VK_DELETE, ID_DELETE_PERMANENTLY}};
     m_hKeys = ::CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
     m_hTreeKeys = ::CreateAcceleratorTableW(treeKeys, static_cast<int>(std::size(treeKeys)));
     g_pKeyDialog = this;
@@ -542,6 +545,15 @@ bool CSizewalkDlg::OnCommand(int id) {
         case ID_OPEN_SCAN:
             m_pPresenter->OnOpenScan();
             return true;
+        case ID_OPEN_TERMINAL:
+            m_pPresenter->OnOpenTerminal();
+            return true;
+        case ID_MOVE_TO_TRASH:
+            m_pPresenter->OnMoveToTrash();
+            return true;
+        case ID_DELETE_PERMANENTLY:
+            m_pPresenter->OnDeletePermanently();
+            return true;
     }
     return false;
 }
@@ -591,6 +603,12 @@ void CSizewalkDlg::AppendItemCommands(HMENU menu) {
                   ID_SHOW_DETAILS, L"Show D&etails\tF8");
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, ID_OPEN_TERMINAL, L"Open Ter&minal Here");
+    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_MOVE_TO_TRASH,
+                  L"Move to Recycle &Bin\tDel");
+    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_DELETE_PERMANENTLY,
+                  L"Delete &Permanently\tShift+Del");
     // Neither while a details column's header sorts the tree.
     if (GetSortOrder() == SortOrder::Name || GetSortOrder() == SortOrder::Size)
         ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
@@ -643,6 +661,16 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
     const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
         m_hWnd, L"open", WideFromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;  // above 32: it opened
+}
+
+bool CSizewalkDlg::Confirm(std::string_view text) {
+    // No is the default: Enter keeps everything.
+    return ::MessageBoxW(m_hWnd, WideFromUtf8(text).c_str(), WideFromUtf8(ApplicationName()).c_str(),
+                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+bool CSizewalkDlg::OpenTerminal(const std::string& path) {
+    return m_openTerminal ? m_openTerminal(path) : ::sizewalk::OpenTerminal(path);
 }
 
 void CSizewalkDlg::ShowSortOrder(SortOrder order) {

@@ -44,6 +44,9 @@ enum : int {
     ID_SAVE_SCAN,     // Ctrl+S
     ID_OPEN_SCAN,     // Ctrl+O
     ID_SHOW_DETAILS,  // F8
+    ID_OPEN_TERMINAL,
+    ID_MOVE_TO_TRASH,        // Delete in the tree
+    ID_DELETE_PERMANENTLY,   // Shift+Delete in the tree
 };
 // Not in the template: the Treemap check box under Show Files, and the map.
 enum : int {
@@ -90,6 +93,11 @@ class CSizewalkDlg : private CMainView {
     // cancels).
     using FileChooser = std::function<std::string(bool save, const std::string& suggested)>;
     void SetScanFileChooser(FileChooser choose) { m_chooseScanFile = std::move(choose); }
+    // Where Open Terminal Here sends a directory's path (UTF-8); true when
+    // a terminal started. By default Windows Terminal, else cmd.
+    void SetTerminalOpener(std::function<bool(const std::string&)> open) {
+        m_openTerminal = std::move(open);
+    }
 
     HICON m_hIcon;
 
@@ -144,6 +152,8 @@ class CSizewalkDlg : private CMainView {
     std::string AskSaveScanPath(const std::string& suggested) override;
     std::string AskOpenScanPath() override;
     std::string AskScanPath(bool save, const std::string& suggested);
+    bool Confirm(std::string_view text) override;
+    bool OpenTerminal(const std::string& path) override;
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
@@ -165,6 +175,7 @@ class CSizewalkDlg : private CMainView {
     CDetailsColumns m_details;
     std::function<void(const std::string&)> m_openFolder;
     FileChooser m_chooseScanFile;
+    std::function<bool(const std::string&)> m_openTerminal;
 
     // Keys that work anywhere in the dialog, and those of the tree alone.
     HACCEL m_hKeys = nullptr;

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -28,6 +29,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "tests/core/blocking_source.h"
 #include "tests/temp_tree.h"
@@ -319,6 +322,8 @@ private slots:
         QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
                                     "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D",
                                     "Show &Treemap|F9", "Show D&etails|F8", "&Rescan|F5",
+                                    "Open Ter&minal Here|", "Move to Tr&ash|Del",
+                                    "Delete &Permanently|Shift+Del",
                                     "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
@@ -372,6 +377,56 @@ private slots:
         f.Press(t.Path("d"));
         QVERIFY(!f.dlg.IsScanning());
         QCOMPARE(model.index(0, 0).data().toString(), top);
+    }
+
+    // Delete asks, with No the default: Enter keeps the file. Shift+Delete
+    // and Yes remove it, and the tree follows without a rescan.
+    void deleteKeysAskThenRemove() {
+        TempTree t;
+        t.Dir("d");
+        Written(t, "d/victim", 300);
+        Written(t, "d/other", 100);
+        Fixture f;
+        QVERIFY(f.Scan(t.Path("d")));
+        CTreeModel& model = f.dlg.GetTreeModel();
+        const QModelIndex top = model.index(0, 0);
+        f.Tree()->expand(top);
+        f.Tree()->setFocus();
+        f.Tree()->setCurrentIndex(ChildNamed(model, top, QStringLiteral("victim")));
+        QString asked;
+        bool noIsDefault = false;
+        auto answer = [&](QMessageBox::StandardButton button) {
+            QTimer::singleShot(50, &f.dlg, [&, button] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                asked = box->text();
+                noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+                if (button == QMessageBox::No)
+                    QTest::keyClick(box, Qt::Key_Return);
+                else
+                    box->button(button)->click();
+            });
+        };
+        answer(QMessageBox::No);
+        QTest::keyClick(f.Tree(), Qt::Key_Delete);
+        QVERIFY(asked.startsWith(QStringLiteral("Move this item to the trash?")));
+        QVERIFY(asked.contains(QString::fromStdString(t.Path("d/victim"))));
+        QVERIFY(noIsDefault);
+        QVERIFY(std::filesystem::exists(t.Path("d/victim")));
+
+        asked.clear();
+        // The box gave the window back its activation, as a desktop would.
+        QApplication::setActiveWindow(&f.dlg);
+        f.Tree()->setFocus();
+        QTRY_VERIFY(f.Tree()->hasFocus());
+        answer(QMessageBox::Yes);
+        QTest::keyClick(f.Tree(), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(asked.startsWith(QStringLiteral("Delete this item permanently?")));
+        QVERIFY(!std::filesystem::exists(t.Path("d/victim")));
+        QCOMPARE(model.rowCount(model.index(0, 0)), 1);
+        QVERIFY(f.Tree()->isExpanded(model.index(0, 0)));
+        QVERIFY(model.index(0, 0).data().toString().contains(QStringLiteral("100")));
+        QCOMPARE(f.source.Scanned().size(), std::size_t{1});
     }
 
     // The keys reach the presenter from any control; the model switches in
