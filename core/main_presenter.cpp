@@ -122,34 +122,32 @@ void CMainPresenter::OnCopyPath() {
     m_view.CopyToClipboard(selected.pTree->Path(selected.item));
 }
 
-bool CMainPresenter::OnOpenFolder() {
-    if (IsScanning()) return false;
+std::string CMainPresenter::SelectedFolder() const {
+    if (IsScanning()) return {};
     const TreeSelection selected = m_view.SelectedItem();
-    if (!selected.pTree || selected.item == CScanTree::kNoItem) return false;
+    if (!selected.pTree || selected.item == CScanTree::kNoItem) return {};
     CScanTree::Item folder = selected.item;
-    // A file opens the directory that holds it.
+    // A file stands for the directory that holds it.
     if (!selected.pTree->Entry(folder).IsDirectory()) folder = selected.pTree->Parent(folder);
-    if (folder == CScanTree::kNoItem) return false;
+    if (folder == CScanTree::kNoItem) return {};
     std::string path = selected.pTree->Path(folder);
 #ifdef _WIN32
     if (IsDriveSpec(path) && path.back() == ':') path += '\\';  // "C:" alone is a directory on C:
 #endif
+    return path;
+}
+
+bool CMainPresenter::OnOpenFolder() {
+    const std::string path = SelectedFolder();
+    if (path.empty()) return false;
     if (m_view.OpenFolder(path)) return true;
     m_view.ShowMessage(std::string(kCannotOpenFolderText) + path, MessageIcon::Warning);
     return false;
 }
 
 bool CMainPresenter::OnOpenTerminal() {
-    if (IsScanning()) return false;
-    const TreeSelection selected = m_view.SelectedItem();
-    if (!selected.pTree || selected.item == CScanTree::kNoItem) return false;
-    CScanTree::Item folder = selected.item;
-    if (!selected.pTree->Entry(folder).IsDirectory()) folder = selected.pTree->Parent(folder);
-    if (folder == CScanTree::kNoItem) return false;
-    std::string path = selected.pTree->Path(folder);
-#ifdef _WIN32
-    if (IsDriveSpec(path) && path.back() == ':') path += '\\';
-#endif
+    const std::string path = SelectedFolder();
+    if (path.empty()) return false;
     if (m_view.OpenTerminal(path)) return true;
     m_view.ShowMessage(std::string(kCannotOpenTerminalText) + path, MessageIcon::Warning);
     return false;

@@ -134,6 +134,9 @@ class CMainPresenter {
     };
 
     void Show(std::optional<ScanOutcome> outcome);
+    // The selected directory, or the one holding the selected file; empty
+    // when nothing is selected or a scan runs.
+    std::string SelectedFolder() const;
     void ShowNotes();
     void BeginScanning();
     void EndScanning();

@@ -1,5 +1,7 @@
 // The removals and the terminal on real trees under /tmp, with a home and a
 // data home of the test's own: the user's trash is never touched.
+#include "platform/file_actions.h"
+
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/file_actions.h"
 #include "scan/dir_scanner.h"
 #include "scan/list_edit.h"
 #include "tests/scan/as_unprivileged.h"
@@ -24,6 +25,7 @@
 namespace sizewalk {
 namespace {
 
+using test::IndexOfPath;
 using test::ListText;
 using test::TempTree;
 
@@ -38,28 +40,14 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-CScanList Scan(const std::string& path) {
-    CDirScanner scanner;
-    CScanList list;
-    scanner.ScanInto(path, list, nullptr);
-    return list;
-}
-
-std::size_t IndexOfPath(const CScanList& list, const std::string& path) {
-    for (std::size_t i = 0; i < list.Count(); ++i)
-        if (list.PathOf(i) == path) return i;
-    ADD_FAILURE() << "not in the list: " << path;
-    return 0;
-}
-
 // Removes `rel` with `action` and checks the edited list against a fresh scan.
 template <class Action>
 RemoveResult RemoveAndCompare(const TempTree& t, const std::string& rel, Action action) {
-    const CScanList before = Scan(t.Root());
+    const CScanList before = test::ScanOf(t.Root());
     const RemoveResult result = action(t.Path(rel), t.Root());
     if (result.eStatus == RemoveStatus::Removed) {
         EXPECT_EQ(ListText(ListWithout(before, IndexOfPath(before, t.Path(rel)))),
-                  ListText(Scan(t.Root())));
+                  ListText(test::ScanOf(t.Root())));
     }
     return result;
 }
@@ -141,13 +129,16 @@ TEST(FileActionsTest, ReadOnlyDirectoryGivesAPartialDelete) {
     const std::string dir = t.Path("d");
     const std::string root = t.Root();
     test::AsUnprivileged([&] {
-        const CScanList before = Scan(root);
+        const CScanList before = test::ScanOf(root);
         const RemoveResult result = DeletePermanently(dir, root);
-        bool ok = result.eStatus == RemoveStatus::Partial &&
-                  result.strFailures.find(dir + "/locked/y: Permission denied") != std::string::npos;
-        ok = ok && !std::filesystem::exists(dir + "/free") && std::filesystem::exists(dir + "/locked/y");
-        const CScanList spliced = ListWithSubtree(before, IndexOfPath(before, dir), Scan(dir));
-        ok = ok && ListText(spliced) == ListText(Scan(root));
+        bool ok =
+            result.eStatus == RemoveStatus::Partial &&
+            result.strFailures.find(dir + "/locked/y: Permission denied") != std::string::npos;
+        ok = ok && !std::filesystem::exists(dir + "/free") &&
+             std::filesystem::exists(dir + "/locked/y");
+        const CScanList spliced =
+            ListWithSubtree(before, IndexOfPath(before, dir), test::ScanOf(dir));
+        ok = ok && ListText(spliced) == ListText(test::ScanOf(root));
         if (!ok) std::fprintf(stderr, "%s", result.strFailures.c_str());
         return ok;
     });

@@ -1,3 +1,5 @@
+#include "scan/list_edit.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,29 +8,15 @@
 #include <string>
 
 #include "scan/dir_scanner.h"
-#include "scan/list_edit.h"
 #include "tests/scan/list_text.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
 namespace {
 
+using test::IndexOfPath;
 using test::ListText;
 using test::TempTree;
-
-CScanList Scan(const std::string& path) {
-    CDirScanner scanner;
-    CScanList list;
-    EXPECT_EQ(scanner.ScanInto(path, list, nullptr), ScanStatus::Complete);
-    return list;
-}
-
-std::size_t IndexOfPath(const CScanList& list, const std::string& path) {
-    for (std::size_t i = 0; i < list.Count(); ++i)
-        if (list.PathOf(i) == path) return i;
-    ADD_FAILURE() << "not in the list: " << path;
-    return 0;
-}
 
 // A tree with files on several levels, an empty directory and a link.
 void Populate(const TempTree& t) {
@@ -50,15 +38,16 @@ TEST(ListEditTest, RemovalMatchesAFreshScan) {
     for (const char* victim : {"a/b", "a/b/c/deep", "a/empty", "z", "z/f3", "link", "a"}) {
         TempTree t;
         Populate(t);
-        const CScanList before = Scan(t.Root());
+        const CScanList before = test::ScanOf(t.Root());
         std::filesystem::remove_all(t.Path(victim));
         // The parent's time changed with the removal, as the edit is told.
         const std::size_t index = IndexOfPath(before, t.Path(victim));
         struct stat parent {};
         ASSERT_EQ(::stat(before.PathOf(before.ParentOf(index)).c_str(), &parent), 0);
         const CScanList edited = ListWithout(before, index, parent.st_mtime);
-        EXPECT_EQ(ListText(edited), ListText(Scan(t.Root()))) << victim;
-        EXPECT_EQ(edited.PathOf(edited.Count() - 1), Scan(t.Root()).PathOf(edited.Count() - 1));
+        EXPECT_EQ(ListText(edited), ListText(test::ScanOf(t.Root()))) << victim;
+        EXPECT_EQ(edited.PathOf(edited.Count() - 1),
+                  test::ScanOf(t.Root()).PathOf(edited.Count() - 1));
     }
 }
 
@@ -67,13 +56,13 @@ TEST(ListEditTest, RemovalMatchesAFreshScan) {
 TEST(ListEditTest, SpliceMatchesAFreshScan) {
     TempTree t;
     Populate(t);
-    const CScanList before = Scan(t.Root());
+    const CScanList before = test::ScanOf(t.Root());
     std::filesystem::remove_all(t.Path("a/b/c"));
     t.File("a/b/new", 4096 * 3);
     t.Dir("a/b/d");
     const std::size_t b = IndexOfPath(before, t.Path("a/b"));
-    const CScanList edited = ListWithSubtree(before, b, Scan(t.Path("a/b")));
-    const CScanList fresh = Scan(t.Root());
+    const CScanList edited = ListWithSubtree(before, b, test::ScanOf(t.Path("a/b")));
+    const CScanList fresh = test::ScanOf(t.Root());
     EXPECT_EQ(ListText(edited), ListText(fresh));
     ASSERT_EQ(edited.Dirs().size(), fresh.Dirs().size());
     for (std::size_t i = 0; i < fresh.Count(); ++i) EXPECT_EQ(edited.PathOf(i), fresh.PathOf(i));
@@ -95,14 +84,14 @@ TEST(ListEditTest, HardLinkBlocksMoveToTheNextLink) {
     }
     ASSERT_EQ(::link(t.Path("a/one").c_str(), t.Path("b/two").c_str()), 0);
     ASSERT_EQ(::link(t.Path("a/one").c_str(), t.Path("c/three").c_str()), 0);
-    const CScanList before = Scan(t.Root());
+    const CScanList before = test::ScanOf(t.Root());
     const std::size_t a = IndexOfPath(before, t.Path("a"));
     ASSERT_GT(before[a].GetDiskSize(), 0u);
     std::filesystem::remove_all(t.Path("a"));
     const CScanList edited = ListWithout(before, a);
-    EXPECT_EQ(ListText(edited), ListText(Scan(t.Root())));
-    EXPECT_EQ(edited[0].GetDiskSize(), before[0].GetDiskSize() - (before[a].GetDiskSize() -
-                                                                  before[a + 1].GetDiskSize()));
+    EXPECT_EQ(ListText(edited), ListText(test::ScanOf(t.Root())));
+    EXPECT_EQ(edited[0].GetDiskSize(),
+              before[0].GetDiskSize() - (before[a].GetDiskSize() - before[a + 1].GetDiskSize()));
 }
 
 // Unreadable directories keep their marks across an edit, at their new place.
@@ -110,7 +99,7 @@ TEST(ListEditTest, UnreadableMarksMoveWithTheirEntries) {
     TempTree t;
     Populate(t);
     t.Dir("z/closed");
-    CScanList before = Scan(t.Root());
+    CScanList before = test::ScanOf(t.Root());
     const std::size_t closed = IndexOfPath(before, t.Path("z/closed"));
     before.MarkUnreadable(closed, 13);
     const CScanList edited = ListWithout(before, IndexOfPath(before, t.Path("a")));
