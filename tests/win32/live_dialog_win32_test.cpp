@@ -572,6 +572,17 @@ TEST(LiveDialog, TheTreemapShowsBelowTheTreeWhenAsked) {
         EXPECT_GT(grown.bottom - grown.top, before.bottom - before.top);
         EXPECT_GE(pane.top, tree.bottom);
 
+        // The bar between them drags: 40 pixels up gives the map 40 more.
+        POINT bar{(tree.left + tree.right) / 2, (tree.bottom + pane.top) / 2};
+        ::ScreenToClient(l.hwnd, &bar);
+        ::SendMessageW(l.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar.x, bar.y));
+        ::SendMessageW(l.hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar.x, bar.y - 40));
+        ::SendMessageW(l.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(bar.x, bar.y - 40));
+        RECT dragged{};
+        ::GetWindowRect(map, &dragged);
+        EXPECT_NEAR(dragged.bottom - dragged.top, pane.bottom - pane.top + 40, 2);
+        EXPECT_EQ(::GetCapture(), nullptr);
+
         CTreemapWindow* treemap = l.dlg.Treemap();
         ASSERT_NE(treemap, nullptr);
         ASSERT_NE(treemap->List(), nullptr);

@@ -253,6 +253,11 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return answer(0);
         case WM_SETCURSOR:
             return OnSetCursor(wParam, lParam) ? answer(TRUE) : FALSE;
+        case WM_LBUTTONDOWN:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+            return OnSplitterMouse(message, lParam) ? TRUE : FALSE;
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wParam) != m_hTree) return FALSE;
             // From the keyboard (Shift+F10, the Menu key) the point is -1,-1.
@@ -429,9 +434,48 @@ void CSizewalkDlg::CloseWindow() { ::EndDialog(m_hWnd, IDCANCEL); }
 bool CSizewalkDlg::OnSetCursor(WPARAM, LPARAM lParam) {
     // Over the frame the sizing cursors stay: the window can still be moved
     // and sized.
-    if (!m_bBusy || LOWORD(lParam) != HTCLIENT) return false;
-    ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    if (LOWORD(lParam) != HTCLIENT) return false;
+    if (m_bBusy) {
+        ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+        return true;
+    }
+    POINT at{};
+    ::GetCursorPos(&at);
+    ::ScreenToClient(m_hWnd, &at);
+    if (!m_bSplitting && !::PtInRect(&m_splitter, at)) return false;
+    ::SetCursor(::LoadCursorA(nullptr, IDC_SIZENS));
     return true;
+}
+
+bool CSizewalkDlg::OnSplitterMouse(UINT message, LPARAM lParam) {
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (message) {
+        case WM_LBUTTONDOWN:
+            if (!::PtInRect(&m_splitter, at)) return false;
+            m_bSplitting = true;
+            ::SetCapture(m_hWnd);
+            return true;
+        case WM_MOUSEMOVE: {
+            if (!m_bSplitting || m_nRoomHeight <= 0) return false;
+            // The bar's middle follows the pointer; each pane keeps a tenth.
+            const int below = m_nRoomTop + m_nRoomHeight - at.y - kSplitterGap / 2;
+            const int share =
+                std::clamp(below * 1000 / std::max(1, m_nRoomHeight - kSplitterGap), 100, 900);
+            if (share != m_nMapShare) {
+                m_nMapShare = share;
+                PlaceControls();
+            }
+            return true;
+        }
+        case WM_LBUTTONUP:
+            if (!m_bSplitting) return false;
+            ::ReleaseCapture();  // ends the drag through WM_CAPTURECHANGED
+            return true;
+        case WM_CAPTURECHANGED:
+            m_bSplitting = false;
+            return false;
+    }
+    return false;
 }
 
 // The tree takes the extra room, the start directory box grows in width,
@@ -474,11 +518,15 @@ void CSizewalkDlg::PlaceControls() {
     }
     const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
     int treeHeight = all.h;
+    m_splitter = RECT{};  // none while the map is hidden
     if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) && positions) {
         // The map takes the lower part of the tree's room.
-        const int gap = 4;
-        const int mapHeight = (all.h - gap) * kTreemapShare / 100;
+        const int gap = kSplitterGap;
+        const int mapHeight = (all.h - gap) * m_nMapShare / 1000;
         treeHeight = all.h - gap - mapHeight;
+        m_splitter = RECT{all.x, all.y + treeHeight, all.x + all.w, all.y + treeHeight + gap};
+        m_nRoomTop = all.y;
+        m_nRoomHeight = all.h;
         positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y, all.w, treeHeight,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (positions)

@@ -121,6 +121,9 @@ class CSizewalkDlg : private CMainView {
     void PlaceControls();
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
     void ShowContextMenu(POINT screen, bool fromKeyboard);
+    // Mouse messages over the bar between the tree and the map; true when
+    // the bar took them.
+    bool OnSplitterMouse(UINT message, LPARAM lParam);
     // The commands on a tree item, before Save Scan and Open Scan.
     void AppendItemCommands(HMENU menu);
     void UpdateTreemapList();
@@ -171,6 +174,13 @@ class CSizewalkDlg : private CMainView {
     std::unique_ptr<CTreemapWindow> m_pTreemap;
     HWND m_hTreemapBox = nullptr;
     int m_nTreemapGrowth = 0;  // what showing the map added to the height
+    // The bar between the tree and the map, which a drag moves: the map's
+    // share of the room in thousandths, the bar and the room in client pixels.
+    static constexpr int kSplitterGap = 4;
+    int m_nMapShare = kTreemapShare * 10;
+    RECT m_splitter{};
+    int m_nRoomTop = 0, m_nRoomHeight = 0;
+    bool m_bSplitting = false;
     CProgressView m_progress;
     CDetailsColumns m_details;
     std::function<void(const std::string&)> m_openFolder;
