@@ -59,7 +59,11 @@ std::optional<CScanList> ListAfterRemove(const CScanList& list, std::size_t inde
     const std::string path = list.PathOf(index);
     // Whatever the result said, the disk decides: a file that vanished
     // meanwhile leaves the tree too.
-    if (!ItemExists(path)) return ListWithout(list, index, std::time(nullptr));
+    if (!ItemExists(path)) {
+        // The parent's time as the disk now has it, changed by the removal.
+        const std::int64_t changed = ItemModified(list.PathOf(list.ParentOf(index)));
+        return ListWithout(list, index, changed ? changed : std::time(nullptr));
+    }
     if (result.eStatus != RemoveStatus::Partial || !list[index].IsDirectory()) return std::nullopt;
     CScanList fresh;
     if (source.ScanInto(path, fresh, nullptr) != ScanStatus::Complete || fresh.Empty())

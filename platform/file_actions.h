@@ -9,6 +9,7 @@
 // leaves any directory below on another device where it is (a failure).
 // Where a volume has no usable trash, nothing at all is done.
 
+#include <cstdint>
 #include <string>
 
 namespace sizewalk {
@@ -38,6 +39,9 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
 // Whether `path` itself is there (a link counts, whatever it names); true
 // also when that cannot be told.
 bool ItemExists(const std::string& path);
+// When `path` (a link itself, not what it names) was last modified, in
+// seconds since 1970; 0 when that cannot be told.
+std::int64_t ItemModified(const std::string& path);
 
 // Starts a terminal in the directory `dir`, not waiting for it (Linux:
 // x-terminal-emulator; Windows: Windows Terminal where it is installed,

@@ -194,6 +194,11 @@ bool ItemExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
+std::int64_t ItemModified(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtime) : 0;
+}
+
 bool OpenTerminal(const std::string& dir) {
     // The terminal outlives this call and is nobody's child: a child starts
     // it and ends at once. A close-on-exec pipe tells whether exec worked.

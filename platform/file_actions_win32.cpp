@@ -141,6 +141,15 @@ bool ItemExists(const std::string& path) {
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
+std::int64_t ItemModified(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+    // 100-nanosecond steps since 1601, to seconds since 1970.
+    const std::uint64_t ticks =
+        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+}
+
 bool OpenTerminal(const std::string& dir) {
     std::wstring wide = WideFromUtf8(dir);
     // A trailing backslash would escape the closing quote.

@@ -133,6 +133,8 @@ CScanList ListWithSubtree(const CScanList& list, std::size_t index, const CScanL
     const std::int32_t shift = fresh.Count() > 0 ? item.m_nDepth + 1 - (fresh[0].m_nDepth + 2) : 0;
     copier.Add(fresh.Count() > 0 ? fresh[0] : item, item.GetName(),
                fresh.Count() > 0 ? freshOwn[0] : own[index], item.m_nDepth);
+    edited.SetModified(edited.Count() - 1,
+                       fresh.Count() > 0 ? fresh.ModifiedOf(0) : list.ModifiedOf(index));
     if (fresh.Count() > 0) {
         if (const int error = fresh.ReadErrorOf(0)) edited.MarkUnreadable(edited.Count() - 1, error);
         copier.Copy(fresh, freshOwn, 1, fresh.Count(), shift);
