@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/dir_listing.h"
+#include "platform/file_time_win32.h"
 #include "platform/reparse_win32.h"
 #include "platform/wide_text_win32.h"
 
@@ -40,13 +41,6 @@ constexpr DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCH
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE Handle(void* h) { return static_cast<HANDLE>(h); }
-
-// Seconds since 1970 from a file time (100 ns units since 1601).
-std::int64_t UnixSeconds(std::int64_t fileTime) {
-    constexpr std::int64_t kTicks = 10000000, k1601To1970 = 11644473600;
-    const std::int64_t seconds = fileTime / kTicks - (fileTime % kTicks < 0 ? 1 : 0);
-    return seconds - k1601To1970;
-}
 
 // The "\\?\" form of a full path, which the system takes at any length and
 // without rewriting it.

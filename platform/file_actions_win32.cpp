@@ -8,6 +8,7 @@
 
 #include "platform/error_text.h"
 #include "platform/file_actions.h"
+#include "platform/file_time_win32.h"
 #include "platform/wide_text_win32.h"
 
 namespace sizewalk {
@@ -144,10 +145,9 @@ bool ItemExists(const std::string& path) {
 std::int64_t ItemModified(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return 0;
-    // 100-nanosecond steps since 1601, to seconds since 1970.
-    const std::uint64_t ticks =
-        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return static_cast<std::int64_t>(ticks / 10000000) - 11644473600LL;
+    return UnixSeconds(static_cast<std::int64_t>(
+        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+        data.ftLastWriteTime.dwLowDateTime));
 }
 
 bool OpenTerminal(const std::string& dir) {
