@@ -93,6 +93,20 @@ void RemoveFile(const std::string& path) {
 
 }  // namespace
 
+void CheckScanFileWritable(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = WideFromUtf8(path);
+    const bool existed = _waccess(wide.c_str(), 0) == 0;
+    FILE* probe = _wfopen(wide.c_str(), L"ab");  // never truncates
+#else
+    const bool existed = ::access(path.c_str(), F_OK) == 0;
+    FILE* probe = std::fopen(path.c_str(), "ab");  // never truncates
+#endif
+    if (!probe) Fail(path, errno);
+    std::fclose(probe);
+    if (!existed) RemoveFile(path);
+}
+
 bool ScanFilesCanCompress() {
 #ifdef SIZEWALK_HAVE_ZSTD
     return true;

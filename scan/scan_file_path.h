@@ -20,6 +20,10 @@ void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* me
 // ScanFileError with a message for the user; nothing is left behind then.
 void SaveScanFile(const CScanList& list, const std::string& path, bool compress = false);
 
+// Throws ScanFileError (as SaveScanFile would) when `path` cannot be
+// written; changes nothing there. For a check before a long scan.
+void CheckScanFileWritable(const std::string& path);
+
 // Whether this build reads and writes zstd-compressed scans.
 bool ScanFilesCanCompress();
 

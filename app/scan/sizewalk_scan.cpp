@@ -62,21 +62,11 @@ int Fail(int status, const std::string& message) {
 
 #ifdef _WIN32
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
-bool Exists(const std::string& path) {
-    return _waccess(sizewalk::WideFromUtf8(path).c_str(), 0) == 0;
-}
-std::FILE* OpenToAppend(const std::string& path) {
-    return _wfopen(sizewalk::WideFromUtf8(path).c_str(), L"ab");
-}
-void RemoveFile(const std::string& path) { _wremove(sizewalk::WideFromUtf8(path).c_str()); }
 // The console may not take terminal escapes: blanks wipe the line instead.
 constexpr char kLineStart[] = "\r";
 constexpr char kLineWipe[] = "\r                                                                 \r";
 #else
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
-bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-std::FILE* OpenToAppend(const std::string& path) { return std::fopen(path.c_str(), "ab"); }
-void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 constexpr char kLineStart[] = "\r\033[K";
 constexpr char kLineWipe[] = "\r\033[K";
 #endif
@@ -158,13 +148,7 @@ int Run(const std::vector<std::string>& argv) {
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 
     // Check the output first: a scan of hours must not end in "cannot write".
-    if (output != "-") {
-        const bool existed = Exists(output);
-        std::FILE* probe = OpenToAppend(output);  // never truncates
-        if (!probe) return Fail(1, output + ": " + std::strerror(errno));
-        std::fclose(probe);
-        if (!existed) RemoveFile(output);
-    }
+    if (output != "-") sizewalk::CheckScanFileWritable(output);
 
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(threads);
