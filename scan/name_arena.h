@@ -2,6 +2,10 @@
 // Names, NUL-terminated, packed into large blocks so that an entry costs no
 // allocation of its own and its name pointer never moves. One arena is
 // filled by one thread; arenas of several threads are merged afterwards.
+// Blocks double from 64 KiB up to the arena's largest, so a scan of a few
+// names keeps little. A list's own arena grows to blocks of a huge page, made
+// present at once; each walk thread's stops at 1 MiB, whose pages come as
+// names fill them, since every thread leaves its last block part empty.
 
 #include <algorithm>
 #include <cstddef>
@@ -10,18 +14,23 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/page_block.h"
+
 namespace sizewalk {
 
 class NameArena {
 public:
+    explicit NameArena(std::size_t largestBlock = kBlock) : m_nLargest(largestBlock) {}
+
     const char* Add(std::string_view name) {
         const std::size_t need = name.size() + 1;
         if (m_left < need) {
-            const std::size_t size = std::max(kBlock, need);
-            auto block = std::make_unique_for_overwrite<char[]>(size);
-            char* start = block.get();
+            const std::size_t size = std::max(m_nNextBlock, need);
+            CPageBlock block(size, size % CPageBlock::kHugePage == 0);
+            char* start = reinterpret_cast<char*>(block.Data());
             m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
             m_nBytes += size;
+            m_nNextBlock = std::min(m_nNextBlock * 2, m_nLargest);
             m_next = start;
             m_left = size;
         }
@@ -49,7 +58,10 @@ public:
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
-    std::vector<std::unique_ptr<char[]>> m_blocks;
+    static constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
+    std::size_t m_nLargest;
+    std::size_t m_nNextBlock = std::min(kFirstBlock, m_nLargest);
+    std::vector<CPageBlock> m_blocks;
     char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_nBytes = 0;

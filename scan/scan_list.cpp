@@ -1,10 +1,5 @@
 #include "scan/scan_list.h"
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <new>
 
@@ -14,7 +9,7 @@ namespace sizewalk {
 
 namespace {
 
-constexpr std::size_t kChunkEntries = std::size_t{1} << 15;
+constexpr std::size_t kChunkEntries = std::size_t{1} << 16;
 constexpr std::size_t kChunkBytes = kChunkEntries * sizeof(CScanEntry);
 constexpr std::int32_t kMarkerDepth = -99;  // below every real key (at least -1)
 constexpr std::uint32_t kNoDir = 0xFFFFFFFFu;
@@ -27,7 +22,7 @@ CScanList::CScanList(CScanList&&) noexcept = default;
 CScanList& CScanList::operator=(CScanList&&) noexcept = default;
 
 CScanEntry* CScanList::EntryAt(std::size_t index) const {
-    auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks[index >> kChunkBits].get());
+    auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks[index >> kChunkBits].Data());
     return &chunk[index & (kChunkEntries - 1)];
 }
 
@@ -37,16 +32,16 @@ std::span<const CScanEntry> CScanList::SpanFrom(std::size_t index) const {
 }
 
 NameArena& CScanList::Names() {
-    if (!m_names) m_names = std::make_unique<NameArena>();
+    if (!m_names) m_names = std::make_unique<NameArena>(CPageBlock::kHugePage);
     return *m_names;
 }
 
 void CScanList::Clear() noexcept {
     // Entries are trivially destructible: releasing the chunks releases them.
     // Swapping with empty vectors gives the memory back and allocates nothing.
-    std::vector<std::unique_ptr<unsigned char[]>>().swap(m_chunks);
+    std::vector<CPageBlock>().swap(m_chunks);
     std::vector<std::pair<const unsigned char*, std::size_t>>().swap(m_chunksByAddress);
-    std::vector<std::unique_ptr<std::uint32_t[]>>().swap(m_timeChunks);
+    std::vector<CPageBlock>().swap(m_timeChunks);
     std::vector<DirRecord>().swap(m_dirs);
     std::vector<std::pair<std::uint32_t, int>>().swap(m_unreadable);
     std::vector<LinkRecord>().swap(m_links);
@@ -62,33 +57,17 @@ std::size_t CScanList::MemoryBytes() const {
            m_links.capacity() * sizeof(LinkRecord) + (m_names ? m_names->Bytes() : 0);
 }
 
-namespace {
-
-// The pages of a new chunk, made present in one call: page faults one by
-// one cost a scan or an opened file a tenth of its time on virtual machines.
-// Best effort; older kernels fault them in as entries fill them.
-void PrefaultChunk(unsigned char* chunk) {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(chunk) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(chunk) + kChunkBytes) & ~(page - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    static_cast<void>(chunk);
-#endif
-}
-
-}  // namespace
-
 CScanEntry& CScanList::Append(const CScanEntry& entry) {
     const std::size_t slot = m_nCount & (kChunkEntries - 1);
     if (slot == 0 && (m_nCount >> kChunkBits) == m_chunks.size()) {
-        // Uninitialised storage: pages are only touched as entries fill them.
-        m_chunks.push_back(std::make_unique_for_overwrite<unsigned char[]>(kChunkBytes));
-        PrefaultChunk(m_chunks.back().get());
-        m_timeChunks.push_back(std::make_unique<std::uint32_t[]>(kChunkEntries));  // all unknown
+        // Both come zeroed: every time starts unknown (kNoTime).
+        CPageBlock entries(kChunkBytes), times(kChunkEntries * sizeof(std::uint32_t));
+        m_chunks.reserve(m_chunks.size() + 1);
+        m_timeChunks.reserve(m_timeChunks.size() + 1);
+        m_chunks.push_back(std::move(entries));
+        m_timeChunks.push_back(std::move(times));
     }
-    auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks.back().get());
+    auto* chunk = reinterpret_cast<CScanEntry*>(m_chunks.back().Data());
     CScanEntry* e = new (&chunk[slot]) CScanEntry(entry);
     ++m_nCount;
     return *e;
@@ -99,7 +78,7 @@ CScanEntry& CScanList::Append(const CScanEntry& entry) {
 void CScanList::Finish() {
     m_chunksByAddress.clear();
     m_chunksByAddress.reserve(m_chunks.size());
-    for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].get(), k);
+    for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].Data(), k);
     std::sort(m_chunksByAddress.begin(), m_chunksByAddress.end());
     m_dirs.clear();
     // Walks may tell these out of list order; the first word on a directory stands.
@@ -152,7 +131,7 @@ void CScanList::Finish() {
 }
 
 std::uint32_t* CScanList::TimeAt(std::size_t index) const {
-    return &m_timeChunks[index >> kChunkBits][index & (kChunkEntries - 1)];
+    return &reinterpret_cast<std::uint32_t*>(m_timeChunks[index >> kChunkBits].Data())[index & (kChunkEntries - 1)];
 }
 
 void CScanList::SetModified(std::size_t index, std::int64_t seconds) {

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/page_block.h"
 #include "scan/scan_entry.h"
 
 namespace sizewalk {
@@ -132,11 +133,11 @@ private:
     std::size_t DirOf(std::size_t index) const;
     void AppendPath(std::string& path, std::size_t dir) const;
 
-    static constexpr unsigned kChunkBits = 15;  // 32768 entries (1 MiB) per chunk
-    std::vector<std::unique_ptr<unsigned char[]>> m_chunks;  // raw storage, see Append
+    static constexpr unsigned kChunkBits = 16;  // 65536 entries (2 MiB, a huge page) per chunk
+    std::vector<CPageBlock> m_chunks;  // raw storage, see Append
     std::vector<std::pair<const unsigned char*, std::size_t>> m_chunksByAddress;
     // Times by list index, in chunks as the entries are.
-    std::vector<std::unique_ptr<std::uint32_t[]>> m_timeChunks;
+    std::vector<CPageBlock> m_timeChunks;
     std::size_t m_nCount = 0;
     std::vector<DirRecord> m_dirs;
     std::unique_ptr<NameArena> m_names;

@@ -139,7 +139,7 @@ TEST(ScanList, SpansIndexesAndEmptyLists) {
     FindRecord dir;
     dir.dwFileAttributes = kFileAttributeDirectory;
     list.Append(CScanEntry(dir, list.Names().Add("/start"))).m_nDepth = 0;
-    constexpr std::size_t kFiles = 70000;
+    constexpr std::size_t kFiles = 140000;  // three chunks of storage
     for (std::size_t i = 0; i < kFiles; ++i) {
         FindRecord file;
         file.dwFileAttributes = kFileAttributeNormal;
