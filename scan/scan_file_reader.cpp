@@ -531,31 +531,38 @@ class Handler {
         }
     }
 
+    // Every entry has several keys: compared as fixed-size blocks, which the
+    // compiler turns into a load or two (string_view's == called memcmp).
+    template <std::size_t N>
+    static bool Is(std::string_view k, const char (&literal)[N]) {
+        return std::memcmp(k.data(), literal, N - 1) == 0;
+    }
+
     static Field FieldOf(std::string_view k) {
         switch (k.size()) {
             case 3:
-                if (k == "dev") return Field::Dev;
-                if (k == "ino") return Field::Ino;
+                if (Is(k, "dev")) return Field::Dev;
+                if (Is(k, "ino")) return Field::Ino;
                 break;
             case 4:
-                if (k == "name") return Field::Name;
+                if (Is(k, "name")) return Field::Name;
                 break;
             case 5:
-                if (k == "asize") return Field::ASize;
-                if (k == "dsize") return Field::DSize;
-                if (k == "nlink") return Field::NLink;
-                if (k == "hlnkc") return Field::HLnkC;
-                if (k == "mtime") return Field::MTime;
-                if (k == "items") return Field::Items;
+                if (Is(k, "asize")) return Field::ASize;
+                if (Is(k, "dsize")) return Field::DSize;
+                if (Is(k, "nlink")) return Field::NLink;
+                if (Is(k, "hlnkc")) return Field::HLnkC;
+                if (Is(k, "mtime")) return Field::MTime;
+                if (Is(k, "items")) return Field::Items;
                 break;
             case 6:
-                if (k == "notreg") return Field::NotReg;
+                if (Is(k, "notreg")) return Field::NotReg;
                 break;
             case 8:
-                if (k == "excluded") return Field::Excluded;
+                if (Is(k, "excluded")) return Field::Excluded;
                 break;
             case 10:
-                if (k == "read_error") return Field::ReadError;
+                if (Is(k, "read_error")) return Field::ReadError;
                 break;
             default:
                 break;
