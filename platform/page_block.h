@@ -34,6 +34,10 @@ public:
     CPageBlock& operator=(const CPageBlock&) = delete;
 
     unsigned char* Data() const { return m_pData; }
+    // Gives the whole pages from byte `from` to the end back to the system,
+    // for a block that will not be filled further. Where they are written
+    // again they come back zeroed. Does nothing on Windows.
+    void Release(std::size_t from);
     std::size_t Size() const { return m_nSize; }
 
 private:

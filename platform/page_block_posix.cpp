@@ -1,6 +1,7 @@
 #include "platform/page_block.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <new>
@@ -43,6 +44,12 @@ CPageBlock::CPageBlock(std::size_t bytes, bool prefault) : m_nSize(bytes) {
     if (prefault) ::madvise(p, bytes, MADV_POPULATE_WRITE);  // Linux 5.14 on; older ones fault as they fill
 #endif
     m_pData = static_cast<unsigned char*>(p);
+}
+
+void CPageBlock::Release(std::size_t from) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t first = (from + page - 1) / page * page;
+    if (m_pData && first < m_nSize) ::madvise(m_pData + first, m_nSize - first, MADV_DONTNEED);
 }
 
 CPageBlock::~CPageBlock() {

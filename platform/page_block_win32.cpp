@@ -15,6 +15,10 @@ CPageBlock::CPageBlock(std::size_t bytes, bool) : m_nSize(bytes) {
     m_pData = static_cast<unsigned char*>(p);
 }
 
+// Decommitted pages could not be written again, and MEM_RESET leaves them
+// undefined rather than zeroed: a block keeps its pages until it goes.
+void CPageBlock::Release(std::size_t) {}
+
 CPageBlock::~CPageBlock() {
     if (m_pData) ::VirtualFree(m_pData, 0, MEM_RELEASE);
 }

@@ -29,6 +29,7 @@ public:
             CPageBlock block(size, size % CPageBlock::kHugePage == 0);
             char* start = reinterpret_cast<char*>(block.Data());
             m_blocks.push_back(std::move(block));  // may throw: `block` still owns it
+            m_nCurrent = m_blocks.size() - 1;
             m_nBytes += size;
             m_nNextBlock = std::min(m_nNextBlock * 2, m_nLargest);
             m_next = start;
@@ -53,6 +54,14 @@ public:
         other.m_left = 0;
     }
 
+    // Gives back the unused pages of the block being filled, once no more
+    // names are to come (later names still go in, on fresh pages).
+    void Trim() {
+        if (m_left == 0) return;
+        CPageBlock& block = m_blocks[m_nCurrent];
+        block.Release(static_cast<std::size_t>(reinterpret_cast<unsigned char*>(m_next) - block.Data()));
+    }
+
     // Bytes of the blocks held.
     std::size_t Bytes() const { return m_nBytes; }
 
@@ -62,6 +71,7 @@ private:
     std::size_t m_nLargest;
     std::size_t m_nNextBlock = std::min(kFirstBlock, m_nLargest);
     std::vector<CPageBlock> m_blocks;
+    std::size_t m_nCurrent = 0;  // the block m_next points into
     char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_nBytes = 0;

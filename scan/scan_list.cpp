@@ -128,6 +128,13 @@ void CScanList::Finish() {
         }
     }
     while (stack.size() > 1) pop(m_nCount);
+
+    // The list is whole: what its last blocks hold past its end goes back.
+    if (const std::size_t used = m_nCount & (kChunkEntries - 1); used != 0) {
+        m_chunks.back().Release(used * sizeof(CScanEntry));
+        m_timeChunks.back().Release(used * sizeof(std::uint32_t));
+    }
+    if (m_names) m_names->Trim();
 }
 
 std::uint32_t* CScanList::TimeAt(std::size_t index) const {

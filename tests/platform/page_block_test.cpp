@@ -34,6 +34,18 @@ TEST(PageBlock, BlocksOfEverySizeComeZeroedAndWritableToTheirEnd) {
     EXPECT_EQ(CPageBlock(0).Data(), nullptr);
 }
 
+TEST(PageBlock, ReleasingATailKeepsWhatLiesBeforeItAndTheTailStaysWritable) {
+    CPageBlock block(CPageBlock::kHugePage);
+    std::fill(block.Data(), block.Data() + block.Size(), 0xAB);
+    block.Release(5000);  // mid-page: that page is kept whole
+    EXPECT_TRUE(std::all_of(block.Data(), block.Data() + 5000, [](unsigned char c) { return c == 0xAB; }));
+    block.Data()[block.Size() - 1] = 1;
+    EXPECT_EQ(block.Data()[block.Size() - 1], 1);
+    block.Release(block.Size());  // nothing past the end
+    block.Release(block.Size() + 4096);
+    EXPECT_EQ(block.Data()[0], 0xAB);
+}
+
 TEST(PageBlock, MovingHandsTheMemoryOverAndAnImpossibleSizeThrows) {
     CPageBlock a(4096);
     a.Data()[7] = 7;

@@ -19,9 +19,12 @@ TEST(NameArena, AFewNamesKeepLittleAndManyStayWhereTheyWereWritten) {
         std::string name = "name-" + std::to_string(i);
         names.emplace_back(arena.Add(name), std::move(name));
     }
+    arena.Trim();  // the list is whole, with its last block part filled
+    const char* late = arena.Add("late");  // a later name still goes in
     const std::string huge(3 * CPageBlock::kHugePage, 'x');
     const char* hugeName = arena.Add(huge);
     EXPECT_STREQ(first, "start");
+    EXPECT_STREQ(late, "late");
     for (const auto& [p, name] : names) ASSERT_STREQ(p, name.c_str());
     EXPECT_EQ(std::string(hugeName), huge);
     EXPECT_GE(arena.Bytes(), huge.size() + 1);
