@@ -3,7 +3,9 @@
 # same machine: scanning and writing the export (sizewalk-scan -o against
 # ncdu -0 -x -o), and opening that export to a browsable tree
 # (sizewalk-bench --import --fill against ncdu -f up to its first screen).
-# Both open the same file, ours. Also prints our export alone after a scan.
+# Both open the same file, ours. open_ours is the bench's own reading and
+# filling; open_ours_process is its whole run, process start and exit
+# included, as ncdu's figure is. Also prints our export alone after a scan.
 #   bench/compare-ncdu.sh TREE [RUNS]
 # Prints every run's seconds, then the medians and ours over ncdu's.
 set -euo pipefail
@@ -44,14 +46,16 @@ declare -A times
 for run in $(seq "$runs"); do
   times[scan_ours]+="$(timed "$scanner" -o "$work/ours.json" "$tree") "
   times[scan_ncdu]+="$(timed ncdu -0 -x -o "$work/ncdu.json" "$tree") "
+  t0=$(now)
   out=$("$bench" --import "$work/ours.json" --fill "$tree" 2>/dev/null)
+  times[open_ours_process]+="$(echo "$(now) - $t0" | bc -l) "
   times[open_ours]+="$(echo "$(field import_seconds <<<"$out") + $(field fill_seconds <<<"$out")" | bc -l) "
   times[open_ncdu]+="$(ncdu_open "$work/ours.json") "
   times[export_ours]+="$("$bench" --export "$work/again.json" "$tree" 2>/dev/null | field export_seconds) "
 done
 
 median() { tr ' ' '\n' | sed '/^$/d' | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-for k in scan_ours scan_ncdu open_ours open_ncdu export_ours; do
+for k in scan_ours scan_ncdu open_ours open_ours_process open_ncdu export_ours; do
   printf '%-12s %s\n' "$k" "${times[$k]}"
 done
 for what in scan open; do
@@ -59,4 +63,6 @@ for what in scan open; do
   theirs=$(median <<<"${times[${what}_ncdu]}")
   printf '%s: ours %.3f s, ncdu %.3f s, ratio %.2f\n' "$what" "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
 done
+printf 'open, whole process: ours %.3f s, ratio %.2f\n' "$(median <<<"${times[open_ours_process]}")" \
+  "$(echo "$(median <<<"${times[open_ours_process]}") / $(median <<<"${times[open_ncdu]}")" | bc -l)"
 printf 'export after the scan: ours %.3f s (median)\n' "$(median <<<"${times[export_ours]}")"
