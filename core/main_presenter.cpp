@@ -179,12 +179,17 @@ void CMainPresenter::Remove(RemoveKind kind) {
         return;
     const std::string path = list.PathOf(index);
     const std::string start = list.PathOf(0);
-    const RemoveResult result =
-        kind == RemoveKind::Trash ? MoveToTrash(path, start) : DeletePermanently(path, start);
+    const RemoveResult result = [&] {
+        Busy busy(m_view);
+        return kind == RemoveKind::Trash ? MoveToTrash(path, start) : DeletePermanently(path, start);
+    }();
     const std::string failure = RemoveFailureText(result, kind);
     if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
     try {
-        std::optional<CScanList> edited = ListAfterRemove(list, index, result, m_source);
+        std::optional<CScanList> edited = [&] {
+            Busy busy(m_view);
+            return ListAfterRemove(list, index, result, m_source);
+        }();
         if (!edited) return;
         CMainView::TreeState state = m_view.SaveTreeState();
         // The item's place goes to its parent when the item is gone.
@@ -236,13 +241,16 @@ void CMainPresenter::OnSaveScan() {
     const std::string path = m_view.AskSaveScanPath(name + ".json");
     if (path.empty()) return;
     const bool compress = path.size() > 4 && path.compare(path.size() - 4, 4, ".zst") == 0;
+    std::string failure;
     try {
+        Busy busy(m_view);
         SaveScanFile(list, path, compress);
     } catch (const ScanFileError& e) {
-        m_view.ShowMessage(std::string(kCannotSaveScanText) + e.what(), MessageIcon::Warning);
+        failure = std::string(kCannotSaveScanText) + e.what();
     } catch (const std::bad_alloc&) {
-        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        failure = kOutOfMemoryText;
     }
+    if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
 }
 
 void CMainPresenter::OnOpenScan() {
@@ -251,13 +259,17 @@ void CMainPresenter::OnOpenScan() {
     if (path.empty()) return;
     CScanList list;
     ScanFileMetadata metadata;
+    std::string failure;
     try {
+        Busy busy(m_view);
         OpenScanFile(path, list, &metadata);
     } catch (const ScanFileError& e) {
-        m_view.ShowMessage(std::string(kCannotOpenScanText) + e.what(), MessageIcon::Warning);
-        return;
+        failure = std::string(kCannotOpenScanText) + e.what();
     } catch (const std::bad_alloc&) {
-        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        failure = kOutOfMemoryText;
+    }
+    if (!failure.empty()) {
+        m_view.ShowMessage(failure, MessageIcon::Warning);
         return;
     }
     // The units and Show Files as the controls have them; the start path

@@ -133,6 +133,18 @@ class CMainPresenter {
         CMainPresenter& m_presenter;
     };
 
+    // The wait cursor for a scope of work on the window's thread.
+    class Busy {
+      public:
+        explicit Busy(CMainView& view) : m_view(view) { m_view.ShowBusy(true); }
+        ~Busy() { m_view.ShowBusy(false); }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+      private:
+        CMainView& m_view;
+    };
+
     void Show(std::optional<ScanOutcome> outcome);
     // The selected directory, or the one holding the selected file; empty
     // when nothing is selected or a scan runs.

@@ -43,8 +43,14 @@ class FakeView : public CMainView {
     }
     void ShowMessage(std::string_view text, MessageIcon icon) override {
         messages.push_back({std::string(text), icon});
+        EXPECT_FALSE(busy) << "a message box under the wait cursor";
     }
     void SetScanning(bool on) override { scanning = on; }
+    void ShowBusy(bool on) override {
+        EXPECT_NE(busy, on);
+        busy = on;
+        busyTimes += on ? 1 : 0;
+    }
     void ShowProgress(const ProgressText& text) override {
         progress = text;
         progressShown = true;
@@ -80,6 +86,7 @@ class FakeView : public CMainView {
     }
     std::string AskOpenScanPath() override { return chosenFile; }
     bool Confirm(std::string_view text) override {
+        EXPECT_FALSE(busy) << "a question under the wait cursor";
         questions.emplace_back(text);
         return yes;
     }
@@ -94,6 +101,8 @@ class FakeView : public CMainView {
     int writes = 0, sortShows = 0;
     std::vector<Shown> messages;
     bool scanning = false, progressShown = false, ticking = false, closed = false, opens = true;
+    bool busy = false;   // the wait cursor of work on the window's thread
+    int busyTimes = 0;
     ProgressText progress;
     std::string separator = ",";
     Control focus = Control::OK;
@@ -576,6 +585,7 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     view.chosenFile = t.Path("saved.json.zst");
     presenter.OnSaveScan();
     ASSERT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.busyTimes, 1);  // while writing; the dialogs had none
 
     // Another scan, then the saved one opened in its place.
     ASSERT_TRUE(Scan(t.Path("Other")));
@@ -599,9 +609,11 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     t.File("not-a-scan", 10);
     view.chosenFile = t.Path("not-a-scan");
     presenter.OnOpenScan();
-    ASSERT_EQ(view.messages.size(), 1u);
+    ASSERT_EQ(view.messages.size(), 1u);  // the wait cursor gone first (FakeView checks)
     EXPECT_EQ(view.messages[0].text.rfind(kCannotOpenScanText, 0), 0u);
     EXPECT_EQ(tree.Outline(), shown);
+    EXPECT_EQ(view.busyTimes, 3);
+    EXPECT_FALSE(view.busy);
 
     // Nowhere to save: a message naming the place.
     view.chosenFile = t.Path("no/such/folder/x.json");

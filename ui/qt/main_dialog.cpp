@@ -450,6 +450,15 @@ void CSizewalkDlg::SetScanning(bool scanning) {
         unsetCursor();
 }
 
+// Over every window of the program, and shown at once: the work that
+// follows holds the event loop.
+void CSizewalkDlg::ShowBusy(bool busy) {
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
 void CSizewalkDlg::ShowProgress(const ProgressText& text) {
     m_shownProgress = text;
     DrawProgress();

@@ -135,6 +135,7 @@ private:
     void WriteFields(const ScanFields& fields) override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
     void SetScanning(bool scanning) override;
+    void ShowBusy(bool busy) override;
     void ShowProgress(const ProgressText& text) override;
     void HideProgress() override;
     std::string GroupSeparator() const override { return m_strGroupSeparator; }

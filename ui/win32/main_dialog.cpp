@@ -385,7 +385,7 @@ void CSizewalkDlg::OnDestroy() {
         if (keys) ::DestroyAcceleratorTable(keys);
     m_hKeyHook = nullptr;
     m_hKeys = m_hTreeKeys = nullptr;
-    m_bBusy = false;
+    m_bBusy = m_bWorking = false;
 }
 
 void CSizewalkDlg::PostScanDone() noexcept {
@@ -403,6 +403,11 @@ void CSizewalkDlg::SetScanning(bool scanning) {
         ::EnableWindow(::GetDlgItem(m_hWnd, id), scanning ? FALSE : TRUE);
     m_bBusy = scanning;
     RefreshCursor(m_hWnd);
+}
+
+void CSizewalkDlg::ShowBusy(bool busy) {
+    m_bWorking = busy;
+    RefreshCursor(m_hWnd);  // at once: the work that follows holds the message loop
 }
 
 void CSizewalkDlg::ShowProgress(const ProgressText& text) {
@@ -435,7 +440,7 @@ bool CSizewalkDlg::OnSetCursor(WPARAM, LPARAM lParam) {
     // Over the frame the sizing cursors stay: the window can still be moved
     // and sized.
     if (LOWORD(lParam) != HTCLIENT) return false;
-    if (m_bBusy) {
+    if (m_bBusy || m_bWorking) {
         ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
         return true;
     }

@@ -135,6 +135,7 @@ class CSizewalkDlg : private CMainView {
     void WriteFields(const ScanFields& fields) override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
     void SetScanning(bool scanning) override;
+    void ShowBusy(bool busy) override;
     void ShowProgress(const ProgressText& text) override;
     void HideProgress() override;
     std::string GroupSeparator() const override { return m_pTreeSink->GroupSeparator(); }
@@ -192,6 +193,7 @@ class CSizewalkDlg : private CMainView {
     HACCEL m_hTreeKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
     bool m_bBusy = false;  // a scan runs: the wait cursor shows
+    bool m_bWorking = false;  // likewise, while the window's thread works
 
     // Holds all behaviour while the window exists; made when it is, gone
     // (stopping and joining a running scan) when it goes.

@@ -367,6 +367,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
         QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(titles, QStringList({"Save Scan", "Open Scan"}));
+        QVERIFY(!QGuiApplication::overrideCursor());  // the wait cursor of reading is gone
         QCOMPARE(model.index(0, 0).data().toString(), top);
         QCOMPARE(static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR))->text(),
                  QString::fromStdString(t.Path("d")));
