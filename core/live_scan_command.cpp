@@ -3,6 +3,9 @@
 #include <chrono>
 #include <new>
 
+#include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
+
 namespace sizewalk {
 
 namespace {
@@ -103,29 +106,64 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     m_bAdopted = false;
     m_fields = fields;
     m_strScanPath = fields.m_strStartDir;
+    m_bOpening = false;
     m_cursor.Begin();
-    try {
-        auto job = std::make_shared<Job>();
-        job->strPath = m_strScanPath;
-        job->pNotify = &m_done;
-        m_worker = std::thread(&CLiveScanCommand::Work, job, std::ref(m_source));
-        m_pJob = std::move(job);
-    } catch (...) {
+    if (!StartWorker(false)) {
         // No thread to be had: the scan could not have run either.
         m_cursor.End();
         ReportOutOfMemory(m_lastScannedDir, m_tree, m_messages);
         return ScanOutcome::OutOfMemory;
     }
-    m_bScanning = true;
     return ScanOutcome::Started;
+}
+
+ScanOutcome CLiveScanCommand::Open(const std::string& file, const ScanFields& fields) {
+    if (m_bScanning || m_pJob) return ScanOutcome::Busy;
+    // The tree keeps showing the kept scan: the worker reads into its own list.
+    m_fields = fields;
+    m_strScanPath = file;
+    m_strOpenError.clear();
+    m_bOpening = true;
+    m_cursor.Begin();
+    if (!StartWorker(true)) {
+        m_bOpening = false;
+        m_cursor.End();
+        m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);
+        return ScanOutcome::OutOfMemory;
+    }
+    return ScanOutcome::Started;
+}
+
+bool CLiveScanCommand::StartWorker(bool open) {
+    try {
+        auto job = std::make_shared<Job>();
+        job->strPath = m_strScanPath;
+        job->bOpen = open;
+        job->pNotify = &m_done;
+        m_worker = std::thread(&CLiveScanCommand::Work, job, std::ref(m_source));
+        m_pJob = std::move(job);
+    } catch (...) {
+        return false;
+    }
+    m_bScanning = true;
+    return true;
 }
 
 void CLiveScanCommand::Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept {
     Result result = Result::Failed;
     try {
-        result = source.ScanInto(job->strPath, job->list, &job->progress) == ScanStatus::Complete
-                     ? Result::Complete
-                     : Result::Stopped;
+        if (job->bOpen) {
+            OpenScanFile(job->strPath, job->list, &job->metadata, &job->progress);
+            result = Result::Complete;
+        } else {
+            result = source.ScanInto(job->strPath, job->list, &job->progress) == ScanStatus::Complete
+                         ? Result::Complete
+                         : Result::Stopped;
+        }
+    } catch (const ScanFileStopped&) {
+        result = Result::Stopped;
+    } catch (const ScanFileError& e) {
+        job->strError = e.what();
     } catch (...) {
         // std::bad_alloc, or the engine could not start its threads: either
         // way the list is empty and the user hears "Out of memory.".
@@ -144,6 +182,12 @@ bool CLiveScanCommand::Stop() {
     }
     m_pJob->progress.RequestStop();
     m_bScanning = false;
+    if (m_bOpening) {
+        // Only the reading stops: the kept scan is still the one shown.
+        m_bOpening = false;
+        m_cursor.End();
+        return true;
+    }
     m_cursor.End();
     m_tree.DeleteAllItems();
     m_lastScannedDir.clear();
@@ -156,11 +200,12 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
     const std::shared_ptr<Job> job = std::move(m_pJob);
     if (!m_bScanning) {
         // A stopped scan has returned: what it found is dropped with it.
-        if (!m_queued) return ScanOutcome::Stopped;
+        if (!m_queued) return job->bOpen ? ScanOutcome::OpenFailed : ScanOutcome::Stopped;
         Press press = std::move(*m_queued);
         m_queued.reset();
         return Begin(press.fields, press.bForce);
     }
+    if (job->bOpen) return FinishOpen(*job);
     m_bScanning = false;
     m_cursor.End();
     switch (job->result) {
@@ -178,6 +223,30 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
             break;
     }
     ReportOutOfMemory(m_lastScannedDir, m_tree, m_messages);
+    return ScanOutcome::OutOfMemory;
+}
+
+ScanOutcome CLiveScanCommand::FinishOpen(Job& job) {
+    m_bScanning = false;
+    m_bOpening = false;
+    m_cursor.End();
+    if (job.result == Result::Complete) {
+        // As Adopt(): the scan read is the kept scan of its own root path.
+        m_openedMetadata = job.metadata;
+        m_fields.m_strStartDir = std::string(job.list[0].GetName());
+        m_tree.DeleteAllItems();
+        m_source.Kept() = std::move(job.list);
+        m_lastScannedDir = m_fields.m_strStartDir;
+        m_bAdopted = true;
+        const ScanOutcome filled =
+            FillKeptScan(m_source, m_fields, m_lastScannedDir, m_tree, m_messages);
+        return filled == ScanOutcome::Redrawn ? ScanOutcome::Opened : filled;
+    }
+    if (!job.strError.empty()) {
+        m_strOpenError = std::move(job.strError);
+        return ScanOutcome::OpenFailed;
+    }
+    m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);  // the kept scan stays
     return ScanOutcome::OutOfMemory;
 }
 

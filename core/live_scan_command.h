@@ -33,6 +33,7 @@
 #include <string>
 #include <thread>
 
+#include "scan/scan_file.h"
 #include "scan/scan_progress.h"
 #include "core/entry_source.h"
 #include "core/message_box.h"
@@ -88,6 +89,18 @@ public:
     // adopted, and shows it: Redrawn or OutOfMemory. Busy, taking nothing,
     // while a scan runs or a stopped one has not returned.
     ScanOutcome ReplaceKept(CScanList&& list, const ScanFields& fields);
+    // Open Scan: reads the saved scan at `file` on the worker, as a scan
+    // runs, while the tree goes on showing the kept scan: Started
+    // (IsOpening()), or Busy. Finish() then gives Opened (the scan read is
+    // the kept scan of its own root path, as Adopt() makes it, and
+    // OpenedFields() hold that path), OpenFailed (OpenError() says why), or
+    // OutOfMemory (said); after either the kept scan stays as it was. Stop()
+    // drops the reading, keeping the kept scan too.
+    ScanOutcome Open(const std::string& file, const ScanFields& fields);
+    bool IsOpening() const { return m_bOpening; }
+    const ScanFields& OpenedFields() const { return m_fields; }
+    const ScanFileMetadata& OpenedMetadata() const { return m_openedMetadata; }
+    const std::string& OpenError() const { return m_strOpenError; }
     // The kept scan came from Adopt(), not from a walk of this machine.
     bool KeptIsAdopted() const { return m_bAdopted && !m_lastScannedDir.empty(); }
 
@@ -120,7 +133,10 @@ private:
     // What a worker owns: shared with the command, so that a worker that
     // outlives a stop (or the command) writes only into its own.
     struct Job {
-        std::string strPath;
+        std::string strPath;  // to scan, or the file to read (bOpen)
+        bool bOpen = false;
+        ScanFileMetadata metadata;  // of the file read
+        std::string strError;       // why the file could not be read
         CScanProgress progress;
         CScanList list;
         Result result = Result::Failed;  // written before bDone
@@ -134,6 +150,9 @@ private:
     };
 
     ScanOutcome Begin(ScanFields& fields, bool force);
+    // Starts the worker on m_strScanPath: false when no thread was had.
+    bool StartWorker(bool open);
+    ScanOutcome FinishOpen(Job& job);
     static void Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept;
 
     CEntrySource& m_source;
@@ -150,6 +169,9 @@ private:
     std::thread m_worker;
     std::optional<Press> m_queued;  // a press waiting for a stopped worker
     bool m_bAdopted = false;        // see KeptIsAdopted()
+    bool m_bOpening = false;        // the worker reads a saved scan
+    ScanFileMetadata m_openedMetadata;
+    std::string m_strOpenError;
 };
 
 }  // namespace sizewalk

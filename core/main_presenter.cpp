@@ -59,8 +59,9 @@ void CMainPresenter::OnRescan() {
 
 void CMainPresenter::OnCancel() {
     m_keep.reset();
+    const bool opening = m_command.IsOpening();
     if (m_command.Stop()) {
-        Show(ScanOutcome::Stopped);
+        Show(opening ? ScanOutcome::OpenFailed : ScanOutcome::Stopped);
         return;
     }
     m_view.CloseWindow();
@@ -79,6 +80,20 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
         case ScanOutcome::Stopped:
             m_keep.reset();
             m_view.ShowProgress({std::string(kScanStoppedText), {}});
+            break;
+        case ScanOutcome::Opened:
+            m_strOpenedFile = m_command.ScanPath();
+            m_openedMade = m_command.OpenedMetadata().timestamp;
+            m_fields = m_command.OpenedFields();
+            m_view.WriteFields(m_fields);
+            ShowNotes();
+            break;
+        case ScanOutcome::OpenFailed:
+            // Stopped, or refused: the kept scan is still the one shown.
+            if (!m_command.OpenError().empty())
+                m_view.ShowMessage(std::string(kCannotOpenScanText) + m_command.OpenError(),
+                                   MessageIcon::Warning);
+            ShowNotes();
             break;
         case ScanOutcome::OutOfMemory: m_keep.reset(); break;
         case ScanOutcome::Queued: m_view.ShowProgress({std::string(kStoppingText), {}}); break;
@@ -257,32 +272,16 @@ void CMainPresenter::OnOpenScan() {
     if (!CanOpenScan()) return;
     const std::string path = m_view.AskOpenScanPath();
     if (path.empty()) return;
-    CScanList list;
-    ScanFileMetadata metadata;
-    std::string failure;
-    try {
-        Busy busy(m_view);
-        OpenScanFile(path, list, &metadata);
-    } catch (const ScanFileError& e) {
-        failure = std::string(kCannotOpenScanText) + e.what();
-    } catch (const std::bad_alloc&) {
-        failure = kOutOfMemoryText;
-    }
-    if (!failure.empty()) {
-        m_view.ShowMessage(failure, MessageIcon::Warning);
-        return;
-    }
-    // The units and Show Files as the controls have them; the start path
-    // is the scan's own, so that OK redraws it.
+    // Read on the scan's worker, with its progress and Cancel; the tree
+    // shows the kept scan until the file has been read whole. The units and
+    // Show Files are the controls'; the start path becomes the scan's own.
+    // The focus goes to the tree, where the scan will show: the window gets
+    // it back from the file dialog only later, and on a control the reading
+    // disables it would pass on to Cancel, where Enter would close the window.
+    m_view.FocusControl(Control::Tree);
     m_keep.reset();
     m_view.ReadFields(m_fields);
-    m_fields.m_strStartDir = std::string(list[0].GetName());
-    m_strOpenedFile = path;
-    m_openedMade = metadata.timestamp;
-    const ScanOutcome outcome = m_command.Adopt(std::move(list), m_fields);
-    if (outcome == ScanOutcome::Busy) return;
-    m_view.WriteFields(m_fields);
-    Show(outcome);
+    Show(m_command.Open(path, m_fields));
 }
 
 void CMainPresenter::OnToggleDetails() {
@@ -315,7 +314,8 @@ void CMainPresenter::UpdateProgress() {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - m_scanStart).count();
     m_view.ShowProgress(FormatProgress(m_command.GetProgress(), m_command.ScanUnits(), m_sizeMode,
-                                       m_command.ScanPath(), m_view.GroupSeparator(), elapsed));
+                                       m_command.ScanPath(), m_view.GroupSeparator(), elapsed,
+                                       m_command.IsOpening()));
 }
 
 }  // namespace sizewalk

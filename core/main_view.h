@@ -57,9 +57,9 @@ class CMainView : public CScanDoneNotify {
     // While a scan runs: OK, the start directory, the units, Show Files and
     // Rescan disabled and the wait cursor over the window; false: all back.
     virtual void SetScanning(bool scanning) = 0;
-    // The wait cursor over the window while the window's own thread reads or
-    // writes a saved scan or removes an item; false puts it back. Never on
-    // while a message box or question is up.
+    // The wait cursor over the window while the window's own thread writes
+    // a saved scan or removes an item; false puts it back. Never on while a
+    // message box or question is up.
     virtual void ShowBusy(bool busy) = 0;
     // The progress lines above the tree: shown with `text`, or hidden and
     // emptied.

@@ -72,6 +72,8 @@ enum class ScanOutcome {
     Stopped,      // a live scan was stopped: empty tree, last path forgotten
     Busy,         // a live scan is running: nothing done
     Queued,       // a stopped scan has not returned yet: the press waits for it
+    Opened,       // a saved scan was read: the kept scan now, filled
+    OpenFailed,   // a saved scan could not be read: the kept scan stays as it was
 };
 
 // Fills the tree from the kept scan with the fields' unit and file switch.

@@ -56,10 +56,10 @@ std::string FormatSize(std::uint64_t size, Units units) {
 
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator,
-                            double elapsedSeconds) {
+                            double elapsedSeconds, bool opening) {
     const std::uint64_t bytes = mode == SizeMode::OnDisk ? snapshot.nDiskBytes : snapshot.nBytes;
     ProgressText text;
-    text.strCounts = "Scanning: " + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
+    text.strCounts = (opening ? "Opening: " : "Scanning: ") + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
                      FormatSize(bytes, units);
     if (elapsedSeconds >= 0) {
         const auto seconds = static_cast<std::uint64_t>(elapsedSeconds);

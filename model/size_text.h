@@ -33,9 +33,11 @@ struct ProgressText {
 // directory being read (the start path until the scan names one).
 // With `elapsedSeconds` (not negative), the time the scan has taken so far
 // follows the size ("0:07").
+// With `opening`, it is a saved scan being read: "Opening: …", and
+// `startPath` is the file.
 ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units, SizeMode mode,
                             std::string_view startPath, std::string_view separator = ",",
-                            double elapsedSeconds = -1);
+                            double elapsedSeconds = -1, bool opening = false);
 
 // What the band above the tree says once a scan is shown: how many
 // directories could not be read, and that sizes on disk are on show. Both

@@ -18,7 +18,16 @@ using DeviceInodeHash = CDirScanner::Builder::DeviceInodeHash;
 
 class CListSink : public IScanFileSink {
 public:
-    CListSink(CScanList& list, ScanFileMetadata* metadata) : m_list(list), m_pMetadata(metadata) {}
+    CListSink(CScanList& list, ScanFileMetadata* metadata, CScanProgress* progress)
+        : m_list(list), m_pMetadata(metadata), m_pProgress(progress) {}
+
+    // What is left to count since the last report.
+    void Report() {
+        if (!m_pProgress) return;
+        m_pProgress->AddFound(m_nEntries, m_nBytes, m_nDisk);
+        m_nEntries = m_nBytes = m_nDisk = 0;
+        if (m_pProgress->IsStopRequested()) throw ScanFileStopped{};
+    }
 
     void Metadata(const ScanFileMetadata& metadata) override {
         if (m_pMetadata) *m_pMetadata = metadata;
@@ -62,10 +71,17 @@ private:
         if (linked) m_list.AddLink(index, item.nDevice, item.nInode);
         if (item.mtime) m_list.SetModified(index, *item.mtime);
         if (directory && item.bReadError) m_list.MarkUnreadable(index, CScanList::kErrorFromFile);
+        m_nBytes += entry.GetFileSize();
+        m_nDisk += entry.GetDiskSize();
+        if (++m_nEntries == kReportEvery) Report();
     }
+
+    static constexpr std::uint64_t kReportEvery = 4096;
 
     CScanList& m_list;
     ScanFileMetadata* m_pMetadata;
+    CScanProgress* m_pProgress;
+    std::uint64_t m_nEntries = 0, m_nBytes = 0, m_nDisk = 0;
     std::vector<std::int32_t> m_open;  // the key of each open directory's children
     CDirScanner::Builder::LinkSet m_seenLinks;
 };
@@ -73,11 +89,12 @@ private:
 }  // namespace
 
 void ReadScanList(IScanFileSource& source, CScanList& list, ScanFileMetadata* metadata,
-                  const ScanFileLimits& limits) {
+                  const ScanFileLimits& limits, CScanProgress* progress) {
     list.Clear();
     try {
-        CListSink sink(list, metadata);
+        CListSink sink(list, metadata, progress);
         ReadScanFile(source, sink, limits);
+        sink.Report();
         list.Finish();
     } catch (...) {
         list.Clear();

@@ -18,14 +18,20 @@
 
 #include "scan/scan_file.h"
 #include "scan/scan_list.h"
+#include "scan/scan_progress.h"
 
 namespace sizewalk {
 
+// Thrown when the reading was asked to stop.
+struct ScanFileStopped {};
+
 // Fills `list` (emptied first) from a saved scan. On any error the list is
 // left empty and the error thrown (ScanFileError names the byte offset);
-// `metadata` gets the file's metadata when given.
+// `metadata` gets the file's metadata when given. With `progress`, the
+// entries read are counted there as they come, and a stop asked there ends
+// the reading with ScanFileStopped.
 void ReadScanList(IScanFileSource& source, CScanList& list, ScanFileMetadata* metadata = nullptr,
-                  const ScanFileLimits& limits = {});
+                  const ScanFileLimits& limits = {}, CScanProgress* progress = nullptr);
 
 // Writes every entry of `list` (not empty) through `writer`, then Finish().
 void WriteScanList(const CScanList& list, CScanFileWriter& writer);

@@ -115,7 +115,8 @@ bool ScanFilesCanCompress() {
 #endif
 }
 
-void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* metadata) {
+void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* metadata,
+                  CScanProgress* progress) {
     list.Clear();
 #ifdef _WIN32
     FilePtr file(_wfopen(WideFromUtf8(path).c_str(), L"rb"));
@@ -124,7 +125,7 @@ void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* me
 #endif
     if (!file) Fail(path, errno);
     CFileSource source(file.get());
-    ReadScanList(source, list, metadata);
+    ReadScanList(source, list, metadata, {}, progress);
 }
 
 void SaveScanFile(const CScanList& list, const std::string& path, bool compress) {

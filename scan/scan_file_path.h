@@ -8,13 +8,16 @@
 
 #include "scan/scan_file.h"
 #include "scan/scan_list.h"
+#include "scan/scan_progress.h"
 
 namespace sizewalk {
 
 // Fills `list` (emptied first) from the file at `path`, plain or zstd.
 // Throws ScanFileError (a message for the user, with the byte offset where
-// the file is at fault) or std::bad_alloc; the list is then empty.
-void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* metadata = nullptr);
+// the file is at fault) or std::bad_alloc; the list is then empty. With
+// `progress`, as ReadScanList (ScanFileStopped on a stop).
+void OpenScanFile(const std::string& path, CScanList& list, ScanFileMetadata* metadata = nullptr,
+                  CScanProgress* progress = nullptr);
 
 // Writes `list` (not empty) to `path`, replacing any file there. Throws
 // ScanFileError with a message for the user; nothing is left behind then.

@@ -159,6 +159,16 @@ class MainPresenter : public ::testing::Test {
             presenter.OnScanDone();
         return !presenter.IsScanning();
     }
+    // Open Scan… answered with `file`, read to its end, its notice handed
+    // over as the window would.
+    bool OpenFile(const std::string& file) {
+        view.chosenFile = file;
+        const int notices = view.notices.Count();
+        presenter.OnOpenScan();
+        if (!presenter.IsScanning() || !view.notices.WaitFor(notices + 1)) return false;
+        presenter.OnScanDone();
+        return !presenter.IsScanning();
+    }
     bool Scan(const std::string& dir, Units units = Units::Bytes) {
         Press(dir, units);
         return source.WaitUntilWaiting() && LetThrough();
@@ -587,10 +597,23 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     ASSERT_TRUE(view.messages.empty());
     EXPECT_EQ(view.busyTimes, 1);  // while writing; the dialogs had none
 
-    // Another scan, then the saved one opened in its place.
+    // Another scan, then the saved one opened in its place. While the file
+    // is read, its progress shows and the tree still shows the kept scan.
     ASSERT_TRUE(Scan(t.Path("Other")));
+    const std::string other = tree.Outline();
     view.controls.m_eUnits = Units::Bytes;
+    const int notices = view.notices.Count();
+    view.focus = Control::StartDir;
     presenter.OnOpenScan();
+    EXPECT_EQ(view.focus, Control::Tree);  // not left to pass from a disabled control to Cancel
+    EXPECT_TRUE(view.scanning);
+    EXPECT_EQ(view.progress.strCounts.rfind("Opening: ", 0), 0u) << view.progress.strCounts;
+    EXPECT_EQ(view.progress.strDir, view.chosenFile);
+    EXPECT_EQ(tree.Outline(), other);
+    ASSERT_TRUE(view.notices.WaitFor(notices + 1));
+    presenter.OnScanDone();
+    EXPECT_FALSE(view.scanning);
+    EXPECT_EQ(view.focus, Control::Tree);
     ASSERT_TRUE(view.messages.empty());
     EXPECT_EQ(tree.Outline(), shown);
     EXPECT_EQ(view.controls.m_strStartDir, t.Path("Data"));
@@ -605,15 +628,30 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     EXPECT_EQ(source.Scanned().size(), scans);
     EXPECT_EQ(tree.Outline(), shown);
 
-    // A file that is not a scan: a message, and the kept scan stays.
+    // A file that is not a scan: a message, and the kept scan stays, with
+    // its band.
     t.File("not-a-scan", 10);
-    view.chosenFile = t.Path("not-a-scan");
-    presenter.OnOpenScan();
-    ASSERT_EQ(view.messages.size(), 1u);  // the wait cursor gone first (FakeView checks)
+    ASSERT_TRUE(OpenFile(t.Path("not-a-scan")));
+    ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text.rfind(kCannotOpenScanText, 0), 0u);
     EXPECT_EQ(tree.Outline(), shown);
-    EXPECT_EQ(view.busyTimes, 3);
-    EXPECT_FALSE(view.busy);
+    EXPECT_EQ(view.progress.strDir, t.Path("saved.json.zst"));
+    EXPECT_EQ(view.busyTimes, 1);  // reading has the scan's look instead
+
+    // Cancel while a file is read: the reading is dropped, whatever the
+    // worker got to, and the kept scan stays, with its band, and no message.
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    view.chosenFile = t.Path("saved.json.zst");
+    presenter.OnOpenScan();
+    presenter.OnCancel();
+    EXPECT_FALSE(view.scanning);
+    EXPECT_FALSE(view.closed);
+    EXPECT_EQ(tree.Outline(), other);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(tree.Outline(), other);
+    EXPECT_EQ(source.Kept().PathOf(0), t.Path("Other"));
+    EXPECT_EQ(view.messages.size(), 1u);
+    EXPECT_FALSE(view.progressShown);  // a scan of the disk has nothing to say
 
     // Nowhere to save: a message naming the place.
     view.chosenFile = t.Path("no/such/folder/x.json");

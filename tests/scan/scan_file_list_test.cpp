@@ -125,6 +125,32 @@ TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
     EXPECT_TRUE(list.Empty());
 }
 
+// Reading counts what it has read as it goes, and a stop asked for ends it
+// with no list, even part way through a long file.
+TEST(ScanFileList, ReadingCountsItsEntriesAndStopsWhenAsked) {
+    std::string file = "[1,2,{},[{\"name\":\"/r\"}";
+    constexpr int kFiles = 10000;  // more than one report's worth
+    for (int i = 0; i < kFiles; ++i)
+        file += ",{\"name\":\"f" + std::to_string(i) + "\",\"asize\":3,\"dsize\":4096}";
+    file += "]]";
+    CScanList list;
+    CScanProgress progress;
+    CMemorySource in(file);
+    ReadScanList(in, list, nullptr, {}, &progress);
+    ASSERT_EQ(list.Count(), kFiles + 1u);
+    const CScanProgress::Snapshot counted = progress.GetSnapshot();
+    EXPECT_EQ(counted.nEntries, list.Count());
+    EXPECT_EQ(counted.nBytes, 3u * kFiles);
+    EXPECT_EQ(counted.nDiskBytes, 4096u * kFiles);
+
+    CScanProgress stopped;
+    stopped.RequestStop();
+    CMemorySource again(file);
+    EXPECT_THROW(ReadScanList(again, list, nullptr, {}, &stopped), ScanFileStopped);
+    EXPECT_TRUE(list.Empty());
+    EXPECT_LE(stopped.GetSnapshot().nEntries, 4096u);  // not read to its end
+}
+
 // Saving by path replaces a file only once the new one is whole, and
 // leaves nothing behind when it cannot.
 TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {

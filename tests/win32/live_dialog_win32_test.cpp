@@ -360,6 +360,7 @@ TEST(LiveDialog, SaveAndOpenAScan) {
         Key(l.hwnd, l.Tree(), 'S', true);
         ASSERT_TRUE(l.Scan(s_other));
         Key(l.hwnd, l.Item(IDC_START_DIR), 'O', true);
+        ASSERT_TRUE(Pump(l.hwnd, [&] { return !l.dlg.IsScanning(); }));  // read on the worker
         EXPECT_EQ(s_asked, (std::vector<std::string>{"save d.json", "open "}));
         EXPECT_EQ(test::LocalItemText(l.Tree(), l.Top()), top);
         EXPECT_EQ(WindowText(l.Item(IDC_START_DIR)), s_dir);

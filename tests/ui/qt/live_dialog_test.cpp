@@ -366,6 +366,7 @@ private slots:
         f.dlg.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
         QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_O, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsScanning(), 10000);  // read on the scan's worker
         QCOMPARE(titles, QStringList({"Save Scan", "Open Scan"}));
         QVERIFY(!QGuiApplication::overrideCursor());  // the wait cursor of reading is gone
         QCOMPARE(model.index(0, 0).data().toString(), top);
