@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "scan/list_builder.h"
 #include "scan/name_arena.h"
 
 namespace sizewalk {
@@ -62,16 +63,10 @@ private:
     CScanList& m_to;
 };
 
-struct LinkKey {
-    std::uint64_t nDevice, nInode;
-    bool operator==(const LinkKey&) const = default;
-};
-struct LinkKeyHash {
-    std::size_t operator()(const LinkKey& k) const {
-        return static_cast<std::size_t>(k.nInode * 0x9E3779B97F4A7C15ull ^ k.nDevice);
-    }
-};
-using LinkBlocks = std::unordered_map<LinkKey, std::uint64_t, LinkKeyHash>;
+// Files with several links are keyed as the walks key them.
+using LinkKey = CDirScanner::Builder::DeviceInode;
+using LinkBlocks =
+    std::unordered_map<LinkKey, std::uint64_t, CDirScanner::Builder::DeviceInodeHash>;
 
 // The blocks of each multi-linked file of `list`, whichever link held them.
 void AddLinkBlocks(const CScanList& list, LinkBlocks& blocks) {
