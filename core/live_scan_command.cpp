@@ -231,15 +231,11 @@ ScanOutcome CLiveScanCommand::FinishOpen(Job& job) {
     m_bOpening = false;
     m_cursor.End();
     if (job.result == Result::Complete) {
-        // As Adopt(): the scan read is the kept scan of its own root path.
+        // The scan read is the kept scan of its own root path (the worker
+        // is joined and no scan runs, so Adopt takes it).
         m_openedMetadata = job.metadata;
         m_fields.m_strStartDir = std::string(job.list[0].GetName());
-        m_tree.DeleteAllItems();
-        m_source.Kept() = std::move(job.list);
-        m_lastScannedDir = m_fields.m_strStartDir;
-        m_bAdopted = true;
-        const ScanOutcome filled =
-            FillKeptScan(m_source, m_fields, m_lastScannedDir, m_tree, m_messages);
+        const ScanOutcome filled = Adopt(std::move(job.list), m_fields);
         return filled == ScanOutcome::Redrawn ? ScanOutcome::Opened : filled;
     }
     if (!job.strError.empty()) {
