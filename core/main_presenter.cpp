@@ -27,6 +27,7 @@ CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, std::strin
       m_source(source),
       m_messages(view),
       m_scanning(*this),
+      m_working(view),
       m_command(source, lastScannedDir, tree, m_messages, m_scanning, view) {}
 
 CMainPresenter::~CMainPresenter() = default;
@@ -195,14 +196,14 @@ void CMainPresenter::Remove(RemoveKind kind) {
     const std::string path = list.PathOf(index);
     const std::string start = list.PathOf(0);
     const RemoveResult result = [&] {
-        Busy busy(m_view);
+        CWaitCursorScope busy(m_working);
         return kind == RemoveKind::Trash ? MoveToTrash(path, start) : DeletePermanently(path, start);
     }();
     const std::string failure = RemoveFailureText(result, kind);
     if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
     try {
         std::optional<CScanList> edited = [&] {
-            Busy busy(m_view);
+            CWaitCursorScope busy(m_working);
             return ListAfterRemove(list, index, result, m_source);
         }();
         if (!edited) return;
@@ -258,7 +259,7 @@ void CMainPresenter::OnSaveScan() {
     const bool compress = path.size() > 4 && path.compare(path.size() - 4, 4, ".zst") == 0;
     std::string failure;
     try {
-        Busy busy(m_view);
+        CWaitCursorScope busy(m_working);
         SaveScanFile(list, path, compress);
     } catch (const ScanFileError& e) {
         failure = std::string(kCannotSaveScanText) + e.what();

@@ -133,13 +133,12 @@ class CMainPresenter {
         CMainPresenter& m_presenter;
     };
 
-    // The wait cursor for a scope of work on the window's thread.
-    class Busy {
+    // The wait cursor of work on the window's thread, for CWaitCursorScope.
+    class Working : public CWaitCursor {
       public:
-        explicit Busy(CMainView& view) : m_view(view) { m_view.ShowBusy(true); }
-        ~Busy() { m_view.ShowBusy(false); }
-        Busy(const Busy&) = delete;
-        Busy& operator=(const Busy&) = delete;
+        explicit Working(CMainView& view) : m_view(view) {}
+        void Begin() override { m_view.ShowBusy(true); }
+        void End() override { m_view.ShowBusy(false); }
 
       private:
         CMainView& m_view;
@@ -175,6 +174,7 @@ class CMainPresenter {
 
     Messages m_messages;
     Scanning m_scanning;
+    Working m_working;
     // Last: destroyed first, stopping and joining a running scan while the
     // rest exists.
     CLiveScanCommand m_command;
