@@ -30,6 +30,13 @@ inline constexpr std::string_view kCannotRemoveOpenedScanText =
 // When no terminal can be started; the directory's path follows.
 inline constexpr std::string_view kCannotOpenTerminalText = "No terminal could be started in ";
 
+// What the scan recorded `entry` to be, for LookAtItem.
+ItemKind KindOf(const CScanEntry& entry);
+
+// The message when the item at `path` is not what the scan saw there, or
+// is gone, or cannot be looked at.
+std::string ChangedText(const std::string& path, const ItemLook& look);
+
 // The question before removing the entry at `index` of `list`: what is
 // done, the path, the size on show and, for a directory, how many entries
 // it holds.

@@ -191,13 +191,19 @@ void CMainPresenter::Remove(RemoveKind kind) {
         m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
         return;
     }
-    if (!m_view.Confirm(ConfirmRemoveText(list, index, kind, m_sizeMode, m_view.GroupSeparator())))
-        return;
     const std::string path = list.PathOf(index);
     const std::string start = list.PathOf(0);
+    const ItemLook look = LookAtItem(path, start, KindOf(list[index]));
+    if (look.eStatus != LookStatus::Same) {
+        m_view.ShowMessage(ChangedText(path, look), MessageIcon::Warning);
+        return;
+    }
+    if (!m_view.Confirm(ConfirmRemoveText(list, index, kind, m_sizeMode, m_view.GroupSeparator())))
+        return;
     const RemoveResult result = [&] {
         CWaitCursorScope busy(m_working);
-        return kind == RemoveKind::Trash ? MoveToTrash(path, start) : DeletePermanently(path, start);
+        return kind == RemoveKind::Trash ? MoveToTrash(path, start, look.id)
+                                         : DeletePermanently(path, start, look.id);
     }();
     const std::string failure = RemoveFailureText(result, kind);
     if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
@@ -209,7 +215,7 @@ void CMainPresenter::Remove(RemoveKind kind) {
         if (!edited) return;
         CMainView::TreeState state = m_view.SaveTreeState();
         // The item's place goes to its parent when the item is gone.
-        if (!ItemExists(path)) state.selected = list.PathOf(list.ParentOf(index));
+        if (!ItemExists(path, start)) state.selected = list.PathOf(list.ParentOf(index));
         m_keep = std::move(state);
         Show(m_command.ReplaceKept(std::move(*edited), m_fields));
         m_keep.reset();

@@ -138,7 +138,25 @@ bool EmptyDirectory(int fd, const std::string& path, dev_t device, Failures& fai
 
 }  // namespace
 
-RemoveResult DeletePermanently(const std::string& path, const std::string& startPath) {
+ItemLook LookAtItem(const std::string& path, const std::string&, ItemKind kind) {
+    ItemLook look;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) {
+        look.eStatus = errno == ENOENT ? LookStatus::Gone : LookStatus::Failed;
+        look.strWhy = ErrorText(errno);
+        return look;
+    }
+    const ItemKind now = S_ISDIR(st.st_mode) ? ItemKind::Directory
+                         : S_ISREG(st.st_mode) ? ItemKind::File
+                                               : ItemKind::Other;
+    look.eStatus = now == kind ? LookStatus::Same : LookStatus::Changed;
+    look.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    look.nSize = static_cast<std::uint64_t>(st.st_size);
+    look.nDiskSize = static_cast<std::uint64_t>(st.st_blocks) * 512;
+    return look;
+}
+
+RemoveResult DeletePermanently(const std::string& path, const std::string& startPath, const ItemId&) {
     RemoveResult result;
     struct stat item{};
     if (!CheckSameDevice(path, startPath, result, item)) return result;
@@ -171,7 +189,7 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
     return {removedSome ? RemoveStatus::Partial : RemoveStatus::NotRemoved, failures.Text()};
 }
 
-RemoveResult MoveToTrash(const std::string& path, const std::string& startPath) {
+RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, const ItemId&) {
     RemoveResult result;
     struct stat item{};
     if (!CheckSameDevice(path, startPath, result, item)) return result;
@@ -189,12 +207,12 @@ RemoveResult MoveToTrash(const std::string& path, const std::string& startPath) 
     return result;
 }
 
-bool ItemExists(const std::string& path) {
+bool ItemExists(const std::string& path, const std::string&) {
     struct stat st{};
     return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
-std::int64_t ItemModified(const std::string& path) {
+std::int64_t ItemModified(const std::string& path, const std::string&) {
     struct stat st{};
     return ::lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtime) : 0;
 }

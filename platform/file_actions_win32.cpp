@@ -128,21 +128,52 @@ bool Start(std::wstring commandLine, const std::wstring& dir, DWORD flags) {
 
 }  // namespace
 
-RemoveResult MoveToTrash(const std::string& path, const std::string& startPath) {
+ItemLook LookAtItem(const std::string& path, const std::string&, ItemKind kind) {
+    ItemLook look;
+    const std::wstring wide = WideFromUtf8(path);
+    const HANDLE h = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        look.eStatus = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                           ? LookStatus::Gone
+                           : LookStatus::Failed;
+        look.strWhy = ErrorText(static_cast<int>(error));
+        return look;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    if (!ok) return look;
+    const ItemKind now = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? ItemKind::Other
+                         : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ItemKind::Directory
+                                                                               : ItemKind::File;
+    look.eStatus = now == kind ? LookStatus::Same : LookStatus::Changed;
+    look.id = {info.dwVolumeSerialNumber,
+               (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    look.nSize = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    look.nDiskSize = look.nSize;
+    return look;
+}
+
+RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, const ItemId&) {
     return Remove(path, startPath, true);
 }
 
-RemoveResult DeletePermanently(const std::string& path, const std::string& startPath) {
+RemoveResult DeletePermanently(const std::string& path, const std::string& startPath,
+                               const ItemId&) {
     return Remove(path, startPath, false);
 }
 
-bool ItemExists(const std::string& path) {
+bool ItemExists(const std::string& path, const std::string&) {
     if (Exists(WideFromUtf8(path))) return true;
     const DWORD error = ::GetLastError();
     return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-std::int64_t ItemModified(const std::string& path) {
+std::int64_t ItemModified(const std::string& path, const std::string&) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data)) return 0;
     return UnixSeconds(static_cast<std::int64_t>(

@@ -33,6 +33,19 @@ TempTree* g_home = nullptr;  // HOME and XDG_DATA_HOME for the whole run
 
 std::string TrashDir() { return g_home->Path("data/Trash"); }
 
+// The item as it is now, as the window looks at it before asking.
+ItemId IdOf(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return {};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+RemoveResult Trash(const std::string& path, const std::string& start) {
+    return MoveToTrash(path, start, IdOf(path));
+}
+RemoveResult Delete(const std::string& path, const std::string& start) {
+    return DeletePermanently(path, start, IdOf(path));
+}
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
@@ -47,7 +60,7 @@ RemoveResult RemoveAndCompare(const TempTree& t, const std::string& rel, Action 
     const RemoveResult result = action(t.Path(rel), t.Root());
     if (result.eStatus == RemoveStatus::Removed) {
         const std::size_t index = IndexOfPath(before, t.Path(rel));
-        const std::int64_t changed = ItemModified(before.PathOf(before.ParentOf(index)));
+        const std::int64_t changed = ItemModified(before.PathOf(before.ParentOf(index)), t.Root());
         EXPECT_NE(changed, 0);
         EXPECT_EQ(ListText(ListWithout(before, index, changed)), ListText(test::ScanOf(t.Root())));
     }
@@ -61,7 +74,7 @@ TEST(FileActionsTest, TrashAFileRecordsWhereItCameFrom) {
     t.Dir("d");
     t.File("d/a b%.txt", 5000);
     t.File("d/keep", 10);
-    const RemoveResult result = RemoveAndCompare(t, "d/a b%.txt", MoveToTrash);
+    const RemoveResult result = RemoveAndCompare(t, "d/a b%.txt", Trash);
     ASSERT_EQ(result.eStatus, RemoveStatus::Removed) << result.strFailures;
     EXPECT_TRUE(result.strFailures.empty());
     EXPECT_TRUE(std::filesystem::exists(TrashDir() + "/files/a b%.txt"));
@@ -73,7 +86,7 @@ TEST(FileActionsTest, TrashAFileRecordsWhereItCameFrom) {
 
 // A directory of many entries goes whole, to the trash or for good.
 TEST(FileActionsTest, DirectoryOfManyEntriesGoesWhole) {
-    for (const auto action : {MoveToTrash, DeletePermanently}) {
+    for (const auto action : {Trash, Delete}) {
         TempTree t;
         t.Dir("big");
         for (int d = 0; d < 10; ++d) {
@@ -91,7 +104,7 @@ TEST(FileActionsTest, DirectoryOfManyEntriesGoesWhole) {
 
 // A link to a directory: the link goes, the directory and its files stay.
 TEST(FileActionsTest, LinkGoesNotWhatItNames) {
-    for (const auto action : {MoveToTrash, DeletePermanently}) {
+    for (const auto action : {Trash, Delete}) {
         TempTree t;
         TempTree outside;
         outside.File("precious", 42);
@@ -106,7 +119,7 @@ TEST(FileActionsTest, LinkGoesNotWhatItNames) {
 // What is no longer there is reported, not claimed as done.
 TEST(FileActionsTest, MissingItemIsReported) {
     TempTree t;
-    for (const auto action : {MoveToTrash, DeletePermanently}) {
+    for (const auto action : {Trash, Delete}) {
         const RemoveResult result = action(t.Path("gone"), t.Root());
         EXPECT_EQ(result.eStatus, RemoveStatus::NotRemoved);
         EXPECT_NE(result.strFailures.find(t.Path("gone")), std::string::npos);
@@ -132,7 +145,7 @@ TEST(FileActionsTest, ReadOnlyDirectoryGivesAPartialDelete) {
     const std::string root = t.Root();
     test::AsUnprivileged([&] {
         const CScanList before = test::ScanOf(root);
-        const RemoveResult result = DeletePermanently(dir, root);
+        const RemoveResult result = Delete(dir, root);
         bool ok =
             result.eStatus == RemoveStatus::Partial &&
             result.strFailures.find(dir + "/locked/y: Permission denied") != std::string::npos;
@@ -162,17 +175,17 @@ TEST(FileActionsTest, AnotherFileSystemIsNeverEntered) {
     } unmount{t.Path("d/mnt")};
     t.File("d/mnt/theirs", 20);
 
-    for (const auto action : {MoveToTrash, DeletePermanently}) {
+    for (const auto action : {Trash, Delete}) {
         const RemoveResult refused = action(t.Path("d/mnt"), t.Root());
         EXPECT_EQ(refused.eStatus, RemoveStatus::NotRemoved);
         EXPECT_NE(refused.strFailures.find("on another file system"), std::string::npos);
     }
     // A tmpfs has no trash of its own: nothing is done in its place.
-    const RemoveResult noTrash = MoveToTrash(t.Path("d/mnt/theirs"), t.Path("d/mnt"));
+    const RemoveResult noTrash = Trash(t.Path("d/mnt/theirs"), t.Path("d/mnt"));
     EXPECT_EQ(noTrash.eStatus, RemoveStatus::NoTrash) << noTrash.strFailures;
     EXPECT_TRUE(std::filesystem::exists(t.Path("d/mnt/theirs")));
 
-    const RemoveResult partial = DeletePermanently(t.Path("d"), t.Root());
+    const RemoveResult partial = Delete(t.Path("d"), t.Root());
     EXPECT_EQ(partial.eStatus, RemoveStatus::Partial);
     EXPECT_NE(partial.strFailures.find(t.Path("d/mnt") + ": on another file system"),
               std::string::npos);
