@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "model/size_text.h"
+#include "platform/local_time.h"
 
 namespace sizewalk {
 
@@ -119,13 +120,8 @@ std::string DetailText(const CScanTree& tree, CScanTree::Item item, DetailColumn
 }
 
 std::string FormatLocalTime(std::int64_t seconds) {
-    const auto t = static_cast<std::time_t>(seconds);
     std::tm local{};
-#ifdef _WIN32
-    if (localtime_s(&local, &t) != 0) return {};
-#else
-    if (!localtime_r(&t, &local)) return {};
-#endif
+    if (!ToLocalTime(seconds, local)) return {};
     char text[64];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return std::string(text, n);

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/error_text.h"
+#include "platform/local_time.h"
 
 namespace sizewalk {
 
@@ -97,14 +98,7 @@ std::string FormatScanOrigin(std::optional<std::int64_t> made) {
     std::string text = "From a file";
     std::tm local{};
     bool known = made.has_value() && *made >= 0 && *made < (std::int64_t{1} << 40);
-    if (known) {
-        const std::time_t t = static_cast<std::time_t>(*made);
-#ifdef _WIN32
-        known = localtime_s(&local, &t) == 0;
-#else
-        known = localtime_r(&t, &local) != nullptr;
-#endif
-    }
+    if (known) known = ToLocalTime(*made, local);
     char when[32];
     if (known && std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local) > 0) {
         text += ", made ";

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
+#include "platform/process_limits.h"
 #include "scan/list_builder.h"
 
 namespace sizewalk {
@@ -43,11 +40,8 @@ ScanStatus CDirScanner::ScanInto(std::string_view startPath, CScanList& list,
         list.Clear();  // never leave entries without keys or totals behind
         throw;
     }
-#ifdef __GLIBC__
-    // A scan's workers each had an allocator arena of their own; give back
-    // what they freed rather than keep it for the list's lifetime.
-    ::malloc_trim(0);
-#endif
+    // What the workers freed is not kept for the list's lifetime.
+    ReleaseFreedMemory();
     return ScanStatus::Complete;
 }
 

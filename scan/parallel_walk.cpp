@@ -28,13 +28,10 @@
 #include <vector>
 
 #include "platform/dir_listing.h"
+#include "platform/process_limits.h"
 #include "scan/list_builder.h"
 #include "scan/name_arena.h"
 
-#ifndef _WIN32
-#include <dirent.h>
-#include <sys/resource.h>
-#endif
 
 
 namespace sizewalk {
@@ -229,23 +226,9 @@ private:
 // Handles that may wait in the queue: half of what the process may still
 // open, after one per worker and a reserve for the rest of the program.
 int HandleBudget(int threads) {
-#ifdef _WIN32
-    (void)threads;
-    return 1024;  // a process's handles are counted in millions there
-#else
-    struct rlimit rl {};
-    if (::getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return 1024;
-    long inUse = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d)) ++inUse;
-        ::closedir(d);
-        inUse -= 3;  // ".", ".." and the listing's own handle
-    } else {
-        inUse = 64;
-    }
-    const long spare = static_cast<long>(rl.rlim_cur) - inUse - threads - 16;
-    return static_cast<int>(std::clamp(spare / 2, 0L, 4096L));
-#endif
+    const std::optional<long> spare = SpareDescriptors();
+    if (!spare) return 1024;
+    return static_cast<int>(std::clamp((*spare - threads - 16) / 2, 0L, 4096L));
 }
 
 bool ParallelWalk::Run() {
