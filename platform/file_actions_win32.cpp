@@ -245,14 +245,30 @@ bool VolumeOf(HANDLE h, std::uint64_t& serial, std::string& why) {
     return true;
 }
 
+// The path of the object open as `h` on its volume ("\\dir\\name"): where the
+// system found it. A link it followed shows its target's path there.
+bool NameOf(HANDLE h, std::wstring& out, std::string& why) {
+    thread_local std::vector<char> buffer(sizeof(FILE_NAME_INFO) + 65536);
+    if (!::GetFileInformationByHandleEx(h, FileNameInfo, buffer.data(),
+                                        static_cast<DWORD>(buffer.size()))) {
+        why = ErrorText(static_cast<int>(::GetLastError()));
+        return false;
+    }
+    const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    out.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    return true;
+}
+
 enum class Reach { Ok, Gone, Failed, Changed };
 
 // Opens the entry `name` of `dir` and checks that the handle holds what the
 // directory lists under that name: `known` when the listing was read before
 // (or the entry was seen before), else the listing read after the open. The
-// volume is read when `wantVolume`. `why` says what went wrong otherwise.
+// volume is read when `wantVolume`. `dirName` is NameOf(dir), when known.
+// `why` says what went wrong otherwise.
 Reach OpenEntry(HANDLE dir, std::wstring_view name, ACCESS_MASK access, ULONG options, DWORD share,
-                const Facts* known, bool wantVolume, Opened& out, std::string& why) {
+                const Facts* known, bool wantVolume, Opened& out, std::string& why,
+                const std::wstring* dirName = nullptr) {
     NTSTATUS status = OpenRelative(dir, name, access, options, share, out.h);
     if (status == kAccessDenied && (access & FILE_WRITE_ATTRIBUTES)) {
         // Deleting needs no attribute change unless the item is read-only.
@@ -292,6 +308,20 @@ Reach OpenEntry(HANDLE dir, std::wstring_view name, ACCESS_MASK access, ULONG op
     out.facts = held;
     out.followed = listed.Link() && !held.Link();
     if (out.followed) out.facts = listed;
+    // Wine lists a host's link to a file as that file and opens its target:
+    // only the opened object's path tells.
+    std::wstring parent, found;
+    if (!dirName && !NameOf(dir, parent, why)) return Reach::Failed;
+    if (!NameOf(out.h.Get(), found, why)) return Reach::Failed;
+    std::wstring expected = dirName ? *dirName : parent;
+    if (expected.empty() || expected.back() != L'\\') expected += L'\\';
+    expected += name;
+    if (::CompareStringOrdinal(found.data(), static_cast<int>(found.size()), expected.data(),
+                               static_cast<int>(expected.size()), TRUE) != CSTR_EQUAL) {
+        out.followed = true;
+        out.facts.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        out.facts.tag = 0;
+    }
     return Reach::Ok;
 }
 
@@ -571,6 +601,7 @@ private:
         std::vector<Entry> pending;
         std::size_t next = 0;
         bool failed = false;
+        std::wstring path;  // NameOf(h), once asked for
     };
 
     ACCESS_MASK DirAccess() const { return m_eMode == Mode::Delete ? kRemove | kList : kList; }
@@ -641,7 +672,14 @@ private:
     }
 
     void Visit(const Entry& entry) {
-        const HANDLE dir = m_frames.back().h.Get();
+        Frame& top = m_frames.back();
+        const HANDLE dir = top.h.Get();
+        std::string error;
+        if (top.path.empty() && !NameOf(dir, top.path, error)) {
+            top.next = top.pending.size();
+            Fail(nullptr, error);
+            return;
+        }
         const bool listedDirectory = entry.facts.Directory();
         const ACCESS_MASK access = listedDirectory ? DirAccess()
                                    : m_eMode == Mode::Delete ? kRemove
@@ -656,11 +694,16 @@ private:
         Opened child;
         std::string why;
         switch (OpenEntry(dir, entry.name, access, options, kShareAll, &entry.facts,
-                          listedDirectory, child, why)) {
+                          listedDirectory, child, why, &top.path)) {
             case Reach::Ok: break;
             case Reach::Gone: return;  // gone meanwhile: fine
             case Reach::Failed: Fail(&entry.name, why); return;
             case Reach::Changed: Fail(&entry.name, "it changed while being deleted"); return;
+        }
+        if (child.followed) {
+            if (m_eMode == Mode::Delete)
+                Fail(&entry.name, "a link this system cannot remove as itself; it is left in place");
+            return;
         }
         if (child.facts.Link() != entry.facts.Link() ||
             child.facts.Directory() != listedDirectory) {
