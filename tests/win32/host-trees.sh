@@ -32,6 +32,18 @@ head -c 100000 /dev/zero > "$links/files/real.bin"
 ln -s real.bin "$links/files/relative"
 ln -s "$links/outside/big.bin" "$links/files/absolute"
 
+# For the removals: a directory swapped for a link to a tree outside the
+# start, a directory holding links to outside, an item that is a link.
+acts=$root/actions
+mkdir -p "$acts/start/holder" "$acts/outside/sub"
+echo victim > "$acts/outside/victim"
+echo canary > "$acts/outside/sub/canary"
+echo own > "$acts/start/holder/own"
+ln -s ../outside "$acts/start/swapped"
+ln -s ../../outside "$acts/start/holder/dirlink"
+ln -s ../../outside/victim "$acts/start/holder/filelink"
+ln -s ../outside/victim "$acts/start/leaflink"
+
 # One empty file for every name of the order file, in one directory.
 mkdir "$root/names"
 (cd "$root/names" && while IFS= read -r name; do : > "$name"; done < "$names")

@@ -16,6 +16,7 @@
 #include "tree_outline.h"
 #include "core/entry_source.h"
 #include "core/scan_command.h"
+#include "platform/file_actions.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 
@@ -152,6 +153,57 @@ TEST(NameOrder, TwentyThousandNamesOpenInTheLinuxOrder) {
     ASSERT_EQ(shown.size(), expected.size());
     for (std::size_t i = 0; i < shown.size(); ++i)
         ASSERT_EQ(shown[i], expected[i]) << "position " << i;
+}
+
+// Removals where links stand: Wine opens its host's links as what they name
+// even when asked for the link itself, and only its listings tell them, so
+// these are the cases a handle alone would get wrong.
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST(Removals, AParentThatIsNowALinkLeadsNowhere) {
+    const std::string start = g_root + "\\actions\\start";
+    const std::string outside = g_root + "\\actions\\outside";
+    // The item as it was looked at, before its parent became the link.
+    const ItemLook before = LookAtItem(outside + "\\victim", outside, ItemKind::File);
+    ASSERT_EQ(before.eStatus, LookStatus::Same);
+    const std::string item = start + "\\swapped\\victim";
+    const ItemLook now = LookAtItem(item, start, ItemKind::File);
+    EXPECT_EQ(now.eStatus, LookStatus::Changed);
+    EXPECT_NE(now.strWhy.find("a link stands in its way at " + start + "\\swapped"),
+              std::string::npos)
+        << now.strWhy;
+    EXPECT_EQ(DeletePermanently(item, start, before.id).eStatus, RemoveStatus::Changed);
+    EXPECT_EQ(MoveToTrash(item, start, before.id).eStatus, RemoveStatus::Changed);
+    EXPECT_EQ(ItemModified(item, start), 0);
+    EXPECT_TRUE(Exists(outside + "\\victim"));
+}
+
+TEST(Removals, LinksInADeletedDirectoryAreNeverEntered) {
+    const std::string start = g_root + "\\actions\\start";
+    const std::string outside = g_root + "\\actions\\outside";
+    const ItemLook look = LookAtItem(start + "\\holder", start, ItemKind::Directory);
+    ASSERT_EQ(look.eStatus, LookStatus::Same) << look.strWhy;
+    const RemoveResult result = DeletePermanently(start + "\\holder", start, look.id);
+    // Windows removes the links as themselves; Wine cannot, and leaves them.
+    EXPECT_TRUE(result.eStatus == RemoveStatus::Removed || result.eStatus == RemoveStatus::Partial)
+        << result.strFailures;
+    EXPECT_FALSE(Exists(start + "\\holder\\own"));
+    EXPECT_TRUE(Exists(outside + "\\victim"));
+    EXPECT_TRUE(Exists(outside + "\\sub\\canary"));
+}
+
+TEST(Removals, AnItemThatIsALinkGoesAsALinkOrStays) {
+    const std::string start = g_root + "\\actions\\start";
+    const std::string item = start + "\\leaflink";
+    EXPECT_EQ(LookAtItem(item, start, ItemKind::File).eStatus, LookStatus::Changed);
+    const ItemLook look = LookAtItem(item, start, ItemKind::Other);
+    ASSERT_EQ(look.eStatus, LookStatus::Same) << look.strWhy;
+    const RemoveResult result = DeletePermanently(item, start, look.id);
+    EXPECT_NE(result.eStatus, RemoveStatus::Partial) << result.strFailures;
+    EXPECT_NE(result.eStatus, RemoveStatus::Changed) << result.strFailures;
+    EXPECT_TRUE(Exists(g_root + "\\actions\\outside\\victim"));
 }
 
 }  // namespace

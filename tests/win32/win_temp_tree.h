@@ -85,6 +85,12 @@ private:
                 const std::wstring name = data.cFileName;
                 if (name == L"." || name == L"..") continue;
                 const std::wstring child = path + L"\\" + name;
+                // A link is never entered: what it names is not the test's.
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                        ::RemoveDirectoryW(child.c_str());
+                    continue;
+                }
                 ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     Remove(child);
