@@ -125,6 +125,32 @@ TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
     EXPECT_TRUE(list.Empty());
 }
 
+// Sizes a file may hold (up to 2^63 - 1 each) add up past 2^64: totals stop
+// at 2^64 - 1 rather than wrap to less than a child, and such a list saves
+// as a file that opens again.
+TEST(ScanFileList, TotalsStopAtTheTopRatherThanWrap) {
+    const std::string big = "9223372036854775807";
+    std::string file = "[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}";
+    for (const char* name : {"a", "b", "c"})
+        file += ",{\"name\":\"" + std::string(name) + "\",\"asize\":" + big + ",\"dsize\":" + big + "}";
+    file += "],{\"name\":\"e\",\"asize\":1,\"dsize\":1}]]";
+    CMemorySource in(file);
+    CScanList list;
+    ReadScanList(in, list);
+    ASSERT_EQ(list.Count(), 6u);
+    for (const std::size_t dir : {0u, 1u}) {
+        EXPECT_EQ(list[dir].m_nSize, UINT64_MAX) << dir;
+        EXPECT_EQ(list[dir].GetDiskSize(), UINT64_MAX) << dir;
+    }
+    CStringOutput saved;
+    CScanFileWriter writer(saved);
+    WriteScanList(list, writer);
+    CMemorySource again(saved.m_str);
+    CScanList reopened;
+    ReadScanList(again, reopened);
+    EXPECT_EQ(Lines(reopened), Lines(list));
+}
+
 // Reading counts what it has read as it goes, and a stop asked for ends it
 // with no list, even part way through a long file.
 TEST(ScanFileList, ReadingCountsItsEntriesAndStopsWhenAsked) {

@@ -290,7 +290,7 @@ TEST(ScanFile, WriterRefusesMisuse) {
 TEST(ScanFile, ReadsWhatNcduAndGduWrite) {
     // ncdu: zero sizes left out, raw non-UTF-8 bytes, "dev" inherited,
     // excluded and unreadable entries as objects, unknown keys with nested
-    // values, trailing top-level elements, mtime with a fraction.
+    // values, mtime with a fraction.
     const std::string ncdu =
         "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000,\"x\":[{}]},\n"
         "[{\"name\":\"/r\",\"asize\":4096,\"dsize\":4096,\"dev\":65024},\n"
@@ -303,7 +303,7 @@ TEST(ScanFile, ReadsWhatNcduAndGduWrite) {
         "{\"name\":\"k\",\"excluded\":\"kernfs\"},{\"name\":\"f\",\"excluded\":\"frmlnk\"},"
         "{\"name\":\"o\",\"excluded\":\"whatever\"},{\"name\":\"e\",\"read_error\":true},\n"
         "[{\"name\":\"sub\",\"asize\":4096,\"dsize\":4096,\"dev\":5,\"mtime\":1.75},\n"
-        "{\"name\":\"b\",\"asize\":11,\"dsize\":4096}]],\"future\",{\"y\":1}]\n";
+        "{\"name\":\"b\",\"asize\":11,\"dsize\":4096}]]]\n";
     ScanFileMetadata meta;
     EXPECT_EQ(Read(ncdu, {}, &meta),
               (std::vector<std::string>{
@@ -411,6 +411,10 @@ TEST(ScanFile, RefusesBadInputNamingTheOffset) {
         {"raw control character", kHead + "{\"name\":\"a\nb\"}]]", "invalid JSON", 33},
         {"trailing garbage", "[1,2,{},[{\"name\":\"/\"}]] x", "after the end of the scan", 24},
         {"second document", "[1,2,{},[{\"name\":\"/\"}]][]", "after the end of the scan", 23},
+        // One tree a file: a second one (or anything) after it is not dropped unseen.
+        {"second tree", "[1,2,{},[{\"name\":\"/\"}],[{\"name\":\"/x\"}]]", "after the scan's tree",
+         23},
+        {"number after the tree", "[1,2,{},[{\"name\":\"/\"}], 7]", "after the scan's tree", 25},
         {"NUL byte after the end", "[1,2,{},[{\"name\":\"/\"}]]\0junk"s, "NUL byte", 23},
         {"NUL byte inside", "[1,2,{},[{\"name\":\"/\"}\0]]"s, "NUL byte", 21},
         {"truncated", "[1,2,{},[{\"name\":\"/\"},{\"name\":\"a\",\"asi", "ends early", 38},
