@@ -6,7 +6,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <zstd.h>
 
@@ -18,8 +21,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -446,6 +453,62 @@ TEST(ScanFile, RefusesBadInputNamingTheOffset) {
     ScanFileLimits lenient;
     lenient.bAllowDuplicateNames = true;
     EXPECT_EQ(Read(kHead + "{\"name\":\"a\"},{\"name\":\"a\"}]]", lenient).size(), 4u);
+}
+
+// Opening by path: a directory, a device or a socket is refused by what it
+// is, unread; a FIFO is read as its writer sends, and while it has none a
+// stop ends the wait at once, leaving the next open free to run.
+TEST(ScanFilePath, OpensOnlyFilesAndFifosAndAStopEndsAFifosWait) {
+    test::TempTree t;
+    CScanList list;
+    auto refusal = [&](const std::string& rel) -> std::string {
+        try {
+            OpenScanFile(t.Path(rel), list);
+        } catch (const ScanFileError& e) {
+            return std::string(e.what()).substr(t.Path(rel).size());
+        }
+        return "opened";
+    };
+    t.Dir("dir");
+    EXPECT_EQ(refusal("dir"), ": this is a directory, not a saved scan");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", t.Path("sock").c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(refusal("sock"), ": this is a socket, not a saved scan");
+    ::close(sock);
+    if (::geteuid() == 0) {
+        // The system's zero device, made here: endless NUL bytes, not "empty".
+        ASSERT_EQ(::mknod(t.Path("zero").c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+        EXPECT_EQ(refusal("zero"), ": this is a device, not a saved scan");
+    }
+
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+    CScanProgress progress;
+    progress.RequestStop();  // asked before: no wait at all
+    EXPECT_THROW(OpenScanFile(t.Path("fifo"), list, nullptr, &progress), ScanFileStopped);
+    progress.Reset();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // most likely waiting by then
+        progress.RequestStop();
+    });
+    EXPECT_THROW(OpenScanFile(t.Path("fifo"), list, nullptr, &progress), ScanFileStopped);
+    stopper.join();
+    EXPECT_TRUE(list.Empty());
+
+    // A writer that comes after the reader opened: its scan is read whole.
+    progress.Reset();
+    std::thread writer([&] {
+        const int fd = ::open(t.Path("fifo").c_str(), O_WRONLY);
+        const std::string scan = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":7}]]";
+        if (fd >= 0 && ::write(fd, scan.data(), scan.size()) < 0) std::perror("write");
+        if (fd >= 0) ::close(fd);
+    });
+    OpenScanFile(t.Path("fifo"), list, nullptr, &progress);
+    writer.join();
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list[0].m_nSize, 7u);
 }
 
 TEST(ScanFile, RefusesBrokenZstd) {
