@@ -203,7 +203,13 @@ TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {
     // A directory in the way, a missing folder: refused, naming the path;
     // the folder holds only what it held.
     t.Dir("out/taken");
-    EXPECT_THROW(SaveScanFile(scanner.GetList(), t.Path("out/taken"), false), ScanFileError);
+    try {
+        SaveScanFile(scanner.GetList(), t.Path("out/taken"), false);
+        ADD_FAILURE() << "saved over a directory";
+    } catch (const ScanFileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  t.Path("out/taken") + ": this is a directory; a scan is saved to a file");
+    }
     try {
         SaveScanFile(scanner.GetList(), t.Path("missing/scan.json"), false);
         ADD_FAILURE() << "saved into a missing folder";
