@@ -19,7 +19,7 @@ std::vector<std::uint64_t> OwnDiskSizes(const CScanList& list) {
     for (const CScanList::DirRecord& dir : list.Dirs()) {
         std::uint64_t below = 0;
         for (std::size_t i = dir.nEntry + 1; i < dir.nEnd; i = list.SubtreeEnd(i))
-            below += list[i].GetDiskSize();
+            below = SaturatingAdd(below, list[i].GetDiskSize());
         const std::uint64_t total = list[dir.nEntry].GetDiskSize();
         own[dir.nEntry] = total >= below ? total - below : 0;
     }

@@ -1,5 +1,7 @@
 #include "scan/scan_file_list.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -124,8 +126,10 @@ void WriteScanList(const CScanList& list, CScanFileWriter& writer) {
             const std::size_t end = list.SubtreeEnd(i);
             // Its own blocks: the total less what each child holds.
             std::uint64_t below = 0;
-            for (std::size_t c = i + 1; c < end; c = list.SubtreeEnd(c)) below += list[c].GetDiskSize();
-            item.nDiskSize = entry.GetDiskSize() - below;
+            for (std::size_t c = i + 1; c < end; c = list.SubtreeEnd(c))
+                below = SaturatingAdd(below, list[c].GetDiskSize());
+            // Totals stop at 2^64 - 1; a file holds at most 2^63 - 1.
+            item.nDiskSize = std::min<std::uint64_t>(entry.GetDiskSize() - below, INT64_MAX);
             item.bReadError = list.ReadErrorOf(i) != 0;
             if (entry.IsOtherFileSystem()) item.excluded = ScanFileExcluded::OtherFs;
             writer.EnterDirectory(item);

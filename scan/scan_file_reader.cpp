@@ -366,7 +366,7 @@ class Handler {
 
     bool TopScalar(Kind kind) {
         const std::size_t index = m_nTopIndex++;
-        if (index >= 4) return true;  // later elements: extensions, ignored
+        if (index >= 4) return AfterTree();
         if (index == 0 || index == 1) {
             const char* what = index == 0 ? "major version" : "minor version";
             if (kind != Kind::Unsigned || m_nUnsigned > 10000)
@@ -384,6 +384,10 @@ class Handler {
             return Fail(std::string("expected the metadata object, found ") + KindText(kind));
         return Fail(std::string("expected the root directory (an array), found ") + KindText(kind));
     }
+
+    // A file holds one tree: anything after it (a second tree) would be
+    // dropped unseen, so the file is refused instead.
+    bool AfterTree() { return Fail("unexpected data after the scan's tree"); }
 
     bool MetadataValue(Kind kind) {
         const MetaField field = m_metaField;
@@ -588,7 +592,7 @@ class Handler {
                     return true;
                 }
                 if (index == 3 && array) return PushDirectory();
-                if (index >= 4) return PushSkip();
+                if (index >= 4) return AfterTree();
                 if (index < 2) {
                     return Fail(std::string("expected the ") + (index == 0 ? "major" : "minor") +
                                 " version (a number), found " + (array ? "an array" : "an object"));

@@ -107,8 +107,9 @@ void CScanList::Finish() {
         const Open top = stack.back();
         stack.pop_back();
         m_dirs[top.dir].nEnd = static_cast<std::uint32_t>(end);
-        stack.back().entry->m_nSize += top.entry->m_nSize;
-        stack.back().entry->m_nDiskSize += top.entry->m_nDiskSize;
+        CScanEntry& up = *stack.back().entry;
+        up.m_nSize = SaturatingAdd(up.m_nSize, top.entry->m_nSize);
+        up.m_nDiskSize = SaturatingAdd(up.m_nDiskSize, top.entry->m_nDiskSize);
         *stack.back().time = std::max(*stack.back().time, *top.time);
     };
     for (std::size_t i = 0; i < m_nCount; ++i) {
@@ -116,7 +117,7 @@ void CScanList::Finish() {
         std::uint32_t& time = *TimeAt(i);
         while (stack.back().entry->m_nDepth >= e.m_nDepth) pop(i);
         CScanEntry& parent = *stack.back().entry;
-        parent.m_nSize += e.GetFileSize();
+        parent.m_nSize = SaturatingAdd(parent.m_nSize, e.GetFileSize());
         if (e.IsDirectory()) {
             e.m_nSize = 0;
             const std::uint32_t up = stack.back().dir == kNoDir ? 0 : stack.back().dir;
@@ -124,7 +125,7 @@ void CScanList::Finish() {
             m_dirs.push_back({static_cast<std::uint32_t>(i), 0, up});
         } else {
             *stack.back().time = std::max(*stack.back().time, time);
-            parent.m_nDiskSize += e.m_nDiskSize;
+            parent.m_nDiskSize = SaturatingAdd(parent.m_nDiskSize, e.m_nDiskSize);
         }
     }
     while (stack.size() > 1) pop(m_nCount);

@@ -28,6 +28,14 @@ namespace sizewalk {
 
 class NameArena;
 
+// a + b, or 2^64 - 1 where the sum would not fit: totals of sizes from a
+// file (each up to 2^63 - 1) stop at the top rather than wrap. A compare and
+// a conditional move, no branch.
+inline std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum;
+    return __builtin_add_overflow(a, b, &sum) ? UINT64_MAX : sum;
+}
+
 class CScanList {
 public:
     // A directory: where its entry is, where its subtree ends, and the

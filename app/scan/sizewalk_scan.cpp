@@ -149,6 +149,9 @@ int Run(const std::vector<std::string>& argv) {
 
     // Check the output first: a scan of hours must not end in "cannot write".
     if (output != "-") sizewalk::CheckScanFileWritable(output);
+    // Stopped while saving (Ctrl+C, kill, a closed terminal): no large
+    // temporary file stays beside the output.
+    sizewalk::RemoveUnfinishedSaveOnSignal();
 
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(threads);
@@ -172,7 +175,8 @@ int Run(const std::vector<std::string>& argv) {
         if (std::fflush(stdout) != 0)
             throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
     } else {
-        // Written beside and renamed in place: never a half-written file.
+        // Written beside and renamed in place: never a half-written file
+        // (a device or FIFO is written into).
         sizewalk::SaveScanFile(list, output, compress);
     }
     if (list.UnreadableCount() > 0)

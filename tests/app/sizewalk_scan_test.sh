@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # sizewalk-scan as a server's user runs it: a real tree written plain, to
 # standard output and compressed; what ncdu and gdu make of the file; and
-# the answers to bad arguments, a missing path and an output it cannot write.
+# the answers to bad arguments, a missing path and an output it cannot write;
+# device nodes and FIFOs as the output (written into, never replaced); a
+# signal during a save. Nothing outside its own temporary folder is touched.
 set -euo pipefail
 scan=$1
 root=$(mktemp -d)
@@ -37,8 +39,114 @@ if "$scan" --threads 0 "$tree" 2>/dev/null; then fail "--threads 0 accepted"; fi
 msg=$("$scan" "$root/missing" 2>&1 >/dev/null || true)
 [[ $msg == *"not a directory"* ]] || fail "missing path: $msg"
 if "$scan" -o "$root/no/such/dir/out.json" "$tree" 2>/dev/null; then fail "unwritable output accepted"; fi
-if [ -w /dev/full ]; then
-  if "$scan" -o /dev/full "$tree" 2>/dev/null; then fail "a full disk reported as success"; fi
+
+# Device nodes of our own (never the system's /dev): written into, and still
+# device nodes after; the full one's failure is reported. Root only, and
+# only where this file system lets devices be opened.
+if [ "$(id -u)" = 0 ] && mknod "$root/full" c 1 7 && mknod "$root/null" c 1 3 &&
+   (: > "$root/null") 2>/dev/null; then
+  if "$scan" -o "$root/full" "$tree" 2>/dev/null; then fail "a full device reported as success"; fi
+  "$scan" -o "$root/null" "$tree" || fail "writing to a null device"
+  ln -s null "$root/to-null"
+  "$scan" -o "$root/to-null" "$tree" || fail "writing through a link to a null device"
+  [ -c "$root/full" ] && [ -c "$root/null" ] && [ -L "$root/to-null" ] ||
+    fail "a device node was replaced: $(ls -l "$root")"
+  rm -f "$root/full" "$root/null" "$root/to-null"
+else
+  echo "sizewalk-scan: device node cases skipped (not root, or a nodev file system)"
+fi
+
+# A FIFO: without a reader, a clear error and no hang; with one, the reader
+# gets the whole scan. It stays a FIFO.
+mkfifo "$root/fifo"
+set +e
+msg=$(timeout 20 "$scan" -o "$root/fifo" "$tree" 2>&1)
+status=$?
+set -e
+[ "$status" = 1 ] && [[ $msg == *"no program is reading from this FIFO"* ]] ||
+  fail "FIFO without a reader: status $status: $msg"
+timeout 20 cat "$root/fifo" > "$root/from-fifo" &
+reader=$!
+# The reader may not have opened it yet when the scan is written: again then.
+for attempt in $(seq 50); do
+  msg=$(timeout 20 "$scan" -o "$root/fifo" "$tree" 2>&1) && break
+  [[ $msg == *"no program is reading"* ]] || fail "FIFO with a reader: $msg"
+  sleep 0.1
+done
+wait "$reader" || fail "the FIFO's reader"
+cmp -s <(sed 's/"timestamp":[0-9]*//' "$root/out.json") <(sed 's/"timestamp":[0-9]*//' "$root/from-fifo") \
+  || fail "the FIFO's reader got something else"
+[ -p "$root/fifo" ] || fail "the FIFO was replaced"
+
+# Ended by a signal while saving: the temporary file beside the output goes
+# and the output stays as it was; the exit status tells the signal. The scan
+# is stopped (SIGSTOP) as soon as it writes its temporary file, sent the
+# signal, and let go on.
+if command -v python3 >/dev/null; then
+  python3 - "$scan" "$root" <<'PY' || fail "a signal during a save"
+import ctypes, os, select, signal, struct, subprocess, sys
+scan, root = sys.argv[1], sys.argv[2]
+big, outdir = os.path.join(root, "big"), os.path.join(root, "signalled")
+os.mkdir(outdir)
+for d in range(30):  # a few megabytes of scan: a save that takes a moment
+    os.makedirs(os.path.join(big, "d%d" % d))
+    for f in range(1000):
+        os.close(os.open(os.path.join(big, "d%d" % d, "%04d" % f + "x" * 100), os.O_CREAT | os.O_WRONLY))
+out = os.path.join(outdir, "out.json")
+with open(out, "w") as f:
+    f.write("earlier")
+libc = ctypes.CDLL(None, use_errno=True)
+watch = libc.inotify_init1(os.O_NONBLOCK)
+assert watch >= 0 and libc.inotify_add_watch(watch, outdir.encode(), 0x2) >= 0  # IN_MODIFY
+
+def temps():
+    return [n for n in os.listdir(outdir) if n != "out.json"]
+
+def written(data):  # names of the files written to, from inotify events
+    while data:
+        _, _, _, size = struct.unpack_from("iIII", data)
+        yield data[16:16 + size].rstrip(b"\0").decode()
+        data = data[16 + size:]
+
+def stopped(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        return f.read().rsplit(")", 1)[1].split()[0] == "T"
+
+def defaults():
+    for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(s, signal.SIG_DFL)
+
+for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+    for attempt in range(20):
+        proc = subprocess.Popen([scan, "--threads", "2", "-o", out, big], preexec_fn=defaults,
+                                stderr=subprocess.DEVNULL)
+        sent = False
+        while proc.poll() is None and not sent:
+            if not select.select([watch], [], [], 0.5)[0]:
+                continue
+            if not any(n != "out.json" for n in written(os.read(watch, 65536))):
+                continue
+            os.kill(proc.pid, signal.SIGSTOP)
+            while proc.poll() is None and not stopped(proc.pid):
+                pass
+            sent = proc.poll() is None and bool(temps())  # still saving
+            if sent:
+                os.kill(proc.pid, sig)
+            os.kill(proc.pid, signal.SIGCONT)
+            break
+        proc.wait()
+        while select.select([watch], [], [], 0)[0]:
+            os.read(watch, 65536)
+        assert not temps(), (sig, temps())
+        if sent:
+            assert proc.returncode == -sig, (sig, proc.returncode)
+            assert open(out).read() == "earlier", sig
+            break
+        with open(out, "w") as f:  # the save ended first: again
+            f.write("earlier")
+    else:
+        sys.exit("never caught a save of %d under way" % sig)
+PY
 fi
 
 # ncdu reads ours and writes the same totals.

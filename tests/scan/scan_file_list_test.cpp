@@ -125,6 +125,32 @@ TEST(ScanFileList, AFileThatFailsPartWayLeavesNoList) {
     EXPECT_TRUE(list.Empty());
 }
 
+// Sizes a file may hold (up to 2^63 - 1 each) add up past 2^64: totals stop
+// at 2^64 - 1 rather than wrap to less than a child, and such a list saves
+// as a file that opens again.
+TEST(ScanFileList, TotalsStopAtTheTopRatherThanWrap) {
+    const std::string big = "9223372036854775807";
+    std::string file = "[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}";
+    for (const char* name : {"a", "b", "c"})
+        file += ",{\"name\":\"" + std::string(name) + "\",\"asize\":" + big + ",\"dsize\":" + big + "}";
+    file += "],{\"name\":\"e\",\"asize\":1,\"dsize\":1}]]";
+    CMemorySource in(file);
+    CScanList list;
+    ReadScanList(in, list);
+    ASSERT_EQ(list.Count(), 6u);
+    for (const std::size_t dir : {0u, 1u}) {
+        EXPECT_EQ(list[dir].m_nSize, UINT64_MAX) << dir;
+        EXPECT_EQ(list[dir].GetDiskSize(), UINT64_MAX) << dir;
+    }
+    CStringOutput saved;
+    CScanFileWriter writer(saved);
+    WriteScanList(list, writer);
+    CMemorySource again(saved.m_str);
+    CScanList reopened;
+    ReadScanList(again, reopened);
+    EXPECT_EQ(Lines(reopened), Lines(list));
+}
+
 // Reading counts what it has read as it goes, and a stop asked for ends it
 // with no list, even part way through a long file.
 TEST(ScanFileList, ReadingCountsItsEntriesAndStopsWhenAsked) {
@@ -167,14 +193,23 @@ TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {
     EXPECT_EQ(Lines(opened), Lines(scanner.GetList()));
     const mode_t mask = ::umask(0);
     ::umask(mask);
+    // A new file gets what a new file gets, not a private temporary's mode.
     struct stat st {};
-    ASSERT_EQ(::stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);  // as a new file, not a private temporary
+    SaveScanFile(scanner.GetList(), t.Path("out/new.json"), false);
+    ASSERT_EQ(::stat(t.Path("out/new.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    ASSERT_EQ(::unlink(t.Path("out/new.json").c_str()), 0);
 
     // A directory in the way, a missing folder: refused, naming the path;
     // the folder holds only what it held.
     t.Dir("out/taken");
-    EXPECT_THROW(SaveScanFile(scanner.GetList(), t.Path("out/taken"), false), ScanFileError);
+    try {
+        SaveScanFile(scanner.GetList(), t.Path("out/taken"), false);
+        ADD_FAILURE() << "saved over a directory";
+    } catch (const ScanFileError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  t.Path("out/taken") + ": this is a directory; a scan is saved to a file");
+    }
     try {
         SaveScanFile(scanner.GetList(), t.Path("missing/scan.json"), false);
         ADD_FAILURE() << "saved into a missing folder";
@@ -184,6 +219,55 @@ TEST(ScanFileList, SavingByPathReplacesWholeOrNotAtAll) {
     EXPECT_EQ(Names(t.Path("out")), (std::vector<std::string>{"scan.json", "taken"}));
     EXPECT_THROW(OpenScanFile(t.Path("out/none.json"), opened), ScanFileError);
     EXPECT_TRUE(opened.Empty());
+}
+
+// What the path names stays what it is: a replaced file keeps its mode, a
+// link stays a link and the file it names is replaced (the new file made
+// beside that one), and a link to nothing is refused with nothing made.
+TEST(ScanFileList, SavingKeepsWhatThePathNames) {
+    test::TempTree t;
+    MakeTree(t);
+    CDirScanner scanner;
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    const CScanList& list = scanner.GetList();
+    t.Dir("out");
+    t.Dir("far");
+    struct stat st {};
+
+    t.File("out/private.json", 3);
+    ASSERT_EQ(::chmod(t.Path("out/private.json").c_str(), 0600), 0);
+    SaveScanFile(list, t.Path("out/private.json"));
+    ASSERT_EQ(::stat(t.Path("out/private.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_GT(st.st_size, 3);
+
+    t.File("far/real.json", 3);
+    t.Link("../far/real.json", "out/link.json");
+    SaveScanFile(list, t.Path("out/link.json"));
+    ASSERT_EQ(::lstat(t.Path("out/link.json").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    CScanList opened;
+    OpenScanFile(t.Path("far/real.json"), opened);
+    EXPECT_EQ(Lines(opened), Lines(list));
+    EXPECT_EQ(Names(t.Path("far")), std::vector<std::string>{"real.json"});
+
+    t.Link("nothing.json", "out/dangling.json");
+    for (const bool check : {true, false}) {
+        try {
+            if (check)
+                CheckScanFileWritable(t.Path("out/dangling.json"));
+            else
+                SaveScanFile(list, t.Path("out/dangling.json"));
+            ADD_FAILURE() << "saved through a dangling link";
+        } catch (const ScanFileError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      t.Path("out/dangling.json") + ": this is a link to a file that does not exist");
+        }
+    }
+    ASSERT_EQ(::lstat(t.Path("out/dangling.json").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Names(t.Path("out")),
+              (std::vector<std::string>{"dangling.json", "link.json", "private.json"}));
 }
 
 TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {

@@ -6,7 +6,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 #include <zstd.h>
 
@@ -18,8 +21,12 @@
 #include <random>
 #include <set>
 #include <string>
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
 
 namespace sizewalk {
@@ -290,7 +297,7 @@ TEST(ScanFile, WriterRefusesMisuse) {
 TEST(ScanFile, ReadsWhatNcduAndGduWrite) {
     // ncdu: zero sizes left out, raw non-UTF-8 bytes, "dev" inherited,
     // excluded and unreadable entries as objects, unknown keys with nested
-    // values, trailing top-level elements, mtime with a fraction.
+    // values, mtime with a fraction.
     const std::string ncdu =
         "[1,2,{\"progname\":\"ncdu\",\"progver\":\"1.18\",\"timestamp\":1700000000,\"x\":[{}]},\n"
         "[{\"name\":\"/r\",\"asize\":4096,\"dsize\":4096,\"dev\":65024},\n"
@@ -303,7 +310,7 @@ TEST(ScanFile, ReadsWhatNcduAndGduWrite) {
         "{\"name\":\"k\",\"excluded\":\"kernfs\"},{\"name\":\"f\",\"excluded\":\"frmlnk\"},"
         "{\"name\":\"o\",\"excluded\":\"whatever\"},{\"name\":\"e\",\"read_error\":true},\n"
         "[{\"name\":\"sub\",\"asize\":4096,\"dsize\":4096,\"dev\":5,\"mtime\":1.75},\n"
-        "{\"name\":\"b\",\"asize\":11,\"dsize\":4096}]],\"future\",{\"y\":1}]\n";
+        "{\"name\":\"b\",\"asize\":11,\"dsize\":4096}]]]\n";
     ScanFileMetadata meta;
     EXPECT_EQ(Read(ncdu, {}, &meta),
               (std::vector<std::string>{
@@ -411,6 +418,10 @@ TEST(ScanFile, RefusesBadInputNamingTheOffset) {
         {"raw control character", kHead + "{\"name\":\"a\nb\"}]]", "invalid JSON", 33},
         {"trailing garbage", "[1,2,{},[{\"name\":\"/\"}]] x", "after the end of the scan", 24},
         {"second document", "[1,2,{},[{\"name\":\"/\"}]][]", "after the end of the scan", 23},
+        // One tree a file: a second one (or anything) after it is not dropped unseen.
+        {"second tree", "[1,2,{},[{\"name\":\"/\"}],[{\"name\":\"/x\"}]]", "after the scan's tree",
+         23},
+        {"number after the tree", "[1,2,{},[{\"name\":\"/\"}], 7]", "after the scan's tree", 25},
         {"NUL byte after the end", "[1,2,{},[{\"name\":\"/\"}]]\0junk"s, "NUL byte", 23},
         {"NUL byte inside", "[1,2,{},[{\"name\":\"/\"}\0]]"s, "NUL byte", 21},
         {"truncated", "[1,2,{},[{\"name\":\"/\"},{\"name\":\"a\",\"asi", "ends early", 38},
@@ -442,6 +453,62 @@ TEST(ScanFile, RefusesBadInputNamingTheOffset) {
     ScanFileLimits lenient;
     lenient.bAllowDuplicateNames = true;
     EXPECT_EQ(Read(kHead + "{\"name\":\"a\"},{\"name\":\"a\"}]]", lenient).size(), 4u);
+}
+
+// Opening by path: a directory, a device or a socket is refused by what it
+// is, unread; a FIFO is read as its writer sends, and while it has none a
+// stop ends the wait at once, leaving the next open free to run.
+TEST(ScanFilePath, OpensOnlyFilesAndFifosAndAStopEndsAFifosWait) {
+    test::TempTree t;
+    CScanList list;
+    auto refusal = [&](const std::string& rel) -> std::string {
+        try {
+            OpenScanFile(t.Path(rel), list);
+        } catch (const ScanFileError& e) {
+            return std::string(e.what()).substr(t.Path(rel).size());
+        }
+        return "opened";
+    };
+    t.Dir("dir");
+    EXPECT_EQ(refusal("dir"), ": this is a directory, not a saved scan");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", t.Path("sock").c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(refusal("sock"), ": this is a socket, not a saved scan");
+    ::close(sock);
+    if (::geteuid() == 0) {
+        // The system's zero device, made here: endless NUL bytes, not "empty".
+        ASSERT_EQ(::mknod(t.Path("zero").c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+        EXPECT_EQ(refusal("zero"), ": this is a device, not a saved scan");
+    }
+
+    ASSERT_EQ(::mkfifo(t.Path("fifo").c_str(), 0600), 0);
+    CScanProgress progress;
+    progress.RequestStop();  // asked before: no wait at all
+    EXPECT_THROW(OpenScanFile(t.Path("fifo"), list, nullptr, &progress), ScanFileStopped);
+    progress.Reset();
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // most likely waiting by then
+        progress.RequestStop();
+    });
+    EXPECT_THROW(OpenScanFile(t.Path("fifo"), list, nullptr, &progress), ScanFileStopped);
+    stopper.join();
+    EXPECT_TRUE(list.Empty());
+
+    // A writer that comes after the reader opened: its scan is read whole.
+    progress.Reset();
+    std::thread writer([&] {
+        const int fd = ::open(t.Path("fifo").c_str(), O_WRONLY);
+        const std::string scan = "[1,2,{},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":7}]]";
+        if (fd >= 0 && ::write(fd, scan.data(), scan.size()) < 0) std::perror("write");
+        if (fd >= 0) ::close(fd);
+    });
+    OpenScanFile(t.Path("fifo"), list, nullptr, &progress);
+    writer.join();
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list[0].m_nSize, 7u);
 }
 
 TEST(ScanFile, RefusesBrokenZstd) {
