@@ -2,8 +2,12 @@
 
 #include "app/application.h"
 #include "core/live_scan_command.h"
+#include "scan/scan_file_path.h"
 
 int main(int argc, char** argv) {
+    // Save Scan runs on the window's thread: a SIGTERM or a closed terminal
+    // during it must not leave its temporary file beside the target.
+    sizewalk::RemoveUnfinishedSaveOnSignal();
     {
         sizewalk::CSizewalkApp app(argc, argv);
         app.InitInstance();
