@@ -178,7 +178,7 @@ TEST(FileActionsTest, AnotherFileSystemIsNeverEntered) {
     for (const auto action : {Trash, Delete}) {
         const RemoveResult refused = action(t.Path("d/mnt"), t.Root());
         EXPECT_EQ(refused.eStatus, RemoveStatus::NotRemoved);
-        EXPECT_NE(refused.strFailures.find("on another file system"), std::string::npos);
+        EXPECT_NE(refused.strFailures.find("another file system is mounted here"), std::string::npos);
     }
     // A tmpfs has no trash of its own: nothing is done in its place.
     const RemoveResult noTrash = Trash(t.Path("d/mnt/theirs"), t.Path("d/mnt"));
@@ -187,7 +187,7 @@ TEST(FileActionsTest, AnotherFileSystemIsNeverEntered) {
 
     const RemoveResult partial = Delete(t.Path("d"), t.Root());
     EXPECT_EQ(partial.eStatus, RemoveStatus::Partial);
-    EXPECT_NE(partial.strFailures.find(t.Path("d/mnt") + ": on another file system"),
+    EXPECT_NE(partial.strFailures.find(t.Path("d/mnt") + ": another file system is mounted here"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(t.Path("d/mine")));
     EXPECT_TRUE(std::filesystem::exists(t.Path("d/mnt/theirs")));
