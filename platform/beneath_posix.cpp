@@ -143,7 +143,8 @@ int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (*name ? 0 : AT_EMPTY_PATH);
     struct statx stx{};
     if (::statx(dirFd, name, flags,
-                STATX_TYPE | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID,
+                STATX_TYPE | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID |
+                    STATX_BTIME,
                 &stx) == 0) {
         facts.mode = stx.stx_mode;
         facts.nDevice = static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor));
@@ -152,6 +153,9 @@ int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
         facts.nDiskSize = stx.stx_blocks * 512;
         facts.nModified = stx.stx_mtime.tv_sec;
         facts.nMount = (stx.stx_mask & STATX_MNT_ID) ? stx.stx_mnt_id : 0;
+        if (stx.stx_mask & STATX_BTIME)
+            facts.nStamp = static_cast<std::uint64_t>(stx.stx_btime.tv_sec) * 1000000000u +
+                           stx.stx_btime.tv_nsec;
     } else if (errno == ENOSYS || errno == EPERM) {
         struct stat st{};
         if (::fstatat(dirFd, name, &st, flags) != 0) return errno;
@@ -162,9 +166,11 @@ int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
         facts.nDiskSize = static_cast<std::uint64_t>(st.st_blocks) * 512;
         facts.nModified = st.st_mtim.tv_sec;
         facts.nMount = 0;
+        facts.nStamp = 0;
     } else {
         return errno;
     }
+    facts.nStamp ^= static_cast<std::uint64_t>(facts.mode & S_IFMT) << 48;
     if (facts.nMount == 0) {
         // An older kernel: the mount of what is there, from a descriptor of it.
         const Fd fd = *name ? Fd(::openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC)) : Dup(dirFd);

@@ -58,6 +58,9 @@ struct EntryFacts {
     std::uint64_t nSize = 0;
     std::uint64_t nDiskSize = 0;
     std::int64_t nModified = 0;
+    // The kind and, where the file system keeps it, the birth time: what
+    // tells an object from a later one given the same inode number.
+    std::uint64_t nStamp = 0;
 };
 // 0, or the errno of the failed stat.
 int FactsAt(int dirFd, const char* name, EntryFacts& facts);

@@ -57,8 +57,14 @@ std::optional<RemoveResult> ReachToRemove(const std::string& path, const std::st
     }
     if (r.leaf.empty())
         return OneLine(RemoveStatus::NotRemoved, path, "the start directory is not removed here");
-    if (!r.OnStartMount()) return OneLine(RemoveStatus::NotRemoved, path, posix::kMountedHere);
-    if (ItemId{r.item.nDevice, r.item.nInode} != id)
+    // Something mounted at the item is never removed; it is a change when
+    // it came after the look.
+    if (!r.OnStartMount()) {
+        const bool same = r.item.nDevice == id.nVolume && r.item.nInode == id.nFile;
+        return OneLine(same ? RemoveStatus::NotRemoved : RemoveStatus::Changed, path,
+                       posix::kMountedHere);
+    }
+    if (ItemId{r.item.nDevice, r.item.nInode, r.item.nStamp} != id)
         return OneLine(RemoveStatus::Changed, path, "another item stands there now");
     return std::nullopt;
 }
@@ -86,7 +92,7 @@ ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemK
         return look;
     }
     look.eStatus = LookStatus::Same;
-    look.id = {r.item.nDevice, r.item.nInode};
+    look.id = {r.item.nDevice, r.item.nInode, r.item.nStamp};
     look.nSize = r.item.nSize;
     look.nDiskSize = r.item.nDiskSize;
     return look;
@@ -109,8 +115,8 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
         return OneLine(RemoveStatus::NotRemoved, path, ErrorText(error));
     }
     struct stat st{};
-    if (::fstat(dir.Get(), &st) != 0 || ItemId{static_cast<std::uint64_t>(st.st_dev),
-                                               static_cast<std::uint64_t>(st.st_ino)} != id)
+    if (::fstat(dir.Get(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != id.nVolume ||
+        static_cast<std::uint64_t>(st.st_ino) != id.nFile)
         return OneLine(RemoveStatus::Changed, path, "another item stands there now");
     FailureLines failures;
     const posix::TreeDeleteOutcome outcome =
