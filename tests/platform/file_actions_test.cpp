@@ -216,35 +216,35 @@ std::size_t TrashedCount() {
     return error ? 0 : static_cast<std::size_t>(std::distance(files, {}));
 }
 
-// Mounts at or below an item (a tmpfs, bind mounts of the victim): the
-// trash refuses the item naming each mount and moves nothing; a delete
-// keeps each mount and the directories leading to it, naming them; an item
-// that is a mount point is refused, and one replaced by a bind mount after
-// the look has changed. A volume without a trash is left untouched.
-// Needs mount rights (root).
+// Mounts at or below an item (a tmpfs whose name the mount table escapes,
+// bind mounts of the victim): the trash refuses the item naming each mount
+// and moves nothing; a delete keeps each mount and the directories leading
+// to it, naming them; an item that is a mount point is refused, and one
+// replaced by a bind mount after the look has changed. A volume without a
+// trash is left untouched. Needs mount rights (root).
 TEST(FileActionsTest, MountsAtOrBelowAreNeverEntered) {
     ScanAndVictim s;
     s.t.Dir("scan/d");
     s.t.File("scan/d/mine", 10);
-    s.t.Dir("scan/d/tmp");
+    s.t.Dir("scan/d/t mp");
     s.t.Dir("scan/d/deep");
     s.t.Dir("scan/d/deep/er");
     s.t.Dir("scan/d/deep/er/bind");
     s.t.Dir("scan/at");
     s.t.Dir("scan/later");
     const ItemId laterId = IdOf(s.In("later"), s.Start());
-    TestMount tmp("", s.In("d/tmp"), true);
+    TestMount tmp("", s.In("d/t mp"), true);
     if (!tmp.bMounted) GTEST_SKIP() << "cannot mount here";
     TestMount bind(s.t.Path("victim"), s.In("d/deep/er/bind"), false);
     TestMount at(s.t.Path("victim"), s.In("at"), false);
     TestMount later(s.t.Path("victim"), s.In("later"), false);
     ASSERT_TRUE(bind.bMounted && at.bMounted && later.bMounted);
-    s.t.File("scan/d/tmp/theirs", 20);
+    s.t.File("scan/d/t mp/theirs", 20);
 
     const std::size_t trashed = TrashedCount();
     const RemoveResult refused = Trash(s.In("d"), s.Start());
     EXPECT_EQ(refused.eStatus, RemoveStatus::NotRemoved);
-    EXPECT_TRUE(Has(refused, s.In("d/tmp") + ": another file system is mounted here"));
+    EXPECT_TRUE(Has(refused, s.In("d/t mp") + ": another file system is mounted here"));
     EXPECT_TRUE(Has(refused, s.In("d/deep/er/bind") + ": another file system is mounted here"))
         << refused.strFailures;
     EXPECT_TRUE(std::filesystem::exists(s.In("d/mine")));
@@ -260,15 +260,15 @@ TEST(FileActionsTest, MountsAtOrBelowAreNeverEntered) {
         EXPECT_EQ(replaced.eStatus, RemoveStatus::Changed) << replaced.strFailures;
     }
     // A tmpfs has no trash of its own: nothing is done in its place.
-    const RemoveResult noTrash = Trash(s.In("d/tmp/theirs"), s.In("d/tmp"));
+    const RemoveResult noTrash = Trash(s.In("d/t mp/theirs"), s.In("d/t mp"));
     EXPECT_EQ(noTrash.eStatus, RemoveStatus::NoTrash) << noTrash.strFailures;
 
     const RemoveResult partial = Delete(s.In("d"), s.Start());
     EXPECT_EQ(partial.eStatus, RemoveStatus::Partial);
-    EXPECT_TRUE(Has(partial, s.In("d/tmp") + ": another file system is mounted here"));
+    EXPECT_TRUE(Has(partial, s.In("d/t mp") + ": another file system is mounted here"));
     EXPECT_TRUE(Has(partial, s.In("d/deep/er/bind") + ": another file system is mounted here"));
     EXPECT_FALSE(std::filesystem::exists(s.In("d/mine")));
-    EXPECT_TRUE(std::filesystem::exists(s.In("d/tmp/theirs")));
+    EXPECT_TRUE(std::filesystem::exists(s.In("d/t mp/theirs")));
     EXPECT_TRUE(s.VictimIntact());
 }
 
@@ -376,6 +376,7 @@ void RemoveChain(int dirFd) {
     for (;;) {
         const int top = ::openat(dirFd, "c", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (top < 0) return;
+        ::unlinkat(top, "f", 0);
         const bool deeper = ::renameat(top, "c", dirFd, "c.next") == 0;
         ::close(top);
         ::unlinkat(dirFd, "c", AT_REMOVEDIR);
