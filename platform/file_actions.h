@@ -32,10 +32,13 @@ enum class ItemKind {
 };
 
 // Which object an item is, as long as it exists (Linux: device and inode;
-// Windows: volume serial and file index).
+// Windows: volume serial and file index). A number freed by a removal may
+// be given at once to a new object: nStamp tells such two apart where the
+// system can (Linux: the kind and the birth time; otherwise 0).
 struct ItemId {
     std::uint64_t nVolume = 0;
     std::uint64_t nFile = 0;
+    std::uint64_t nStamp = 0;
     friend bool operator==(const ItemId&, const ItemId&) = default;
 };
 

@@ -1,220 +1,144 @@
-#include <dirent.h>
+// The tree's actions on Linux: every item is reached from the scan's start
+// by descriptors (beneath_posix.h) and checked to be the one looked at;
+// deleting walks from descriptors (tree_delete_posix.h), the trash renames
+// from the reached parent (trash_posix.h).
 #include <fcntl.h>
-#include <gio/gio.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 
+#include "platform/beneath_posix.h"
 #include "platform/error_text.h"
+#include "platform/failure_lines.h"
 #include "platform/file_actions.h"
+#include "platform/trash_posix.h"
+#include "platform/tree_delete_posix.h"
 
 namespace sizewalk {
 
 namespace {
 
-constexpr int kShownFailures = 5;
+using posix::Reached;
+using posix::ReachStatus;
 
-// Failures as the message shows them: the first few, then a count.
-class Failures {
-public:
-    void Add(const std::string& path, const std::string& why) {
-        if (m_nCount++ < kShownFailures) m_strText += path + ": " + why + "\n";
-    }
-    void AddErrno(const std::string& path, int error) { Add(path, ErrorText(error)); }
-    bool Any() const { return m_nCount > 0; }
-    std::string Text() const {
-        std::string text = m_strText;
-        if (m_nCount > kShownFailures)
-            text += "and " + std::to_string(m_nCount - kShownFailures) + " more\n";
-        return text;
-    }
-
-private:
-    int m_nCount = 0;
-    std::string m_strText;
-};
-
-RemoveResult Refused(const std::string& path, const std::string& why) {
-    return {RemoveStatus::NotRemoved, path + ": " + why + "\n"};
+RemoveResult OneLine(RemoveStatus status, const std::string& path, const std::string& why) {
+    FailureLines lines;
+    lines.Add(path, why);
+    return {status, lines.Text()};
 }
 
-// Refuses what lies on another device than the start, or is missing.
-bool CheckSameDevice(const std::string& path, const std::string& startPath, RemoveResult& refused,
-                     struct stat& item) {
-    struct stat start{};
-    if (::stat(startPath.c_str(), &start) != 0) {
-        refused = Refused(startPath, ErrorText(errno));
-        return false;
-    }
-    if (::lstat(path.c_str(), &item) != 0) {
-        refused = Refused(path, ErrorText(errno));
-        return false;
-    }
-    if (item.st_dev != start.st_dev) {
-        refused = Refused(path, "on another file system");
-        return false;
-    }
-    return true;
+ItemKind KindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return ItemKind::Directory;
+    return S_ISREG(mode) ? ItemKind::File : ItemKind::Other;
 }
 
-std::string Parent(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+const char* NowText(ItemKind kind) {
+    switch (kind) {
+        case ItemKind::Directory: return "it is now a directory";
+        case ItemKind::File: return "it is now a file";
+        case ItemKind::Other: break;
+    }
+    return "it is now a link or a special file";
 }
 
-std::string Leaf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Empties the directory open as `fd` (`path` names it in messages) and
-// closes it; its subdirectories are entered only without following a link
-// and only on `device`. True when everything below went.
-bool EmptyDirectory(int fd, const std::string& path, dev_t device, Failures& failures) {
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        failures.AddErrno(path, errno);
-        ::close(fd);
-        return false;
+// Reaches the item for a removal: the result when nothing may be done.
+std::optional<RemoveResult> ReachToRemove(const std::string& path, const std::string& startPath,
+                                          const ItemId& id, Reached& r) {
+    r = posix::Reach(path, startPath);
+    switch (r.eStatus) {
+        case ReachStatus::Reached: break;
+        case ReachStatus::Gone: return OneLine(RemoveStatus::NotRemoved, path, "it is no longer there");
+        case ReachStatus::Changed: return OneLine(RemoveStatus::Changed, path, r.strWhy);
+        case ReachStatus::Failed: return OneLine(RemoveStatus::NotRemoved, path, r.strWhy);
     }
-    bool all = true;
-    for (;;) {
-        errno = 0;
-        const dirent* ent = ::readdir(dir);
-        if (!ent) {
-            if (errno != 0) {
-                failures.AddErrno(path, errno);
-                all = false;
-            }
-            break;
-        }
-        const char* name = ent->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        const std::string child = path + "/" + name;
-        struct stat st{};
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT) continue;  // gone meanwhile: fine
-            failures.AddErrno(child, errno);
-            all = false;
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev != device) {
-                failures.Add(child, "on another file system");
-                all = false;
-                continue;
-            }
-            const int sub = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub < 0) {
-                failures.AddErrno(child, errno);
-                all = false;
-                continue;
-            }
-            struct stat opened{};
-            // Swapped for something else between the look and the open.
-            if (::fstat(sub, &opened) != 0 || opened.st_dev != device || opened.st_ino != st.st_ino) {
-                failures.Add(child, "changed while being deleted");
-                ::close(sub);
-                all = false;
-                continue;
-            }
-            if (!EmptyDirectory(sub, child, device, failures)) {
-                all = false;
-                continue;
-            }
-        }
-        if (::unlinkat(fd, name, S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0 && errno != ENOENT) {
-            failures.AddErrno(child, errno);
-            all = false;
-        }
+    if (r.leaf.empty())
+        return OneLine(RemoveStatus::NotRemoved, path, "the start directory is not removed here");
+    // Something mounted at the item is never removed; it is a change when
+    // it came after the look.
+    if (!r.OnStartMount()) {
+        const bool same = r.item.nDevice == id.nVolume && r.item.nInode == id.nFile;
+        return OneLine(same ? RemoveStatus::NotRemoved : RemoveStatus::Changed, path,
+                       posix::kMountedHere);
     }
-    ::closedir(dir);
-    return all;
+    if (ItemId{r.item.nDevice, r.item.nInode, r.item.nStamp} != id)
+        return OneLine(RemoveStatus::Changed, path, "another item stands there now");
+    return std::nullopt;
 }
 
 }  // namespace
 
-ItemLook LookAtItem(const std::string& path, const std::string&, ItemKind kind) {
+ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemKind kind) {
     ItemLook look;
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) != 0) {
-        look.eStatus = errno == ENOENT ? LookStatus::Gone : LookStatus::Failed;
-        look.strWhy = ErrorText(errno);
+    const Reached r = posix::Reach(path, startPath);
+    switch (r.eStatus) {
+        case ReachStatus::Reached: break;
+        case ReachStatus::Gone: look.eStatus = LookStatus::Gone; return look;
+        case ReachStatus::Changed: look.eStatus = LookStatus::Changed; look.strWhy = r.strWhy; return look;
+        case ReachStatus::Failed: look.eStatus = LookStatus::Failed; look.strWhy = r.strWhy; return look;
+    }
+    const ItemKind now = KindOfMode(r.item.mode);
+    if (now != kind) {
+        look.eStatus = LookStatus::Changed;
+        look.strWhy = NowText(now);
         return look;
     }
-    const ItemKind now = S_ISDIR(st.st_mode) ? ItemKind::Directory
-                         : S_ISREG(st.st_mode) ? ItemKind::File
-                                               : ItemKind::Other;
-    look.eStatus = now == kind ? LookStatus::Same : LookStatus::Changed;
-    look.id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-    look.nSize = static_cast<std::uint64_t>(st.st_size);
-    look.nDiskSize = static_cast<std::uint64_t>(st.st_blocks) * 512;
+    if (!r.OnStartMount()) {
+        look.eStatus = LookStatus::Failed;
+        look.strWhy = posix::kMountedHere;
+        return look;
+    }
+    look.eStatus = LookStatus::Same;
+    look.id = {r.item.nDevice, r.item.nInode, r.item.nStamp};
+    look.nSize = r.item.nSize;
+    look.nDiskSize = r.item.nDiskSize;
     return look;
 }
 
-RemoveResult DeletePermanently(const std::string& path, const std::string& startPath, const ItemId&) {
-    RemoveResult result;
-    struct stat item{};
-    if (!CheckSameDevice(path, startPath, result, item)) return result;
-    const int parent =
-        ::open(Parent(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0) return Refused(path, ErrorText(errno));
-    const std::string leaf = Leaf(path);
-    Failures failures;
-    bool removedSome = false;
-    if (S_ISDIR(item.st_mode)) {
-        const int fd = ::openat(parent, leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat opened{};
-        if (fd < 0) {
-            failures.AddErrno(path, errno);
-        } else if (::fstat(fd, &opened) != 0 || opened.st_dev != item.st_dev ||
-                   opened.st_ino != item.st_ino) {
-            failures.Add(path, "changed while being deleted");
-            ::close(fd);
-        } else {
-            removedSome = true;  // from here on, something may have gone
-            if (EmptyDirectory(fd, path, item.st_dev, failures) &&
-                ::unlinkat(parent, leaf.c_str(), AT_REMOVEDIR) != 0)
-                failures.AddErrno(path, errno);
-        }
-    } else if (::unlinkat(parent, leaf.c_str(), 0) != 0) {
-        failures.AddErrno(path, errno);
+RemoveResult DeletePermanently(const std::string& path, const std::string& startPath,
+                               const ItemId& id) {
+    Reached r;
+    if (auto refused = ReachToRemove(path, startPath, id, r)) return *refused;
+    if (!S_ISDIR(r.item.mode)) {
+        if (::unlinkat(r.parent.Get(), r.leaf.c_str(), 0) == 0) return {RemoveStatus::Removed, {}};
+        return OneLine(RemoveStatus::NotRemoved, path, ErrorText(errno));
     }
-    ::close(parent);
-    if (!failures.Any()) return {RemoveStatus::Removed, {}};
-    return {removedSome ? RemoveStatus::Partial : RemoveStatus::NotRemoved, failures.Text()};
-}
-
-RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, const ItemId&) {
-    RemoveResult result;
-    struct stat item{};
-    if (!CheckSameDevice(path, startPath, result, item)) return result;
-    GFile* file = g_file_new_for_path(path.c_str());
-    GError* error = nullptr;
-    // A rename into the trash: the item goes whole or not at all, and a
-    // link goes as itself.
-    const gboolean trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (trashed) return {RemoveStatus::Removed, {}};
-    const bool noTrash = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED);
-    result = {noTrash ? RemoveStatus::NoTrash : RemoveStatus::NotRemoved,
-              path + ": " + (error ? error->message : "could not be moved to the trash") + "\n"};
-    if (error) g_error_free(error);
-    return result;
-}
-
-bool ItemExists(const std::string& path, const std::string&) {
+    posix::Fd dir(posix::OpenDirBeneath(r.parent.Get(), r.leaf.c_str()));
+    if (!dir.IsOpen()) {
+        const int error = errno;
+        if (error == EXDEV) return OneLine(RemoveStatus::NotRemoved, path, posix::kMountedHere);
+        if (error == ELOOP || error == ENOTDIR)
+            return OneLine(RemoveStatus::Changed, path, "another item stands there now");
+        return OneLine(RemoveStatus::NotRemoved, path, ErrorText(error));
+    }
     struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+    if (::fstat(dir.Get(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != id.nVolume ||
+        static_cast<std::uint64_t>(st.st_ino) != id.nFile)
+        return OneLine(RemoveStatus::Changed, path, "another item stands there now");
+    FailureLines failures;
+    const posix::TreeDeleteOutcome outcome =
+        posix::DeleteTree(r.parent.Get(), r.leaf, std::move(dir), id.nVolume, id.nFile,
+                          r.nStartMount, path, failures);
+    if (outcome.bAllGone) return {RemoveStatus::Removed, {}};
+    return {outcome.bRemovedAny ? RemoveStatus::Partial : RemoveStatus::NotRemoved, failures.Text()};
 }
 
-std::int64_t ItemModified(const std::string& path, const std::string&) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_mtime) : 0;
+RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, const ItemId& id) {
+    Reached r;
+    if (auto refused = ReachToRemove(path, startPath, id, r)) return *refused;
+    return posix::TrashReached(r, path);
+}
+
+bool ItemExists(const std::string& path, const std::string& startPath) {
+    return posix::Reach(path, startPath).eStatus != ReachStatus::Gone;
+}
+
+std::int64_t ItemModified(const std::string& path, const std::string& startPath) {
+    const Reached r = posix::Reach(path, startPath);
+    return r.eStatus == ReachStatus::Reached && r.OnStartMount() ? r.item.nModified : 0;
 }
 
 bool OpenTerminal(const std::string& dir) {

@@ -5,7 +5,6 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config libgtest-dev
   libzstd-dev rapidjson-dev  # saved scans
-  libglib2.0-dev  # the trash (GIO)
   qt6-base-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   desktop-file-utils appstream dpkg-dev file

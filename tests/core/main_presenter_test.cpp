@@ -555,7 +555,7 @@ TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
     source.Release();  // the read of what is left
     presenter.OnDeletePermanently();
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") + ": on another file system"),
+    EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") + ": another file system is mounted here"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
     CDirScanner fresh;

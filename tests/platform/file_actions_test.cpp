@@ -3,8 +3,11 @@
 #include "platform/file_actions.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,10 +15,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "platform/beneath_posix.h"
 #include "scan/dir_scanner.h"
 #include "scan/list_edit.h"
 #include "tests/scan/as_unprivileged.h"
@@ -34,16 +40,23 @@ TempTree* g_home = nullptr;  // HOME and XDG_DATA_HOME for the whole run
 std::string TrashDir() { return g_home->Path("data/Trash"); }
 
 // The item as it is now, as the window looks at it before asking.
-ItemId IdOf(const std::string& path) {
+ItemId IdOf(const std::string& path, const std::string& start) {
     struct stat st{};
     if (::lstat(path.c_str(), &st) != 0) return {};
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    const ItemKind kind = S_ISDIR(st.st_mode)   ? ItemKind::Directory
+                          : S_ISREG(st.st_mode) ? ItemKind::File
+                                                : ItemKind::Other;
+    const ItemLook look = LookAtItem(path, start, kind);
+    // A mount point is refused by its look: its identity is what lstat says.
+    if (look.eStatus != LookStatus::Same)
+        return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return look.id;
 }
 RemoveResult Trash(const std::string& path, const std::string& start) {
-    return MoveToTrash(path, start, IdOf(path));
+    return MoveToTrash(path, start, IdOf(path, start));
 }
 RemoveResult Delete(const std::string& path, const std::string& start) {
-    return DeletePermanently(path, start, IdOf(path));
+    return DeletePermanently(path, start, IdOf(path, start));
 }
 
 std::string ReadAll(const std::string& path) {
@@ -159,38 +172,256 @@ TEST(FileActionsTest, ReadOnlyDirectoryGivesAPartialDelete) {
     });
 }
 
-// Another file system below the start: the item itself is refused, a
-// directory holding its mount point loses all but that, and a volume
-// without a trash is left untouched. Needs a tmpfs mount (root).
-TEST(FileActionsTest, AnotherFileSystemIsNeverEntered) {
-    TempTree t;
-    t.Dir("d");
-    t.File("d/mine", 10);
-    t.Dir("d/mnt");
-    if (::mount("tmpfs", t.Path("d/mnt").c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{t.Path("d/mnt")};
-    t.File("d/mnt/theirs", 20);
+// A mount the test made inside its own tree, detached when it goes.
+struct TestMount {
+    std::string path;
+    bool bMounted = false;
+    TestMount(const std::string& source, const std::string& target, bool tmpfs) : path(target) {
+        bMounted = tmpfs ? ::mount("tmpfs", target.c_str(), "tmpfs", 0, "size=1m") == 0
+                         : ::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    ~TestMount() {
+        if (bMounted) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    TestMount(const TestMount&) = delete;
+    TestMount& operator=(const TestMount&) = delete;
+};
 
+// A tree to scan ("scan") and beside it, outside the scan, a victim whose
+// files must survive whatever is mounted or linked into the scan.
+struct ScanAndVictim {
+    TempTree t;
+    ScanAndVictim() {
+        t.Dir("scan");
+        t.Dir("victim");
+        t.Dir("victim/sub");
+        t.File("victim/canary", 7);
+        t.File("victim/sub/f2", 8);
+    }
+    std::string Start() const { return t.Path("scan"); }
+    std::string In(const std::string& rel) const { return t.Path("scan/" + rel); }
+    bool VictimIntact() const {
+        return std::filesystem::exists(t.Path("victim/canary")) &&
+               std::filesystem::exists(t.Path("victim/sub/f2"));
+    }
+};
+
+bool Has(const RemoveResult& result, const std::string& text) {
+    return result.strFailures.find(text) != std::string::npos;
+}
+
+std::size_t TrashedCount() {
+    std::error_code error;
+    const auto files = std::filesystem::directory_iterator(TrashDir() + "/files", error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(files, {}));
+}
+
+// Mounts at or below an item (a tmpfs whose name the mount table escapes,
+// bind mounts of the victim): the trash refuses the item naming each mount
+// and moves nothing; a delete keeps each mount and the directories leading
+// to it, naming them; an item that is a mount point is refused, and one
+// replaced by a bind mount after the look has changed. A volume without a
+// trash is left untouched. Needs mount rights (root).
+TEST(FileActionsTest, MountsAtOrBelowAreNeverEntered) {
+    ScanAndVictim s;
+    s.t.Dir("scan/d");
+    s.t.File("scan/d/mine", 10);
+    s.t.Dir("scan/d/t mp");
+    s.t.Dir("scan/d/deep");
+    s.t.Dir("scan/d/deep/er");
+    s.t.Dir("scan/d/deep/er/bind");
+    s.t.Dir("scan/at");
+    s.t.Dir("scan/later");
+    const ItemId laterId = IdOf(s.In("later"), s.Start());
+    TestMount tmp("", s.In("d/t mp"), true);
+    if (!tmp.bMounted) GTEST_SKIP() << "cannot mount here";
+    TestMount bind(s.t.Path("victim"), s.In("d/deep/er/bind"), false);
+    TestMount at(s.t.Path("victim"), s.In("at"), false);
+    TestMount later(s.t.Path("victim"), s.In("later"), false);
+    ASSERT_TRUE(bind.bMounted && at.bMounted && later.bMounted);
+    s.t.File("scan/d/t mp/theirs", 20);
+
+    const std::size_t trashed = TrashedCount();
+    const RemoveResult refused = Trash(s.In("d"), s.Start());
+    EXPECT_EQ(refused.eStatus, RemoveStatus::NotRemoved);
+    EXPECT_TRUE(Has(refused, s.In("d/t mp") + ": another file system is mounted here"));
+    EXPECT_TRUE(Has(refused, s.In("d/deep/er/bind") + ": another file system is mounted here"))
+        << refused.strFailures;
+    EXPECT_TRUE(std::filesystem::exists(s.In("d/mine")));
+    EXPECT_EQ(TrashedCount(), trashed);
+
+    EXPECT_EQ(LookAtItem(s.In("at"), s.Start(), ItemKind::Directory).eStatus, LookStatus::Failed);
     for (const auto action : {Trash, Delete}) {
-        const RemoveResult refused = action(t.Path("d/mnt"), t.Root());
-        EXPECT_EQ(refused.eStatus, RemoveStatus::NotRemoved);
-        EXPECT_NE(refused.strFailures.find("on another file system"), std::string::npos);
+        const RemoveResult atItem = action(s.In("at"), s.Start());
+        EXPECT_EQ(atItem.eStatus, RemoveStatus::NotRemoved);
+        EXPECT_TRUE(Has(atItem, s.In("at") + ": another file system is mounted here"));
+        const RemoveResult replaced =
+            (action == Trash ? MoveToTrash : DeletePermanently)(s.In("later"), s.Start(), laterId);
+        EXPECT_EQ(replaced.eStatus, RemoveStatus::Changed) << replaced.strFailures;
     }
     // A tmpfs has no trash of its own: nothing is done in its place.
-    const RemoveResult noTrash = Trash(t.Path("d/mnt/theirs"), t.Path("d/mnt"));
+    const RemoveResult noTrash = Trash(s.In("d/t mp/theirs"), s.In("d/t mp"));
     EXPECT_EQ(noTrash.eStatus, RemoveStatus::NoTrash) << noTrash.strFailures;
-    EXPECT_TRUE(std::filesystem::exists(t.Path("d/mnt/theirs")));
 
-    const RemoveResult partial = Delete(t.Path("d"), t.Root());
+    const RemoveResult partial = Delete(s.In("d"), s.Start());
     EXPECT_EQ(partial.eStatus, RemoveStatus::Partial);
-    EXPECT_NE(partial.strFailures.find(t.Path("d/mnt") + ": on another file system"),
-              std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(t.Path("d/mine")));
-    EXPECT_TRUE(std::filesystem::exists(t.Path("d/mnt/theirs")));
+    EXPECT_TRUE(Has(partial, s.In("d/t mp") + ": another file system is mounted here"));
+    EXPECT_TRUE(Has(partial, s.In("d/deep/er/bind") + ": another file system is mounted here"));
+    EXPECT_FALSE(std::filesystem::exists(s.In("d/mine")));
+    EXPECT_TRUE(std::filesystem::exists(s.In("d/t mp/theirs")));
+    EXPECT_TRUE(s.VictimIntact());
+}
+
+// Restores the usual way of reaching items when a case is done.
+struct Openat2Choice {
+    explicit Openat2Choice(bool use) { posix::UseOpenat2ForTesting(use); }
+    ~Openat2Choice() { posix::UseOpenat2ForTesting(true); }
+    Openat2Choice(const Openat2Choice&) = delete;
+    Openat2Choice& operator=(const Openat2Choice&) = delete;
+};
+
+// A parent put aside after the look, a link or a bind mount of the victim
+// in its place: nothing is removed, by either removal, with openat2 or
+// component by component as on a kernel without it.
+TEST(FileActionsTest, SwappedParentIsNotFollowed) {
+    bool mountsSkipped = false;
+    for (const bool openat2 : {true, false}) {
+        for (const bool bindMount : {false, true}) {
+            for (const auto remove : {MoveToTrash, DeletePermanently}) {
+                SCOPED_TRACE(std::string(openat2 ? "openat2 " : "by components ") +
+                             (bindMount ? "bind mount " : "link ") +
+                             (remove == MoveToTrash ? "trash" : "delete"));
+                const Openat2Choice choice(openat2);
+                ScanAndVictim s;
+                s.t.Dir("scan/d");
+                s.t.Dir("scan/d/sub");
+                s.t.File("scan/d/sub/f2", 9);
+                const std::string item = s.In("d/sub/f2");
+                const ItemLook look = LookAtItem(item, s.Start(), ItemKind::File);
+                ASSERT_EQ(look.eStatus, LookStatus::Same);
+                ASSERT_EQ(::rename(s.In("d").c_str(), s.In("d.away").c_str()), 0);
+                std::optional<TestMount> mount;
+                if (bindMount) {
+                    s.t.Dir("scan/d");
+                    mount.emplace(s.t.Path("victim"), s.In("d"), false);
+                    if (!mount->bMounted) {
+                        mountsSkipped = true;
+                        continue;
+                    }
+                } else {
+                    s.t.Link(s.t.Path("victim"), "scan/d");
+                }
+                EXPECT_EQ(LookAtItem(item, s.Start(), ItemKind::File).eStatus,
+                          LookStatus::Changed);
+                const RemoveResult result = remove(item, s.Start(), look.id);
+                EXPECT_EQ(result.eStatus, RemoveStatus::Changed) << result.strFailures;
+                EXPECT_TRUE(Has(result, bindMount ? "another file system is mounted at "
+                                                  : "a link stands in its way at "))
+                    << result.strFailures;
+                EXPECT_TRUE(s.VictimIntact());
+                EXPECT_TRUE(std::filesystem::exists(s.In("d.away/sub/f2")));
+                EXPECT_TRUE(ItemExists(item, s.Start()));
+            }
+        }
+    }
+    if (mountsSkipped) GTEST_SKIP() << "bind mounts not tried: cannot mount here";
+}
+
+// A file replaced by a directory of the same name is another item now.
+TEST(FileActionsTest, ReplacedByAnotherKindIsChanged) {
+    TempTree t;
+    t.File("x", 5);
+    const ItemId id = IdOf(t.Path("x"), t.Root());
+    ASSERT_EQ(::unlink(t.Path("x").c_str()), 0);
+    t.Dir("x");
+    t.File("x/inner", 6);
+    const ItemLook look = LookAtItem(t.Path("x"), t.Root(), ItemKind::File);
+    EXPECT_EQ(look.eStatus, LookStatus::Changed);
+    EXPECT_EQ(look.strWhy, "it is now a directory");
+    for (const auto remove : {MoveToTrash, DeletePermanently})
+        EXPECT_EQ(remove(t.Path("x"), t.Root(), id).eStatus, RemoveStatus::Changed);
+    EXPECT_TRUE(std::filesystem::exists(t.Path("x/inner")));
+}
+
+// A read-only mount (a bind mount of the test's tree, remounted read-only):
+// nothing can go, and the message says why rather than claiming a part;
+// its trash would be on another mount of the same file system.
+TEST(FileActionsTest, ReadOnlyMountRemovesNothing) {
+    TempTree t;
+    t.Dir("src");
+    t.Dir("src/d");
+    t.File("src/d/a", 1);
+    t.File("src/f", 2);
+    t.Dir("ro");
+    TestMount ro(t.Path("src"), t.Path("ro"), false);
+    if (!ro.bMounted ||
+        ::mount(nullptr, t.Path("ro").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                nullptr) != 0)
+        GTEST_SKIP() << "cannot make a read-only mount here";
+    for (const std::string item : {"ro/d", "ro/f"}) {
+        const RemoveResult result = Delete(t.Path(item), t.Path("ro"));
+        EXPECT_EQ(result.eStatus, RemoveStatus::NotRemoved) << item;
+        EXPECT_EQ(result.strFailures, t.Path(item) + ": Read-only file system\n");
+    }
+    const RemoveResult trash = Trash(t.Path("ro/f"), t.Path("ro"));
+    EXPECT_EQ(trash.eStatus, RemoveStatus::NotRemoved);
+    EXPECT_TRUE(Has(trash, "the trash is on another mount of this file system")) << trash.strFailures;
+    EXPECT_TRUE(std::filesystem::exists(t.Path("src/d/a")));
+    EXPECT_TRUE(std::filesystem::exists(t.Path("src/f")));
+}
+
+// Removes the chain "c/c/c/..." below `dirFd` one level at a time, with two
+// descriptors and no path longer than a name.
+void RemoveChain(int dirFd) {
+    for (;;) {
+        const int top = ::openat(dirFd, "c", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (top < 0) return;
+        ::unlinkat(top, "f", 0);
+        const bool deeper = ::renameat(top, "c", dirFd, "c.next") == 0;
+        ::close(top);
+        ::unlinkat(dirFd, "c", AT_REMOVEDIR);
+        if (!deeper || ::renameat(dirFd, "c.next", dirFd, "c") != 0) return;
+    }
+}
+
+// A chain of 100,000 directories goes, in a child whose descriptors are
+// limited to 256; the walk keeps no recursion and few directories open.
+TEST(FileActionsTest, DeepChainGoesWithFewDescriptors) {
+    constexpr int kDepth = 100000;
+    TempTree t;
+    t.Dir("chain");
+    t.File("beside", 1);
+    const int chain = ::open(t.Path("chain").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(chain, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{256, 256};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(2);
+        int fd = ::dup(chain);
+        for (int level = 0; level < kDepth && fd >= 0; ++level) {
+            if (::mkdirat(fd, "c", 0755) != 0) ::_exit(3);
+            if (level % 1000 == 0) ::close(::openat(fd, "f", O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+            const int next = ::openat(fd, "c", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = next;
+        }
+        if (fd < 0) ::_exit(4);
+        ::close(fd);
+        const RemoveResult result = Delete(t.Path("chain/c"), t.Root());
+        if (result.eStatus != RemoveStatus::Removed) {
+            std::fprintf(stderr, "%.2000s\n", result.strFailures.c_str());
+            ::_exit(5);
+        }
+        ::_exit(std::filesystem::exists(t.Path("chain/c")) ? 6 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    RemoveChain(chain);  // whatever is left, before the tree's own cleanup
+    ::close(chain);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::exists(t.Path("beside")));
 }
 
 // The terminal starts in the directory and is not waited for; without one,
