@@ -74,6 +74,8 @@ enum class ScanOutcome {
     Queued,       // a stopped scan has not returned yet: the press waits for it
     Opened,       // a saved scan was read: the kept scan now, filled
     OpenFailed,   // a saved scan could not be read: the kept scan stays as it was
+    Measured,     // a directory was read afresh before a removal: the kept scan stays
+    MeasureStopped,  // that read was dropped: the kept scan stays as it was
 };
 
 // Fills the tree from the kept scan with the fields' unit and file switch.
