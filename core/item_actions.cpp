@@ -38,7 +38,8 @@ std::string ChangedText(const std::string& path, const ItemLook& look) {
     switch (look.eStatus) {
         case LookStatus::Same: return {};
         case LookStatus::Gone: return text + " is no longer there; press F5 to read it again.";
-        case LookStatus::Failed: return text + " could not be looked at: " + ShownName(look.strWhy);
+        case LookStatus::Failed:
+            return text + " could not be looked at: " + ShownName(look.strWhy);
         case LookStatus::Changed: break;
     }
     text += " has changed since the scan; press F5 to read it again.";
@@ -83,7 +84,8 @@ std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKi
     return text;
 }
 
-std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind, const std::string& path) {
+std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
+                              const std::string& path) {
     // What failed is named by the platform, already shown visibly.
     const std::string failures = result.strFailures;
     switch (result.eStatus) {

@@ -222,9 +222,12 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
         // A stopped scan has returned: what it found is dropped with it.
         if (!m_queued) {
             switch (job->eKind) {
-                case JobKind::Open: return ScanOutcome::OpenFailed;
-                case JobKind::Measure: return ScanOutcome::MeasureStopped;
-                case JobKind::Scan: break;
+                case JobKind::Open:
+                    return ScanOutcome::OpenFailed;
+                case JobKind::Measure:
+                    return ScanOutcome::MeasureStopped;
+                case JobKind::Scan:
+                    break;
             }
             return ScanOutcome::Stopped;
         }
@@ -282,8 +285,10 @@ ScanOutcome CLiveScanCommand::FinishMeasure(Job& job) {
         case Result::Complete:
             m_measured = std::move(job.list);
             return ScanOutcome::Measured;
-        case Result::Stopped: return ScanOutcome::MeasureStopped;
-        case Result::Failed: break;
+        case Result::Stopped:
+            return ScanOutcome::MeasureStopped;
+        case Result::Failed:
+            break;
     }
     m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);  // the kept scan stays
     return ScanOutcome::OutOfMemory;

@@ -22,6 +22,8 @@
 //   OK      -> while a stopped worker has not returned: Queued; the press
 //              runs when its notice comes
 //   F5      -> Rescan(fields): as Start, but scans the same path again
+//   Delete  -> Measure(dir): the directory read again, as a scan is, while
+//              the tree shows the kept scan; Finish(): Measured
 // Destroying the command stops a running scan and waits for it a moment at
 // most; a worker that has not returned by then is left to end on its own
 // (AbandonedWorkers() tells the program to end without waiting for it).

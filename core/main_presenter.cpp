@@ -100,8 +100,9 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
         case ScanOutcome::OpenFailed:
             // Stopped, or refused: the kept scan is still the one shown.
             if (!m_command.OpenError().empty())
-                m_view.ShowMessage(std::string(kCannotOpenScanText) + ShownName(m_command.OpenError()),
-                                   MessageIcon::Warning);
+                m_view.ShowMessage(
+                    std::string(kCannotOpenScanText) + ShownName(m_command.OpenError()),
+                    MessageIcon::Warning);
             ShowNotes();
             break;
         case ScanOutcome::Measured: {
@@ -110,7 +111,9 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
             if (pending && !fresh.Empty()) AskAndRemove(*pending, &fresh);
             break;
         }
-        case ScanOutcome::MeasureStopped: ShowNotes(); break;
+        case ScanOutcome::MeasureStopped:
+            ShowNotes();
+            break;
         case ScanOutcome::OutOfMemory: m_keep.reset(); break;
         case ScanOutcome::Queued: m_view.ShowProgress({std::string(kStoppingText), {}}); break;
         default: break;  // a running scan shows its progress; a message says the rest
@@ -181,7 +184,8 @@ bool CMainPresenter::OnOpenTerminal() {
     const std::string path = SelectedFolder();
     if (path.empty()) return false;
     if (m_view.OpenTerminal(path)) return true;
-    m_view.ShowMessage(std::string(kCannotOpenTerminalText) + ShownName(path), MessageIcon::Warning);
+    m_view.ShowMessage(std::string(kCannotOpenTerminalText) + ShownName(path),
+                       MessageIcon::Warning);
     return false;
 }
 

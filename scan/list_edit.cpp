@@ -151,7 +151,8 @@ CScanList ListWithFileSizes(const CScanList& list, std::size_t index, std::uint6
     // Every link of a file of several links is that file: all change.
     for (std::size_t i = 0; i < edited.Count(); ++i) {
         const CScanList::LinkRecord* other = i == index || !link ? nullptr : edited.LinkOf(i);
-        if (i != index && !(other && other->nDevice == link->nDevice && other->nInode == link->nInode))
+        if (i != index &&
+            !(other && other->nDevice == link->nDevice && other->nInode == link->nInode))
             continue;
         edited.At(i).m_nSize = size;
         edited.At(i).m_nDiskSize = diskSize;

@@ -66,7 +66,9 @@ class FakeView : public CMainView {
     void StopTicks() override { ticking = false; }
     Control FocusedControl() const override { return focus; }
     void FocusControl(Control control) override { focus = control; }
-    TreeSelection SelectedItem() const override { return select ? select(selected) : TreeSelection{}; }
+    TreeSelection SelectedItem() const override {
+        return select ? select(selected) : TreeSelection{};
+    }
     void CopyToClipboard(const std::string& text) override { clipboard = text; }
     bool OpenFolder(const std::string& path) override {
         opened.push_back(path);
@@ -114,7 +116,7 @@ class FakeView : public CMainView {
     Control focus = Control::OK;
     std::string selected;  // the path of the item selected in the tree
     std::function<TreeSelection(const std::string&)> select;  // the tree's item at a path
-    TreeState open;                  // what the tree has open now (expanded)
+    TreeState open;  // what the tree has open now (expanded)
     std::optional<bool> treemap;
     std::optional<bool> details;
     std::vector<TreeState> restored;  // what the presenter asked to open again
@@ -544,7 +546,8 @@ TEST_F(MainPresenter, TheQuestionTellsWhatIsOnDiskNow) {
     presenter.OnDeletePermanently();
     EXPECT_EQ(source.Scanned().size(), scans);
     ASSERT_EQ(view.questions.size(), 2u);
-    EXPECT_NE(view.questions[1].find("\n\nSize: 3,000 bytes\n\nIt has changed since the scan: now 2.9 KB."),
+    EXPECT_NE(view.questions[1].find(
+                  "\n\nSize: 3,000 bytes\n\nIt has changed since the scan: now 2.9 KB."),
               std::string::npos)
         << view.questions[1];
     CDirScanner fresh;
@@ -576,9 +579,10 @@ TEST_F(MainPresenter, ASwappedItemIsToldNotRemovedSilently) {
     EXPECT_FALSE(presenter.IsScanning());
     EXPECT_TRUE(view.questions.empty());
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].text.rfind(
-                  t.Path("Data/sub") + " has changed since the scan; press F5 to read it again.", 0),
-              0u);
+    EXPECT_EQ(
+        view.messages[0].text.rfind(
+            t.Path("Data/sub") + " has changed since the scan; press F5 to read it again.", 0),
+        0u);
     EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub")));
 
     std::filesystem::remove(t.Path("Data/sub"));

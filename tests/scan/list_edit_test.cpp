@@ -110,10 +110,9 @@ TEST(ListEditTest, FileSizesMatchAFreshScan) {
         std::ofstream(t.Path(grown), std::ios::binary) << std::string(50000, 'x');
         struct stat now {};
         ASSERT_EQ(::lstat(t.Path(grown).c_str(), &now), 0);
-        const CScanList edited =
-            ListWithFileSizes(before, IndexOfPath(before, t.Path(grown)),
-                              static_cast<std::uint64_t>(now.st_size),
-                              static_cast<std::uint64_t>(now.st_blocks) * 512, now.st_mtime);
+        const CScanList edited = ListWithFileSizes(
+            before, IndexOfPath(before, t.Path(grown)), static_cast<std::uint64_t>(now.st_size),
+            static_cast<std::uint64_t>(now.st_blocks) * 512, now.st_mtime);
         const CScanList fresh = test::ScanOf(t.Root());
         EXPECT_EQ(ListText(edited), ListText(fresh));
     }
