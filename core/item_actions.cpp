@@ -1,7 +1,9 @@
 #include "core/item_actions.h"
 
+#include <algorithm>
 #include <ctime>
 
+#include "model/detail_columns.h"
 #include "model/size_text.h"
 #include "platform/visible_text.h"
 #include "scan/list_edit.h"
@@ -29,56 +31,90 @@ ItemKind KindOf(const CScanEntry& entry) {
     return entry.IsNotRegular() ? ItemKind::Other : ItemKind::File;
 }
 
+std::string ShownName(std::string_view text) { return VisibleText(text, kSeparator); }
+
 std::string ChangedText(const std::string& path, const ItemLook& look) {
-    std::string text = VisibleText(path, kSeparator);
+    std::string text = ShownName(path);
     switch (look.eStatus) {
         case LookStatus::Same: return {};
         case LookStatus::Gone: return text + " is no longer there; press F5 to read it again.";
-        case LookStatus::Failed: return text + " could not be looked at: " + look.strWhy;
+        case LookStatus::Failed:
+            return text + " could not be looked at: " + ShownName(look.strWhy);
         case LookStatus::Changed: break;
     }
     text += " has changed since the scan; press F5 to read it again.";
-    if (!look.strWhy.empty()) text += "\n\n(" + look.strWhy + ")";
+    if (!look.strWhy.empty()) text += "\n\n(" + ShownName(look.strWhy) + ")";
     return text;
 }
 
+CScanList ListWithItemNow(const CScanList& list, std::size_t index, const ItemLook& look,
+                          const CScanList* fresh) {
+    if (fresh) return ListWithSubtree(list, index, *fresh);
+    return ListWithFileSizes(list, index, look.nSize, look.nDiskSize,
+                             ItemModified(list.PathOf(index), list.PathOf(0)));
+}
+
+bool FiguresChanged(const CScanList& was, const CScanList& now, std::size_t index, SizeMode mode) {
+    return was[index].GetShownSize(mode) != now[index].GetShownSize(mode) ||
+           was.SubtreeEnd(index) - index != now.SubtreeEnd(index) - index;
+}
+
 std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKind kind,
-                              SizeMode mode, std::string_view separator) {
+                              SizeMode mode, std::string_view separator, bool changed) {
     const CScanEntry& entry = list[index];
     std::string text = kind == RemoveKind::Trash
                            ? "Move this item to " + std::string(kTrash) + "?\n\n"
                            : "Delete this item permanently? This cannot be undone.\n\n";
-    text += list.PathOf(index);
+    text += ShownName(list.PathOf(index));
+    const std::uint64_t size = entry.GetShownSize(mode);
     text += mode == SizeMode::OnDisk ? "\n\nSize on disk: " : "\n\nSize: ";
-    text += GroupDigits(entry.GetShownSize(mode), separator) + " bytes";
+    text += GroupDigits(size, separator) + " bytes";
+    const std::size_t below = list.SubtreeEnd(index) - index - 1;
     if (entry.IsDirectory()) {
-        const std::size_t below = list.SubtreeEnd(index) - index - 1;
         text += "\nEntries: " + GroupDigits(below, separator);
         if (list.ReadErrorOf(index) != 0 || list.HasUnreadableBelow(index))
             text += " (at least: some could not be read)";
     }
+    if (changed) {
+        text += "\n\nIt has changed since the scan: now " + FormatAutoSize(size, separator);
+        if (entry.IsDirectory())
+            text += " in " + GroupDigits(below, separator) + (below == 1 ? " entry" : " entries");
+        text += ".";
+    }
     return text;
 }
 
-std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind) {
+std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
+                              const std::string& path) {
+    // What failed is named by the platform, already shown visibly.
+    const std::string failures = result.strFailures;
     switch (result.eStatus) {
         case RemoveStatus::Removed: return {};
         case RemoveStatus::NoTrash:
-            return "There is no trash on this item's volume. Nothing was done.\n\n" +
-                   result.strFailures;
+            return "There is no trash on this item's volume. Nothing was done.\n\n" + failures;
         case RemoveStatus::Partial:
             return (kind == RemoveKind::Trash
                         ? "Part of it could not be moved to " + std::string(kTrash) + ":\n\n"
                         : std::string("Part of it could not be deleted:\n\n")) +
-                   result.strFailures + "\nWhat is left is read again.";
+                   failures + "\nWhat is left is read again.";
         case RemoveStatus::Changed:
-            return "It has changed since the scan; press F5 to read it again. Nothing was done.\n\n" +
-                   result.strFailures;
+            return ShownName(path) + " has changed since the scan; press F5 to read it again." +
+                   (failures.empty() ? std::string() : "\n\n" + failures);
         case RemoveStatus::NotRemoved: break;
     }
     return (kind == RemoveKind::Trash ? "It could not be moved to " + std::string(kTrash) + ":\n\n"
                                       : std::string("It could not be deleted:\n\n")) +
-           result.strFailures;
+           failures;
+}
+
+CScanTree::Item NeighbourOf(const CScanTree& tree, CScanTree::Item item) {
+    const CScanTree::Item parent = tree.Parent(item);
+    if (parent == CScanTree::kNoItem) return CScanTree::kNoItem;
+    const std::span<const CScanTree::Item> siblings = tree.Children(parent);
+    const auto at = std::find(siblings.begin(), siblings.end(), item);
+    if (at == siblings.end()) return parent;
+    if (at + 1 != siblings.end()) return *(at + 1);
+    return at != siblings.begin() ? *(at - 1) : parent;
 }
 
 std::optional<CScanList> ListAfterRemove(const CScanList& list, std::size_t index,

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "core/entry_source.h"
+#include "model/scan_tree.h"
 #include "platform/file_actions.h"
 #include "scan/scan_entry.h"
 #include "scan/scan_list.h"
@@ -33,19 +34,36 @@ inline constexpr std::string_view kCannotOpenTerminalText = "No terminal could b
 // What the scan recorded `entry` to be, for LookAtItem.
 ItemKind KindOf(const CScanEntry& entry);
 
+// How the presenter's texts show a path or name: visibly, byte for byte
+// (platform/visible_text.h), with the platform's separator left alone.
+std::string ShownName(std::string_view text);
+
 // The message when the item at `path` is not what the scan saw there, or
 // is gone, or cannot be looked at.
 std::string ChangedText(const std::string& path, const ItemLook& look);
 
+// The kept list with the entry at `index` as the disk has it now: a
+// directory's subtree replaced by `fresh` (a finished scan of it), another
+// item's sizes by those `look` found. May throw std::bad_alloc.
+CScanList ListWithItemNow(const CScanList& list, std::size_t index, const ItemLook& look,
+                          const CScanList* fresh);
+// Whether the entry at `index` shows other figures in `now` than in `was`:
+// its size on show in `mode`, or the number of entries below it.
+bool FiguresChanged(const CScanList& was, const CScanList& now, std::size_t index, SizeMode mode);
+
 // The question before removing the entry at `index` of `list`: what is
 // done, the path, the size on show and, for a directory, how many entries
-// it holds.
+// it holds; with `changed`, a line saying that these differ from the scan's.
 std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKind kind,
-                              SizeMode mode, std::string_view separator);
+                              SizeMode mode, std::string_view separator, bool changed = false);
 
-// The message after a removal that did not wholly succeed; empty when
-// there is nothing to say.
-std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind);
+// The message after the removal of `path` did not wholly succeed; empty
+// when there is nothing to say.
+std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind, const std::string& path);
+
+// Where the selection goes when `item` leaves `tree`: its next sibling in
+// the order on show, else the previous one, else its parent.
+CScanTree::Item NeighbourOf(const CScanTree& tree, CScanTree::Item item);
 
 // The kept list after the removal of the entry at `index` (not the start
 // entry) ended with `result`: without the entry when it is gone from the

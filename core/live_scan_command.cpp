@@ -76,7 +76,7 @@ ScanOutcome CLiveScanCommand::ReplaceKept(CScanList&& list, const ScanFields& fi
 }
 
 ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
-    if (m_bScanning) return ScanOutcome::Busy;
+    if (m_bScanning && !m_bMeasuring) return ScanOutcome::Busy;
     if (!force && KeptIsAdopted()) {
         // An opened scan's path may not exist here: OK with it redraws.
         std::string path = fields.m_strStartDir;
@@ -90,6 +90,8 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
         m_messages.Show(kInvalidStartDirText, MessageIcon::None);
         return ScanOutcome::Rejected;
     }
+    // A measure gives way to the scan, which waits for its worker below.
+    if (m_bMeasuring) Stop();
     if (m_pJob) {
         // The last scan was stopped but its worker has not returned: this
         // press runs when it does (Finish).
@@ -108,7 +110,7 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     m_strScanPath = fields.m_strStartDir;
     m_bOpening = false;
     m_cursor.Begin();
-    if (!StartWorker(false)) {
+    if (!StartWorker(JobKind::Scan)) {
         // No thread to be had: the scan could not have run either.
         m_cursor.End();
         ReportOutOfMemory(m_lastScannedDir, m_tree, m_messages);
@@ -125,7 +127,7 @@ ScanOutcome CLiveScanCommand::Open(const std::string& file, const ScanFields& fi
     m_strOpenError.clear();
     m_bOpening = true;
     m_cursor.Begin();
-    if (!StartWorker(true)) {
+    if (!StartWorker(JobKind::Open)) {
         m_bOpening = false;
         m_cursor.End();
         m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);
@@ -134,11 +136,28 @@ ScanOutcome CLiveScanCommand::Open(const std::string& file, const ScanFields& fi
     return ScanOutcome::Started;
 }
 
-bool CLiveScanCommand::StartWorker(bool open) {
+ScanOutcome CLiveScanCommand::Measure(const std::string& dir, const ScanFields& fields) {
+    if (m_bScanning || m_pJob) return ScanOutcome::Busy;
+    // The tree keeps showing the kept scan: the worker reads into its own list.
+    m_fields = fields;
+    m_strScanPath = dir;
+    m_measured.Clear();
+    m_bMeasuring = true;
+    m_cursor.Begin();
+    if (!StartWorker(JobKind::Measure)) {
+        m_bMeasuring = false;
+        m_cursor.End();
+        m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);
+        return ScanOutcome::OutOfMemory;
+    }
+    return ScanOutcome::Started;
+}
+
+bool CLiveScanCommand::StartWorker(JobKind kind) {
     try {
         auto job = std::make_shared<Job>();
         job->strPath = m_strScanPath;
-        job->bOpen = open;
+        job->eKind = kind;
         job->pNotify = &m_done;
         m_worker = std::thread(&CLiveScanCommand::Work, job, std::ref(m_source));
         m_pJob = std::move(job);
@@ -152,7 +171,7 @@ bool CLiveScanCommand::StartWorker(bool open) {
 void CLiveScanCommand::Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept {
     Result result = Result::Failed;
     try {
-        if (job->bOpen) {
+        if (job->eKind == JobKind::Open) {
             OpenScanFile(job->strPath, job->list, &job->metadata, &job->progress);
             result = Result::Complete;
         } else {
@@ -182,9 +201,10 @@ bool CLiveScanCommand::Stop() {
     }
     m_pJob->progress.RequestStop();
     m_bScanning = false;
-    if (m_bOpening) {
+    if (m_bOpening || m_bMeasuring) {
         // Only the reading stops: the kept scan is still the one shown.
         m_bOpening = false;
+        m_bMeasuring = false;
         m_cursor.End();
         return true;
     }
@@ -200,12 +220,23 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
     const std::shared_ptr<Job> job = std::move(m_pJob);
     if (!m_bScanning) {
         // A stopped scan has returned: what it found is dropped with it.
-        if (!m_queued) return job->bOpen ? ScanOutcome::OpenFailed : ScanOutcome::Stopped;
+        if (!m_queued) {
+            switch (job->eKind) {
+                case JobKind::Open:
+                    return ScanOutcome::OpenFailed;
+                case JobKind::Measure:
+                    return ScanOutcome::MeasureStopped;
+                case JobKind::Scan:
+                    break;
+            }
+            return ScanOutcome::Stopped;
+        }
         Press press = std::move(*m_queued);
         m_queued.reset();
         return Begin(press.fields, press.bForce);
     }
-    if (job->bOpen) return FinishOpen(*job);
+    if (job->eKind == JobKind::Open) return FinishOpen(*job);
+    if (job->eKind == JobKind::Measure) return FinishMeasure(*job);
     m_bScanning = false;
     m_cursor.End();
     switch (job->result) {
@@ -241,6 +272,23 @@ ScanOutcome CLiveScanCommand::FinishOpen(Job& job) {
     if (!job.strError.empty()) {
         m_strOpenError = std::move(job.strError);
         return ScanOutcome::OpenFailed;
+    }
+    m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);  // the kept scan stays
+    return ScanOutcome::OutOfMemory;
+}
+
+ScanOutcome CLiveScanCommand::FinishMeasure(Job& job) {
+    m_bScanning = false;
+    m_bMeasuring = false;
+    m_cursor.End();
+    switch (job.result) {
+        case Result::Complete:
+            m_measured = std::move(job.list);
+            return ScanOutcome::Measured;
+        case Result::Stopped:
+            return ScanOutcome::MeasureStopped;
+        case Result::Failed:
+            break;
     }
     m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);  // the kept scan stays
     return ScanOutcome::OutOfMemory;

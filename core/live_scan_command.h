@@ -22,6 +22,8 @@
 //   OK      -> while a stopped worker has not returned: Queued; the press
 //              runs when its notice comes
 //   F5      -> Rescan(fields): as Start, but scans the same path again
+//   Delete  -> Measure(dir): the directory read again, as a scan is, while
+//              the tree shows the kept scan; Finish(): Measured
 // Destroying the command stops a running scan and waits for it a moment at
 // most; a worker that has not returned by then is left to end on its own
 // (AbandonedWorkers() tells the program to end without waiting for it).
@@ -98,6 +100,17 @@ public:
     // drops the reading, keeping the kept scan too.
     ScanOutcome Open(const std::string& file, const ScanFields& fields);
     bool IsOpening() const { return m_bOpening; }
+    // Before a removal: reads the directory `dir` of the kept scan afresh
+    // on the worker, as a scan runs (its progress, the wait cursor, Stop),
+    // while the tree goes on showing the kept scan: Started (IsMeasuring()),
+    // Busy, or OutOfMemory (said). Finish() then gives Measured
+    // (TakeMeasured() hands over the list read) or OutOfMemory (said); the
+    // kept scan stays as it was either way. Stop() drops the measure, and so
+    // does a press of OK or F5, which then waits for its worker as after a
+    // stopped scan; Finish() gives MeasureStopped for a dropped measure.
+    ScanOutcome Measure(const std::string& dir, const ScanFields& fields);
+    bool IsMeasuring() const { return m_bMeasuring; }
+    CScanList TakeMeasured() { return std::move(m_measured); }
     const ScanFields& OpenedFields() const { return m_fields; }
     const ScanFileMetadata& OpenedMetadata() const { return m_openedMetadata; }
     const std::string& OpenError() const { return m_strOpenError; }
@@ -130,11 +143,12 @@ public:
 
 private:
     enum class Result { Complete, Stopped, Failed };
+    enum class JobKind { Scan, Open, Measure };
     // What a worker owns: shared with the command, so that a worker that
     // outlives a stop (or the command) writes only into its own.
     struct Job {
-        std::string strPath;  // to scan, or the file to read (bOpen)
-        bool bOpen = false;
+        std::string strPath;  // to scan or measure, or the file to read
+        JobKind eKind = JobKind::Scan;
         ScanFileMetadata metadata;  // of the file read
         std::string strError;       // why the file could not be read
         CScanProgress progress;
@@ -151,8 +165,9 @@ private:
 
     ScanOutcome Begin(ScanFields& fields, bool force);
     // Starts the worker on m_strScanPath: false when no thread was had.
-    bool StartWorker(bool open);
+    bool StartWorker(JobKind kind);
     ScanOutcome FinishOpen(Job& job);
+    ScanOutcome FinishMeasure(Job& job);
     static void Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept;
 
     CEntrySource& m_source;
@@ -170,6 +185,8 @@ private:
     std::optional<Press> m_queued;  // a press waiting for a stopped worker
     bool m_bAdopted = false;        // see KeptIsAdopted()
     bool m_bOpening = false;        // the worker reads a saved scan
+    bool m_bMeasuring = false;      // the worker measures a directory
+    CScanList m_measured;           // what the last measure read
     ScanFileMetadata m_openedMetadata;
     std::string m_strOpenError;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <new>
+#include <utility>
 
 #include "scan/scan_file_path.h"
 
@@ -44,14 +45,15 @@ void CMainPresenter::OnInit() {
 }
 
 void CMainPresenter::OnOK() {
-    if (IsScanning()) return;
+    // A press drops a measure before a removal (the command sees to it).
+    if (IsScanning() && !m_command.IsMeasuring()) return;
     m_keep.reset();
     m_view.ReadFields(m_fields);
     Show(m_command.Start(m_fields));
 }
 
 void CMainPresenter::OnRescan() {
-    if (IsScanning()) return;
+    if (IsScanning() && !m_command.IsMeasuring()) return;
     // What was open comes back where it still exists after the rescan.
     m_keep = m_view.SaveTreeState();
     m_view.ReadFields(m_fields);
@@ -61,8 +63,11 @@ void CMainPresenter::OnRescan() {
 void CMainPresenter::OnCancel() {
     m_keep.reset();
     const bool opening = m_command.IsOpening();
+    const bool measuring = m_command.IsMeasuring();
     if (m_command.Stop()) {
-        Show(opening ? ScanOutcome::OpenFailed : ScanOutcome::Stopped);
+        Show(opening     ? ScanOutcome::OpenFailed
+             : measuring ? ScanOutcome::MeasureStopped
+                         : ScanOutcome::Stopped);
         return;
     }
     m_view.CloseWindow();
@@ -71,6 +76,9 @@ void CMainPresenter::OnCancel() {
 // What the band above the tree says after the command has acted.
 void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
     if (!outcome) return;
+    // A removal waits for its measure's end alone.
+    std::optional<PendingRemove> pending;
+    if (!m_command.IsMeasuring()) pending = std::exchange(m_pending, std::nullopt);
     switch (*outcome) {
         case ScanOutcome::Scanned:
         case ScanOutcome::Redrawn:
@@ -92,8 +100,18 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
         case ScanOutcome::OpenFailed:
             // Stopped, or refused: the kept scan is still the one shown.
             if (!m_command.OpenError().empty())
-                m_view.ShowMessage(std::string(kCannotOpenScanText) + m_command.OpenError(),
-                                   MessageIcon::Warning);
+                m_view.ShowMessage(
+                    std::string(kCannotOpenScanText) + ShownName(m_command.OpenError()),
+                    MessageIcon::Warning);
+            ShowNotes();
+            break;
+        case ScanOutcome::Measured: {
+            ShowNotes();
+            const CScanList fresh = m_command.TakeMeasured();
+            if (pending && !fresh.Empty()) AskAndRemove(*pending, &fresh);
+            break;
+        }
+        case ScanOutcome::MeasureStopped:
             ShowNotes();
             break;
         case ScanOutcome::OutOfMemory: m_keep.reset(); break;
@@ -117,6 +135,7 @@ void CMainPresenter::ShowNotes() {
 
 void CMainPresenter::OnClose() {
     m_command.Stop();
+    m_pending.reset();
     m_view.CloseWindow();
 }
 
@@ -157,7 +176,7 @@ bool CMainPresenter::OnOpenFolder() {
     const std::string path = SelectedFolder();
     if (path.empty()) return false;
     if (m_view.OpenFolder(path)) return true;
-    m_view.ShowMessage(std::string(kCannotOpenFolderText) + path, MessageIcon::Warning);
+    m_view.ShowMessage(std::string(kCannotOpenFolderText) + ShownName(path), MessageIcon::Warning);
     return false;
 }
 
@@ -165,7 +184,8 @@ bool CMainPresenter::OnOpenTerminal() {
     const std::string path = SelectedFolder();
     if (path.empty()) return false;
     if (m_view.OpenTerminal(path)) return true;
-    m_view.ShowMessage(std::string(kCannotOpenTerminalText) + path, MessageIcon::Warning);
+    m_view.ShowMessage(std::string(kCannotOpenTerminalText) + ShownName(path),
+                       MessageIcon::Warning);
     return false;
 }
 
@@ -192,20 +212,62 @@ void CMainPresenter::Remove(RemoveKind kind) {
         return;
     }
     const std::string path = list.PathOf(index);
-    const std::string start = list.PathOf(0);
-    const ItemLook look = LookAtItem(path, start, KindOf(list[index]));
+    const ItemLook look = LookAtItem(path, list.PathOf(0), KindOf(list[index]));
     if (look.eStatus != LookStatus::Same) {
         m_view.ShowMessage(ChangedText(path, look), MessageIcon::Warning);
         return;
     }
-    if (!m_view.Confirm(ConfirmRemoveText(list, index, kind, m_sizeMode, m_view.GroupSeparator())))
+    PendingRemove pending{kind, index, path, look};
+    if (!list[index].IsDirectory()) {
+        AskAndRemove(pending, nullptr);
         return;
+    }
+    // What lies below is read again on the worker, as a scan is; the
+    // question waits for it (Show, Measured).
+    m_pending = std::move(pending);
+    if (m_command.Measure(path, m_fields) != ScanOutcome::Started) m_pending.reset();
+}
+
+void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList* fresh) {
+    const CScanList& list = m_source.List();
+    const std::size_t index = pending.nIndex;
+    const std::string& path = pending.strPath;
+    // The kept scan must still hold the item where it was looked at.
+    if (m_command.IsBusy() || m_command.IsStopping() || m_command.KeptIsAdopted() || index == 0 ||
+        index >= list.Count() || list.PathOf(index) != path)
+        return;
+    const std::string start = list.PathOf(0);
+    bool changed = false;
+    try {
+        std::optional<CScanList> now;
+        {
+            CWaitCursorScope busy(m_working);
+            now = ListWithItemNow(list, index, pending.look, fresh);
+        }
+        // The tree takes the item as it is now, whatever the answer.
+        changed = FiguresChanged(list, *now, index, m_sizeMode);
+        if (changed && !ReplaceKept(std::move(*now), std::nullopt)) return;
+    } catch (const std::bad_alloc&) {
+        m_keep.reset();
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        return;
+    }
+    if (!m_view.Confirm(ConfirmRemoveText(list, index, pending.eKind, m_sizeMode,
+                                          m_view.GroupSeparator(), changed)))
+        return;
+    // Where the selection goes when the item does, in the order on show.
+    std::string neighbour = list.PathOf(list.ParentOf(index));
+    const TreeSelection shown = m_view.SelectedItem();
+    if (shown.pTree && &shown.pTree->List() == &list && shown.pTree->IsShown(index)) {
+        const CScanTree::Item next = NeighbourOf(*shown.pTree, static_cast<CScanTree::Item>(index));
+        if (next != CScanTree::kNoItem) neighbour = shown.pTree->Path(next);
+    }
     const RemoveResult result = [&] {
         CWaitCursorScope busy(m_working);
-        return kind == RemoveKind::Trash ? MoveToTrash(path, start, look.id)
-                                         : DeletePermanently(path, start, look.id);
+        return pending.eKind == RemoveKind::Trash ? MoveToTrash(path, start, pending.look.id)
+                                                  : DeletePermanently(path, start, pending.look.id);
     }();
-    const std::string failure = RemoveFailureText(result, kind);
+    const std::string failure = RemoveFailureText(result, pending.eKind, path);
     if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
     try {
         std::optional<CScanList> edited = [&] {
@@ -213,18 +275,25 @@ void CMainPresenter::Remove(RemoveKind kind) {
             return ListAfterRemove(list, index, result, m_source);
         }();
         if (!edited) return;
-        CMainView::TreeState state = m_view.SaveTreeState();
-        // The item's place goes to its parent when the item is gone.
-        if (!ItemExists(path, start)) state.selected = list.PathOf(list.ParentOf(index));
-        m_keep = std::move(state);
-        Show(m_command.ReplaceKept(std::move(*edited), m_fields));
-        m_keep.reset();
+        std::optional<std::string> selected;
+        if (!ItemExists(path, start)) selected = std::move(neighbour);
+        ReplaceKept(std::move(*edited), std::move(selected));
     } catch (const std::bad_alloc&) {
         // The disk changed but the list could not follow: it is dropped, so
         // that the next OK reads the disk again.
         m_keep.reset();
         Show(m_command.Rescan(m_fields));
     }
+}
+
+bool CMainPresenter::ReplaceKept(CScanList&& list, std::optional<std::string> selected) {
+    CMainView::TreeState state = m_view.SaveTreeState();
+    if (selected) state.selected = std::move(*selected);
+    m_keep = std::move(state);
+    const ScanOutcome outcome = m_command.ReplaceKept(std::move(list), m_fields);
+    Show(outcome);
+    m_keep.reset();
+    return outcome == ScanOutcome::Redrawn;
 }
 
 void CMainPresenter::OnSortBy(SortOrder order) {
@@ -268,7 +337,7 @@ void CMainPresenter::OnSaveScan() {
         CWaitCursorScope busy(m_working);
         SaveScanFile(list, path, compress);
     } catch (const ScanFileError& e) {
-        failure = std::string(kCannotSaveScanText) + e.what();
+        failure = std::string(kCannotSaveScanText) + ShownName(e.what());
     } catch (const std::bad_alloc&) {
         failure = kOutOfMemoryText;
     }

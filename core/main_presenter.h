@@ -92,10 +92,15 @@ class CMainPresenter {
     bool IsDetailsShown() const { return m_bDetails; }
     // Move to Trash (Delete) and Delete Permanently (Shift+Delete) of the
     // selected item: nothing while a scan runs, for the start item, or for
-    // a scan opened from a file; otherwise asked first (No is the default),
-    // then done, and the tree follows the disk without a rescan, keeping
-    // what was open. What failed is said; a directory partly removed is
-    // read again.
+    // a scan opened from a file. Otherwise the item is looked at again (a
+    // message when it is not what the scan saw) and measured afresh: a
+    // directory read again on the command's worker, as a scan runs (Cancel
+    // drops it, and nothing is removed), a file from the look. The tree
+    // takes what was measured; the question tells it, saying when it
+    // differs from the scan (No is the default). Then it is done, the tree
+    // follows the disk without a rescan, keeping what was open, and the
+    // selection moves to the item's neighbour. What failed is said; a
+    // directory partly removed is read again.
     void OnMoveToTrash();
     void OnDeletePermanently();
     // Open Terminal Here: in a directory, or the directory holding a file;
@@ -152,7 +157,20 @@ class CMainPresenter {
     void BeginScanning();
     void EndScanning();
     void UpdateProgress();
+    // A removal asked for, its item looked at, waiting for its measure.
+    struct PendingRemove {
+        RemoveKind eKind;
+        std::size_t nIndex;
+        std::string strPath;
+        ItemLook look;
+    };
     void Remove(RemoveKind kind);
+    // Takes the measured item (a directory's `fresh` scan, or a file's look)
+    // into the tree, asks, removes, and follows the disk.
+    void AskAndRemove(const PendingRemove& pending, const CScanList* fresh);
+    // Shows `list` as the kept scan, keeping what was open with `selected`
+    // selected; false when it could not be shown.
+    bool ReplaceKept(CScanList&& list, std::optional<std::string> selected);
 
     CMainView& m_view;
     CEntrySource& m_source;
@@ -167,6 +185,9 @@ class CMainPresenter {
     std::chrono::steady_clock::time_point m_scanStart;
     // What F5 found open, to open again once its scan is shown.
     std::optional<CMainView::TreeState> m_keep;
+    // The removal whose directory the command measures; dropped by any
+    // outcome but the measure's.
+    std::optional<PendingRemove> m_pending;
     // Of the scan opened from a file, for the band: the file's path and
     // when the scan was made (seconds since 1970, when the file says).
     std::string m_strOpenedFile;

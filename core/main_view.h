@@ -54,7 +54,8 @@ class CMainView : public CScanDoneNotify {
     // application's name.
     virtual void ShowMessage(std::string_view text, MessageIcon icon) = 0;
 
-    // While a scan runs: OK, the start directory, the units, Show Files and
+    // While a scan runs (or a saved scan is read, or a directory measured
+    // before a removal): OK, the start directory, the units, Show Files and
     // Rescan disabled and the wait cursor over the window; false: all back.
     virtual void SetScanning(bool scanning) = 0;
     // The wait cursor over the window while the window's own thread writes

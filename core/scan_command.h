@@ -64,16 +64,18 @@ int IsDriveSpec(std::string_view path);
 void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree);
 
 enum class ScanOutcome {
-    Rejected,     // not a directory: the message was shown
-    Scanned,      // scanned, then filled
-    Redrawn,      // the kept scan filled the tree again
-    OutOfMemory,  // reported; the tree is empty and the last path forgotten
-    Started,      // a live scan runs; the tree fills when it finishes
-    Stopped,      // a live scan was stopped: empty tree, last path forgotten
-    Busy,         // a live scan is running: nothing done
-    Queued,       // a stopped scan has not returned yet: the press waits for it
-    Opened,       // a saved scan was read: the kept scan now, filled
-    OpenFailed,   // a saved scan could not be read: the kept scan stays as it was
+    Rejected,        // not a directory: the message was shown
+    Scanned,         // scanned, then filled
+    Redrawn,         // the kept scan filled the tree again
+    OutOfMemory,     // reported; the tree is empty and the last path forgotten
+    Started,         // a live scan runs; the tree fills when it finishes
+    Stopped,         // a live scan was stopped: empty tree, last path forgotten
+    Busy,            // a live scan is running: nothing done
+    Queued,          // a stopped scan has not returned yet: the press waits for it
+    Opened,          // a saved scan was read: the kept scan now, filled
+    OpenFailed,      // a saved scan could not be read: the kept scan stays as it was
+    Measured,        // a directory was read afresh before a removal: the kept scan stays
+    MeasureStopped,  // that read was dropped: the kept scan stays as it was
 };
 
 // Fills the tree from the kept scan with the fields' unit and file switch.

@@ -141,4 +141,29 @@ CScanList ListWithSubtree(const CScanList& list, std::size_t index, const CScanL
     return Assemble(std::move(edited), blocks);
 }
 
+CScanList ListWithFileSizes(const CScanList& list, std::size_t index, std::uint64_t size,
+                            std::uint64_t diskSize, std::int64_t modified) {
+    const std::vector<std::uint64_t> own = OwnDiskSizes(list);
+    CScanList edited;
+    Copier copier(edited);
+    copier.Copy(list, own, 0, list.Count(), 0);
+    const CScanList::LinkRecord* link = list.LinkOf(index);
+    // Every link of a file of several links is that file: all change.
+    for (std::size_t i = 0; i < edited.Count(); ++i) {
+        const CScanList::LinkRecord* other = i == index || !link ? nullptr : edited.LinkOf(i);
+        if (i != index &&
+            !(other && other->nDevice == link->nDevice && other->nInode == link->nInode))
+            continue;
+        edited.At(i).m_nSize = size;
+        edited.At(i).m_nDiskSize = diskSize;
+        if (modified != CScanList::kNoTime) edited.SetModified(i, modified);
+        if (!link) break;
+    }
+    LinkBlocks blocks;
+    AddLinkBlocks(list, blocks);
+    // Its blocks are these now, whichever link holds them.
+    if (link) blocks[{link->nDevice, link->nInode}] = diskSize;
+    return Assemble(std::move(edited), blocks);
+}
+
 }  // namespace sizewalk

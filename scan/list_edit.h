@@ -29,4 +29,11 @@ CScanList ListWithout(const CScanList& list, std::size_t index,
 // below it become those of `fresh`. May throw std::bad_alloc.
 CScanList ListWithSubtree(const CScanList& list, std::size_t index, const CScanList& fresh);
 
+// The list with the entry at `index` (not a directory) now `size` bytes
+// long and `diskSize` bytes on disk, as the disk has it again; with
+// `modified`, changed then. Every other link of a file of several links
+// changes with it. May throw std::bad_alloc.
+CScanList ListWithFileSizes(const CScanList& list, std::size_t index, std::uint64_t size,
+                            std::uint64_t diskSize, std::int64_t modified = CScanList::kNoTime);
+
 }  // namespace sizewalk

@@ -197,6 +197,55 @@ TEST_F(LiveCommand, OutOfMemoryInTheWorkerIsReportedOnFinishAndForgetsTheScan) {
     EXPECT_EQ(last, data);
 }
 
+// A directory measured before a removal: read on the worker into a list of
+// its own while the tree and the kept scan stay; Stop drops it, and so does
+// a press, which runs once the worker has returned.
+TEST_F(LiveCommand, AMeasureLeavesTheKeptScanAndGivesWayToStopAndPresses) {
+    const std::string data = t.Path("Data");
+    Press(data);
+    ASSERT_EQ(Complete(), ScanOutcome::Scanned);
+    const std::string shown = tree.Outline();
+    t.File("Data/sub/new", 7);
+
+    ASSERT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Started);
+    EXPECT_TRUE(command.IsMeasuring() && command.IsScanning() && cursor.active);
+    EXPECT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Busy);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_EQ(command.ScanPath(), t.Path("Data/sub"));
+    EXPECT_EQ(tree.Outline(), shown);
+    EXPECT_EQ(Complete(), ScanOutcome::Measured);
+    EXPECT_FALSE(command.IsMeasuring() || command.IsScanning() || cursor.active);
+    const CScanList measured = command.TakeMeasured();
+    ASSERT_EQ(measured.Count(), 3u);
+    EXPECT_EQ(measured[0].GetShownSize(SizeMode::Apparent), 12u);
+    EXPECT_EQ(tree.Outline(), shown);
+    EXPECT_EQ(source.Kept().Count(), 4u);
+    EXPECT_EQ(last, data);
+
+    // Cancel: dropped at once, the kept scan and the tree as they were.
+    ASSERT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Started);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    const int notices = notify.Count();
+    EXPECT_TRUE(command.Stop());
+    EXPECT_FALSE(command.IsMeasuring() || cursor.active);
+    ASSERT_TRUE(notify.WaitFor(notices + 1));
+    EXPECT_EQ(command.Finish(), ScanOutcome::MeasureStopped);
+    EXPECT_EQ(tree.Outline(), shown);
+    EXPECT_EQ(last, data);
+
+    // A press: the measure goes, the scan waits for its worker, then runs.
+    ASSERT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Started);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_EQ(Press(data, true), ScanOutcome::Queued);
+    EXPECT_FALSE(command.IsMeasuring());
+    const int before = notify.Count();
+    ASSERT_TRUE(notify.WaitFor(before + 1));
+    EXPECT_EQ(command.Finish(), ScanOutcome::Started);
+    EXPECT_EQ(Complete(), ScanOutcome::Scanned);
+    EXPECT_NE(tree.Outline().find("new"), std::string::npos);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
     {
         CLiveScanCommand other(source, last, tree, messages, cursor, notify);

@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,7 +66,9 @@ class FakeView : public CMainView {
     void StopTicks() override { ticking = false; }
     Control FocusedControl() const override { return focus; }
     void FocusControl(Control control) override { focus = control; }
-    TreeSelection SelectedItem() const override { return selected; }
+    TreeSelection SelectedItem() const override {
+        return select ? select(selected) : TreeSelection{};
+    }
     void CopyToClipboard(const std::string& text) override { clipboard = text; }
     bool OpenFolder(const std::string& path) override {
         opened.push_back(path);
@@ -76,10 +80,14 @@ class FakeView : public CMainView {
         ++sortShows;
     }
     void ShowSizeMode(SizeMode mode) override { sizeMode = mode; }
-    TreeState SaveTreeState() const override { return open; }
+    TreeState SaveTreeState() const override { return {open.expanded, selected}; }
     void ShowTreemap(bool shown) override { treemap = shown; }
     void ShowDetails(bool shown) override { details = shown; }
-    void RestoreTreeState(const TreeState& state) override { restored.push_back(state); }
+    // The tree selects the item again, as the dialogs do.
+    void RestoreTreeState(const TreeState& state) override {
+        restored.push_back(state);
+        selected = state.selected;
+    }
     std::string AskSaveScanPath(const std::string& suggested) override {
         offered.push_back(suggested);
         return chosenFile;
@@ -106,8 +114,9 @@ class FakeView : public CMainView {
     ProgressText progress;
     std::string separator = ",";
     Control focus = Control::OK;
-    TreeSelection selected;
-    TreeState open;                  // what the tree has open now
+    std::string selected;  // the path of the item selected in the tree
+    std::function<TreeSelection(const std::string&)> select;  // the tree's item at a path
+    TreeState open;  // what the tree has open now (expanded)
     std::optional<bool> treemap;
     std::optional<bool> details;
     std::vector<TreeState> restored;  // what the presenter asked to open again
@@ -129,6 +138,7 @@ class MainPresenter : public ::testing::Test {
         t.Dir("Data/sub");
         t.File("Data/sub/b.txt", 5);
         t.Dir("Other");
+        view.select = [this](const std::string& path) { return Item(path); };
         presenter.OnInit();
     }
     // Types into the controls and presses OK (F5 with `rescan`).
@@ -173,9 +183,14 @@ class MainPresenter : public ::testing::Test {
         Press(dir, units);
         return source.WaitUntilWaiting() && LetThrough();
     }
-    // The item of the kept scan at `path`, in a tree as the window shows it.
+    // The item of the kept scan at `path`, in a tree as the window shows it
+    // (built again whenever the window's tree is).
     TreeSelection Item(const std::string& path) {
-        if (!shown) shown = std::make_unique<CScanTree>(source.Kept(), Files::Shown, names);
+        if (!shown || shownAt != tree.ends) {
+            shown = std::make_unique<CScanTree>(source.Kept(), Files::Shown, names);
+            shown->SetOrder(view.sortOrder, view.sizeMode);
+            shownAt = tree.ends;
+        }
         for (std::size_t i = 0; i < source.Kept().Count(); ++i)
             if (source.Kept().PathOf(i) == path) return {shown.get(), static_cast<CScanTree::Item>(i)};
         return {};
@@ -183,6 +198,7 @@ class MainPresenter : public ::testing::Test {
 
     test::ByteOrder names;
     std::unique_ptr<CScanTree> shown;
+    int shownAt = -1;
     TempTree t;
     BlockingSource source;
     std::string last;
@@ -365,7 +381,8 @@ TEST_F(MainPresenter, OkRedrawsTheKeptScanAndF5ReadsTheDiskAgain) {
     EXPECT_NE(tree.Outline().find("  a.txt [    0.01KB]\n"), std::string::npos);
 
     // F5 opens again what was open, once its scan is shown; OK does not.
-    view.open = {{data, data + "/sub"}, data + "/sub/b.txt"};
+    view.open.expanded = {data, data + "/sub"};
+    view.selected = data + "/sub/b.txt";
     Press(data, Units::Bytes, true);
     ASSERT_TRUE(source.WaitUntilWaiting());
     EXPECT_TRUE(view.restored.empty());
@@ -406,10 +423,9 @@ TEST_F(MainPresenter, SortAndSizeOnShowHoldAcrossPresses) {
 TEST_F(MainPresenter, CopyPathAndOpenTheFolderOfTheSelectedItem) {
     const std::string data = t.Path("Data");
     ASSERT_TRUE(Scan(data + "/"));
-    const TreeSelection top = Item(data);
-    const TreeSelection sub = Item(t.Path("Data/sub"));
-    const TreeSelection file = Item(t.Path("Data/sub/b.txt"));
-    ASSERT_TRUE(top.pTree && sub.pTree && file.pTree);
+    const std::string top = data;
+    const std::string sub = t.Path("Data/sub");
+    const std::string file = t.Path("Data/sub/b.txt");
 
     view.selected = file;
     presenter.OnCopyPath();
@@ -431,7 +447,7 @@ TEST_F(MainPresenter, CopyPathAndOpenTheFolderOfTheSelectedItem) {
     EXPECT_EQ(view.messages.back().text, "Nothing could open the folder " + t.Path("Data/sub"));
 
     // Nothing selected: nothing happens.
-    view.selected = {};
+    view.selected.clear();
     view.clipboard.clear();
     presenter.OnCopyPath();
     EXPECT_FALSE(presenter.OnOpenFolder());
@@ -476,15 +492,26 @@ TEST_F(MainPresenter, HomeIsExpandedButTheBoxKeepsWhatWasTyped) {
     EXPECT_EQ(presenter.Fields().m_strStartDir, t.Path("Data"));
 }
 
-// Both removals ask first, naming the item, its size on show and what it
-// holds; No leaves the disk and the tree as they were.
-TEST_F(MainPresenter, RemovalsAskFirstAndNoRemovesNothing) {
+// Both removals look at the item again first: a directory is read afresh
+// on the worker, as a scan is, while the tree stays; the question names the
+// item, its size on show and what it holds. No leaves the disk as it was.
+TEST_F(MainPresenter, RemovalsMeasureAndAskFirstAndNoRemovesNothing) {
     ASSERT_TRUE(Scan(t.Path("Data")));
     const std::string outline = tree.Outline();
-    view.selected = Item(t.Path("Data/sub"));
+    view.selected = t.Path("Data/sub");
     presenter.OnMoveToTrash();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    EXPECT_TRUE(view.scanning && view.ticking);
+    EXPECT_EQ(view.progress.strDir, t.Path("Data/sub"));
+    EXPECT_EQ(tree.Outline(), outline);
+    EXPECT_TRUE(view.questions.empty());
+    presenter.OnDeletePermanently();  // nothing while measuring
+    ASSERT_TRUE(LetThrough());
+    EXPECT_FALSE(view.scanning || view.ticking);
     presenter.OnToggleSizeOnDisk();
     presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
     ASSERT_EQ(view.questions.size(), 2u);
     EXPECT_EQ(view.questions[0], "Move this item to the trash?\n\n" + t.Path("Data/sub") +
                                      "\n\nSize: 5 bytes\nEntries: 1");
@@ -496,17 +523,196 @@ TEST_F(MainPresenter, RemovalsAskFirstAndNoRemovesNothing) {
     EXPECT_TRUE(view.messages.empty());
 }
 
+// What was added or grown since the scan is in the question, the tree takes
+// it whatever the answer, and Yes removes all of it.
+TEST_F(MainPresenter, TheQuestionTellsWhatIsOnDiskNow) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    for (int i = 0; i < 50; ++i) t.File("Data/sub/new" + std::to_string(i), 100 * 1024);
+    std::ofstream(t.Path("Data/a.txt"), std::ios::binary) << std::string(3000, 'x');
+    view.selected = t.Path("Data/sub");
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(view.questions[0], "Delete this item permanently? This cannot be undone.\n\n" +
+                                     t.Path("Data/sub") +
+                                     "\n\nSize: 5,120,005 bytes\nEntries: 51\n\n"
+                                     "It has changed since the scan: now 4.9 MB in 51 entries.");
+    EXPECT_NE(tree.Outline().find("    new49 [    102400 bytes]\n"), std::string::npos);
+    EXPECT_EQ(view.selected, t.Path("Data/sub"));  // kept where it was
+    // A file: the sizes as looked at, without a read of the disk.
+    view.selected = t.Path("Data/a.txt");
+    const std::size_t scans = source.Scanned().size();
+    presenter.OnDeletePermanently();
+    EXPECT_EQ(source.Scanned().size(), scans);
+    ASSERT_EQ(view.questions.size(), 2u);
+    EXPECT_NE(view.questions[1].find(
+                  "\n\nSize: 3,000 bytes\n\nIt has changed since the scan: now 2.9 KB."),
+              std::string::npos)
+        << view.questions[1];
+    CDirScanner fresh;
+    ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
+    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+
+    // Nothing changed since: the question says nothing of it; Yes takes all.
+    view.selected = t.Path("Data/sub");
+    view.yes = true;
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    ASSERT_EQ(view.questions.size(), 3u);
+    EXPECT_EQ(view.questions[2].find("changed"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub")));
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(tree.Outline(), t.Path("Data") + " [      3000 bytes]\n  a.txt [      3000 bytes]\n");
+}
+
+// The item swapped for another: of another kind, a message and nothing
+// removed; of the same kind, the question tells the newcomer's figures.
+TEST_F(MainPresenter, ASwappedItemIsToldNotRemovedSilently) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    std::filesystem::rename(t.Path("Data/sub"), t.Path("Other/sub"));
+    t.File("Data/sub", 10);
+    view.yes = true;
+    view.selected = t.Path("Data/sub");
+    presenter.OnDeletePermanently();
+    EXPECT_FALSE(presenter.IsScanning());
+    EXPECT_TRUE(view.questions.empty());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(
+        view.messages[0].text.rfind(
+            t.Path("Data/sub") + " has changed since the scan; press F5 to read it again.", 0),
+        0u);
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub")));
+
+    std::filesystem::remove(t.Path("Data/sub"));
+    t.Dir("Data/sub");
+    t.File("Data/sub/big", 5 * 1024 * 1024);
+    view.yes = false;
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_NE(view.questions[0].find("Size: 5,242,880 bytes\nEntries: 1\n\n"
+                                     "It has changed since the scan: now 5.0 MB in 1 entry."),
+              std::string::npos)
+        << view.questions[0];
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub/big")));
+}
+
+// Cancel (or Escape) while the directory is measured, a press, or the
+// window closing: nothing is asked or removed, the tree stays.
+TEST_F(MainPresenter, AMeasureDroppedRemovesNothing) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    const std::string outline = tree.Outline();
+    view.yes = true;
+    view.selected = t.Path("Data/sub");
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnCancel();
+    EXPECT_FALSE(view.closed || view.scanning || presenter.IsScanning());
+    EXPECT_EQ(tree.Outline(), outline);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(tree.Outline(), outline);
+    EXPECT_EQ(last, t.Path("Data"));
+
+    // F5 meanwhile: the measure goes, the scan runs when its worker returns.
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    Press(t.Path("Data"), Units::Bytes, true);
+    ASSERT_TRUE(Settle());
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    ASSERT_TRUE(LetThrough());
+    EXPECT_EQ(tree.Outline(), outline);
+
+    presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnClose();
+    EXPECT_TRUE(view.closed);
+    ASSERT_TRUE(Settle());
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
+}
+
+// Names cannot forge lines of a question or a message, and names that
+// differ only in bytes that are not text stay apart.
+TEST_F(MainPresenter, NamesShowEveryByteInQuestionsAndMessages) {
+    t.File("Data/nl\n\nSize: 0 bytes", 1);
+    t.File("Data/bad\xff", 1);
+    t.File("Data/bad\xfe", 1);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    for (const char* name : {"nl\n\nSize: 0 bytes", "bad\xff", "bad\xfe"}) {
+        view.selected = t.Path("Data/") + name;
+        presenter.OnDeletePermanently();
+    }
+    ASSERT_EQ(view.questions.size(), 3u);
+    EXPECT_NE(view.questions[0].find(t.Path("Data/nl\\n\\nSize: 0 bytes") + "\n\nSize: 1 bytes"),
+              std::string::npos)
+        << view.questions[0];
+    EXPECT_NE(view.questions[1].find(t.Path("Data/bad\\xFF") + "\n"), std::string::npos);
+    EXPECT_NE(view.questions[2].find(t.Path("Data/bad\\xFE") + "\n"), std::string::npos);
+    std::filesystem::remove(t.Path("Data/bad\xfe"));
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text,
+              t.Path("Data/bad\\xFE") + " is no longer there; press F5 to read it again.");
+    view.selected = t.Path("Data/nl\n\nSize: 0 bytes");
+    view.opens = false;
+    EXPECT_FALSE(presenter.OnOpenTerminal());
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[1].text, std::string(kCannotOpenTerminalText) + t.Path("Data"));
+}
+
+// After a removal the selection goes to the next item in the order on show,
+// else the previous one, else the parent; what was open stays open.
+TEST_F(MainPresenter, TheSelectionMovesToTheNeighbour) {
+    t.File("Data/m.txt", 1);
+    t.File("Other/only", 1);
+    ASSERT_TRUE(Scan(t.Root()));
+    view.yes = true;
+    view.open.expanded = {t.Root(), t.Path("Data")};
+    const std::pair<const char*, const char*> steps[] = {
+        {"Data/m.txt", "Data/sub"},  // the next
+        {"Data/sub", "Data/a.txt"},  // the previous: it was the last
+        {"Other/only", "Other"},     // the parent: it was alone
+    };
+    for (const auto& [removed, after] : steps) {
+        SCOPED_TRACE(removed);
+        view.selected = t.Path(removed);
+        presenter.OnDeletePermanently();
+        if (presenter.IsScanning()) {
+            ASSERT_TRUE(source.WaitUntilWaiting() && LetThrough());
+        }
+        EXPECT_FALSE(std::filesystem::exists(t.Path(removed)));
+        ASSERT_FALSE(view.restored.empty());
+        EXPECT_EQ(view.restored.back().selected, t.Path(after));
+        EXPECT_EQ(view.restored.back().expanded, view.open.expanded);
+        EXPECT_EQ(view.selected, t.Path(after));
+    }
+    // Largest first: the next is the next smaller.
+    t.File("Data/big", 100);
+    t.File("Data/mid", 50);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    presenter.OnSortBy(SortOrder::Size);
+    view.selected = t.Path("Data/big");
+    presenter.OnDeletePermanently();
+    EXPECT_EQ(view.selected, t.Path("Data/mid"));
+    EXPECT_TRUE(view.messages.empty());
+}
+
 // Yes: the item goes, the tree follows without a rescan, what was open
-// stays open and the selection moves to the parent.
+// stays open and the selection moves to the neighbour.
 TEST_F(MainPresenter, DeleteUpdatesTheTreeInPlace) {
     t.Dir("Data/sub/deeper");
     t.File("Data/sub/deeper/c.txt", 700);
     ASSERT_TRUE(Scan(t.Path("Data")));
-    const std::size_t scans = source.Scanned().size();
-    view.open = {{t.Path("Data"), t.Path("Data/sub")}, t.Path("Data/sub/deeper")};
-    view.selected = Item(t.Path("Data/sub/deeper"));
+    const std::size_t scans = source.Scanned().size() + 1;  // and the measure
+    view.open.expanded = {t.Path("Data"), t.Path("Data/sub")};
+    view.selected = t.Path("Data/sub/deeper");
     view.yes = true;
     presenter.OnDeletePermanently();
+    ASSERT_TRUE(source.WaitUntilWaiting() && LetThrough());
     EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/deeper")));
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(source.Scanned().size(), scans);
@@ -517,18 +723,18 @@ TEST_F(MainPresenter, DeleteUpdatesTheTreeInPlace) {
     EXPECT_EQ(tree.Outline().find("deeper"), std::string::npos);
     ASSERT_FALSE(view.restored.empty());
     EXPECT_EQ(view.restored.back().expanded, view.open.expanded);
-    EXPECT_EQ(view.restored.back().selected, t.Path("Data/sub"));
+    EXPECT_EQ(view.restored.back().selected, t.Path("Data/sub/b.txt"));
 }
 
 // Never the start item, never while a scan runs: no question is asked.
 TEST_F(MainPresenter, RemovalsRefusedForTheStartAndDuringAScan) {
     ASSERT_TRUE(Scan(t.Path("Data")));
     view.yes = true;
-    view.selected = Item(t.Path("Data"));
+    view.selected = t.Path("Data");
     presenter.OnDeletePermanently();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text, kCannotRemoveStartText);
-    view.selected = Item(t.Path("Data/a.txt"));
+    view.selected = t.Path("Data/a.txt");
     Press(t.Path("Other"));
     ASSERT_TRUE(source.WaitUntilWaiting());
     presenter.OnMoveToTrash();
@@ -550,10 +756,12 @@ TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
     } unmount{t.Path("Data/sub/mnt")};
     t.File("Data/sub/mnt/kept", 50);
     ASSERT_TRUE(Scan(t.Path("Data")));
-    view.selected = Item(t.Path("Data/sub"));
+    view.selected = t.Path("Data/sub");
     view.yes = true;
-    source.Release();  // the read of what is left
+    source.Release(2);  // the measure, and the read of what is left
     presenter.OnDeletePermanently();
+    ASSERT_TRUE(view.notices.WaitFor(2));
+    presenter.OnScanDone();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") + ": another file system is mounted here"),
               std::string::npos);
@@ -565,9 +773,9 @@ TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
 
 TEST_F(MainPresenter, TerminalOpensInTheDirectoryOfTheItem) {
     ASSERT_TRUE(Scan(t.Path("Data")));
-    view.selected = Item(t.Path("Data/sub/b.txt"));
+    view.selected = t.Path("Data/sub/b.txt");
     EXPECT_TRUE(presenter.OnOpenTerminal());
-    view.selected = Item(t.Path("Data"));
+    view.selected = t.Path("Data");
     view.opens = false;
     EXPECT_FALSE(presenter.OnOpenTerminal());
     EXPECT_EQ(view.terminals, std::vector<std::string>({t.Path("Data/sub"), t.Path("Data")}));

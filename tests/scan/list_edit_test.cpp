@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "scan/dir_scanner.h"
@@ -94,6 +95,27 @@ TEST(ListEditTest, HardLinkBlocksMoveToTheNextLink) {
     EXPECT_EQ(ListText(edited), ListText(test::ScanOf(t.Root())));
     EXPECT_EQ(edited[0].GetDiskSize(),
               before[0].GetDiskSize() - (before[a].GetDiskSize() - before[a + 1].GetDiskSize()));
+}
+
+// A file looked at again takes its new sizes and time; a file of several
+// links keeps its blocks on the first link whichever link was looked at.
+TEST(ListEditTest, FileSizesMatchAFreshScan) {
+    TempTree t;
+    Populate(t);
+    t.File("z/one", 100);
+    ASSERT_EQ(::link(t.Path("z/one").c_str(), t.Path("a/two").c_str()), 0);
+    for (const char* grown : {"a/b/f1", "z/one", "a/two"}) {
+        SCOPED_TRACE(grown);
+        const CScanList before = test::ScanOf(t.Root());
+        std::ofstream(t.Path(grown), std::ios::binary) << std::string(50000, 'x');
+        struct stat now {};
+        ASSERT_EQ(::lstat(t.Path(grown).c_str(), &now), 0);
+        const CScanList edited = ListWithFileSizes(
+            before, IndexOfPath(before, t.Path(grown)), static_cast<std::uint64_t>(now.st_size),
+            static_cast<std::uint64_t>(now.st_blocks) * 512, now.st_mtime);
+        const CScanList fresh = test::ScanOf(t.Root());
+        EXPECT_EQ(ListText(edited), ListText(fresh));
+    }
 }
 
 // Unreadable directories keep their marks across an edit, at their new place.

@@ -427,6 +427,10 @@ private slots:
         QVERIFY(!std::filesystem::exists(t.Path("d/victim")));
         QCOMPARE(model.rowCount(model.index(0, 0)), 1);
         QVERIFY(f.Tree()->isExpanded(model.index(0, 0)));
+        // The selection went to its neighbour, the one before it.
+        QCOMPARE(f.Tree()->currentIndex(),
+                 ChildNamed(model, model.index(0, 0), QStringLiteral("other")));
+        QVERIFY(f.Tree()->selectionModel()->isSelected(f.Tree()->currentIndex()));
         QVERIFY(model.index(0, 0).data().toString().contains(QStringLiteral("100")));
         QCOMPARE(f.source.Scanned().size(), std::size_t{1});
     }
