@@ -39,11 +39,11 @@ std::string ChangedText(const std::string& path, const ItemLook& look) {
         case LookStatus::Same: return {};
         case LookStatus::Gone: return text + " is no longer there; press F5 to read it again.";
         case LookStatus::Failed:
-            return text + " could not be looked at: " + ShownName(look.strWhy);
+            return text + " could not be looked at: " + look.strWhy;
         case LookStatus::Changed: break;
     }
     text += " has changed since the scan; press F5 to read it again.";
-    if (!look.strWhy.empty()) text += "\n\n(" + ShownName(look.strWhy) + ")";
+    if (!look.strWhy.empty()) text += "\n\n(" + look.strWhy + ")";
     return text;
 }
 

@@ -52,7 +52,8 @@ enum class LookStatus {
 struct ItemLook {
     LookStatus eStatus = LookStatus::Failed;
     // For Changed and Failed: what was found, for the message
-    // ("a link stands in its way at …", "it is now a directory", an error).
+    // ("a link stands in its way at …", "it is now a directory", an error);
+    // any name in it is already shown with VisibleText.
     std::string strWhy;
     ItemId id;
     // The item's own sizes now: a file's length and blocks (a directory's
