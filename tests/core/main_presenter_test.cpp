@@ -96,6 +96,7 @@ class FakeView : public CMainView {
     bool Confirm(std::string_view text) override {
         EXPECT_FALSE(busy) << "a question under the wait cursor";
         questions.emplace_back(text);
+        if (whileAsked) whileAsked();
         return yes;
     }
     bool OpenTerminal(const std::string& path) override {
@@ -126,9 +127,21 @@ class FakeView : public CMainView {
     std::vector<std::string> offered;    // the names Save offered
     std::vector<std::string> questions, terminals;
     bool yes = false;  // the answer to every question
+    std::function<void()> whileAsked;  // what happens on disk while the user reads
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
     SizeMode sizeMode = SizeMode::OnDisk;
 };
+
+// Whatever a removal test does wrong, nothing lands in the user's trash:
+// the home trash of this run is a temporary directory of its own.
+class PrivateTrash : public ::testing::Environment {
+  public:
+    void SetUp() override { ::setenv("XDG_DATA_HOME", m_home.Root().c_str(), 1); }
+
+  private:
+    test::TempTree m_home;
+};
+const auto* const g_privateTrash = ::testing::AddGlobalTestEnvironment(new PrivateTrash);
 
 class MainPresenter : public ::testing::Test {
   protected:
@@ -598,6 +611,39 @@ TEST_F(MainPresenter, ASwappedItemIsToldNotRemovedSilently) {
               std::string::npos)
         << view.questions[0];
     EXPECT_TRUE(std::filesystem::exists(t.Path("Data/sub/big")));
+}
+
+// A parent swapped for a link to another tree while the question shows:
+// nothing there or here is removed, for either removal.
+TEST_F(MainPresenter, AParentSwappedDuringTheQuestionIsNotFollowed) {
+    t.Dir("Data/d");
+    t.Dir("Data/d/sub");
+    t.File("Data/d/sub/f2", 30);
+    t.Dir("victim");
+    t.Dir("victim/sub");
+    t.File("victim/sub/f2", 40);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    view.yes = true;
+    for (const bool trash : {true, false}) {
+        view.selected = t.Path("Data/d/sub/f2");
+        view.whileAsked = [&] {
+            std::filesystem::rename(t.Path("Data/d"), t.Path("Data/d.away"));
+            t.Link(t.Path("victim"), "Data/d");
+        };
+        view.messages.clear();
+        if (trash)
+            presenter.OnMoveToTrash();
+        else
+            presenter.OnDeletePermanently();
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_NE(view.messages[0].text.find("has changed since the scan; press F5 to read it again."),
+                  std::string::npos)
+            << view.messages[0].text;
+        EXPECT_TRUE(std::filesystem::exists(t.Path("victim/sub/f2")));
+        EXPECT_TRUE(std::filesystem::exists(t.Path("Data/d.away/sub/f2")));
+        std::filesystem::remove(t.Path("Data/d"));
+        std::filesystem::rename(t.Path("Data/d.away"), t.Path("Data/d"));
+    }
 }
 
 // Cancel (or Escape) while the directory is measured, a press, or the
