@@ -121,31 +121,25 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
 
 ScanOutcome CLiveScanCommand::Open(const std::string& file, const ScanFields& fields) {
     if (m_bScanning || m_pJob) return ScanOutcome::Busy;
-    // The tree keeps showing the kept scan: the worker reads into its own list.
-    m_fields = fields;
-    m_strScanPath = file;
     m_strOpenError.clear();
-    m_bOpening = true;
-    m_cursor.Begin();
-    if (!StartWorker(JobKind::Open)) {
-        m_bOpening = false;
-        m_cursor.End();
-        m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);
-        return ScanOutcome::OutOfMemory;
-    }
-    return ScanOutcome::Started;
+    return StartBeside(JobKind::Open, file, fields, m_bOpening);
 }
 
 ScanOutcome CLiveScanCommand::Measure(const std::string& dir, const ScanFields& fields) {
     if (m_bScanning || m_pJob) return ScanOutcome::Busy;
+    m_measured.Clear();
+    return StartBeside(JobKind::Measure, dir, fields, m_bMeasuring);
+}
+
+ScanOutcome CLiveScanCommand::StartBeside(JobKind kind, const std::string& path,
+                                          const ScanFields& fields, bool& running) {
     // The tree keeps showing the kept scan: the worker reads into its own list.
     m_fields = fields;
-    m_strScanPath = dir;
-    m_measured.Clear();
-    m_bMeasuring = true;
+    m_strScanPath = path;
+    running = true;
     m_cursor.Begin();
-    if (!StartWorker(JobKind::Measure)) {
-        m_bMeasuring = false;
+    if (!StartWorker(kind)) {
+        running = false;
         m_cursor.End();
         m_messages.Show(kOutOfMemoryText, MessageIcon::Warning);
         return ScanOutcome::OutOfMemory;

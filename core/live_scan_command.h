@@ -164,6 +164,10 @@ private:
     };
 
     ScanOutcome Begin(ScanFields& fields, bool force);
+    // Open and Measure: the worker reads `path` while the tree keeps the
+    // kept scan; `running` is their flag.
+    ScanOutcome StartBeside(JobKind kind, const std::string& path, const ScanFields& fields,
+                            bool& running);
     // Starts the worker on m_strScanPath: false when no thread was had.
     bool StartWorker(JobKind kind);
     ScanOutcome FinishOpen(Job& job);

@@ -20,6 +20,7 @@
 
 #include "platform/dir_listing.h"
 #include "platform/file_time_win32.h"
+#include "platform/nt_open_win32.h"
 #include "platform/reparse_win32.h"
 #include "platform/wide_text_win32.h"
 
@@ -73,26 +74,14 @@ OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out, int& e
         error = ERROR_FILENAME_EXCED_RANGE;
         return OpenStatus::Failed;
     }
-    UNICODE_STRING text;
-    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    text.MaximumLength = text.Length;
-    text.Buffer = const_cast<wchar_t*>(name.data());
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &text, 0, root, nullptr);
-    IO_STATUS_BLOCK io{};
-    HANDLE h = nullptr;
     const NTSTATUS status =
-        ::NtCreateFile(&h, kListAccess, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
-                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT |
-                           FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT,
-                       nullptr, 0);
+        OpenBelow(root, name, kListAccess, kShareAll, FILE_DIRECTORY_FILE, out);
     if (status < 0) {
         error = static_cast<int>(::RtlNtStatusToDosError(status));
         return status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources
                    ? OpenStatus::NoHandles
                    : OpenStatus::Failed;
     }
-    out = h;
     return OpenStatus::Opened;
 }
 

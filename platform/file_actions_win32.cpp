@@ -30,6 +30,7 @@
 #include "platform/error_text.h"
 #include "platform/file_actions.h"
 #include "platform/file_time_win32.h"
+#include "platform/nt_open_win32.h"
 #include "platform/reparse_win32.h"
 #include "platform/visible_text.h"
 #include "platform/wide_text_win32.h"
@@ -128,18 +129,8 @@ NTSTATUS OpenRelative(HANDLE root, std::wstring_view name, ACCESS_MASK access, U
                       DWORD share, Owned& out) {
     out.Reset();
     if (name.size() * sizeof(wchar_t) > 0xFFFE) return kNameNotFound;
-    UNICODE_STRING text;
-    text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    text.MaximumLength = text.Length;
-    text.Buffer = const_cast<wchar_t*>(name.data());
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &text, 0, root, nullptr);
-    IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
-    const NTSTATUS status = ::NtCreateFile(
-        &h, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, FILE_OPEN,
-        options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT,
-        nullptr, 0);
+    const NTSTATUS status = OpenBelow(root, name, access, share, options, h);
     if (status >= 0) out = Owned(h);
     return status;
 }
