@@ -81,6 +81,8 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
     if (!m_command.IsMeasuring()) pending = std::exchange(m_pending, std::nullopt);
     switch (*outcome) {
         case ScanOutcome::Scanned:
+            KeepStartId();
+            [[fallthrough]];
         case ScanOutcome::Redrawn:
             if (m_keep) m_view.RestoreTreeState(*m_keep);
             m_keep.reset();
@@ -212,6 +214,7 @@ void CMainPresenter::Remove(RemoveKind kind) {
         return;
     }
     const std::string path = list.PathOf(index);
+    if (!StartIsTheScanned(list.PathOf(0))) return;
     const ItemLook look = LookAtItem(path, list.PathOf(0), KindOf(list[index]));
     if (look.eStatus != LookStatus::Same) {
         m_view.ShowMessage(ChangedText(path, look), MessageIcon::Warning);
@@ -262,11 +265,19 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
         const CScanTree::Item next = NeighbourOf(*shown.pTree, static_cast<CScanTree::Item>(index));
         if (next != CScanTree::kNoItem) neighbour = shown.pTree->Path(next);
     }
-    const RemoveResult result = [&] {
+    if (!StartIsTheScanned(start)) return;
+    RemoveResult result;
+    try {
         CWaitCursorScope busy(m_working);
-        return pending.eKind == RemoveKind::Trash ? MoveToTrash(path, start, pending.look.id)
-                                                  : DeletePermanently(path, start, pending.look.id);
-    }();
+        result = pending.eKind == RemoveKind::Trash ? MoveToTrash(path, start, pending.look.id)
+                                                    : DeletePermanently(path, start, pending.look.id);
+    } catch (const std::bad_alloc&) {
+        // Part of it may be gone: the tree cannot say what is left.
+        m_keep.reset();
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        Show(m_command.Rescan(m_fields));
+        return;
+    }
     const std::string failure = RemoveFailureText(result, pending.eKind, path);
     if (!failure.empty()) m_view.ShowMessage(failure, MessageIcon::Warning);
     try {
@@ -284,6 +295,26 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
         m_keep.reset();
         Show(m_command.Rescan(m_fields));
     }
+}
+
+void CMainPresenter::KeepStartId() {
+    m_startId.reset();
+    if (m_source.List().Empty()) return;
+    const ItemLook start = LookAtStart(m_source.List().PathOf(0));
+    if (start.eStatus == LookStatus::Same) m_startId = start.id;
+}
+
+bool CMainPresenter::StartIsTheScanned(const std::string& start) {
+    if (!m_startId) return true;  // not known: the removal's own reach decides
+    const ItemLook now = LookAtStart(start);
+    if (now.eStatus == LookStatus::Same && now.id == *m_startId) return true;
+    ItemLook changed = now;
+    if (now.eStatus == LookStatus::Same) {
+        changed.eStatus = LookStatus::Changed;
+        changed.strWhy = "another directory stands at the scan's start now";
+    }
+    m_view.ShowMessage(ChangedText(start, changed), MessageIcon::Warning);
+    return false;
 }
 
 bool CMainPresenter::ReplaceKept(CScanList&& list, std::optional<std::string> selected) {

@@ -164,6 +164,12 @@ class CMainPresenter {
         std::string strPath;
         ItemLook look;
     };
+    // The start directory a walk's scan read, to tell a removal from a
+    // directory put in its place since (another disk mounted there, a link
+    // on its path turned elsewhere): nothing when it could not be told.
+    void KeepStartId();
+    // Whether `start` is still that directory; says so when not.
+    bool StartIsTheScanned(const std::string& start);
     void Remove(RemoveKind kind);
     // Takes the measured item (a directory's `fresh` scan, or a file's look)
     // into the tree, asks, removes, and follows the disk.
@@ -184,6 +190,7 @@ class CMainPresenter {
     Control m_focusBeforeScan = Control::None;
     std::chrono::steady_clock::time_point m_scanStart;
     // What F5 found open, to open again once its scan is shown.
+    std::optional<ItemId> m_startId;  // see KeepStartId()
     std::optional<CMainView::TreeState> m_keep;
     // The removal whose directory the command measures; dropped by any
     // outcome but the measure's.

@@ -66,6 +66,12 @@ struct ItemLook {
 // is still of `kind`.
 ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemKind kind);
 
+// The start directory as it is now, reached by its path as the scan
+// reached it (a link on the way is followed): Same with its id, Gone or
+// Failed. The id kept from the scan tells whether a later removal would
+// start from the same directory.
+ItemLook LookAtStart(const std::string& startPath);
+
 enum class RemoveStatus {
     Removed,     // the item is gone
     Partial,     // some of it is gone: the rest must be read again

@@ -71,6 +71,21 @@ std::optional<RemoveResult> ReachToRemove(const std::string& path, const std::st
 
 }  // namespace
 
+ItemLook LookAtStart(const std::string& startPath) {
+    ItemLook look;
+    const posix::Fd start(::open(startPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    posix::EntryFacts facts;
+    const int error = start.IsOpen() ? posix::FactsAt(start.Get(), "", facts) : errno;
+    if (error != 0) {
+        look.eStatus = error == ENOENT ? LookStatus::Gone : LookStatus::Failed;
+        look.strWhy = ErrorText(error);
+        return look;
+    }
+    look.eStatus = LookStatus::Same;
+    look.id = {facts.nDevice, facts.nInode, facts.nStamp};
+    return look;
+}
+
 ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemKind kind) {
     ItemLook look;
     const Reached r = posix::Reach(path, startPath);

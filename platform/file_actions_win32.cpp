@@ -915,6 +915,26 @@ bool Start(std::wstring commandLine, const std::wstring& dir, DWORD flags) {
 
 }  // namespace
 
+ItemLook LookAtStart(const std::string& startPath) {
+    ItemLook look;
+    Owned start;
+    DWORD error = 0;
+    if (!OpenByPath(WideFromUtf8(startPath), kShareAll, start, error)) {
+        look.eStatus = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                           ? LookStatus::Gone
+                           : LookStatus::Failed;
+        look.strWhy = ErrorText(static_cast<int>(error));
+        return look;
+    }
+    Facts facts;
+    std::uint64_t volume = 0;
+    if (!HandleFacts(start.Get(), facts, look.strWhy) || !VolumeOf(start.Get(), volume, look.strWhy))
+        return look;
+    look.eStatus = LookStatus::Same;
+    look.id = {volume, facts.id, 0};
+    return look;
+}
+
 ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemKind kind) {
     ItemLook look;
     Reached r = ReachItem(path, startPath, kShareAll);

@@ -39,10 +39,22 @@ std::size_t Utf8At(std::string_view text, std::size_t i, std::uint32_t& code) {
     return length;
 }
 
+// Characters that show as nothing, as a space like any other, or that
+// reorder or break the text around them.
 bool Hidden(std::uint32_t code) {
-    return (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
-           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
-           code == 0x200E || code == 0x200F || code == 0x061C;
+    struct Range {
+        std::uint32_t first, last;
+    };
+    static constexpr Range kHidden[] = {
+        {0x0080, 0x00A0},   {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C},
+        {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},   {0x180B, 0x180F},
+        {0x2000, 0x200F},   {0x2028, 0x202F},   {0x205F, 0x206F},   {0x3000, 0x3000},
+        {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},
+        {0xFFF9, 0xFFFB},   {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    for (const Range& range : kHidden)
+        if (code >= range.first && code <= range.last) return true;
+    return false;
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 // around it and no two names look alike.
 //
 // Control characters become \n, \r, \t or \xHH; a byte that is not part of
-// valid UTF-8 becomes \xHH; characters that reorder or break lines
-// (U+0080 to U+009F, U+2028, U+2029, the bidirectional overrides and
-// isolates) become \u{HHHH}. A backslash that is not the separator becomes
+// valid UTF-8 becomes \xHH; characters that show as nothing or as a plain
+// space, or that reorder or break lines (C1 controls, format characters,
+// Unicode spaces, the bidirectional overrides and isolates, variation
+// selectors) become \u{HHHH}. A backslash that is not the separator becomes
 // \\, so that an escape can never be typed into a name.
 
 #include <string>

@@ -646,6 +646,26 @@ TEST_F(MainPresenter, AParentSwappedDuringTheQuestionIsNotFollowed) {
     }
 }
 
+// Another directory put at the start's path since the scan (as a disk
+// mounted there later would be): an item of the same name in it is not
+// removed.
+TEST_F(MainPresenter, AStartReplacedSinceTheScanIsNotRemovedFrom) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    std::filesystem::rename(t.Path("Data"), t.Path("Data.scanned"));
+    t.Dir("Data");
+    t.File("Data/a.txt", 10);
+    view.yes = true;
+    view.selected = t.Path("Data/a.txt");
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text.rfind(
+                  t.Path("Data") + " has changed since the scan; press F5 to read it again.", 0),
+              0u)
+        << view.messages[0].text;
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(std::filesystem::exists(t.Path("Data/a.txt")));
+}
+
 // Cancel (or Escape) while the directory is measured, a press, or the
 // window closing: nothing is asked or removed, the tree stays.
 TEST_F(MainPresenter, AMeasureDroppedRemovesNothing) {
