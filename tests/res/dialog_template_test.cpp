@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <charconv>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -28,10 +28,16 @@ std::string ReadText(const char* path) {
 // The resource header's numeric #define lines: name to value.
 std::map<std::string, int> Defines() {
     std::map<std::string, int> values;
-    const std::string text = ReadText(SIZEWALK_RESOURCE_H);
-    const std::regex define(R"(#define\s+(\w+)\s+\(?(-?\d+)\)?)");
-    for (std::sregex_iterator m(text.begin(), text.end(), define), end; m != end; ++m)
-        values[(*m)[1]] = std::stoi((*m)[2]);
+    std::istringstream text(ReadText(SIZEWALK_RESOURCE_H));
+    for (std::string line; std::getline(text, line);) {
+        std::istringstream words(line);
+        std::string directive, name, value;
+        if (!(words >> directive >> name >> value) || directive != "#define") continue;
+        if (value.front() == '(') value.erase(0, 1);  // (-1)
+        int number = 0;
+        if (std::from_chars(value.data(), value.data() + value.size(), number).ec == std::errc{})
+            values[name] = number;
+    }
     return values;
 }
 
