@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "core/control_ids.h"
+
 namespace sizewalk {
 
 // The template's size, in dialog units: also the window's smallest.
@@ -23,16 +25,16 @@ struct ControlRect {
 
 // In template order, which is also the tab order.
 inline constexpr ControlRect kControls[] = {
-    {1, 207, 7, 50, 14, Anchor::Right},                // OK
-    {2, 207, 23, 50, 14, Anchor::Right},               // Cancel
-    {1002, 10, 54, 180, 148, Anchor::WiderAndTaller},  // the tree
-    {1003, 57, 14, 130, 14, Anchor::Wider},            // the start directory
-    {-1, 21, 18, 33, 8, Anchor::Fixed},                // "Start from:"
-    {1004, 201, 135, 50, 10, Anchor::Right},           // Show Files
-    {-1, 201, 51, 53, 66, Anchor::Right},              // the "Display" group box
-    {1007, 206, 62, 27, 10, Anchor::Right},            // MB
-    {1008, 206, 76, 25, 10, Anchor::Right},            // KB
-    {1009, 206, 90, 33, 10, Anchor::Right},            // Bytes
+    {IDOK, 207, 7, 50, 14, Anchor::Right},                 // OK
+    {IDCANCEL, 207, 23, 50, 14, Anchor::Right},            // Cancel
+    {IDC_TREE, 10, 54, 180, 148, Anchor::WiderAndTaller},  // the tree
+    {IDC_START_DIR, 57, 14, 130, 14, Anchor::Wider},       // the start directory
+    {IDC_STATIC, 21, 18, 33, 8, Anchor::Fixed},            // "Start from:"
+    {IDC_SHOW_FILES, 201, 135, 50, 10, Anchor::Right},     // Show Files
+    {IDC_STATIC, 201, 51, 53, 66, Anchor::Right},          // the "Display" group box
+    {IDC_UNITS_MB, 206, 62, 27, 10, Anchor::Right},        // MB
+    {IDC_UNITS_KB, 206, 76, 25, 10, Anchor::Right},        // KB
+    {IDC_UNITS_BYTES, 206, 90, 33, 10, Anchor::Right},     // Bytes
 };
 
 // The place of "Start from:" in kControls: a font wider than the template's
@@ -41,13 +43,13 @@ inline constexpr std::size_t kStartLabelIndex = 4;
 
 // The "Treemap" check box, not in the template: in the free space under
 // "Show Files".
-inline constexpr ControlRect kTreemapBox = {1012, 201, 149, 50, 10, Anchor::Right};
+inline constexpr ControlRect kTreemapBox = {IDC_TREEMAP, 201, 149, 50, 10, Anchor::Right};
 // How much of the tree's room the treemap takes when it shows, in percent.
 inline constexpr int kTreemapShare = 45;
 
 // The progress of a scan: two lines in the free band between the start
 // directory and the tree, shown only while a scan runs.
-inline constexpr ControlRect kProgress = {-1, 10, 32, 180, 20, Anchor::Wider};
+inline constexpr ControlRect kProgress = {IDC_STATIC, 10, 32, 180, 20, Anchor::Wider};
 
 struct PixelRect {
     int x, y, w, h;

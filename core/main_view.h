@@ -11,9 +11,10 @@
 // Everything else runs on the window's thread.
 
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
+#include "core/control_ids.h"
 #include "core/live_scan_command.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
@@ -27,14 +28,14 @@ namespace sizewalk {
 // The controls the presenter names, by their template ids.
 enum class Control : int {
     None = 0,  // no control of the window
-    OK = 1,
-    Cancel = 2,
-    Tree = 1002,
-    StartDir = 1003,
-    ShowFiles = 1004,
-    UnitsMB = 1007,
-    UnitsKB = 1008,
-    UnitsBytes = 1009,
+    OK = IDOK,
+    Cancel = IDCANCEL,
+    Tree = IDC_TREE,
+    StartDir = IDC_START_DIR,
+    ShowFiles = IDC_SHOW_FILES,
+    UnitsMB = IDC_UNITS_MB,
+    UnitsKB = IDC_UNITS_KB,
+    UnitsBytes = IDC_UNITS_BYTES,
 };
 
 // The tree item the tree's actions apply to: the tree the view shows and

@@ -8,9 +8,12 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/dialog_layout.h"
 #include "res/resource.h"
 
 namespace sizewalk {
@@ -120,8 +123,8 @@ TEST_F(ProgramResources, DialogTemplate102) {
     const WORD count = r.Word();
     EXPECT_EQ(r.Short(), 0);
     EXPECT_EQ(r.Short(), 0);
-    EXPECT_EQ(r.Short(), 264);
-    EXPECT_EQ(r.Short(), 209);
+    EXPECT_EQ(r.Short(), kDialogWidth);
+    EXPECT_EQ(r.Short(), kDialogHeight);
     EXPECT_EQ(r.SzOrOrd(), "");  // no menu
     EXPECT_EQ(r.SzOrOrd(), "");  // the standard dialog class
     EXPECT_EQ(r.Sz(), "Sizewalk");
@@ -171,6 +174,18 @@ TEST_F(ProgramResources, DialogTemplate102) {
         {IDC_UNITS_BYTES, "#128", "Bytes", child | BS_AUTORADIOBUTTON, 206, 90, 33, 10},
     };
     EXPECT_EQ(controls, expected);
+
+    // Both dialogs place their controls from the layout table: it must be
+    // the template's, control by control and in the same order.
+    ASSERT_EQ(controls.size(), std::size(kControls));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const Control& got = controls[i];
+        const ControlRect& want = kControls[i];
+        EXPECT_EQ(std::tuple(static_cast<int>(got.id), int{got.x}, int{got.y}, int{got.cx},
+                             int{got.cy}),
+                  std::tuple(want.id, want.x, want.y, want.w, want.h))
+            << "control " << i << " (" << got.text << ")";
+    }
 }
 
 #pragma pack(push, 2)

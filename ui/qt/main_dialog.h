@@ -25,6 +25,7 @@
 #include "core/main_presenter.h"
 #include "core/main_view.h"
 #include "core/scan_command.h"
+#include "core/control_ids.h"  // also the widgets' object names
 
 class QAction;
 class QButtonGroup;
@@ -43,20 +44,6 @@ namespace sizewalk {
 class CThreadWake;
 class CTreeModel;
 class CTreemapView;
-
-// Control ids of the dialog template (also the widgets' object names).
-inline constexpr int IDD_SIZEWALK_DIALOG = 102;
-inline constexpr int IDR_MAINFRAME = 128;  // the window icon
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDC_TREE = 1002;
-inline constexpr int IDC_START_DIR = 1003;
-inline constexpr int IDC_SHOW_FILES = 1004;
-inline constexpr int IDC_TREEMAP = 1012;  // not in the template: the Treemap check box
-inline constexpr int IDC_UNITS_MB = 1007;
-inline constexpr int IDC_UNITS_KB = 1008;
-inline constexpr int IDC_UNITS_BYTES = 1009;
-inline constexpr int IDC_STATIC = -1;
 
 // The tree's actions, for CSizewalkDlg::GetAction.
 enum class TreeAction {

@@ -48,12 +48,6 @@ enum : int {
     ID_MOVE_TO_TRASH,        // Delete in the tree
     ID_DELETE_PERMANENTLY,   // Shift+Delete in the tree
 };
-// Not in the template: the Treemap check box under Show Files, and the map.
-enum : int {
-    IDC_TREEMAP = 1012,
-    IDC_TREEMAP_PANE = 1013,
-    IDC_DETAILS_HEADER = 1014,  // the details columns' header, above the tree
-};
 
 class CSizewalkDlg : private CMainView {
   public:

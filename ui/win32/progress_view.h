@@ -12,11 +12,9 @@
 #include <string>
 
 #include "model/size_text.h"
+#include "core/control_ids.h"  // IDC_PROGRESS_COUNTS, IDC_PROGRESS_DIR
 
 namespace sizewalk {
-
-inline constexpr int IDC_PROGRESS_COUNTS = 1010;
-inline constexpr int IDC_PROGRESS_DIR = 1011;
 
 class CProgressView {
   public:
