@@ -48,6 +48,11 @@ private:
 // neither tells.
 std::uint64_t MountIdOf(int fd);
 
+// Why a directory is not removed where MountIdOf gives 0 for the start: a
+// bind mount below could not be told from an ordinary directory.
+inline constexpr const char* kMountsUnknown =
+    "the system does not tell where file systems are mounted, so a directory is not removed";
+
 // An entry's own facts, read from its directory without following it. A
 // mount point's are those of the root mounted there.
 struct EntryFacts {

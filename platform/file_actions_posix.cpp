@@ -121,6 +121,8 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
         if (::unlinkat(r.parent.Get(), r.leaf.c_str(), 0) == 0) return {RemoveStatus::Removed, {}};
         return OneLine(RemoveStatus::NotRemoved, path, ErrorText(errno));
     }
+    // Without mount ids a bind mount below looks like any directory.
+    if (r.nStartMount == 0) return OneLine(RemoveStatus::NotRemoved, path, posix::kMountsUnknown);
     posix::Fd dir(posix::OpenDirBeneath(r.parent.Get(), r.leaf.c_str()));
     if (!dir.IsOpen()) {
         const int error = errno;
@@ -129,9 +131,9 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
             return OneLine(RemoveStatus::Changed, path, "another item stands there now");
         return OneLine(RemoveStatus::NotRemoved, path, ErrorText(error));
     }
-    struct stat st{};
-    if (::fstat(dir.Get(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != id.nVolume ||
-        static_cast<std::uint64_t>(st.st_ino) != id.nFile)
+    posix::EntryFacts opened;
+    if (posix::FactsAt(dir.Get(), "", opened) != 0 ||
+        ItemId{opened.nDevice, opened.nInode, opened.nStamp} != id)
         return OneLine(RemoveStatus::Changed, path, "another item stands there now");
     FailureLines failures;
     const posix::TreeDeleteOutcome outcome =

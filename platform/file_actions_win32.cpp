@@ -993,7 +993,12 @@ RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, 
     const std::wstring target = (dir.back() == L'\\' ? dir : dir + L"\\") + r.leaf;
     const HRESULT hr = ShellRecycle(target);
     const Reach after = OpenEntry(held.back().Get(), r.leaf, kLook, 0, kShareAll, nullptr, true, again, why);
-    if (after == Reach::Gone || (after == Reach::Ok && again.Id() != id)) return {RemoveStatus::Removed, {}};
+    // What the disk shows decides, with the shell's answer: the name gone is
+    // gone; another item at the name is ours moved only if the shell says so.
+    if (after == Reach::Gone) return {RemoveStatus::Removed, {}};
+    if (after == Reach::Ok && again.Id() != id)
+        return SUCCEEDED(hr) ? RemoveResult{RemoveStatus::Removed, {}}
+                             : ChangedResult(path, "another item stands there now");
     why = hr == E_ABORT ? "the operation was cancelled"
           : FAILED(hr)  ? ErrorText(static_cast<int>(hr))
                         : "not moved";

@@ -20,6 +20,8 @@ enum class Problem {
     Socket,        // a socket (reading one)
     DanglingLink,  // a link that names nothing
     NoReader,      // a FIFO that no program has open to read
+    Changed,       // something else stands at the target since it was resolved
+    ForeignLink,   // a link owned by neither this user nor its folder's owner
     Stopped,       // a stop asked while waiting
 };
 
@@ -44,7 +46,9 @@ Result ReadWaiting(int fd, void* buffer, std::size_t size, const std::atomic<boo
 
 // ---- writing ------------------------------------------------------------
 
-// Where a save of a path goes: links are followed to the file they name.
+// Where a save of a path goes: links are followed to the file they name,
+// except a link owned by neither this user nor the owner of its folder
+// (ForeignLink: someone else may have planted it).
 // A missing or regular file is written beside and renamed over (`replace`);
 // a device, FIFO or socket is written into, never replaced.
 struct Target {
@@ -52,6 +56,10 @@ struct Target {
     std::string path;  // the final file's path
     bool replace = true;
     Kind kind = Kind::File;
+    // For `replace`: whether a file stood there, and which one (device and
+    // file number), so that Replace never puts the new one over another.
+    bool existed = false;
+    unsigned long long device = 0, file = 0;
 };
 Result ResolveTarget(const std::string& path, Target& target);
 
@@ -59,7 +67,9 @@ Result ResolveTarget(const std::string& path, Target& target);
 // where allowed, the owner) of the file it will replace, or what a new file
 // gets. While it exists, RemoveSaveOnSignal's handler removes it.
 Result CreateBeside(const Target& target, std::string& tempPath, int& fd);
-// Renames the temporary over the target; or removes it (always succeeds).
+// Renames the temporary over the target, provided the target is still the
+// file ResolveTarget saw (or still nothing), else Changed; or removes it
+// (always succeeds).
 Result Replace(const std::string& tempPath, const Target& target);
 void Discard(const std::string& tempPath);
 

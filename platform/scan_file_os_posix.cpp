@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -63,6 +64,10 @@ private:
 
 void Register(const std::string& path) {
     if (path.size() >= sizeof g_tempPath) return;  // the system refuses such paths anyway
+    // The flag drops before the name changes, so that no handler reads a
+    // half-copied name; the fence keeps the copy after the drop.
+    g_bHaveTemp.store(false, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
     std::memcpy(g_tempPath, path.c_str(), path.size() + 1);
     g_bHaveTemp.store(true, std::memory_order_release);
 }
@@ -133,6 +138,39 @@ Result ReadWaiting(int fd, void* buffer, std::size_t size, const std::atomic<boo
     }
 }
 
+namespace {
+
+// The folder part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Whether every link in the chain that starts at `path` (a link) is owned by
+// this user or by the owner of the folder that holds it: the rule the kernel
+// applies in sticky folders, here wherever the save goes, so that a link
+// planted by another user cannot send a privileged save elsewhere.
+Result CheckLinkOwners(std::string path) {
+    const uid_t me = ::geteuid();
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat link {}, folder {};
+        if (::lstat(path.c_str(), &link) != 0) return errno == ENOENT ? Result{} : Err(errno);
+        if (!S_ISLNK(link.st_mode)) return {};
+        const std::string where = FolderOf(path);
+        if (::stat(where.c_str(), &folder) != 0) return Err(errno);
+        if (link.st_uid != me && link.st_uid != folder.st_uid) return Refused(Problem::ForeignLink);
+        std::string next(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), next.data(), next.size());
+        if (n < 0) return Err(errno);
+        next.resize(static_cast<std::size_t>(n));
+        path = !next.empty() && next[0] == '/' ? next : where + "/" + next;
+    }
+    return Err(ELOOP);
+}
+
+}  // namespace
+
 Result ResolveTarget(const std::string& path, Target& target) {
     target = Target{path, true, Target::Kind::File};
     struct stat st {};
@@ -141,6 +179,7 @@ Result ResolveTarget(const std::string& path, Target& target) {
         return errno == ENOENT ? Result{} : Err(errno);
     }
     if (S_ISLNK(st.st_mode)) {
+        if (Result r = CheckLinkOwners(path); !r) return r;
         if (::stat(path.c_str(), &st) != 0)
             return errno == ENOENT ? Refused(Problem::DanglingLink) : Err(errno);
         // The file the link names, with every link on the way resolved: the
@@ -151,7 +190,12 @@ Result ResolveTarget(const std::string& path, Target& target) {
         target.path = real.get();
     }
     if (S_ISDIR(st.st_mode)) return Refused(Problem::Directory);
-    if (S_ISREG(st.st_mode)) return {};
+    if (S_ISREG(st.st_mode)) {
+        target.existed = true;
+        target.device = st.st_dev;
+        target.file = st.st_ino;
+        return {};
+    }
     target.replace = false;
     target.kind = S_ISFIFO(st.st_mode)   ? Target::Kind::Fifo
                   : S_ISSOCK(st.st_mode) ? Target::Kind::Socket
@@ -174,7 +218,8 @@ Result CreateBeside(const Target& target, std::string& tempPath, int& fd) {
         if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
             // Not ours to give away: the file becomes the saver's.
         }
-        ::fchmod(fd, old.st_mode & 07777);
+        // Never the set-id or sticky bits: a save is data, not a program.
+        ::fchmod(fd, old.st_mode & 0777);
     } else {
         ::fchmod(fd, NewFileMode());  // mkostemp makes it 0600
     }
@@ -183,7 +228,23 @@ Result CreateBeside(const Target& target, std::string& tempPath, int& fd) {
 
 Result Replace(const std::string& tempPath, const Target& target) {
     CEndingSignalsHeld held;
-    if (::rename(tempPath.c_str(), target.path.c_str()) != 0) return Err(errno);
+    // Looked at again just before: what stands there now may not be the file
+    // seen when the save began (a device or FIFO put there is never replaced).
+    struct stat st {};
+    bool there = ::lstat(target.path.c_str(), &st) == 0;
+    if (!there && errno != ENOENT) return Err(errno);
+    if (there && (!target.existed || !S_ISREG(st.st_mode) || st.st_dev != target.device ||
+                  st.st_ino != target.file))
+        return Refused(Problem::Changed);
+    if (there) {
+        if (::rename(tempPath.c_str(), target.path.c_str()) != 0) return Err(errno);
+    } else if (::renameat2(AT_FDCWD, tempPath.c_str(), AT_FDCWD, target.path.c_str(),
+                           RENAME_NOREPLACE) != 0) {
+        // Nothing was there: nothing made meanwhile is replaced either.
+        if (errno == EEXIST) return Refused(Problem::Changed);
+        if (errno != EINVAL && errno != ENOSYS) return Err(errno);
+        if (::rename(tempPath.c_str(), target.path.c_str()) != 0) return Err(errno);
+    }
     Unregister();
     return {};
 }

@@ -21,6 +21,10 @@ Result Refused(Problem problem) { return {problem, 0}; }
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+unsigned long long FileIndex(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
 // A handle as a C library descriptor; the handle is closed if that fails.
 int ToFd(HANDLE handle, int flags) {
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
@@ -35,6 +39,9 @@ std::atomic<bool> g_bHaveTemp{false};
 
 void Register(const std::wstring& path) {
     if (path.size() >= sizeof g_tempPath / sizeof g_tempPath[0]) return;
+    // The flag drops before the name changes: no handler reads half a name.
+    g_bHaveTemp.store(false, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
     std::memcpy(g_tempPath, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
     g_bHaveTemp.store(true, std::memory_order_release);
 }
@@ -117,6 +124,9 @@ Result ResolveTarget(const std::string& path, Target& target) {
     } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         result = Refused(Problem::Directory);
     } else {
+        target.existed = true;
+        target.device = info.dwVolumeSerialNumber;
+        target.file = FileIndex(info);
         // The file a link names: the new file goes beside it, the link stays.
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -159,13 +169,36 @@ Result CreateBeside(const Target& target, std::string& tempPath, int& fd) {
 
 Result Replace(const std::string& tempPath, const Target& target) {
     const std::wstring from = WideFromUtf8(tempPath), to = WideFromUtf8(target.path);
+    // Looked at again just before, the name itself (no link followed): only
+    // the disk file seen when the save began is replaced.
+    HANDLE handle = ::CreateFileW(to.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const bool existed = handle != INVALID_HANDLE_VALUE;
+    if (!existed && !Missing(::GetLastError())) return Err(::GetLastError());
+    if (existed) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool same = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                          ::GetFileInformationByHandle(handle, &info) &&
+                          !(info.dwFileAttributes &
+                            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+                          target.existed && info.dwVolumeSerialNumber == target.device &&
+                          FileIndex(info) == target.file;
+        ::CloseHandle(handle);
+        if (!same) return Refused(Problem::Changed);
+    }
     // ReplaceFile keeps the replaced file's attributes and security; a new
-    // file is only moved in.
-    const bool existed = ::GetFileAttributesW(to.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!(existed && ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) &&
-        !::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return Err(::GetLastError());
+    // file is only moved in, never over something made meanwhile.
+    if (existed) {
+        if (!::ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                            nullptr, nullptr) &&
+            !::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return Err(::GetLastError());
+    } else if (!::MoveFileExW(from.c_str(), to.c_str(), 0)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+            return Refused(Problem::Changed);
+        return Err(error);
+    }
     Unregister();
     return {};
 }

@@ -87,6 +87,16 @@ bool OwnedDirOnMount(const Fd& fd, std::uint64_t mount, bool sticky) {
            (sticky ? (st.st_mode & S_ISVTX) != 0 : st.st_uid == ::geteuid());
 }
 
+// A trash directory only this user can change: owned by the user, not
+// writable by group or others. Another user's could be read or swapped.
+bool Private(const Fd& fd) {
+    struct stat st{};
+    return ::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+constexpr const char* kNotPrivate =
+    "the trash is not used: it belongs to another user or others may write to it";
+
 // File systems that lose their contents at every start: a new trash there
 // would keep nothing.
 bool IsVolatile(const std::string& fsType) {
@@ -178,6 +188,8 @@ RemoveResult MoveInto(const Reached& r, const std::string& path, const Fd& trash
     if (error != 0)
         return Result(RemoveStatus::NotRemoved, path,
                       "the trash cannot be used: " + ErrorText(error));
+    if (!Private(files) || !Private(info))
+        return Result(RemoveStatus::NotRemoved, path, kNotPrivate);
     if (MountIdOf(files.Get()) != r.nStartMount)
         return Result(RemoveStatus::NotRemoved, path, "the trash is on another file system");
 
@@ -240,12 +252,15 @@ std::string PercentEncoded(const std::string& path) {
 
 RemoveResult TrashReached(const Reached& r, const std::string& path) {
     // Where the item really lies, as the mount table names places.
+    // Without mount ids a bind mount below looks like any directory.
+    if (r.nStartMount == 0 && S_ISDIR(r.item.mode))
+        return Result(RemoveStatus::NotRemoved, path, kMountsUnknown);
     Fd item(::openat(r.parent.Get(), r.leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st{};
-    if (!item.IsOpen() || ::fstat(item.Get(), &st) != 0)
-        return Result(RemoveStatus::NotRemoved, path, ErrorText(errno));
-    if (static_cast<std::uint64_t>(st.st_dev) != r.item.nDevice ||
-        static_cast<std::uint64_t>(st.st_ino) != r.item.nInode)
+    if (!item.IsOpen()) return Result(RemoveStatus::NotRemoved, path, ErrorText(errno));
+    EntryFacts now;
+    if (const int error = FactsAt(item.Get(), "", now))
+        return Result(RemoveStatus::NotRemoved, path, ErrorText(error));
+    if (now.nDevice != r.item.nDevice || now.nInode != r.item.nInode || now.nStamp != r.item.nStamp)
         return Result(RemoveStatus::Changed, path, "it was replaced while being moved");
     char link[64];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", item.Get());
@@ -280,6 +295,7 @@ RemoveResult TrashReached(const Reached& r, const std::string& path) {
             if (MountIdOf(home.Get()) != r.nStartMount)
                 return Result(RemoveStatus::NotRemoved, path,
                               "the trash is on another mount of this file system");
+            if (!Private(home)) return Result(RemoveStatus::NotRemoved, path, kNotPrivate);
             return MoveInto(r, path, home, real);
         }
     }

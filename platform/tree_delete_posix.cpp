@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <new>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -49,6 +50,16 @@ public:
     TreeDeleteOutcome Run(Fd dir, std::uint64_t device, std::uint64_t inode);
 
 private:
+    void Walk(Fd dir, std::uint64_t device, std::uint64_t inode);
+    // Puts an open stream on the stack; closed if that runs out of memory.
+    void Push(Frame&& frame) {
+        try {
+            m_stack.push_back(std::move(frame));
+        } catch (...) {
+            ::closedir(frame.dir);
+            throw;
+        }
+    }
     std::string PathOf(std::size_t depth, const char* name = nullptr) const {
         std::string path = m_shownPath;
         for (std::size_t i = 1; i <= depth && i < m_stack.size(); ++i) path += "/" + m_stack[i].name;
@@ -93,15 +104,30 @@ private:
     bool m_bAllGone = false;
 };
 
+// Out of memory ends the walk where it is: what went is gone, the rest
+// stays, and every stream is closed (by the destructor).
 TreeDeleteOutcome TreeDeleter::Run(Fd dir, std::uint64_t device, std::uint64_t inode) {
+    try {
+        Walk(std::move(dir), device, inode);
+    } catch (const std::bad_alloc&) {
+        m_bAllGone = false;
+        try {
+            m_failures.Add(m_shownPath, "out of memory");
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return {m_bRemovedAny, m_bAllGone};
+}
+
+void TreeDeleter::Walk(Fd dir, std::uint64_t device, std::uint64_t inode) {
     m_device = device;
     DIR* stream = ::fdopendir(dir.Get());
     if (!stream) {
         m_failures.Add(m_shownPath, ErrorText(errno));
-        return {};
+        return;
     }
     dir.Release();
-    m_stack.push_back(Frame{{}, device, inode, stream, {}, false});
+    Push(Frame{{}, device, inode, stream, {}, false});
     m_nOpen = 1;
     while (!m_stack.empty() && !m_bStopped) {
         errno = 0;
@@ -119,7 +145,6 @@ TreeDeleteOutcome TreeDeleter::Run(Fd dir, std::uint64_t device, std::uint64_t i
         if (m_stack.back().skipped.count(name)) continue;
         Entry(name, entry->d_type);
     }
-    return {m_bRemovedAny, m_bAllGone};
 }
 
 void TreeDeleter::Entry(const char* name, unsigned char type) {
@@ -178,7 +203,7 @@ void TreeDeleter::EnterDirectory(const char* name, const EntryFacts& facts) {
         ::close(fd);
         return LeaveEntry(name, ErrorText(error));
     }
-    m_stack.push_back(Frame{name, facts.nDevice, facts.nInode, stream, {}, false});
+    Push(Frame{name, facts.nDevice, facts.nInode, stream, {}, false});
     ++m_nOpen;
 }
 
@@ -193,7 +218,8 @@ bool TreeDeleter::FinishTop() {
         const bool leftSome = root.bLeftSome;
         m_stack.pop_back();
         if (leftSome) return false;
-        if (::unlinkat(m_parentFd, m_leaf.c_str(), AT_REMOVEDIR) == 0) {
+        // Gone already (someone else removed it) counts as gone.
+        if (::unlinkat(m_parentFd, m_leaf.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT) {
             m_bRemovedAny = true;
             m_bAllGone = true;
         } else if (errno == EROFS) {

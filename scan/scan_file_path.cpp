@@ -33,6 +33,13 @@ enum class Use { Open, Save };
         case os::Problem::NoReader:
             why = "no program is reading from this FIFO";
             break;
+        case os::Problem::Changed:
+            why = "something else was put here while the scan was being saved; it was left as it is";
+            break;
+        case os::Problem::ForeignLink:
+            why = "this is a link owned by another user in a folder not theirs; "
+                  "it is not followed when saving";
+            break;
         default:
             why = ErrorText(r.error);
             break;

@@ -97,6 +97,25 @@ TEST(FileActionsTest, TrashAFileRecordsWhereItCameFrom) {
     EXPECT_NE(info.find("DeletionDate="), std::string::npos);
 }
 
+// A home trash, or its files folder, that others may write to is not used:
+// the item stays where it is and the reason says why.
+TEST(FileActionsTest, TrashOthersMayWriteToIsNotUsed) {
+    TempTree t;
+    t.File("a", 10);
+    std::filesystem::create_directories(TrashDir() + "/files");
+    std::filesystem::create_directories(TrashDir() + "/info");
+    for (const std::string& dir : {TrashDir(), TrashDir() + "/files"}) {
+        ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+        const RemoveResult result = Trash(t.Path("a"), t.Root());
+        ::chmod(dir.c_str(), 0700);
+        EXPECT_EQ(result.eStatus, RemoveStatus::NotRemoved) << dir;
+        EXPECT_NE(result.strFailures.find("others may write to it"), std::string::npos)
+            << result.strFailures;
+        EXPECT_TRUE(std::filesystem::exists(t.Path("a")));
+    }
+    EXPECT_EQ(Trash(t.Path("a"), t.Root()).eStatus, RemoveStatus::Removed);
+}
+
 // A directory of many entries goes whole, to the trash or for good.
 TEST(FileActionsTest, DirectoryOfManyEntriesGoesWhole) {
     for (const auto action : {Trash, Delete}) {

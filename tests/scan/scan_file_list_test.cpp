@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/scan_file_os.h"
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_path.h"
 #include "tests/temp_tree.h"
@@ -266,8 +267,80 @@ TEST(ScanFileList, SavingKeepsWhatThePathNames) {
     }
     ASSERT_EQ(::lstat(t.Path("out/dangling.json").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // Set-id and sticky bits are not carried over to the new file.
+    t.File("out/setid.json", 3);
+    ASSERT_EQ(::chmod(t.Path("out/setid.json").c_str(), 06755), 0);
+    SaveScanFile(list, t.Path("out/setid.json"));
+    ASSERT_EQ(::stat(t.Path("out/setid.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
     EXPECT_EQ(Names(t.Path("out")),
-              (std::vector<std::string>{"dangling.json", "link.json", "private.json"}));
+              (std::vector<std::string>{"dangling.json", "link.json", "private.json", "setid.json"}));
+}
+
+// The rename looks again at what stands at the target: a FIFO put in the
+// file's place, or a file made where there was none, stays as it is.
+TEST(ScanFileList, SavingRenamesOnlyOverTheFileItSaw) {
+    namespace os = scanfile_os;
+    test::TempTree t;
+    t.Dir("out");
+    t.File("out/was-file", 3);
+    const std::string wasFile = t.Path("out/was-file"), wasNothing = t.Path("out/was-nothing");
+    for (const std::string& path : {wasFile, wasNothing}) {
+        os::Target target;
+        ASSERT_TRUE(os::ResolveTarget(path, target));
+        std::string temp;
+        int fd = -1;
+        ASSERT_TRUE(os::CreateBeside(target, temp, fd));
+        ::close(fd);
+        if (path == wasFile) {
+            ASSERT_EQ(::unlink(path.c_str()), 0);
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        } else {
+            t.File("out/was-nothing", 3);
+        }
+        EXPECT_EQ(os::Replace(temp, target).problem, os::Problem::Changed) << path;
+        os::Discard(temp);
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(wasFile.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::lstat(wasNothing.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 3);
+    EXPECT_EQ(Names(t.Path("out")), (std::vector<std::string>{"was-file", "was-nothing"}));
+}
+
+// A link owned by another user, in a folder that user does not own, is not
+// followed (it could send a privileged save anywhere); in that user's own
+// folder it is.
+TEST(ScanFileList, SavingFollowsNoLinkPlantedByAnotherUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a link away needs root";
+    constexpr uid_t kOther = 65534;
+    test::TempTree t;
+    t.Dir("top");
+    CDirScanner scanner;
+    ASSERT_EQ(scanner.Scan(t.Path("top")), ScanStatus::Complete);
+    const CScanList& list = scanner.GetList();
+    t.Dir("far");
+    t.File("far/real.json", 3);
+    t.Dir("shared");
+    t.Link("../far/real.json", "shared/planted.json");
+    ASSERT_EQ(::lchown(t.Path("shared/planted.json").c_str(), kOther, kOther), 0);
+    try {
+        SaveScanFile(list, t.Path("shared/planted.json"), false);
+        ADD_FAILURE() << "followed a planted link";
+    } catch (const ScanFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("link owned by another user"), std::string::npos)
+            << e.what();
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(t.Path("far/real.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 3);
+
+    ASSERT_EQ(::chown(t.Path("shared").c_str(), kOther, kOther), 0);
+    SaveScanFile(list, t.Path("shared/planted.json"), false);
+    ASSERT_EQ(::stat(t.Path("far/real.json").c_str(), &st), 0);
+    EXPECT_NE(st.st_size, 3);
 }
 
 TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
