@@ -614,14 +614,16 @@ int RunScans(const BenchOptions& o) {
         const long long peak = PeakResidentSinceReset();
         PrintScan(run, path, o.threads, scanner, seconds, cpuSeconds, baseline, peak);
         if (o.watch)
-            std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
+            std::printf(", \"progress_snapshots\": %llu",
+                        static_cast<unsigned long long>(snapshots));
         if (o.digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
         if (!o.importFile.empty()) std::printf(", \"import_seconds\": %.6f", seconds);
         if (!o.exportFile.empty() && !PrintExport(scanner.GetList(), o.exportFile)) return 1;
         const std::size_t entries = scanner.GetCount();
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
-        if (o.treemapWidth > 0) PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
+        if (o.treemapWidth > 0)
+            PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
         if (o.fill) PrintFill(o, model, source, order, mode);
         if (o.redraw) PrintRedraw(o, source, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());
@@ -637,7 +639,8 @@ int main(int argc, char** argv) {
     if (!ParseArguments(std::vector<std::string>(argv + 1, argv + argc), o)) return 2;
 
     sizewalk::FindRecord probe;
-    if (o.importFile.empty() && (!sizewalk::ProbePath(o.path.c_str(), probe) || !probe.IsDirectory())) {
+    if (o.importFile.empty() &&
+        (!sizewalk::ProbePath(o.path.c_str(), probe) || !probe.IsDirectory())) {
         std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", o.path.c_str());
         return 1;
     }

@@ -73,8 +73,8 @@ CCommandLine& CCommandLine::Integer(const std::string& names, std::string valueN
     return *this;
 }
 
-CCommandLine& CCommandLine::Decimal(const std::string& names, std::string valueName,
-                                    double& target, double lo, std::string help) {
+CCommandLine& CCommandLine::Decimal(const std::string& names, std::string valueName, double& target,
+                                    double lo, std::string help) {
     Value(
         names, std::move(valueName),
         [&target, lo](const std::string& value) {

@@ -25,7 +25,8 @@ struct CommandLine : ::testing::Test {
             .Flag("-c", compress, "compress")
             .Integer("--threads", "N", threads, 1, 256, "threads")
             .Decimal("--after", "S", after, 0)
-            .Choice("--sort", "size|name", order, std::vector<std::pair<std::string, int>>{{"size", 1}, {"name", 2}})
+            .Choice("--sort", "size|name", order,
+                    std::vector<std::pair<std::string, int>>{{"size", 1}, {"name", 2}})
             .Stop("-h, --help", help, "show this help");
     }
 };
@@ -53,7 +54,8 @@ TEST_F(CommandLine, BadValuesAreRefusedWholeAndNamed) {
     EXPECT_TRUE(options.Parse({"--threads", "256"}));
     EXPECT_TRUE(options.Parse({"--threads", "1"}));
     for (const char* bad : {"-0.1", "x", "", "inf", "nan", "1s"})
-        EXPECT_EQ(options.Parse({"--after", bad}).strError, "--after takes a number of at least 0") << bad;
+        EXPECT_EQ(options.Parse({"--after", bad}).strError, "--after takes a number of at least 0")
+            << bad;
     EXPECT_EQ(options.Parse({"--sort", "weight"}).strError, "--sort takes size|name");
     EXPECT_EQ(options.Parse({"-c=1"}).eError, Error::UnknownOption);  // short options take no "="
     EXPECT_EQ(options.Parse({"--help=1"}).strError, "--help takes no value");
