@@ -57,6 +57,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <cerrno>
@@ -73,6 +74,7 @@
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "core/command_line.h"
 #include "core/live_scan_command.h"
 #include "ui/qt/main_dialog.h"
 #include "core/scan_command.h"
@@ -130,15 +132,77 @@ std::string JsonEscape(const char* s) {
     return out;
 }
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress] "
-                 "[--stop-after S] [--fill] [--files] [--units mb|kb|bytes] [--redraw] "
-                 "[--sort size|name] [--on-disk] [--cancel-after SECONDS] [--export FILE] "
-                 "[--import FILE] [--treemap WxH] PATH\n"
-                 "default threads: %d\n",
-                 sizewalk::CDirScanner::DefaultThreadCount());
-    return 2;
+// What the command line asks for.
+struct BenchOptions {
+    int repeat = 1;
+    int threads = sizewalk::CDirScanner::DefaultThreadCount();
+    bool cold = false, digest = false, watch = false;
+    double stopAfter = -1;
+    bool fill = false, files = false, redraw = false;
+    sizewalk::Units units = sizewalk::Units::MB;
+    std::optional<sizewalk::SortOrder> sort;
+    bool onDisk = false;
+    double cancelAfter = -1;
+    std::string exportFile, importFile;  // empty: none
+    int treemapWidth = 0, treemapHeight = 0;
+    std::string path;
+};
+
+// "WxH", each side from 1 to the treemap's largest.
+bool ReadTreemapSize(const std::string& value, int& width, int& height) {
+    char tail = 0;
+    int w = 0, h = 0;
+    if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 ||
+        w > sizewalk::kMaxTreemapSide || h > sizewalk::kMaxTreemapSide)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+sizewalk::CCommandLine Declare(BenchOptions& o) {
+    using sizewalk::SortOrder;
+    using sizewalk::Units;
+    sizewalk::CCommandLine options;
+    options.Integer("--repeat", "N", o.repeat, 1, std::numeric_limits<int>::max())
+        .Integer("--threads", "N", o.threads, 1, 1024)
+        .Flag("--cold", o.cold)
+        .Flag("--digest", o.digest)
+        .Flag("--progress", o.watch)
+        .Decimal("--stop-after", "S", o.stopAfter, 0)
+        .Flag("--fill", o.fill)
+        .Flag("--files", o.files)
+        .Choice("--units", "mb|kb|bytes", o.units,
+                std::vector<std::pair<std::string, Units>>{
+                    {"mb", Units::MB}, {"kb", Units::KB}, {"bytes", Units::Bytes}})
+        .Flag("--redraw", o.redraw)
+        .Choice("--sort", "size|name", o.sort,
+                std::vector<std::pair<std::string, SortOrder>>{{"size", SortOrder::Size},
+                                                               {"name", SortOrder::Name}})
+        .Flag("--on-disk", o.onDisk)
+        .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
+        .Text("--export", "FILE", o.exportFile)
+        .Text("--import", "FILE", o.importFile)
+        .Value("--treemap", "WxH", [&o](const std::string& value) {
+            return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
+        });
+    return options;
+}
+
+// Any fault in the arguments: the usage, and exit status 2.
+bool ParseArguments(const std::vector<std::string>& args, BenchOptions& o) {
+    const sizewalk::CCommandLine options = Declare(o);
+    const sizewalk::CCommandLine::Result parsed = options.Parse(args);
+    if (parsed && parsed.positional.size() <= 1) {
+        if (!parsed.positional.empty()) o.path = parsed.positional.front();
+        if (!o.path.empty() || !o.importFile.empty()) {
+            o.fill = o.fill || o.redraw;
+            return true;
+        }
+    }
+    std::fprintf(stderr, "usage: sizewalk-bench %s PATH\ndefault threads: %d\n",
+                 options.Synopsis().c_str(), sizewalk::CDirScanner::DefaultThreadCount());
+    return false;
 }
 
 // Empties the page cache, so that the scan reads the disk; says so where it
@@ -352,106 +416,174 @@ int CancelLatency(const char* path, double after, int threads) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int repeat = 1;
-    int threads = sizewalk::CDirScanner::DefaultThreadCount();
-    bool fill = false, files = false, redraw = false;
-    bool cold = false, digest = false, watch = false;
-    double stopAfter = -1;
-    sizewalk::Units units = sizewalk::Units::MB;
-    std::optional<sizewalk::SortOrder> sort;
-    bool onDisk = false;
-    double cancelAfter = -1;
-    int treemapWidth = 0, treemapHeight = 0;
-    const char* path = nullptr;
-    const char* exportFile = nullptr;
-    const char* importFile = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
-            repeat = std::atoi(argv[++i]);
-            if (repeat < 1) return Usage();
-        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
-            threads = std::atoi(argv[++i]);
-            if (threads < 1) return Usage();
-        } else if (std::strcmp(argv[i], "--cold") == 0) {
-            cold = true;
-        } else if (std::strcmp(argv[i], "--digest") == 0) {
-            digest = true;
-        } else if (std::strcmp(argv[i], "--progress") == 0) {
-            watch = true;
-        } else if (std::strcmp(argv[i], "--stop-after") == 0 && i + 1 < argc) {
-            stopAfter = std::atof(argv[++i]);
-            if (stopAfter < 0) return Usage();
-        } else if (std::strcmp(argv[i], "--fill") == 0) {
-            fill = true;
-        } else if (std::strcmp(argv[i], "--files") == 0) {
-            files = true;
-        } else if (std::strcmp(argv[i], "--redraw") == 0) {
-            redraw = true;
-        } else if (std::strcmp(argv[i], "--units") == 0 && i + 1 < argc) {
-            const char* u = argv[++i];
-            if (std::strcmp(u, "mb") == 0) units = sizewalk::Units::MB;
-            else if (std::strcmp(u, "kb") == 0) units = sizewalk::Units::KB;
-            else if (std::strcmp(u, "bytes") == 0) units = sizewalk::Units::Bytes;
-            else return Usage();
-        } else if (std::strcmp(argv[i], "--sort") == 0 && i + 1 < argc) {
-            const char* o = argv[++i];
-            if (std::strcmp(o, "size") == 0) sort = sizewalk::SortOrder::Size;
-            else if (std::strcmp(o, "name") == 0) sort = sizewalk::SortOrder::Name;
-            else return Usage();
-        } else if (std::strcmp(argv[i], "--on-disk") == 0) {
-            onDisk = true;
-        } else if (std::strcmp(argv[i], "--export") == 0 && i + 1 < argc) {
-            exportFile = argv[++i];
-        } else if (std::strcmp(argv[i], "--import") == 0 && i + 1 < argc) {
-            importFile = argv[++i];
-        } else if (std::strcmp(argv[i], "--cancel-after") == 0 && i + 1 < argc) {
-            cancelAfter = std::atof(argv[++i]);
-            if (cancelAfter < 0) return Usage();
-        } else if (std::strcmp(argv[i], "--treemap") == 0 && i + 1 < argc) {
-            char tail = 0;
-            if (std::sscanf(argv[++i], "%dx%d%c", &treemapWidth, &treemapHeight, &tail) != 2 ||
-                treemapWidth < 1 || treemapHeight < 1 || treemapWidth > sizewalk::kMaxTreemapSide ||
-                treemapHeight > sizewalk::kMaxTreemapSide)
-                return Usage();
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return Usage();
-        } else if (!path) {
-            path = argv[i];
-        } else {
-            return Usage();
-        }
+// The list from a saved scan instead of the disk; says why not on stderr.
+bool ImportList(const std::string& file, sizewalk::CDirScanner& scanner) {
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    if (!in) {
+        std::fprintf(stderr, "sizewalk-bench: %s: %s\n", file.c_str(), std::strerror(errno));
+        return false;
     }
-    if (!path && !importFile) return Usage();
-    fill = fill || redraw;
-
-    sizewalk::FindRecord probe;
-    if (!importFile && (!sizewalk::ProbePath(path, probe) || !probe.IsDirectory())) {
-        std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", path);
-        return 1;
+    sizewalk::CFileSource source(in);
+    try {
+        sizewalk::ReadScanList(source, scanner.GetList());
+    } catch (const std::exception& e) {
+        std::fclose(in);
+        std::fprintf(stderr, "sizewalk-bench: %s: %s\n", file.c_str(), e.what());
+        return false;
     }
+    std::fclose(in);
+    return true;
+}
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    if (cancelAfter >= 0) {
-        if (cold && !DropCaches()) return 1;
-        return CancelLatency(path, cancelAfter, threads);
+// --stop-after: the scan asked to stop `after` seconds in; `stopAsked` is when.
+sizewalk::ScanStatus ScanStoppedAfter(sizewalk::CDirScanner& scanner, const std::string& path,
+                                      sizewalk::CScanProgress& progress, double after,
+                                      std::chrono::steady_clock::time_point& stopAsked) {
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::duration<double>(after));
+        stopAsked = std::chrono::steady_clock::now();
+        progress.RequestStop();
+    });
+    const sizewalk::ScanStatus status = scanner.Scan(path, &progress);
+    stopper.join();
+    return status;
+}
+
+// --progress: the scan watched as the window watches it.
+sizewalk::ScanStatus ScanWatched(sizewalk::CDirScanner& scanner, const std::string& path,
+                                 sizewalk::CScanProgress& progress, std::uint64_t& snapshots) {
+    ProgressWatcher watcher(progress);
+    const sizewalk::ScanStatus status = scanner.Scan(path, &progress);
+    snapshots = watcher.Snapshots();
+    return status;
+}
+
+// --export: the list written as a saved scan, timed; false when the file
+// cannot be opened.
+bool PrintExport(const sizewalk::CScanList& list, const std::string& file) {
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (!out) {
+        std::fprintf(stderr, "sizewalk-bench: %s: %s\n", file.c_str(), std::strerror(errno));
+        return false;
     }
+    const auto x0 = std::chrono::steady_clock::now();
+    sizewalk::CFileOutput output(out);
+    sizewalk::CScanFileWriter writer(output);
+    sizewalk::WriteScanList(list, writer);
+    const bool written = std::fclose(out) == 0;
+    std::printf(", \"export_seconds\": %.6f%s", Seconds(x0),
+                written ? "" : ", \"export\": \"failed\"");
+    return true;
+}
+
+// --sort and --on-disk with --fill: switching to what was asked for, from
+// the other choice.
+void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
+                   sizewalk::CEntrySource& source, sizewalk::CScanTree::Item widest,
+                   sizewalk::SortOrder order, sizewalk::SizeMode mode) {
+    if (o.sort) {
+        const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
+                                              ? sizewalk::SortOrder::Name
+                                              : sizewalk::SortOrder::Size;
+        PrintSwitch(
+            "sort", model, source, o.units, o.files, widest,
+            [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
+            [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
+    }
+    if (o.onDisk) {
+        PrintSwitch(
+            "size_mode", model, source, o.units, o.files, widest,
+            [&](sizewalk::CTreeModel& m) {
+                m.SetSortOrder(order);
+                m.SetSizeMode(sizewalk::SizeMode::Apparent);
+            },
+            [&](sizewalk::CTreeModel& m) { m.SetSizeMode(sizewalk::SizeMode::OnDisk); });
+    }
+}
+
+// --fill: the tree fill into the model, then the widest directory's first
+// look, in the model and in the view, then the switches.
+void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
+               sizewalk::SortOrder order, sizewalk::SizeMode mode) {
+    const long long beforeFill = ResidentBytes();
+    const auto f0 = std::chrono::steady_clock::now();
+    sizewalk::FillTree(source, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+                       model);
+    const double fillSeconds = Seconds(f0);
+    const double items = static_cast<double>(model.ItemCount());
+    std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
+                "\"model_rss_bytes_per_item\": %.2f",
+                model.ItemCount(), fillSeconds,
+                items > 0 ? static_cast<double>(model.MemoryBytes()) / items : 0.0,
+                items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
+
+    std::size_t width = 0;
+    const sizewalk::CScanTree::Item widest =
+        model.Tree() ? Widest(*model.Tree(), width) : sizewalk::CScanTree::kNoItem;
+    if (widest == sizewalk::CScanTree::kNoItem) return;
+    const QModelIndex parent = model.IndexOfItem(widest);
+    const auto e0 = std::chrono::steady_clock::now();
+    const int rows = model.rowCount(parent);
+    qsizetype chars = 0;
+    for (int r = 0; r < rows; ++r) {
+        const QModelIndex child = model.index(r, 0, parent);
+        chars += model.data(child).toString().size() + (model.parent(child) == parent);
+    }
+    std::printf(", \"widest_children\": %d, \"widest_expand_seconds\": %.6f", rows, Seconds(e0));
+    if (chars < 0) std::printf(" ");  // keeps the work observable
+    std::printf(", \"widest_view_expand_seconds\": %.6f",
+                ViewExpandSeconds(source, o.units, o.files, widest));
+    PrintSwitches(o, model, source, widest, order, mode);
+}
+
+// --redraw: OK pressed again with the same path through the command (no scan).
+void PrintRedraw(const BenchOptions& o, sizewalk::CEntrySource& source,
+                 sizewalk::CTreeModel& model, const std::string& path) {
+    sizewalk::ScanFields fields;
+    fields.m_strStartDir = path;
+    fields.m_eUnits = o.units;
+    fields.m_eFiles = o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
+    std::string last = path;
+    sizewalk::StripTrailingSeparator(last);
+    sizewalk::bench::WindowCommand command(source, last, model);
+    const auto r0 = std::chrono::steady_clock::now();
+    const auto outcome = command.PressOK(fields);
+    std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
+                outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
+}
+
+// The scan's own line: counts, times and memory.
+void PrintScan(int run, const std::string& path, int threads, const sizewalk::CDirScanner& scanner,
+               double seconds, double cpuSeconds, long long baseline, long long peak) {
+    const std::size_t directories = scanner.GetList().Dirs().size();
+    const std::size_t entries = scanner.GetCount();
+    const long long growth = ResidentBytes() - baseline;
+    std::printf(
+        "{\"run\": %d, \"path\": \"%s\", \"threads\": %d, \"entries\": %zu, "
+        "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
+        "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
+        run, JsonEscape(path.c_str()).c_str(), threads, entries, directories,
+        entries - directories, static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
+        entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
+        entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
+}
+
+// The scans, one JSON line each; 1 when one cannot be made.
+int RunScans(const BenchOptions& o) {
     sizewalk::CDirScanner scanner;
-    scanner.SetThreadCount(threads);
+    scanner.SetThreadCount(o.threads);
     sizewalk::CScannerSource source(scanner);
     sizewalk::CTreeModel model;
-    const sizewalk::SortOrder order = sort.value_or(sizewalk::SortOrder::Name);
-    const sizewalk::SizeMode mode = onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
+    const sizewalk::SortOrder order = o.sort.value_or(sizewalk::SortOrder::Name);
+    const sizewalk::SizeMode mode =
+        o.onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
     model.SetSortOrder(order);
     model.SetSizeMode(mode);
+    std::string path = o.path;
     const long long baseline = ResidentBytes();
-    for (int run = 0; run < repeat; ++run) {
+    for (int run = 1; run <= o.repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
-        if (cold && !DropCaches()) return 1;
+        if (o.cold && !DropCaches()) return 1;
         ResetPeakResident();
         sizewalk::CScanProgress progress;
         std::uint64_t snapshots = 0;
@@ -459,37 +591,13 @@ int main(int argc, char** argv) {
         const auto t0 = std::chrono::steady_clock::now();
         std::chrono::steady_clock::time_point stopAsked{};
         sizewalk::ScanStatus status = sizewalk::ScanStatus::Complete;
-        std::string imported;
-        if (importFile) {
-            // The list from a saved scan instead of the disk.
-            std::FILE* in = std::fopen(importFile, "rb");
-            if (!in) {
-                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, std::strerror(errno));
-                return 1;
-            }
-            sizewalk::CFileSource source(in);
-            try {
-                sizewalk::ReadScanList(source, scanner.GetList());
-            } catch (const std::exception& e) {
-                std::fclose(in);
-                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", importFile, e.what());
-                return 1;
-            }
-            std::fclose(in);
-            imported = std::string(scanner.GetList()[0].GetName());
-            path = imported.c_str();
-        } else if (stopAfter >= 0) {
-            std::thread stopper([&] {
-                std::this_thread::sleep_for(std::chrono::duration<double>(stopAfter));
-                stopAsked = std::chrono::steady_clock::now();
-                progress.RequestStop();
-            });
-            status = scanner.Scan(path, &progress);
-            stopper.join();
-        } else if (watch) {
-            ProgressWatcher watcher(progress);
-            status = scanner.Scan(path, &progress);
-            snapshots = watcher.Snapshots();
+        if (!o.importFile.empty()) {
+            if (!ImportList(o.importFile, scanner)) return 1;
+            path = std::string(scanner.GetList()[0].GetName());
+        } else if (o.stopAfter >= 0) {
+            status = ScanStoppedAfter(scanner, path, progress, o.stopAfter, stopAsked);
+        } else if (o.watch) {
+            status = ScanWatched(scanner, path, progress, snapshots);
         } else {
             scanner.Scan(path);
         }
@@ -499,111 +607,50 @@ int main(int argc, char** argv) {
         if (status == sizewalk::ScanStatus::Stopped) {
             std::printf("{\"run\": %d, \"threads\": %d, \"stopped\": true, "
                         "\"stop_latency_seconds\": %.6f}\n",
-                        run + 1, threads, std::chrono::duration<double>(t1 - stopAsked).count());
+                        run, o.threads, std::chrono::duration<double>(t1 - stopAsked).count());
             std::fflush(stdout);
             continue;
         }
         const long long peak = PeakResidentSinceReset();
-
-
-        const std::size_t directories = scanner.GetList().Dirs().size();
+        PrintScan(run, path, o.threads, scanner, seconds, cpuSeconds, baseline, peak);
+        if (o.watch)
+            std::printf(", \"progress_snapshots\": %llu",
+                        static_cast<unsigned long long>(snapshots));
+        if (o.digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
+        if (!o.importFile.empty()) std::printf(", \"import_seconds\": %.6f", seconds);
+        if (!o.exportFile.empty() && !PrintExport(scanner.GetList(), o.exportFile)) return 1;
         const std::size_t entries = scanner.GetCount();
-        const long long growth = ResidentBytes() - baseline;
-        std::printf(
-            "{\"run\": %d, \"path\": \"%s\", \"threads\": %d, \"entries\": %zu, "
-            "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
-            "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
-            run + 1, JsonEscape(path).c_str(), threads, entries, directories, entries - directories,
-            static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
-            entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
-            entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
-        if (watch) std::printf(", \"progress_snapshots\": %llu", static_cast<unsigned long long>(snapshots));
-        if (digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
-        if (importFile) std::printf(", \"import_seconds\": %.6f", seconds);
-        if (exportFile) {
-            std::FILE* out = std::fopen(exportFile, "wb");
-            if (!out) {
-                std::fprintf(stderr, "sizewalk-bench: %s: %s\n", exportFile, std::strerror(errno));
-                return 1;
-            }
-            const auto x0 = std::chrono::steady_clock::now();
-            sizewalk::CFileOutput file(out);
-            sizewalk::CScanFileWriter writer(file);
-            sizewalk::WriteScanList(scanner.GetList(), writer);
-            const bool written = std::fclose(out) == 0;
-            std::printf(", \"export_seconds\": %.6f%s", Seconds(x0),
-                        written ? "" : ", \"export\": \"failed\"");
-        }
         std::printf(", \"disk_bytes\": %llu",
                     entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
-
-        if (treemapWidth > 0) PrintTreemap(scanner.GetList(), mode, treemapWidth, treemapHeight);
-
-        if (fill) {
-            const long long beforeFill = ResidentBytes();
-            const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
-            const double fillSeconds = Seconds(f0);
-            const double items = static_cast<double>(model.ItemCount());
-            std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
-                        "\"model_rss_bytes_per_item\": %.2f",
-                        model.ItemCount(), fillSeconds,
-                        items > 0 ? static_cast<double>(model.MemoryBytes()) / items : 0.0,
-                        items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
-
-            std::size_t width = 0;
-            const sizewalk::CScanTree::Item widest =
-                model.Tree() ? Widest(*model.Tree(), width) : sizewalk::CScanTree::kNoItem;
-            if (widest != sizewalk::CScanTree::kNoItem) {
-                const QModelIndex parent = model.IndexOfItem(widest);
-                const auto e0 = std::chrono::steady_clock::now();
-                const int rows = model.rowCount(parent);
-                qsizetype chars = 0;
-                for (int r = 0; r < rows; ++r) {
-                    const QModelIndex child = model.index(r, 0, parent);
-                    chars += model.data(child).toString().size() + (model.parent(child) == parent);
-                }
-                std::printf(", \"widest_children\": %d, \"widest_expand_seconds\": %.6f", rows,
-                            Seconds(e0));
-                if (chars < 0) std::printf(" ");  // keeps the work observable
-                std::printf(", \"widest_view_expand_seconds\": %.6f",
-                            ViewExpandSeconds(source, units, files, widest));
-                // Switching to what was asked for, from the other choice.
-                if (sort) {
-                    const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
-                                                          ? sizewalk::SortOrder::Name
-                                                          : sizewalk::SortOrder::Size;
-                    PrintSwitch(
-                        "sort", model, source, units, files, widest,
-                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
-                        [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
-                }
-                if (onDisk) {
-                    PrintSwitch(
-                        "size_mode", model, source, units, files, widest,
-                        [&](sizewalk::CTreeModel& m) {
-                            m.SetSortOrder(order);
-                            m.SetSizeMode(sizewalk::SizeMode::Apparent);
-                        },
-                        [&](sizewalk::CTreeModel& m) { m.SetSizeMode(sizewalk::SizeMode::OnDisk); });
-                }
-            }
-        }
-        if (redraw) {
-            sizewalk::ScanFields fields;
-            fields.m_strStartDir = path;
-            fields.m_eUnits = units;
-            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
-            std::string last = path;
-            sizewalk::StripTrailingSeparator(last);
-            sizewalk::bench::WindowCommand command(source, last, model);
-            const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome = command.PressOK(fields);
-            std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
-                        outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
-        }
+        if (o.treemapWidth > 0)
+            PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
+        if (o.fill) PrintFill(o, model, source, order, mode);
+        if (o.redraw) PrintRedraw(o, source, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());
         std::fflush(stdout);
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    BenchOptions o;
+    if (!ParseArguments(std::vector<std::string>(argv + 1, argv + argc), o)) return 2;
+
+    sizewalk::FindRecord probe;
+    if (o.importFile.empty() &&
+        (!sizewalk::ProbePath(o.path.c_str(), probe) || !probe.IsDirectory())) {
+        std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", o.path.c_str());
+        return 1;
+    }
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    if (o.cancelAfter >= 0) {
+        if (o.cold && !DropCaches()) return 1;
+        return CancelLatency(o.path.c_str(), o.cancelAfter, o.threads);
+    }
+    return RunScans(o);
 }

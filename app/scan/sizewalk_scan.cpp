@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/command_line.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
 #include "res/version.h"
@@ -44,16 +45,33 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: sizewalk-scan [-o FILE] [-c] [--threads N] PATH\n"
-    "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
-    "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
-    "\n"
-    "  -o FILE       write to FILE (default, or -: standard output)\n"
-    "  -c            compress with zstd\n"
-    "  --threads N   read directories with N threads (default %d)\n"
-    "  -h, --help    show this help\n"
-    "  --version     show the version\n";
+struct Arguments {
+    std::string output = "-";
+    bool compress = false;
+    int threads = sizewalk::CDirScanner::DefaultThreadCount();
+    bool help = false, version = false;
+};
+
+sizewalk::CCommandLine Options(Arguments& a) {
+    sizewalk::CCommandLine options;
+    options.Text("-o", "FILE", a.output, "write to FILE (default, or -: standard output)")
+        .Flag("-c", a.compress, "compress with zstd")
+        .Integer("--threads", "N", a.threads, 1, 1024,
+                 "read directories with N threads (default " +
+                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")")
+        .Stop("-h, --help", a.help, "show this help")
+        .Stop("--version", a.version, "show the version");
+    return options;
+}
+
+std::string Usage(const sizewalk::CCommandLine& options) {
+    return "Usage: sizewalk-scan " + options.Synopsis() +
+           " PATH\n"
+           "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
+           "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
+           "\n" +
+           options.Table();
+}
 
 int Fail(int status, const std::string& message) {
     std::fprintf(stderr, "sizewalk-scan: %s\n", message.c_str());
@@ -105,45 +123,32 @@ private:
 };
 
 int Run(const std::vector<std::string>& argv) {
-    const int argc = static_cast<int>(argv.size());
-    std::string output = "-", path;
-    bool compress = false, havePath = false;
-    int threads = sizewalk::CDirScanner::DefaultThreadCount();
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[static_cast<std::size_t>(i)];
-        if (a == "-h" || a == "--help") {
-            std::printf(kUsage, sizewalk::CDirScanner::DefaultThreadCount());
-            return 0;
-        }
-        if (a == "--version") {
-            std::printf("sizewalk-scan %s\n", sizewalk::version::kText);
-            return 0;
-        }
-        if (a == "-o" && i + 1 < argc) {
-            output = argv[static_cast<std::size_t>(++i)];
-        } else if (a == "-c") {
-            if (!sizewalk::ScanFilesCanCompress())
-                return Fail(2, "-c: this build cannot compress (no zstd)");
-            compress = true;
-        } else if (a == "--threads" && i + 1 < argc) {
-            char* end = nullptr;
-            const long n = std::strtol(argv[static_cast<std::size_t>(++i)].c_str(), &end, 10);
-            if (!end || *end || n < 1 || n > 1024) return Fail(2, "--threads takes 1 to 1024");
-            threads = static_cast<int>(n);
-        } else if (a != "-" && !a.empty() && a[0] == '-' && !havePath) {
-            std::fprintf(stderr, kUsage, sizewalk::CDirScanner::DefaultThreadCount());
-            return Fail(2, "unknown option " + a);
-        } else if (!havePath) {
-            path = a;
-            havePath = true;
-        } else {
-            return Fail(2, "one PATH only (see --help)");
-        }
+    Arguments args;
+    const sizewalk::CCommandLine options = Options(args);
+    const sizewalk::CCommandLine::Result parsed =
+        options.Parse(std::vector<std::string>(argv.begin() + (argv.empty() ? 0 : 1), argv.end()));
+    if (parsed.eError == sizewalk::CCommandLine::Error::UnknownOption)
+        std::fputs(Usage(options).c_str(), stderr);
+    if (!parsed) return Fail(2, parsed.strError);
+    if (args.help) {
+        std::fputs(Usage(options).c_str(), stdout);
+        return 0;
     }
-    if (!havePath) {
-        std::fprintf(stderr, kUsage, sizewalk::CDirScanner::DefaultThreadCount());
+    if (args.version) {
+        std::printf("sizewalk-scan %s\n", sizewalk::version::kText);
+        return 0;
+    }
+    if (args.compress && !sizewalk::ScanFilesCanCompress())
+        return Fail(2, "-c: this build cannot compress (no zstd)");
+    if (parsed.positional.empty()) {
+        std::fputs(Usage(options).c_str(), stderr);
         return 2;
     }
+    if (parsed.positional.size() > 1) return Fail(2, "one PATH only (see --help)");
+    std::string path = parsed.positional.front();
+    const std::string& output = args.output;
+    const bool compress = args.compress;
+    const int threads = args.threads;
     sizewalk::StripTrailingSeparator(path);
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 

@@ -31,7 +31,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,7 @@
 #include "platform/find_record.h"
 #include "platform/wide_text_win32.h"
 #include "scan/dir_scanner.h"
+#include "core/command_line.h"
 #include "core/entry_source.h"
 #include "core/scan_command.h"
 #include "ui/win32/tree_view_sink.h"
@@ -77,11 +80,43 @@ std::string Json(const std::string& text) {
     return out;
 }
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes] "
-                 "[--redraw] [--sort size|name] [--on-disk] [--cancel-after SECONDS] PATH\n");
-    return 2;
+// What the command line asks for.
+struct BenchOptions {
+    int repeat = 1;
+    bool fill = false, files = false;
+    sizewalk::Units units = sizewalk::Units::MB;
+    bool redraw = false;
+    std::optional<sizewalk::SortOrder> sort;
+    bool onDisk = false;
+    double cancelAfter = -1;
+    std::string path;
+};
+
+// Any fault in the arguments: the usage, and exit status 2.
+bool ParseArguments(const std::vector<std::string>& args, BenchOptions& o) {
+    using sizewalk::SortOrder;
+    using sizewalk::Units;
+    sizewalk::CCommandLine options;
+    options.Integer("--repeat", "N", o.repeat, 1, std::numeric_limits<int>::max())
+        .Flag("--fill", o.fill)
+        .Flag("--files", o.files)
+        .Choice("--units", "mb|kb|bytes", o.units,
+                std::vector<std::pair<std::string, Units>>{
+                    {"mb", Units::MB}, {"kb", Units::KB}, {"bytes", Units::Bytes}})
+        .Flag("--redraw", o.redraw)
+        .Choice("--sort", "size|name", o.sort,
+                std::vector<std::pair<std::string, SortOrder>>{{"size", SortOrder::Size},
+                                                               {"name", SortOrder::Name}})
+        .Flag("--on-disk", o.onDisk)
+        .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0);
+    const sizewalk::CCommandLine::Result parsed = options.Parse(args);
+    if (parsed && parsed.positional.size() == 1) {
+        o.path = parsed.positional.front();
+        o.fill = o.fill || o.redraw;
+        return true;
+    }
+    std::fprintf(stderr, "usage: sizewalk-bench %s PATH\n", options.Synopsis().c_str());
+    return false;
 }
 
 // A tree window on screen in the dialog's font, with its sink.
@@ -195,75 +230,83 @@ double ExpandSeconds(const TreeFrame& frame, const std::vector<sizewalk::CScanTr
     return Seconds(t0);
 }
 
-int Run(const std::vector<std::string>& args) {
-    int repeat = 1;
-    bool fill = false, files = false, redraw = false, onDisk = false, sorted = false;
-    sizewalk::SortOrder order = sizewalk::SortOrder::Name;
-    double cancelAfter = -1;
-    sizewalk::Units units = sizewalk::Units::MB;
-    const std::string* path = nullptr;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--repeat" && i + 1 < args.size()) {
-            repeat = std::atoi(args[++i].c_str());
-            if (repeat < 1) return Usage();
-        } else if (a == "--fill") {
-            fill = true;
-        } else if (a == "--files") {
-            files = true;
-        } else if (a == "--redraw") {
-            redraw = true;
-        } else if (a == "--on-disk") {
-            onDisk = true;
-        } else if (a == "--sort" && i + 1 < args.size()) {
-            const std::string& o = args[++i];
-            if (o != "size" && o != "name") return Usage();
-            order = o == "size" ? sizewalk::SortOrder::Size : sizewalk::SortOrder::Name;
-            sorted = true;
-        } else if (a == "--cancel-after" && i + 1 < args.size()) {
-            cancelAfter = std::atof(args[++i].c_str());
-            if (cancelAfter < 0) return Usage();
-        } else if (a == "--units" && i + 1 < args.size()) {
-            const std::string& u = args[++i];
-            if (u == "mb")
-                units = sizewalk::Units::MB;
-            else if (u == "kb")
-                units = sizewalk::Units::KB;
-            else if (u == "bytes")
-                units = sizewalk::Units::Bytes;
-            else
-                return Usage();
-        } else if (a.size() > 1 && a[0] == '-') {
-            return Usage();
-        } else if (!path) {
-            path = &a;
-        } else {
-            return Usage();
-        }
-    }
-    if (!path) return Usage();
-    fill = fill || redraw;
+// --fill: the tree fill into the control and its first paint, then the
+// widest directory opened, then the switches asked for.
+void PrintFill(const BenchOptions& o, TreeFrame& frame, sizewalk::CEntrySource& source) {
+    const auto f0 = std::chrono::steady_clock::now();
+    sizewalk::FillTree(source, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+                       frame.Sink());
+    frame.Paint();
+    const double fillSeconds = Seconds(f0);
+    std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame.Sink().ItemCount(), fillSeconds);
+    std::size_t width = 0;
+    const auto chain = frame.Sink().Tree() ? WidestChain(*frame.Sink().Tree(), width)
+                                           : std::vector<sizewalk::CScanTree::Item>();
+    if (!chain.empty())
+        std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
+                    ExpandSeconds(frame, chain));
+    auto timed = [&](auto&& change) {
+        const auto s0 = std::chrono::steady_clock::now();
+        change();
+        frame.Paint();
+        return Seconds(s0);
+    };
+    if (o.sort)
+        std::printf(", \"sort_view_seconds\": %.6f",
+                    timed([&] { frame.Sink().SetSortOrder(*o.sort); }));
+    if (o.onDisk)
+        std::printf(", \"size_mode_view_seconds\": %.6f",
+                    timed([&] { frame.Sink().SetSizeMode(sizewalk::SizeMode::OnDisk); }));
+}
 
-    sizewalk::FindRecord probe;
-    if (!sizewalk::ProbePath(path->c_str(), probe) || !probe.IsDirectory()) {
-        std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", path->c_str());
-        return 1;
-    }
+// --redraw: OK pressed again with the same path through the command (no scan).
+void PrintRedraw(const BenchOptions& o, TreeFrame& frame, sizewalk::CEntrySource& source) {
+    sizewalk::ScanFields fields;
+    fields.m_strStartDir = o.path;
+    fields.m_eUnits = o.units;
+    fields.m_eFiles = o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
+    std::string last = o.path;
+    sizewalk::StripTrailingSeparator(last);
+    sizewalk::bench::WindowCommand command(source, last, frame.Sink());
+    const auto r0 = std::chrono::steady_clock::now();
+    const auto outcome = command.PressOK(fields);
+    frame.Paint();
+    std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
+                outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
+}
 
-    if (cancelAfter >= 0) return CancelLatency(*path, cancelAfter);
+// The scan's own part of the line: counts, times and memory.
+void PrintScan(int run, const std::string& path, const sizewalk::CDirScanner& scanner,
+               double seconds, SIZE_T baseline) {
+    const std::size_t directories = scanner.GetList().Dirs().size();
+    const std::size_t entries = scanner.GetCount();
+    const double growth =
+        static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
+    std::printf(
+        "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
+        "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
+        "\"bytes_per_entry\": %.2f",
+        run, Json(path).c_str(), entries, directories, entries - directories,
+        static_cast<double>(scanner.GetAt(0).m_nSize),
+        static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()), seconds,
+        entries ? growth / static_cast<double>(entries) : 0.0);
+}
 
+// The scans, one JSON line each; 1 when the tree has no window.
+int RunScans(const BenchOptions& o) {
     sizewalk::CDirScanner scanner;
     sizewalk::CScannerSource source(scanner);
     std::unique_ptr<TreeFrame> frame;
-    if (fill) {
+    if (o.fill) {
         frame = std::make_unique<TreeFrame>();
         if (!frame->Ok()) {
             std::fprintf(stderr, "sizewalk-bench: no window for the tree\n");
             return 1;
         }
     }
+    const sizewalk::SortOrder order = o.sort.value_or(sizewalk::SortOrder::Name);
     const SIZE_T baseline = Memory().WorkingSetSize;
-    for (int run = 0; run < repeat; ++run) {
+    for (int run = 1; run <= o.repeat; ++run) {
         if (frame) {
             frame->Sink().DeleteAllItems();  // the command drops the items before a scan
             // The order switched from, and apparent sizes.
@@ -272,69 +315,27 @@ int Run(const std::vector<std::string>& args) {
             frame->Sink().SetSizeMode(sizewalk::SizeMode::Apparent);
         }
         const auto t0 = std::chrono::steady_clock::now();
-        scanner.Scan(*path);
-        const double seconds = Seconds(t0);
-
-        const std::size_t directories = scanner.GetList().Dirs().size();
-        const std::size_t entries = scanner.GetCount();
-        const double growth =
-            static_cast<double>(Memory().WorkingSetSize) - static_cast<double>(baseline);
-        std::printf(
-            "{\"run\": %d, \"path\": \"%s\", \"entries\": %zu, \"directories\": %zu, "
-            "\"files\": %zu, \"total_bytes\": %.0f, \"disk_bytes\": %llu, \"scan_seconds\": %.6f, "
-            "\"bytes_per_entry\": %.2f",
-            run + 1, Json(*path).c_str(), entries, directories, entries - directories,
-            static_cast<double>(scanner.GetAt(0).m_nSize),
-            static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()), seconds,
-            entries ? growth / static_cast<double>(entries) : 0.0);
-
-        if (fill) {
-            const auto f0 = std::chrono::steady_clock::now();
-            sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, frame->Sink());
-            frame->Paint();
-            const double fillSeconds = Seconds(f0);
-            std::printf(", \"items\": %zu, \"fill_seconds\": %.6f", frame->Sink().ItemCount(),
-                        fillSeconds);
-            std::size_t width = 0;
-            const auto chain = frame->Sink().Tree()
-                                   ? WidestChain(*frame->Sink().Tree(), width)
-                                   : std::vector<sizewalk::CScanTree::Item>();
-            if (!chain.empty())
-                std::printf(", \"widest_children\": %zu, \"widest_expand_seconds\": %.6f", width,
-                            ExpandSeconds(*frame, chain));
-            auto timed = [&](auto&& change) {
-                const auto s0 = std::chrono::steady_clock::now();
-                change();
-                frame->Paint();
-                return Seconds(s0);
-            };
-            if (sorted)
-                std::printf(", \"sort_view_seconds\": %.6f",
-                            timed([&] { frame->Sink().SetSortOrder(order); }));
-            if (onDisk)
-                std::printf(", \"size_mode_view_seconds\": %.6f",
-                            timed([&] { frame->Sink().SetSizeMode(sizewalk::SizeMode::OnDisk); }));
-        }
-        if (redraw) {
-            sizewalk::ScanFields fields;
-            fields.m_strStartDir = *path;
-            fields.m_eUnits = units;
-            fields.m_eFiles = files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
-            std::string last = *path;
-            sizewalk::StripTrailingSeparator(last);
-            sizewalk::bench::WindowCommand command(source, last, frame->Sink());
-            const auto r0 = std::chrono::steady_clock::now();
-            const auto outcome = command.PressOK(fields);
-            frame->Paint();
-            std::printf(
-                ", \"redraw_seconds\": %.6f%s", Seconds(r0),
-                outcome == sizewalk::ScanOutcome::Redrawn ? "" : ", \"redraw\": \"failed\"");
-        }
+        scanner.Scan(o.path);
+        PrintScan(run, o.path, scanner, Seconds(t0), baseline);
+        if (o.fill) PrintFill(o, *frame, source);
+        if (o.redraw) PrintRedraw(o, *frame, source);
         std::printf(", \"peak_rss_bytes\": %llu}\n",
                     static_cast<unsigned long long>(Memory().PeakWorkingSetSize));
         std::fflush(stdout);
     }
     return 0;
+}
+
+int Run(const std::vector<std::string>& args) {
+    BenchOptions o;
+    if (!ParseArguments(args, o)) return 2;
+    sizewalk::FindRecord probe;
+    if (!sizewalk::ProbePath(o.path.c_str(), probe) || !probe.IsDirectory()) {
+        std::fprintf(stderr, "sizewalk-bench: %s: not a directory\n", o.path.c_str());
+        return 1;
+    }
+    if (o.cancelAfter >= 0) return CancelLatency(o.path, o.cancelAfter);
+    return RunScans(o);
 }
 
 }  // namespace
