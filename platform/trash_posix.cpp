@@ -202,7 +202,9 @@ RemoveResult MoveInto(const Reached& r, const std::string& path, const Fd& trash
         "[Trash Info]\nPath=" + PercentEncoded(where) + "\nDeletionDate=" + date + "\n";
 
     for (int n = 1; n <= 1000; ++n) {
-        const std::string name = TrashName(r.leaf, n == 1 ? "" : "." + std::to_string(n));
+        std::string suffix;
+        if (n > 1) suffix.append(".").append(std::to_string(n));
+        const std::string name = TrashName(r.leaf, suffix);
         const std::string infoName = name + kInfoSuffix;
         const int fd = ::openat(info.Get(), infoName.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
