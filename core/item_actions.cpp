@@ -5,33 +5,19 @@
 
 #include "model/detail_columns.h"
 #include "model/size_text.h"
+#include "platform/path_rules.h"
+#include "platform/trash_name.h"
 #include "platform/visible_text.h"
 #include "scan/list_edit.h"
 
 namespace sizewalk {
-
-namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
-#ifdef _WIN32
-constexpr std::string_view kTrash = "the Recycle Bin";
-#else
-constexpr std::string_view kTrash = "the trash";
-#endif
-
-}  // namespace
 
 ItemKind KindOf(const CScanEntry& entry) {
     if (entry.IsDirectory()) return ItemKind::Directory;
     return entry.IsNotRegular() ? ItemKind::Other : ItemKind::File;
 }
 
-std::string ShownName(std::string_view text) { return VisibleText(text, kSeparator); }
+std::string ShownName(std::string_view text) { return VisibleText(text, kPathSeparator); }
 
 std::string ChangedText(const std::string& path, const ItemLook& look) {
     std::string text = ShownName(path);
@@ -63,7 +49,7 @@ std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKi
                               SizeMode mode, std::string_view separator, bool changed) {
     const CScanEntry& entry = list[index];
     std::string text = kind == RemoveKind::Trash
-                           ? "Move this item to " + std::string(kTrash) + "?\n\n"
+                           ? "Move this item to " + std::string(kTrashName) + "?\n\n"
                            : "Delete this item permanently? This cannot be undone.\n\n";
     text += ShownName(list.PathOf(index));
     const std::uint64_t size = entry.GetShownSize(mode);
@@ -94,7 +80,7 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
             return "There is no trash on this item's volume. Nothing was done.\n\n" + failures;
         case RemoveStatus::Partial:
             return (kind == RemoveKind::Trash
-                        ? "Part of it could not be moved to " + std::string(kTrash) + ":\n\n"
+                        ? "Part of it could not be moved to " + std::string(kTrashName) + ":\n\n"
                         : std::string("Part of it could not be deleted:\n\n")) +
                    failures + "\nWhat is left is read again.";
         case RemoveStatus::Changed:
@@ -102,8 +88,9 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
                    (failures.empty() ? std::string() : "\n\n" + failures);
         case RemoveStatus::NotRemoved: break;
     }
-    return (kind == RemoveKind::Trash ? "It could not be moved to " + std::string(kTrash) + ":\n\n"
-                                      : std::string("It could not be deleted:\n\n")) +
+    return (kind == RemoveKind::Trash
+                ? "It could not be moved to " + std::string(kTrashName) + ":\n\n"
+                : std::string("It could not be deleted:\n\n")) +
            failures;
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/path_rules.h"
 #include "scan/scan_file_path.h"
 
 namespace sizewalk {
@@ -168,9 +169,8 @@ std::string CMainPresenter::SelectedFolder() const {
     if (!selected.pTree->Entry(folder).IsDirectory()) folder = selected.pTree->Parent(folder);
     if (folder == CScanTree::kNoItem) return {};
     std::string path = selected.pTree->Path(folder);
-#ifdef _WIN32
-    if (IsDriveSpec(path) && path.back() == ':') path += '\\';  // "C:" alone is a directory on C:
-#endif
+    // "C:" alone is a directory on C:.
+    if (kDrivesAreDirectories && IsDriveSpec(path) && path.back() == ':') path += '\\';
     return path;
 }
 

@@ -5,26 +5,13 @@
 #include <vector>
 
 #include "platform/find_record.h"
+#include "platform/path_rules.h"
 #include "core/home_path.h"
 
 namespace sizewalk {
 
-namespace {
-
-// Windows takes the slash as a separator as well as the backslash; a drive
-// spec may end in either there, and in a backslash on every system.
-#ifdef _WIN32
-constexpr std::string_view kSeparators = "\\/";
-constexpr std::string_view kDriveSeparators = "\\/";
-#else
-constexpr std::string_view kSeparators = "/";
-constexpr std::string_view kDriveSeparators = "\\";
-#endif
-
-}  // namespace
-
 void StripTrailingSeparator(std::string& path) {
-    if (path.size() > 1 && kSeparators.find(path.back()) != std::string_view::npos)
+    if (path.size() > 1 && kPathSeparators.find(path.back()) != std::string_view::npos)
         path.pop_back();
 }
 
@@ -57,9 +44,7 @@ void NormalizeStartPath(std::string& path) {
 bool PrepareStartPath(std::string& path) {
     NormalizeStartPath(path);
     bool valid = IsExistingDirectory(path) != 0;
-#ifdef _WIN32
-    valid = valid || IsDriveSpec(path) != 0;
-#endif
+    if (kDrivesAreDirectories) valid = valid || IsDriveSpec(path) != 0;
     return valid;
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "model/labels.h"
+#include "platform/path_rules.h"  // kDefaultStartDir, where the dialog starts
 #include "scan/scan_entry.h"
 #include "core/entry_source.h"
 #include "core/message_box.h"
@@ -28,12 +29,6 @@ struct ScanFields {
     Files m_eFiles = Files::Hidden;
 };
 
-// Where the dialog starts: the system drive's root, or the file system's.
-#ifdef _WIN32
-inline constexpr std::string_view kDefaultStartDir = "C:\\";
-#else
-inline constexpr std::string_view kDefaultStartDir = "/";
-#endif
 inline constexpr std::string_view kInvalidStartDirText =
     "Start directory does not exist or is not a directory";
 inline constexpr std::string_view kOutOfMemoryText = "Out of memory.";

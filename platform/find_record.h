@@ -5,19 +5,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/path_rules.h"  // kPathSeparator, kPathSeparators
+
 namespace sizewalk {
 
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
 inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;  // symbolic links
-
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-inline constexpr std::string_view kPathSeparators = "\\/";  // either ends a name
-#else
-inline constexpr char kPathSeparator = '/';
-inline constexpr std::string_view kPathSeparators = "/";
-#endif
 
 inline constexpr std::int64_t kUnknownTime = INT64_MIN;
 
