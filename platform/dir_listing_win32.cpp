@@ -43,18 +43,6 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 HANDLE Handle(void* h) { return static_cast<HANDLE>(h); }
 
-// The "\\?\" form of a full path, which the system takes at any length and
-// without rewriting it.
-std::wstring LongForm(std::wstring full) {
-    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
-    if (full.rfind(L"\\\\.\\", 0) == 0) {
-        full[2] = L'?';
-        return full;
-    }
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
-
 // Keeps `h` when it is a directory, closing it otherwise.
 bool KeepIfDirectory(HANDLE h) {
     FILE_STANDARD_INFO info{};

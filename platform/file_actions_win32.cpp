@@ -346,16 +346,6 @@ bool MountsVolume(HANDLE h, DWORD tag) {
                                   static_cast<int>(kVolume.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The "\\?\" form of a full path, which the system takes at any length.
-std::wstring LongForm(std::wstring full) {
-    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
-    if (full.rfind(L"\\\\.\\", 0) == 0) {
-        full[2] = L'?';
-        return full;
-    }
-    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
 
 // Opens a directory by its full path, followed as typed (the scan's start).
 bool OpenByPath(const std::wstring& path, DWORD share, Owned& out, DWORD& error) {

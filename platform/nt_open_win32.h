@@ -2,11 +2,13 @@
 // Opens one name below an open directory by the directory's handle, never
 // by a path from the root: what lies above cannot be swapped on the way. A
 // reparse point (link, junction, mount point) is opened as itself, never
-// its target. Both the walks and the removals reach items this way.
+// its target. Both the walks and the removals reach items this way, from a
+// start opened by its full path in the long form.
 
 #include <windows.h>
 #include <winternl.h>
 
+#include <string>
 #include <string_view>
 
 namespace sizewalk {
@@ -34,6 +36,18 @@ inline NTSTATUS OpenBelow(HANDLE root, std::wstring_view name, ACCESS_MASK acces
         nullptr, 0);
     if (status >= 0) out = h;
     return status;
+}
+
+// The "\\?\" form of a full path, which the system takes at any length and
+// without rewriting it.
+inline std::wstring LongForm(std::wstring full) {
+    if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+    if (full.rfind(L"\\\\.\\", 0) == 0) {
+        full[2] = L'?';
+        return full;
+    }
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 }  // namespace sizewalk
