@@ -65,9 +65,11 @@ private:
 void Register(const std::string& path) {
     if (path.size() >= sizeof g_tempPath) return;  // the system refuses such paths anyway
     // The flag drops before the name changes, so that no handler reads a
-    // half-copied name; the fence keeps the copy after the drop.
-    g_bHaveTemp.store(false, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
+    // half-copied name; the signal fence keeps the compiler from moving the
+    // copy ahead of the drop (a handler on another thread is held off by
+    // the caller's signal mask only on this thread: see CEndingSignalsHeld).
+    g_bHaveTemp.store(false, std::memory_order_seq_cst);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     std::memcpy(g_tempPath, path.c_str(), path.size() + 1);
     g_bHaveTemp.store(true, std::memory_order_release);
 }
