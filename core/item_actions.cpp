@@ -19,6 +19,14 @@ ItemKind KindOf(const CScanEntry& entry) {
 
 std::string ShownName(std::string_view text) { return VisibleText(text, kPathSeparator); }
 
+namespace {
+
+// After the item's name, whatever told that it is not what the scan saw.
+constexpr std::string_view kChangedSinceScan =
+    " has changed since the scan; press F5 to read it again.";
+
+}  // namespace
+
 std::string ChangedText(const std::string& path, const ItemLook& look) {
     std::string text = ShownName(path);
     switch (look.eStatus) {
@@ -28,7 +36,7 @@ std::string ChangedText(const std::string& path, const ItemLook& look) {
             return text + " could not be looked at: " + look.strWhy;
         case LookStatus::Changed: break;
     }
-    text += " has changed since the scan; press F5 to read it again.";
+    text += kChangedSinceScan;
     if (!look.strWhy.empty()) text += "\n\n(" + look.strWhy + ")";
     return text;
 }
@@ -73,7 +81,7 @@ std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKi
 std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
                               const std::string& path) {
     // What failed is named by the platform, already shown visibly.
-    const std::string failures = result.strFailures;
+    const std::string& failures = result.strFailures;
     switch (result.eStatus) {
         case RemoveStatus::Removed: return {};
         case RemoveStatus::NoTrash:
@@ -84,7 +92,7 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
                         : std::string("Part of it could not be deleted:\n\n")) +
                    failures + "\nWhat is left is read again.";
         case RemoveStatus::Changed:
-            return ShownName(path) + " has changed since the scan; press F5 to read it again." +
+            return ShownName(path) + std::string(kChangedSinceScan) +
                    (failures.empty() ? std::string() : "\n\n" + failures);
         case RemoveStatus::NotRemoved: break;
     }
