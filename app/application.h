@@ -13,7 +13,7 @@ class QWidget;
 namespace sizewalk {
 
 class CSizewalkApp : public QApplication {
-  public:
+public:
     CSizewalkApp(int& argc, char** argv);
 
     // Runs the dialog until it is cancelled or closed. Returns false: there
@@ -26,7 +26,7 @@ class CSizewalkApp : public QApplication {
 
     QWidget* m_pMainWnd = nullptr;  // the dialog while it runs
 
-  private:
+private:
     void ReportOutOfMemory();
 
     bool m_bReportingOutOfMemory = false;

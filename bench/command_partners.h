@@ -16,20 +16,20 @@
 namespace sizewalk::bench {
 
 class SilentMessages : public CMessageBox {
-  public:
+public:
     void Show(std::string_view text, MessageIcon) override {
         std::fprintf(stderr, "sizewalk-bench: %.*s\n", static_cast<int>(text.size()), text.data());
     }
 };
 
 class NoCursor : public CWaitCursor {
-  public:
+public:
     void Begin() override {}
     void End() override {}
 };
 
 class NoticeWaiter : public CScanDoneNotify {
-  public:
+public:
     void PostScanDone() noexcept override {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bDone = true;
@@ -48,7 +48,7 @@ class NoticeWaiter : public CScanDoneNotify {
                                   [this] { return m_bDone; });
     }
 
-  private:
+private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bDone = false;
@@ -57,7 +57,7 @@ class NoticeWaiter : public CScanDoneNotify {
 // The command the window uses, with the partners above, made once as the
 // window makes it, so that a timed press is only the press.
 class WindowCommand {
-  public:
+public:
     WindowCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree)
         : m_command(source, lastScannedDir, tree, m_messages, m_cursor, m_notice) {}
     // One press of OK; a scan it starts runs to its end and fills the tree,
@@ -69,7 +69,7 @@ class WindowCommand {
         return m_command.Finish().value_or(ScanOutcome::Stopped);
     }
 
-  private:
+private:
     SilentMessages m_messages;
     NoCursor m_cursor;
     NoticeWaiter m_notice;

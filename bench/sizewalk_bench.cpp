@@ -53,34 +53,33 @@
 #include <QTreeView>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench/command_partners.h"
 #include "bench/sha256.h"
-#include "platform/find_record.h"
-#include "scan/dir_scanner.h"
-#include "scan/scan_file_list.h"
 #include "core/command_line.h"
 #include "core/live_scan_command.h"
-#include "ui/qt/main_dialog.h"
 #include "core/scan_command.h"
 #include "model/list_treemap_input.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
+#include "platform/find_record.h"
+#include "scan/dir_scanner.h"
+#include "scan/scan_file_list.h"
+#include "ui/qt/main_dialog.h"
 #include "ui/qt/tree_model.h"
 
 namespace {
@@ -306,7 +305,8 @@ double ViewExpandSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
-    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+                       model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
     const QModelIndex target = model.IndexOfItem(widest);
     for (QModelIndex up = target.parent(); up.isValid(); up = up.parent()) view->expand(up);
@@ -362,10 +362,10 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
     from(model);
-    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden, model);
+    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+                       model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
-    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent())
-        view->expand(i);
+    for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent()) view->expand(i);
     QApplication::processEvents();
     view->repaint();
     const auto t0 = std::chrono::steady_clock::now();
@@ -376,8 +376,8 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
 }
 
 void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
-                 sizewalk::Units units, bool files, sizewalk::CScanTree::Item widest, const ModelChange& from,
-                 const ModelChange& to) {
+                 sizewalk::Units units, bool files, sizewalk::CScanTree::Item widest,
+                 const ModelChange& from, const ModelChange& to) {
     std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
     std::printf(", \"%s_view_seconds\": %.6f", key,
                 ViewSwitchSeconds(source, units, files, widest, from, to));
@@ -395,12 +395,12 @@ void PrintTreemap(const sizewalk::CScanList& list, sizewalk::SizeMode mode, int 
     const auto r0 = std::chrono::steady_clock::now();
     sizewalk::RenderTreemap(input, layout, pixels);
     const double renderSeconds = Seconds(r0);
-    std::printf(", \"treemap_width\": %d, \"treemap_height\": %d, \"treemap_layout_seconds\": %.6f, "
-                "\"treemap_render_seconds\": %.6f, \"treemap_layout_bytes_per_entry\": %.2f",
-                layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
-                list.Count() ? static_cast<double>(layout.MemoryBytes()) /
-                                   static_cast<double>(list.Count())
-                             : 0.0);
+    std::printf(
+        ", \"treemap_width\": %d, \"treemap_height\": %d, \"treemap_layout_seconds\": %.6f, "
+        "\"treemap_render_seconds\": %.6f, \"treemap_layout_bytes_per_entry\": %.2f",
+        layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
+        list.Count() ? static_cast<double>(layout.MemoryBytes()) / static_cast<double>(list.Count())
+                     : 0.0);
 }
 
 // One background scan through the dialog's command, cancelled after `after`
@@ -487,7 +487,10 @@ void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
                                               : sizewalk::SortOrder::Size;
         PrintSwitch(
             "sort", model, source, o.units, o.files, widest,
-            [&](sizewalk::CTreeModel& m) { m.SetSortOrder(other); m.SetSizeMode(mode); },
+            [&](sizewalk::CTreeModel& m) {
+                m.SetSortOrder(other);
+                m.SetSizeMode(mode);
+            },
             [&](sizewalk::CTreeModel& m) { m.SetSortOrder(order); });
     }
     if (o.onDisk) {
@@ -511,11 +514,12 @@ void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, sizewalk::CEn
                        model);
     const double fillSeconds = Seconds(f0);
     const double items = static_cast<double>(model.ItemCount());
-    std::printf(", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
-                "\"model_rss_bytes_per_item\": %.2f",
-                model.ItemCount(), fillSeconds,
-                items > 0 ? static_cast<double>(model.MemoryBytes()) / items : 0.0,
-                items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
+    std::printf(
+        ", \"items\": %zu, \"fill_seconds\": %.6f, \"model_bytes_per_item\": %.2f, "
+        "\"model_rss_bytes_per_item\": %.2f",
+        model.ItemCount(), fillSeconds,
+        items > 0 ? static_cast<double>(model.MemoryBytes()) / items : 0.0,
+        items > 0 ? static_cast<double>(ResidentBytes() - beforeFill) / items : 0.0);
 
     std::size_t width = 0;
     const sizewalk::CScanTree::Item widest =
@@ -537,8 +541,8 @@ void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, sizewalk::CEn
 }
 
 // --redraw: OK pressed again with the same path through the command (no scan).
-void PrintRedraw(const BenchOptions& o, sizewalk::CEntrySource& source,
-                 sizewalk::CTreeModel& model, const std::string& path) {
+void PrintRedraw(const BenchOptions& o, sizewalk::CEntrySource& source, sizewalk::CTreeModel& model,
+                 const std::string& path) {
     sizewalk::ScanFields fields;
     fields.m_strStartDir = path;
     fields.m_eUnits = o.units;
@@ -562,8 +566,8 @@ void PrintScan(int run, const std::string& path, int threads, const sizewalk::CD
         "{\"run\": %d, \"path\": \"%s\", \"threads\": %d, \"entries\": %zu, "
         "\"directories\": %zu, \"files\": %zu, \"total_bytes\": %.0f, \"scan_seconds\": %.6f, "
         "\"scan_cpu_seconds\": %.6f, \"bytes_per_entry\": %.2f, \"peak_bytes_per_entry\": %.2f",
-        run, JsonEscape(path.c_str()).c_str(), threads, entries, directories,
-        entries - directories, static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
+        run, JsonEscape(path.c_str()).c_str(), threads, entries, directories, entries - directories,
+        static_cast<double>(scanner.GetAt(0).m_nSize), seconds, cpuSeconds,
         entries ? static_cast<double>(growth) / static_cast<double>(entries) : 0.0,
         entries ? static_cast<double>(peak - baseline) / static_cast<double>(entries) : 0.0);
 }
@@ -605,9 +609,10 @@ int RunScans(const BenchOptions& o) {
         const double seconds = std::chrono::duration<double>(t1 - t0).count();
         const double cpuSeconds = CpuSeconds() - cpu0;
         if (status == sizewalk::ScanStatus::Stopped) {
-            std::printf("{\"run\": %d, \"threads\": %d, \"stopped\": true, "
-                        "\"stop_latency_seconds\": %.6f}\n",
-                        run, o.threads, std::chrono::duration<double>(t1 - stopAsked).count());
+            std::printf(
+                "{\"run\": %d, \"threads\": %d, \"stopped\": true, "
+                "\"stop_latency_seconds\": %.6f}\n",
+                run, o.threads, std::chrono::duration<double>(t1 - stopAsked).count());
             std::fflush(stdout);
             continue;
         }
@@ -620,8 +625,9 @@ int RunScans(const BenchOptions& o) {
         if (!o.importFile.empty()) std::printf(", \"import_seconds\": %.6f", seconds);
         if (!o.exportFile.empty() && !PrintExport(scanner.GetList(), o.exportFile)) return 1;
         const std::size_t entries = scanner.GetCount();
-        std::printf(", \"disk_bytes\": %llu",
-                    entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
+        std::printf(
+            ", \"disk_bytes\": %llu",
+            entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
         if (o.fill) PrintFill(o, model, source, order, mode);

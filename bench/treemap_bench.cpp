@@ -33,7 +33,7 @@ using sizewalk::CTreemapInput;
 // splitmix64: the same numbers on every platform, unlike <random>'s
 // distributions.
 class CRandom {
-  public:
+public:
     explicit CRandom(std::uint64_t seed) : m_nState(seed) {}
     std::uint64_t Next() {
         std::uint64_t z = (m_nState += 0x9E3779B97F4A7C15ull);
@@ -48,7 +48,7 @@ class CRandom {
     }
     double LogNormal(double median, double sigma) { return median * std::exp(sigma * Normal()); }
 
-  private:
+private:
     std::uint64_t m_nState;
 };
 
@@ -72,7 +72,7 @@ constexpr ExtWeight kExts[] = {
 };
 
 class CSyntheticTree final : public CTreemapInput {
-  public:
+public:
     explicit CSyntheticTree(std::uint32_t entries) : m_random(0x5eed0001u + entries) {
         for (const ExtWeight& e : kExts) m_nTotalWeight += e.weight;
         m_ends.reserve(entries);
@@ -103,7 +103,7 @@ class CSyntheticTree final : public CTreemapInput {
         return std::string_view(m_names).substr(begin, m_nameEnds[node] - begin);
     }
 
-  private:
+private:
     void Walk(const std::filesystem::path& dir) {
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {

@@ -30,11 +30,14 @@ constexpr std::string_view kChangedSinceScan =
 std::string ChangedText(const std::string& path, const ItemLook& look) {
     std::string text = ShownName(path);
     switch (look.eStatus) {
-        case LookStatus::Same: return {};
-        case LookStatus::Gone: return text + " is no longer there; press F5 to read it again.";
+        case LookStatus::Same:
+            return {};
+        case LookStatus::Gone:
+            return text + " is no longer there; press F5 to read it again.";
         case LookStatus::Failed:
             return text + " could not be looked at: " + look.strWhy;
-        case LookStatus::Changed: break;
+        case LookStatus::Changed:
+            break;
     }
     text += kChangedSinceScan;
     if (!look.strWhy.empty()) text += "\n\n(" + look.strWhy + ")";
@@ -83,7 +86,8 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
     // What failed is named by the platform, already shown visibly.
     const std::string& failures = result.strFailures;
     switch (result.eStatus) {
-        case RemoveStatus::Removed: return {};
+        case RemoveStatus::Removed:
+            return {};
         case RemoveStatus::NoTrash:
             return "There is no trash on this item's volume. Nothing was done.\n\n" + failures;
         case RemoveStatus::Partial:
@@ -94,7 +98,8 @@ std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
         case RemoveStatus::Changed:
             return ShownName(path) + std::string(kChangedSinceScan) +
                    (failures.empty() ? std::string() : "\n\n" + failures);
-        case RemoveStatus::NotRemoved: break;
+        case RemoveStatus::NotRemoved:
+            break;
     }
     return (kind == RemoveKind::Trash
                 ? "It could not be moved to " + std::string(kTrashName) + ":\n\n"

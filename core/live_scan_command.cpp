@@ -169,9 +169,10 @@ void CLiveScanCommand::Work(const std::shared_ptr<Job>& job, CEntrySource& sourc
             OpenScanFile(job->strPath, job->list, &job->metadata, &job->progress);
             result = Result::Complete;
         } else {
-            result = source.ScanInto(job->strPath, job->list, &job->progress) == ScanStatus::Complete
-                         ? Result::Complete
-                         : Result::Stopped;
+            result =
+                source.ScanInto(job->strPath, job->list, &job->progress) == ScanStatus::Complete
+                    ? Result::Complete
+                    : Result::Stopped;
         }
     } catch (const ScanFileStopped&) {
         result = Result::Stopped;

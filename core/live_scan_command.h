@@ -35,13 +35,13 @@
 #include <string>
 #include <thread>
 
-#include "scan/scan_file.h"
-#include "scan/scan_progress.h"
 #include "core/entry_source.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
+#include "scan/scan_file.h"
+#include "scan/scan_progress.h"
 
 namespace sizewalk {
 
@@ -184,7 +184,7 @@ private:
     ScanFields m_fields;  // of the press that started the scan
     std::string m_strScanPath;
     bool m_bScanning = false;
-    std::shared_ptr<Job> m_pJob;     // of the worker not yet joined
+    std::shared_ptr<Job> m_pJob;  // of the worker not yet joined
     std::thread m_worker;
     std::optional<Press> m_queued;  // a press waiting for a stopped worker
     bool m_bAdopted = false;        // see KeptIsAdopted()

@@ -117,9 +117,14 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
         case ScanOutcome::MeasureStopped:
             ShowNotes();
             break;
-        case ScanOutcome::OutOfMemory: m_keep.reset(); break;
-        case ScanOutcome::Queued: m_view.ShowProgress({std::string(kStoppingText), {}}); break;
-        default: break;  // a running scan shows its progress; a message says the rest
+        case ScanOutcome::OutOfMemory:
+            m_keep.reset();
+            break;
+        case ScanOutcome::Queued:
+            m_view.ShowProgress({std::string(kStoppingText), {}});
+            break;
+        default:
+            break;  // a running scan shows its progress; a message says the rest
     }
 }
 
@@ -269,8 +274,9 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
     RemoveResult result;
     try {
         CWaitCursorScope busy(m_working);
-        result = pending.eKind == RemoveKind::Trash ? MoveToTrash(path, start, pending.look.id)
-                                                    : DeletePermanently(path, start, pending.look.id);
+        result = pending.eKind == RemoveKind::Trash
+                     ? MoveToTrash(path, start, pending.look.id)
+                     : DeletePermanently(path, start, pending.look.id);
     } catch (const std::bad_alloc&) {
         // Part of it may be gone: the tree cannot say what is left.
         m_keep.reset();
@@ -346,9 +352,7 @@ void CMainPresenter::OnToggleTreemap() {
     m_view.ShowTreemap(m_bTreemap);
 }
 
-bool CMainPresenter::CanSaveScan() const {
-    return CanOpenScan() && !m_source.List().Empty();
-}
+bool CMainPresenter::CanSaveScan() const { return CanOpenScan() && !m_source.List().Empty(); }
 
 void CMainPresenter::OnSaveScan() {
     if (!CanSaveScan()) return;

@@ -37,7 +37,7 @@ inline constexpr std::string_view kCannotSaveScanText = "The scan could not be s
 inline constexpr std::string_view kCannotOpenScanText = "The scan could not be opened: ";
 
 class CMainPresenter {
-  public:
+public:
     // Scans with `source`, whose kept scan is `lastScannedDir`, and fills
     // `tree` (the view's). All must outlive the presenter.
     CMainPresenter(CMainView& view, CEntrySource& source, std::string& lastScannedDir,
@@ -116,36 +116,36 @@ class CMainPresenter {
     ScanFields& Fields() { return m_fields; }
     const ScanFields& Fields() const { return m_fields; }
 
-  private:
+private:
     // The command reports through these to the view.
     class Messages : public CMessageBox {
-      public:
+    public:
         explicit Messages(CMainView& view) : m_view(view) {}
         void Show(std::string_view text, MessageIcon icon) override {
             m_view.ShowMessage(text, icon);
         }
 
-      private:
+    private:
         CMainView& m_view;
     };
     class Scanning : public CWaitCursor {
-      public:
+    public:
         explicit Scanning(CMainPresenter& presenter) : m_presenter(presenter) {}
         void Begin() override { m_presenter.BeginScanning(); }
         void End() override { m_presenter.EndScanning(); }
 
-      private:
+    private:
         CMainPresenter& m_presenter;
     };
 
     // The wait cursor of work on the window's thread, for CWaitCursorScope.
     class Working : public CWaitCursor {
-      public:
+    public:
         explicit Working(CMainView& view) : m_view(view) {}
         void Begin() override { m_view.ShowBusy(true); }
         void End() override { m_view.ShowBusy(false); }
 
-      private:
+    private:
         CMainView& m_view;
     };
 

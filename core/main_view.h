@@ -46,7 +46,7 @@ struct TreeSelection {
 };
 
 class CMainView : public CScanDoneNotify {
-  public:
+public:
     // The start directory, unit and file switch from the controls, and into
     // them (a unit out of range leaves every unit button unchecked).
     virtual void ReadFields(ScanFields& fields) const = 0;

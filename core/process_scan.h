@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "scan/dir_scanner.h"
 #include "core/entry_source.h"
+#include "scan/dir_scanner.h"
 
 namespace sizewalk {
 

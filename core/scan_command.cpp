@@ -4,9 +4,9 @@
 #include <new>
 #include <vector>
 
+#include "core/home_path.h"
 #include "platform/find_record.h"
 #include "platform/path_rules.h"
-#include "core/home_path.h"
 
 namespace sizewalk {
 

@@ -12,13 +12,13 @@
 #include <string>
 #include <string_view>
 
-#include "model/labels.h"
-#include "platform/path_rules.h"  // kDefaultStartDir, where the dialog starts
-#include "scan/scan_entry.h"
 #include "core/entry_source.h"
 #include "core/message_box.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
+#include "model/labels.h"
+#include "platform/path_rules.h"  // kDefaultStartDir, where the dialog starts
+#include "scan/scan_entry.h"
 
 namespace sizewalk {
 

@@ -30,10 +30,14 @@ void Print(std::string& out, Format&& format) {
 
 Units UnitsFromIndex(int index) {
     switch (index) {
-        case 0: return Units::MB;
-        case 1: return Units::KB;
-        case 2: return Units::Bytes;
-        default: return Units::None;
+        case 0:
+            return Units::MB;
+        case 1:
+            return Units::KB;
+        case 2:
+            return Units::Bytes;
+        default:
+            return Units::None;
     }
 }
 

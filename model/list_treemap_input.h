@@ -15,7 +15,7 @@
 namespace sizewalk {
 
 class CListTreemapInput final : public CTreemapInput {
-  public:
+public:
     // A list of more than 2^32 - 1 entries shows its first 2^32 - 1.
     CListTreemapInput(const CScanList& list, SizeMode mode);
 
@@ -30,7 +30,7 @@ class CListTreemapInput final : public CTreemapInput {
     const CScanList& List() const { return m_list; }
     SizeMode Mode() const { return m_mode; }
 
-  private:
+private:
     const CScanList& m_list;
     SizeMode m_mode;
     std::uint32_t m_nCount;

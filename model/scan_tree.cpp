@@ -106,8 +106,10 @@ CScanTree::Item CScanTree::Find(std::string_view path) const {
     path.remove_prefix(root.size());
     Item item = 0;
     while (!path.empty()) {
-        if (path.front() == kPathSeparator) path.remove_prefix(1);
-        else if (item != 0 || (!root.empty() && root.back() != kPathSeparator)) return kNoItem;
+        if (path.front() == kPathSeparator)
+            path.remove_prefix(1);
+        else if (item != 0 || (!root.empty() && root.back() != kPathSeparator))
+            return kNoItem;
         const std::string_view name = path.substr(0, path.find(kPathSeparator));
         path.remove_prefix(name.size());
         if (name.empty()) return kNoItem;

@@ -17,7 +17,8 @@ std::string Printf(const char* format, double value) {
     return n < 0 ? std::string() : std::string(buffer, static_cast<std::size_t>(n));
 }
 
-std::string Counted(std::uint64_t n, const char* one, const char* many, std::string_view separator) {
+std::string Counted(std::uint64_t n, const char* one, const char* many,
+                    std::string_view separator) {
     return GroupDigits(n, separator) + (n == 1 ? one : many);
 }
 
@@ -47,10 +48,13 @@ std::string GroupDigits(std::uint64_t n, std::string_view separator) {
 
 std::string FormatSize(std::uint64_t size, Units units) {
     switch (units) {
-        case Units::MB: return Printf("%.2fMB", static_cast<double>(size) * kBytesToMB);
-        case Units::KB: return Printf("%.2fKB", static_cast<double>(size) * kBytesToKB);
+        case Units::MB:
+            return Printf("%.2fMB", static_cast<double>(size) * kBytesToMB);
+        case Units::KB:
+            return Printf("%.2fKB", static_cast<double>(size) * kBytesToKB);
         case Units::Bytes:
-        case Units::None: break;
+        case Units::None:
+            break;
     }
     return std::to_string(size) + " bytes";
 }
@@ -60,7 +64,8 @@ ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units
                             double elapsedSeconds, bool opening) {
     const std::uint64_t bytes = mode == SizeMode::OnDisk ? snapshot.nDiskBytes : snapshot.nBytes;
     ProgressText text;
-    text.strCounts = (opening ? "Opening: " : "Scanning: ") + Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
+    text.strCounts = (opening ? "Opening: " : "Scanning: ") +
+                     Counted(snapshot.nEntries, " entry, ", " entries, ", separator) +
                      FormatSize(bytes, units);
     if (elapsedSeconds >= 0) {
         const auto seconds = static_cast<std::uint64_t>(elapsedSeconds);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "model/labels.h"
+#include "model/scan_tree.h"
 #include "scan/scan_entry.h"
 #include "scan/scan_progress.h"
-#include "model/scan_tree.h"
 
 namespace sizewalk {
 
@@ -43,8 +43,8 @@ ProgressText FormatProgress(const CScanProgress::Snapshot& snapshot, Units units
 // directories could not be read, and that sizes on disk are on show. Both
 // lines empty when there is nothing to say.
 // `origin`, when not empty, comes first on the first line.
-ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode, std::string_view separator = ",",
-                             std::string_view origin = {});
+ProgressText FormatScanNotes(std::size_t unreadable, SizeMode mode,
+                             std::string_view separator = ",", std::string_view origin = {});
 // That a scan came from a file, and when it was made: "From a file, made
 // 2026-12-10 03:24." in local time, or "From a file." when the file does not
 // say (or says a time out of range).

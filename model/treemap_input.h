@@ -11,7 +11,7 @@
 namespace sizewalk {
 
 class CTreemapInput {
-  public:
+public:
     virtual ~CTreemapInput() = default;
     // The number of nodes.
     virtual std::uint32_t Count() const = 0;

@@ -38,7 +38,7 @@ static_assert(sizeof(TreemapRect) == 8);
 inline constexpr int kMaxTreemapSide = 65535;
 
 class CTreemapLayout {
-  public:
+public:
     // Lays out `root`'s subtree in width x height pixels (negative counts as
     // 0, more than kMaxTreemapSide as that). With no pixels, or a root
     // outside the input, every node's rectangle is empty.
@@ -72,7 +72,7 @@ class CTreemapLayout {
     // directory's children is given back after each layout).
     std::size_t MemoryBytes() const;
 
-  private:
+private:
     struct Item {
         std::uint64_t nSize;
         std::uint32_t nNode;

@@ -46,7 +46,7 @@ std::unique_ptr<TreemapPicture> MakeTreemapPicture(const TreemapRequest& request
 std::uint64_t TreemapCost(const TreemapRequest& request);
 
 class CTreemapRenderQueue {
-  public:
+public:
     // About 30 ms of work on a slow machine: dearer requests go to the worker.
     static constexpr std::uint64_t kDefaultBackgroundCost = 600'000;
 
@@ -80,7 +80,7 @@ class CTreemapRenderQueue {
     // hands it over (a latch here holds the worker).
     void SetWorkerGate(std::function<void()> gate);
 
-  private:
+private:
     void Run();
 
     std::function<void()> m_ready;

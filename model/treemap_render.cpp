@@ -41,7 +41,7 @@ struct Light {
 };
 
 class CShader {
-  public:
+public:
     CShader(std::span<std::uint32_t> pixels, int width, const Light& light)
         : m_pixels(pixels), m_nWidth(width), m_light(light) {}
 
@@ -76,7 +76,7 @@ class CShader {
         }
     }
 
-  private:
+private:
     std::span<std::uint32_t> m_pixels;
     int m_nWidth;
     Light m_light;

@@ -32,8 +32,7 @@ bool Openat2Usable() {
 int OpenBeneath(int dirFd, const char* path, int flags) {
     open_how how{};
     how.flags = static_cast<std::uint64_t>(flags | O_NOFOLLOW | O_CLOEXEC);
-    how.resolve =
-        RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
     const long fd = ::syscall(SYS_openat2, dirFd, path, &how, sizeof how);
     if (fd >= 0) return static_cast<int>(fd);
     if (errno == ENOSYS || errno == EPERM || errno == E2BIG) {
@@ -70,8 +69,7 @@ std::string Shown(const std::string& path, std::size_t length) {
 // One component at a time from `start` to the directory `rel` names: each
 // opened without following it, each a directory on the start's mount.
 // `shownBase` is how much of `path` precedes `rel`.
-void WalkComponents(Reached& r, const std::string& path, std::size_t relBegin,
-                    std::size_t relEnd) {
+void WalkComponents(Reached& r, const std::string& path, std::size_t relBegin, std::size_t relEnd) {
     Fd current = Dup(r.start.Get());
     if (!current.IsOpen()) {
         r.eStatus = ReachStatus::Failed;
@@ -94,7 +92,7 @@ void WalkComponents(Reached& r, const std::string& path, std::size_t relBegin,
             return;
         }
         Fd next(::openat(current.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        struct stat st{};
+        struct stat st {};
         if (!next.IsOpen() || ::fstat(next.Get(), &st) != 0) {
             const int error = errno;
             r.eStatus = error == ENOENT ? ReachStatus::Gone : ReachStatus::Failed;
@@ -132,7 +130,7 @@ void Fd::Reset(int fd) {
 }
 
 std::uint64_t MountIdOf(int fd) {
-    struct statx stx{};
+    struct statx stx {};
     if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &stx) == 0 &&
         (stx.stx_mask & STATX_MNT_ID))
         return stx.stx_mnt_id;
@@ -141,7 +139,7 @@ std::uint64_t MountIdOf(int fd) {
 
 int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
     const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (*name ? 0 : AT_EMPTY_PATH);
-    struct statx stx{};
+    struct statx stx {};
     if (::statx(dirFd, name, flags,
                 STATX_TYPE | STATX_INO | STATX_SIZE | STATX_BLOCKS | STATX_MTIME | STATX_MNT_ID |
                     STATX_BTIME,
@@ -157,7 +155,7 @@ int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
             facts.nStamp = static_cast<std::uint64_t>(stx.stx_btime.tv_sec) * 1000000000u +
                            stx.stx_btime.tv_nsec;
     } else if (errno == ENOSYS || errno == EPERM) {
-        struct stat st{};
+        struct stat st {};
         if (::fstatat(dirFd, name, &st, flags) != 0) return errno;
         facts.mode = st.st_mode;
         facts.nDevice = static_cast<std::uint64_t>(st.st_dev);
@@ -173,7 +171,8 @@ int FactsAt(int dirFd, const char* name, EntryFacts& facts) {
     facts.nStamp ^= static_cast<std::uint64_t>(facts.mode & S_IFMT) << 48;
     if (facts.nMount == 0) {
         // An older kernel: the mount of what is there, from a descriptor of it.
-        const Fd fd = *name ? Fd(::openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC)) : Dup(dirFd);
+        const Fd fd =
+            *name ? Fd(::openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC)) : Dup(dirFd);
         if (fd.IsOpen()) facts.nMount = MountIdOf(fd.Get());
     }
     return 0;
@@ -201,7 +200,7 @@ Reached Reach(const std::string& path, const std::string& startPath) {
 
     // As the scan opened it: the start path may pass through links.
     r.start = Fd(::open(startPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct stat st{};
+    struct stat st {};
     if (!r.start.IsOpen() || ::fstat(r.start.Get(), &st) != 0) {
         const int error = errno;
         r.eStatus = error == ENOENT ? ReachStatus::Gone : ReachStatus::Failed;
@@ -272,8 +271,8 @@ int OpenDirBeneath(int dirFd, const char* name) {
     }
     const int fd = ::openat(dirFd, name, kFlags);
     if (fd < 0) return -1;
-    struct stat here{};
-    struct stat there{};
+    struct stat here {};
+    struct stat there {};
     if (::fstat(fd, &here) != 0 || ::fstat(dirFd, &there) != 0 || here.st_dev != there.st_dev ||
         MountIdOf(fd) != MountIdOf(dirFd)) {
         ::close(fd);

@@ -148,8 +148,8 @@ OpenStatus OpenSubdir(const DirHandle& parent, const char* name, std::size_t pat
 // A directory below the open start directory `start`, by its path relative to
 // it ("a/b/c"), for when its parent's handle has been given back. Follows the
 // same rule as OpenSubdir for every directory on the way.
-OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath,
-                          std::size_t pathLength, DirHandle& out);
+OpenStatus OpenBelowStart(const DirHandle& start, const char* relativePath, std::size_t pathLength,
+                          DirHandle& out);
 
 // Reads whole directories into one buffer, reused from one directory to the
 // next.

@@ -58,8 +58,10 @@ bool ReadsWhole(int fd) {
         case EXT4_SUPER_MAGIC:  // also ext2 and ext3
         case TMPFS_MAGIC:
         case XFS_SUPER_MAGIC:
-        case BTRFS_SUPER_MAGIC: return true;
-        default: return false;
+        case BTRFS_SUPER_MAGIC:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -74,9 +76,12 @@ OpenStatus StatusOf(int error) {
 
 std::uint32_t AttributesOf(unsigned char type) {
     switch (type & ~kKindLinked) {
-        case DT_DIR: return kFileAttributeDirectory;
-        case DT_LNK: return kFileAttributeReparsePoint;
-        default: return kFileAttributeNormal;
+        case DT_DIR:
+            return kFileAttributeDirectory;
+        case DT_LNK:
+            return kFileAttributeReparsePoint;
+        default:
+            return kFileAttributeNormal;
     }
 }
 
@@ -86,8 +91,10 @@ bool IsSpecialKind(unsigned char type) {
     switch (type & ~kKindLinked) {
         case DT_DIR:
         case DT_LNK:
-        case DT_REG: return false;
-        default: return true;
+        case DT_REG:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -98,7 +105,9 @@ unsigned char TypeOfMode(mode_t mode) {
     return DT_UNKNOWN;  // FIFO, socket, device: counted as plain entries
 }
 
-std::uint64_t DiskBytes(const struct stat& st) { return static_cast<std::uint64_t>(st.st_blocks) * 512; }
+std::uint64_t DiskBytes(const struct stat& st) {
+    return static_cast<std::uint64_t>(st.st_blocks) * 512;
+}
 
 // Which file system an open directory lies on: its mount id where the kernel
 // tells it (bind mounts of one device differ), else its device.
@@ -107,7 +116,8 @@ std::atomic<bool> s_noMountId{false};
 std::uint64_t MountOf(int fd) {
     if (!s_noMountId.load(std::memory_order_relaxed)) {
         struct statx stx {};
-        if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID))
+        if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 &&
+            (stx.stx_mask & STATX_MNT_ID))
             return stx.stx_mnt_id;
         s_noMountId.store(true, std::memory_order_relaxed);
     }

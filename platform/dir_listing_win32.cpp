@@ -62,8 +62,7 @@ OpenStatus OpenRelative(HANDLE root, std::wstring_view name, HANDLE& out, int& e
         error = ERROR_FILENAME_EXCED_RANGE;
         return OpenStatus::Failed;
     }
-    const NTSTATUS status =
-        OpenBelow(root, name, kListAccess, kShareAll, FILE_DIRECTORY_FILE, out);
+    const NTSTATUS status = OpenBelow(root, name, kListAccess, kShareAll, FILE_DIRECTORY_FILE, out);
     if (status < 0) {
         error = static_cast<int>(::RtlNtStatusToDosError(status));
         return status == kStatusTooManyOpenedFiles || status == kStatusInsufficientResources

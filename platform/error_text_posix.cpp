@@ -10,7 +10,8 @@ std::string ErrorText(int error) {
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)
     return ::strerror_r(error, buffer, sizeof buffer);
 #else
-    return ::strerror_r(error, buffer, sizeof buffer) == 0 ? buffer : "Error " + std::to_string(error);
+    return ::strerror_r(error, buffer, sizeof buffer) == 0 ? buffer
+                                                           : "Error " + std::to_string(error);
 #endif
 }
 

@@ -38,9 +38,12 @@ ItemKind KindOfMode(mode_t mode) {
 
 const char* NowText(ItemKind kind) {
     switch (kind) {
-        case ItemKind::Directory: return "it is now a directory";
-        case ItemKind::File: return "it is now a file";
-        case ItemKind::Other: break;
+        case ItemKind::Directory:
+            return "it is now a directory";
+        case ItemKind::File:
+            return "it is now a file";
+        case ItemKind::Other:
+            break;
     }
     return "it is now a link or a special file";
 }
@@ -50,10 +53,14 @@ std::optional<RemoveResult> ReachToRemove(const std::string& path, const std::st
                                           const ItemId& id, Reached& r) {
     r = posix::Reach(path, startPath);
     switch (r.eStatus) {
-        case ReachStatus::Reached: break;
-        case ReachStatus::Gone: return OneLine(RemoveStatus::NotRemoved, path, "it is no longer there");
-        case ReachStatus::Changed: return OneLine(RemoveStatus::Changed, path, r.strWhy);
-        case ReachStatus::Failed: return OneLine(RemoveStatus::NotRemoved, path, r.strWhy);
+        case ReachStatus::Reached:
+            break;
+        case ReachStatus::Gone:
+            return OneLine(RemoveStatus::NotRemoved, path, "it is no longer there");
+        case ReachStatus::Changed:
+            return OneLine(RemoveStatus::Changed, path, r.strWhy);
+        case ReachStatus::Failed:
+            return OneLine(RemoveStatus::NotRemoved, path, r.strWhy);
     }
     if (r.leaf.empty())
         return OneLine(RemoveStatus::NotRemoved, path, "the start directory is not removed here");
@@ -90,10 +97,19 @@ ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemK
     ItemLook look;
     const Reached r = posix::Reach(path, startPath);
     switch (r.eStatus) {
-        case ReachStatus::Reached: break;
-        case ReachStatus::Gone: look.eStatus = LookStatus::Gone; return look;
-        case ReachStatus::Changed: look.eStatus = LookStatus::Changed; look.strWhy = r.strWhy; return look;
-        case ReachStatus::Failed: look.eStatus = LookStatus::Failed; look.strWhy = r.strWhy; return look;
+        case ReachStatus::Reached:
+            break;
+        case ReachStatus::Gone:
+            look.eStatus = LookStatus::Gone;
+            return look;
+        case ReachStatus::Changed:
+            look.eStatus = LookStatus::Changed;
+            look.strWhy = r.strWhy;
+            return look;
+        case ReachStatus::Failed:
+            look.eStatus = LookStatus::Failed;
+            look.strWhy = r.strWhy;
+            return look;
     }
     const ItemKind now = KindOfMode(r.item.mode);
     if (now != kind) {
@@ -140,7 +156,8 @@ RemoveResult DeletePermanently(const std::string& path, const std::string& start
         posix::DeleteTree(r.parent.Get(), r.leaf, std::move(dir), id.nVolume, id.nFile,
                           r.nStartMount, path, failures);
     if (outcome.bAllGone) return {RemoveStatus::Removed, {}};
-    return {outcome.bRemovedAny ? RemoveStatus::Partial : RemoveStatus::NotRemoved, failures.Text()};
+    return {outcome.bRemovedAny ? RemoveStatus::Partial : RemoveStatus::NotRemoved,
+            failures.Text()};
 }
 
 RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, const ItemId& id) {

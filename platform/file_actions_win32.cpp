@@ -170,9 +170,9 @@ NTSTATUS ListedEntry(HANDLE dir, std::wstring_view name, Facts& out, bool& found
     pattern.MaximumLength = pattern.Length;
     pattern.Buffer = const_cast<wchar_t*>(name.data());
     IO_STATUS_BLOCK io{};
-    status = ::NtQueryDirectoryFile(own.Get(), nullptr, nullptr, nullptr, &io, buffer,
-                                    sizeof buffer, kIdBothDirectoryInformation, TRUE, &pattern,
-                                    TRUE);
+    status =
+        ::NtQueryDirectoryFile(own.Get(), nullptr, nullptr, nullptr, &io, buffer, sizeof buffer,
+                               kIdBothDirectoryInformation, TRUE, &pattern, TRUE);
     if (status == kNoSuchFile) return 0;
     if (status < 0) return status;
     const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer);
@@ -187,7 +187,7 @@ NTSTATUS ListedEntry(HANDLE dir, std::wstring_view name, Facts& out, bool& found
 
 struct Opened {
     Owned h;
-    Facts facts;     // the listing's and the handle's together
+    Facts facts;  // the listing's and the handle's together
     std::uint64_t volume = 0;
     // Listed as a link, but the handle holds what it names: the system
     // followed it (Wine does with its host's links).
@@ -207,8 +207,8 @@ bool HandleFacts(HANDLE h, Facts& out, std::string& why) {
         LARGE_INTEGER IndexNumber;
     } internal{};
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status = ::NtQueryInformationFile(h, &io, &internal, sizeof internal,
-                                                     kInternalInformation);
+    const NTSTATUS status =
+        ::NtQueryInformationFile(h, &io, &internal, sizeof internal, kInternalInformation);
     if (status < 0) {
         why = StatusText(status);
         return false;
@@ -346,7 +346,6 @@ bool MountsVolume(HANDLE h, DWORD tag) {
                                   static_cast<int>(kVolume.size()), TRUE) == CSTR_EQUAL;
 }
 
-
 // Opens a directory by its full path, followed as typed (the scan's start).
 bool OpenByPath(const std::wstring& path, DWORD share, Owned& out, DWORD& error) {
     std::wstring wide = path;
@@ -379,9 +378,9 @@ struct Reached {
     LookStatus status = LookStatus::Failed;
     std::string why;
     Owned start;
-    Owned parent;        // empty when the item is the start itself
-    std::wstring leaf;   // the item's name in `parent`
-    Opened item;         // the start itself when `parent` is empty
+    Owned parent;              // empty when the item is the start itself
+    std::wstring leaf;         // the item's name in `parent`
+    Opened item;               // the start itself when `parent` is empty
     std::uint64_t volume = 0;  // the start's
 };
 
@@ -398,10 +397,10 @@ Reached ReachItem(const std::string& path, const std::string& startPath, DWORD s
     Facts startFacts;
     if (!HandleFacts(r.start.Get(), startFacts, r.why) || !VolumeOf(r.start.Get(), r.volume, r.why))
         return r;
-    const bool below = !startPath.empty() && path.compare(0, startPath.size(), startPath) == 0 &&
-                       (path.size() == startPath.size() || startPath.back() == '\\' ||
-                        startPath.back() == '/' || path[startPath.size()] == '\\' ||
-                        path[startPath.size()] == '/');
+    const bool below =
+        !startPath.empty() && path.compare(0, startPath.size(), startPath) == 0 &&
+        (path.size() == startPath.size() || startPath.back() == '\\' || startPath.back() == '/' ||
+         path[startPath.size()] == '\\' || path[startPath.size()] == '/');
     if (!below) {
         r.why = "it does not lie below the scan's start";
         return r;
@@ -438,7 +437,8 @@ Reached ReachItem(const std::string& path, const std::string& startPath, DWORD s
         Opened next;
         std::string why;
         switch (OpenEntry(dir, name, last ? kLook : kList, 0, share, nullptr, true, next, why)) {
-            case Reach::Ok: break;
+            case Reach::Ok:
+                break;
             case Reach::Gone:
                 r.status = LookStatus::Gone;
                 r.why = "not found";
@@ -525,7 +525,8 @@ DWORD ListAll(HANDLE dir, std::vector<Entry>& out) {
             const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
             const std::wstring_view name(record->FileName,
                                          record->FileNameLength / sizeof(wchar_t));
-            if (name != L"." && name != L"..") out.push_back({std::wstring(name), FromListing(*record)});
+            if (name != L"." && name != L"..")
+                out.push_back({std::wstring(name), FromListing(*record)});
             if (record->NextEntryOffset == 0) break;
             at += record->NextEntryOffset;
         }
@@ -558,7 +559,8 @@ public:
             bool failed = top.failed;
             if (m_eMode == Mode::Delete && !failed) {
                 if (const DWORD error = DeleteHandle(top.h.Get(), top.attributes)) {
-                    m_failures.Add(PathOf(m_frames.size() - 1, nullptr), ErrorText(static_cast<int>(error)));
+                    m_failures.Add(PathOf(m_frames.size() - 1, nullptr),
+                                   ErrorText(static_cast<int>(error)));
                     failed = true;
                 } else {
                     m_bRemovedAny = true;
@@ -620,7 +622,8 @@ private:
             m_frames.back().pending.clear();
         }
         // Only the deepest directories stay open, and the walk's root.
-        if (m_frames.size() > kOpenFrames + 1) m_frames[m_frames.size() - 1 - kOpenFrames].h.Reset();
+        if (m_frames.size() > kOpenFrames + 1)
+            m_frames[m_frames.size() - 1 - kOpenFrames].h.Reset();
     }
 
     // Opens the directories between the root and the deepest frame again,
@@ -637,10 +640,11 @@ private:
             const Facts seen{FILE_ATTRIBUTE_DIRECTORY, 0, m_frames[k].id};
             const Reach reach = OpenEntry(m_frames[k - 1].h.Get(), m_frames[k].name, DirAccess(),
                                           FILE_DIRECTORY_FILE, kShareAll, &seen, false, again, why);
-            const bool same = reach == Reach::Ok && again.facts.Directory() &&
-                              again.facts.id == m_frames[k].id;
+            const bool same =
+                reach == Reach::Ok && again.facts.Directory() && again.facts.id == m_frames[k].id;
             if (!same) {
-                m_failures.Add(PathOf(k, nullptr), reach == Reach::Failed ? why : "it changed while being deleted");
+                m_failures.Add(PathOf(k, nullptr),
+                               reach == Reach::Failed ? why : "it changed while being deleted");
                 m_frames.resize(k);
                 m_frames.back().failed = true;
                 if (m_eMode == Mode::FindMount) m_bStop = true;
@@ -662,9 +666,9 @@ private:
             return;
         }
         const bool listedDirectory = entry.facts.Directory();
-        const ACCESS_MASK access = listedDirectory ? DirAccess()
+        const ACCESS_MASK access = listedDirectory           ? DirAccess()
                                    : m_eMode == Mode::Delete ? kRemove
-                                                              : kLook;
+                                                             : kLook;
         const ULONG options = entry.facts.Link() ? 0
                               : listedDirectory  ? FILE_DIRECTORY_FILE
                                                  : FILE_NON_DIRECTORY_FILE;
@@ -676,14 +680,21 @@ private:
         std::string why;
         switch (OpenEntry(dir, entry.name, access, options, kShareAll, &entry.facts,
                           listedDirectory, child, why, &top.path)) {
-            case Reach::Ok: break;
-            case Reach::Gone: return;  // gone meanwhile: fine
-            case Reach::Failed: Fail(&entry.name, why); return;
-            case Reach::Changed: Fail(&entry.name, "it changed while being deleted"); return;
+            case Reach::Ok:
+                break;
+            case Reach::Gone:
+                return;  // gone meanwhile: fine
+            case Reach::Failed:
+                Fail(&entry.name, why);
+                return;
+            case Reach::Changed:
+                Fail(&entry.name, "it changed while being deleted");
+                return;
         }
         if (child.followed) {
             if (m_eMode == Mode::Delete)
-                Fail(&entry.name, "a link this system cannot remove as itself; it is left in place");
+                Fail(&entry.name,
+                     "a link this system cannot remove as itself; it is left in place");
             return;
         }
         if (child.facts.Link() != entry.facts.Link() ||
@@ -703,7 +714,8 @@ private:
             }
             if (m_eMode == Mode::FindMount) return;
             if (child.followed) {
-                Fail(&entry.name, "a link this system cannot remove as itself; it is left in place");
+                Fail(&entry.name,
+                     "a link this system cannot remove as itself; it is left in place");
                 return;
             }
             Delete(child, entry.name);
@@ -747,10 +759,17 @@ bool ReachForRemoval(const std::string& path, const std::string& startPath, cons
                      DWORD share, Reached& r, Opened& item, RemoveResult& result) {
     r = ReachItem(path, startPath, share);
     switch (r.status) {
-        case LookStatus::Same: break;
-        case LookStatus::Changed: result = ChangedResult(path, r.why); return false;
-        case LookStatus::Gone: result = {RemoveStatus::NotRemoved, Line(path, "it is no longer there")}; return false;
-        case LookStatus::Failed: result = {RemoveStatus::NotRemoved, Line(path, r.why)}; return false;
+        case LookStatus::Same:
+            break;
+        case LookStatus::Changed:
+            result = ChangedResult(path, r.why);
+            return false;
+        case LookStatus::Gone:
+            result = {RemoveStatus::NotRemoved, Line(path, "it is no longer there")};
+            return false;
+        case LookStatus::Failed:
+            result = {RemoveStatus::NotRemoved, Line(path, r.why)};
+            return false;
     }
     if (r.leaf.empty()) {
         result = {RemoveStatus::NotRemoved, Line(path, "the scan's start is not removed")};
@@ -762,13 +781,23 @@ bool ReachForRemoval(const std::string& path, const std::string& startPath, cons
     }
     const Facts& facts = r.item.facts;
     const ACCESS_MASK access = facts.Directory() ? kRemove | kList : kRemove;
-    const ULONG options = facts.Link() ? 0 : facts.Directory() ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE;
+    const ULONG options = facts.Link()        ? 0
+                          : facts.Directory() ? FILE_DIRECTORY_FILE
+                                              : FILE_NON_DIRECTORY_FILE;
     std::string why;
-    switch (OpenEntry(r.parent.Get(), r.leaf, access, options, kShareAll, &facts, true, item, why)) {
-        case Reach::Ok: break;
-        case Reach::Gone: result = {RemoveStatus::NotRemoved, Line(path, "it is no longer there")}; return false;
-        case Reach::Failed: result = {RemoveStatus::NotRemoved, Line(path, why)}; return false;
-        case Reach::Changed: result = ChangedResult(path, why); return false;
+    switch (
+        OpenEntry(r.parent.Get(), r.leaf, access, options, kShareAll, &facts, true, item, why)) {
+        case Reach::Ok:
+            break;
+        case Reach::Gone:
+            result = {RemoveStatus::NotRemoved, Line(path, "it is no longer there")};
+            return false;
+        case Reach::Failed:
+            result = {RemoveStatus::NotRemoved, Line(path, why)};
+            return false;
+        case Reach::Changed:
+            result = ChangedResult(path, why);
+            return false;
     }
     if (item.Id() != id || item.facts.Link() != facts.Link() ||
         item.facts.Directory() != facts.Directory()) {
@@ -780,7 +809,8 @@ bool ReachForRemoval(const std::string& path, const std::string& startPath, cons
         return false;
     }
     if (item.followed) {
-        result = {RemoveStatus::NotRemoved, Line(path, "a link this system cannot remove as itself")};
+        result = {RemoveStatus::NotRemoved,
+                  Line(path, "a link this system cannot remove as itself")};
         return false;
     }
     return true;
@@ -789,7 +819,8 @@ bool ReachForRemoval(const std::string& path, const std::string& startPath, cons
 // COM for this thread, for as long as the object lives.
 class ComScope {
 public:
-    ComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ComScope()
+        : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
     ~ComScope() {
         if (SUCCEEDED(m_hr)) ::CoUninitialize();
     }
@@ -802,9 +833,8 @@ private:
 
 // No dialogs of the shell's own, except its warning before an item that
 // cannot be recycled would be destroyed instead: the user decides.
-constexpr DWORD kTrashFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI |
-                              FOF_NOCONFIRMMKDIR | FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE |
-                              FOF_WANTNUKEWARNING;
+constexpr DWORD kTrashFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR |
+                              FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE | FOF_WANTNUKEWARNING;
 
 // The shell's move of one item to the Recycle Bin; E_ABORT when the user or
 // the shell cancelled.
@@ -848,15 +878,17 @@ HRESULT ShellRecycle(const std::wstring& path) {
 std::wstring HoldPath(HANDLE dir, std::uint64_t dirId, std::vector<Owned>& held, std::string& why) {
     const DWORD needed = ::GetFinalPathNameByHandleW(dir, nullptr, 0, VOLUME_NAME_DOS);
     std::wstring full(needed, L'\0');
-    const DWORD n = needed ? ::GetFinalPathNameByHandleW(dir, full.data(), needed, VOLUME_NAME_DOS) : 0;
+    const DWORD n =
+        needed ? ::GetFinalPathNameByHandleW(dir, full.data(), needed, VOLUME_NAME_DOS) : 0;
     if (n == 0 || n >= needed) {
         why = ErrorText(static_cast<int>(::GetLastError()));
         return {};
     }
     full.resize(n);
     // "\\?\C:\a\b" or "\\?\UNC\server\share\a\b": the root, then names.
-    std::size_t rootEnd = full.rfind(L"\\\\?\\UNC\\", 0) == 0 ? full.find(L'\\', full.find(L'\\', 8) + 1)
-                                                               : full.find(L'\\', 4);
+    std::size_t rootEnd = full.rfind(L"\\\\?\\UNC\\", 0) == 0
+                              ? full.find(L'\\', full.find(L'\\', 8) + 1)
+                              : full.find(L'\\', 4);
     if (rootEnd == std::wstring::npos) rootEnd = full.size();
     const std::wstring root = full.substr(0, rootEnd) + L"\\";
     const HANDLE h = ::CreateFileW(root.c_str(), kList, kShareAll, nullptr, OPEN_EXISTING,
@@ -918,7 +950,8 @@ ItemLook LookAtStart(const std::string& startPath) {
     }
     Facts facts;
     std::uint64_t volume = 0;
-    if (!HandleFacts(start.Get(), facts, look.strWhy) || !VolumeOf(start.Get(), volume, look.strWhy))
+    if (!HandleFacts(start.Get(), facts, look.strWhy) ||
+        !VolumeOf(start.Get(), volume, look.strWhy))
         return look;
     look.eStatus = LookStatus::Same;
     look.id = {volume, facts.id, 0};
@@ -941,8 +974,8 @@ ItemLook LookAtItem(const std::string& path, const std::string& startPath, ItemK
     }
     look.id = r.item.Id();
     FILE_STANDARD_INFO standard{};
-    if (now == ItemKind::File &&
-        ::GetFileInformationByHandleEx(r.item.h.Get(), FileStandardInfo, &standard, sizeof standard)) {
+    if (now == ItemKind::File && ::GetFileInformationByHandleEx(r.item.h.Get(), FileStandardInfo,
+                                                                &standard, sizeof standard)) {
         look.nSize = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
         look.nDiskSize = static_cast<std::uint64_t>(standard.AllocationSize.QuadPart);
     }
@@ -963,26 +996,30 @@ RemoveResult MoveToTrash(const std::string& path, const std::string& startPath, 
         if (!walk.Mount().empty())
             return {RemoveStatus::NotRemoved, Line(walk.Mount(), "a volume is mounted here")};
         if (failures.Any())
-            return {RemoveStatus::NotRemoved,
-                    "Not all of it could be looked into to make sure no volume is mounted below:\n" +
-                        failures.Text()};
+            return {
+                RemoveStatus::NotRemoved,
+                "Not all of it could be looked into to make sure no volume is mounted below:\n" +
+                    failures.Text()};
     }
     item.h.Reset();  // the shell opens it itself
     std::vector<Owned> held;
     std::string why;
     Facts parent;
-    if (!HandleFacts(r.parent.Get(), parent, why)) return {RemoveStatus::NotRemoved, Line(path, why)};
+    if (!HandleFacts(r.parent.Get(), parent, why))
+        return {RemoveStatus::NotRemoved, Line(path, why)};
     const std::wstring dir = HoldPath(r.parent.Get(), parent.id, held, why);
     if (dir.empty()) return {RemoveStatus::NotRemoved, Line(path, why)};
     // Still the item looked at, now that nothing above it can move.
     Opened again;
-    if (OpenEntry(held.back().Get(), r.leaf, kLook, 0, kShareAll, nullptr, true, again, why) != Reach::Ok ||
+    if (OpenEntry(held.back().Get(), r.leaf, kLook, 0, kShareAll, nullptr, true, again, why) !=
+            Reach::Ok ||
         again.Id() != id)
         return ChangedResult(path, "it is another item than the one looked at");
     again.h.Reset();
     const std::wstring target = (dir.back() == L'\\' ? dir : dir + L"\\") + r.leaf;
     const HRESULT hr = ShellRecycle(target);
-    const Reach after = OpenEntry(held.back().Get(), r.leaf, kLook, 0, kShareAll, nullptr, true, again, why);
+    const Reach after =
+        OpenEntry(held.back().Get(), r.leaf, kLook, 0, kShareAll, nullptr, true, again, why);
     // What the disk shows decides, with the shell's answer: the name gone is
     // gone; another item at the name is ours moved only if the shell says so.
     if (after == Reach::Gone) return {RemoveStatus::Removed, {}};

@@ -10,9 +10,9 @@
 namespace sizewalk::posix {
 
 struct MountRecord {
-    std::uint64_t nId = 0;    // the mount id statx and fdinfo give
-    std::string mountPoint;   // absolute, as this process sees it
-    std::string fsType;       // "ext4", "tmpfs"...
+    std::uint64_t nId = 0;   // the mount id statx and fdinfo give
+    std::string mountPoint;  // absolute, as this process sees it
+    std::string fsType;      // "ext4", "tmpfs"...
 };
 
 // 0, or the errno of reading the table.

@@ -29,11 +29,11 @@ inline NTSTATUS OpenBelow(HANDLE root, std::wstring_view name, ACCESS_MASK acces
     InitializeObjectAttributes(&attributes, &text, 0, root, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE h = nullptr;
-    const NTSTATUS status = ::NtCreateFile(
-        &h, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, FILE_OPEN,
-        options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
-            FILE_OPEN_REPARSE_POINT,
-        nullptr, 0);
+    const NTSTATUS status =
+        ::NtCreateFile(&h, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, FILE_OPEN,
+                       options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
+                           FILE_OPEN_REPARSE_POINT,
+                       nullptr, 0);
     if (status >= 0) out = h;
     return status;
 }

@@ -24,7 +24,8 @@ void* MapAligned(std::size_t bytes) {
     auto* raw = static_cast<unsigned char*>(Map(bytes + CPageBlock::kHugePage));
     const auto start = reinterpret_cast<std::uintptr_t>(raw);
     const std::size_t head =
-        ((start + CPageBlock::kHugePage - 1) & ~(std::uintptr_t{CPageBlock::kHugePage} - 1)) - start;
+        ((start + CPageBlock::kHugePage - 1) & ~(std::uintptr_t{CPageBlock::kHugePage} - 1)) -
+        start;
     if (head) ::munmap(raw, head);
     const std::size_t tail = CPageBlock::kHugePage - head;
     if (tail) ::munmap(raw + head + bytes, tail);
@@ -41,7 +42,8 @@ CPageBlock::CPageBlock(std::size_t bytes, bool prefault) : m_nSize(bytes) {
     if (huge) ::madvise(p, bytes, MADV_HUGEPAGE);
 #endif
 #ifdef MADV_POPULATE_WRITE
-    if (prefault) ::madvise(p, bytes, MADV_POPULATE_WRITE);  // Linux 5.14 on; older ones fault as they fill
+    if (prefault)
+        ::madvise(p, bytes, MADV_POPULATE_WRITE);  // Linux 5.14 on; older ones fault as they fill
 #endif
     m_pData = static_cast<unsigned char*>(p);
 }

@@ -156,7 +156,8 @@ std::string FolderOf(const std::string& path) {
 Result CheckLinkOwners(std::string path) {
     const uid_t me = ::geteuid();
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat link {}, folder {};
+        struct stat link {
+        }, folder{};
         if (::lstat(path.c_str(), &link) != 0) return errno == ENOENT ? Result{} : Err(errno);
         if (!S_ISLNK(link.st_mode)) return {};
         const std::string where = FolderOf(path);
@@ -187,7 +188,7 @@ Result ResolveTarget(const std::string& path, Target& target) {
         // The file the link names, with every link on the way resolved: the
         // new file goes beside it and the link stays.
         std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                          &std::free);
+                                                         &std::free);
         if (!real) return Err(errno);
         target.path = real.get();
     }

@@ -1,6 +1,6 @@
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -131,9 +131,9 @@ Result ResolveTarget(const std::string& path, Target& target) {
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             std::wstring final(32768, L'\0');
-            const DWORD n = ::GetFinalPathNameByHandleW(handle, final.data(),
-                                                        static_cast<DWORD>(final.size()),
-                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            const DWORD n =
+                ::GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
             if (n == 0 || n >= final.size())
                 result = Err(::GetLastError());
             else
@@ -171,18 +171,19 @@ Result Replace(const std::string& tempPath, const Target& target) {
     const std::wstring from = WideFromUtf8(tempPath), to = WideFromUtf8(target.path);
     // Looked at again just before, the name itself (no link followed): only
     // the disk file seen when the save began is replaced.
-    HANDLE handle = ::CreateFileW(to.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle =
+        ::CreateFileW(to.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const bool existed = handle != INVALID_HANDLE_VALUE;
     if (!existed && !Missing(::GetLastError())) return Err(::GetLastError());
     if (existed) {
         BY_HANDLE_FILE_INFORMATION info{};
-        const bool same = ::GetFileType(handle) == FILE_TYPE_DISK &&
-                          ::GetFileInformationByHandle(handle, &info) &&
-                          !(info.dwFileAttributes &
-                            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-                          target.existed && info.dwVolumeSerialNumber == target.device &&
-                          FileIndex(info) == target.file;
+        const bool same =
+            ::GetFileType(handle) == FILE_TYPE_DISK &&
+            ::GetFileInformationByHandle(handle, &info) &&
+            !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            target.existed && info.dwVolumeSerialNumber == target.device &&
+            FileIndex(info) == target.file;
         ::CloseHandle(handle);
         if (!same) return Refused(Problem::Changed);
     }
@@ -209,9 +210,9 @@ void Discard(const std::string& tempPath) {
 }
 
 Result OpenInto(const Target& target, int& fd) {
-    HANDLE handle = ::CreateFileW(WideFromUtf8(target.path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr);
+    HANDLE handle =
+        ::CreateFileW(WideFromUtf8(target.path).c_str(), GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (target.kind == Target::Kind::Fifo && (error == ERROR_PIPE_BUSY || Missing(error)))

@@ -63,7 +63,7 @@ int OpenHomeTrash(std::uint64_t device, Fd& out) {
     if (out.IsOpen() || errno != ENOENT) return out.IsOpen() ? 0 : errno;
     // The nearest directory that exists tells the device a new trash would be on.
     std::string existing = dataHome;
-    struct stat st{};
+    struct stat st {};
     while (::stat(existing.c_str(), &st) != 0) {
         const auto slash = existing.find_last_of('/');
         if (slash == std::string::npos || slash == 0) return ENOENT;
@@ -82,7 +82,7 @@ int OpenHomeTrash(std::uint64_t device, Fd& out) {
 }
 
 bool OwnedDirOnMount(const Fd& fd, std::uint64_t mount, bool sticky) {
-    struct stat st{};
+    struct stat st {};
     return ::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode) && MountIdOf(fd.Get()) == mount &&
            (sticky ? (st.st_mode & S_ISVTX) != 0 : st.st_uid == ::geteuid());
 }
@@ -90,7 +90,7 @@ bool OwnedDirOnMount(const Fd& fd, std::uint64_t mount, bool sticky) {
 // A trash directory only this user can change: owned by the user, not
 // writable by group or others. Another user's could be read or swapped.
 bool Private(const Fd& fd) {
-    struct stat st{};
+    struct stat st {};
     return ::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
@@ -113,7 +113,7 @@ struct TopdirTrash {
 TopdirTrash OpenTopdirTrash(const MountRecord& record, std::uint64_t device) {
     TopdirTrash found;
     Fd top(::open(record.mountPoint.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    struct statx stx{};
+    struct statx stx {};
     if (!top.IsOpen() || ::statx(top.Get(), "", AT_EMPTY_PATH, STATX_BASIC_STATS, &stx) != 0 ||
         static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)) != device ||
         MountIdOf(top.Get()) != record.nId ||
@@ -173,7 +173,7 @@ int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without the flag: the name was free a moment ago.
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
     return ::renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
 }
@@ -269,8 +269,9 @@ RemoveResult TrashReached(const Reached& r, const std::string& path) {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t length = ::readlink(link, buffer.data(), buffer.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= buffer.size() || buffer[0] != '/')
-        return Result(RemoveStatus::NotRemoved, path,
-                      "where it lies cannot be told: " + ErrorText(length < 0 ? errno : ENAMETOOLONG));
+        return Result(
+            RemoveStatus::NotRemoved, path,
+            "where it lies cannot be told: " + ErrorText(length < 0 ? errno : ENAMETOOLONG));
     const std::string real(buffer.data(), static_cast<std::size_t>(length));
 
     std::vector<MountRecord> mounts;
@@ -291,7 +292,7 @@ RemoveResult TrashReached(const Reached& r, const std::string& path) {
 
     Fd home;
     if (OpenHomeTrash(r.item.nDevice, home) == 0) {
-        struct stat homeSt{};
+        struct stat homeSt {};
         if (::fstat(home.Get(), &homeSt) == 0 &&
             static_cast<std::uint64_t>(homeSt.st_dev) == r.item.nDevice) {
             if (MountIdOf(home.Get()) != r.nStartMount)

@@ -62,7 +62,8 @@ private:
     }
     std::string PathOf(std::size_t depth, const char* name = nullptr) const {
         std::string path = m_shownPath;
-        for (std::size_t i = 1; i <= depth && i < m_stack.size(); ++i) path += "/" + m_stack[i].name;
+        for (std::size_t i = 1; i <= depth && i < m_stack.size(); ++i)
+            path += "/" + m_stack[i].name;
         if (name) path += std::string("/") + name;
         return path;
     }
@@ -187,11 +188,11 @@ void TreeDeleter::EnterDirectory(const char* name, const EntryFacts& facts) {
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT) return;
-        return LeaveEntry(name, error == EXDEV    ? kMountedHere
+        return LeaveEntry(name, error == EXDEV   ? kMountedHere
                                 : error == ELOOP ? "changed while being deleted"
                                                  : ErrorText(error));
     }
-    struct stat st{};
+    struct stat st {};
     DIR* stream = nullptr;
     if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != facts.nDevice ||
         static_cast<std::uint64_t>(st.st_ino) != facts.nInode) {
@@ -233,7 +234,7 @@ bool TreeDeleter::FinishTop() {
     if (!m_stack[up].dir) {
         const int fd = ::openat(::dirfd(m_stack.back().dir), "..",
                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat st{};
+        struct stat st {};
         DIR* stream = nullptr;
         if (fd < 0 || ::fstat(fd, &st) != 0 ||
             static_cast<std::uint64_t>(st.st_dev) != m_stack[up].nDevice ||
@@ -273,8 +274,8 @@ bool TreeDeleter::FinishTop() {
 }  // namespace
 
 TreeDeleteOutcome DeleteTree(int parentFd, const std::string& leaf, Fd dir, std::uint64_t device,
-                             std::uint64_t inode, std::uint64_t mount,
-                             const std::string& shownPath, FailureLines& failures) {
+                             std::uint64_t inode, std::uint64_t mount, const std::string& shownPath,
+                             FailureLines& failures) {
     TreeDeleter deleter(parentFd, leaf, mount, shownPath, failures);
     return deleter.Run(std::move(dir), device, inode);
 }

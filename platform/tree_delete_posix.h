@@ -27,8 +27,8 @@ struct TreeDeleteOutcome {
 // checked to be `device`/`inode` on mount `mount`) and then removes `leaf`.
 // `shownPath` is the directory's path for the failures.
 TreeDeleteOutcome DeleteTree(int parentFd, const std::string& leaf, Fd dir, std::uint64_t device,
-                             std::uint64_t inode, std::uint64_t mount,
-                             const std::string& shownPath, FailureLines& failures);
+                             std::uint64_t inode, std::uint64_t mount, const std::string& shownPath,
+                             FailureLines& failures);
 
 // The failure text for a place where another file system is mounted.
 inline constexpr const char* kMountedHere = "another file system is mounted here";

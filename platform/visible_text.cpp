@@ -46,11 +46,11 @@ bool Hidden(std::uint32_t code) {
         std::uint32_t first, last;
     };
     static constexpr Range kHidden[] = {
-        {0x0080, 0x00A0},   {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C},
-        {0x115F, 0x1160},   {0x1680, 0x1680},   {0x17B4, 0x17B5},   {0x180B, 0x180F},
-        {0x2000, 0x200F},   {0x2028, 0x202F},   {0x205F, 0x206F},   {0x3000, 0x3000},
-        {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},
-        {0xFFF9, 0xFFFB},   {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+        {0x0080, 0x00A0}, {0x00AD, 0x00AD},   {0x034F, 0x034F},   {0x061C, 0x061C},
+        {0x115F, 0x1160}, {0x1680, 0x1680},   {0x17B4, 0x17B5},   {0x180B, 0x180F},
+        {0x2000, 0x200F}, {0x2028, 0x202F},   {0x205F, 0x206F},   {0x3000, 0x3000},
+        {0x3164, 0x3164}, {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},
+        {0xFFF9, 0xFFFB}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
     };
     for (const Range& range : kHidden)
         if (code >= range.first && code <= range.last) return true;
@@ -66,10 +66,18 @@ std::string VisibleText(std::string_view text, char separator) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             switch (c) {
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                case '\\': out += separator == '\\' ? "\\" : "\\\\"; break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                case '\\':
+                    out += separator == '\\' ? "\\" : "\\\\";
+                    break;
                 default:
                     if (c < 0x20 || c == 0x7F)
                         AppendByte(out, c);
@@ -86,7 +94,8 @@ std::string VisibleText(std::string_view text, char separator) {
             ++i;
         } else if (Hidden(code)) {
             out += "\\u{";
-            for (int shift = code > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4) out += kHex[(code >> shift) & 15];
+            for (int shift = code > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4)
+                out += kHex[(code >> shift) & 15];
             out += '}';
             i += length;
         } else {

@@ -15,8 +15,8 @@
 #include "platform/dir_listing.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
-#include "scan/scan_list.h"
 #include "scan/name_arena.h"
+#include "scan/scan_list.h"
 
 namespace sizewalk {
 
@@ -51,7 +51,9 @@ public:
     // Records that the directory whose entry is at `listIndex` could not be
     // read, wholly (it could not be opened) or in part (its listing ended
     // early, or sizes in it could not be read), with the system's error code.
-    void MarkUnreadable(std::size_t listIndex, int error) { m_list.MarkUnreadable(listIndex, error); }
+    void MarkUnreadable(std::size_t listIndex, int error) {
+        m_list.MarkUnreadable(listIndex, error);
+    }
     CScanEntry& At(std::size_t index) { return m_list.At(index); }
     // An entry's own time, where known (a directory's may come from opening it).
     void SetModified(std::size_t index, std::int64_t seconds) {

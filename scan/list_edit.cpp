@@ -131,7 +131,8 @@ CScanList ListWithSubtree(const CScanList& list, std::size_t index, const CScanL
     edited.SetModified(edited.Count() - 1,
                        fresh.Count() > 0 ? fresh.ModifiedOf(0) : list.ModifiedOf(index));
     if (fresh.Count() > 0) {
-        if (const int error = fresh.ReadErrorOf(0)) edited.MarkUnreadable(edited.Count() - 1, error);
+        if (const int error = fresh.ReadErrorOf(0))
+            edited.MarkUnreadable(edited.Count() - 1, error);
         copier.Copy(fresh, freshOwn, 1, fresh.Count(), shift);
     }
     copier.Copy(list, own, list.SubtreeEnd(index), list.Count(), 0);

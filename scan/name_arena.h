@@ -59,7 +59,8 @@ public:
     void Trim() {
         if (m_left == 0) return;
         CPageBlock& block = m_blocks[m_nCurrent];
-        block.Release(static_cast<std::size_t>(reinterpret_cast<unsigned char*>(m_next) - block.Data()));
+        block.Release(
+            static_cast<std::size_t>(reinterpret_cast<unsigned char*>(m_next) - block.Data()));
     }
 
     // Bytes of the blocks held.

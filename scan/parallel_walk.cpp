@@ -11,7 +11,6 @@
 // the system runs out of handles, a directory is queued closed and opened
 // later by its path below the start directory.
 
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,8 +30,6 @@
 #include "platform/process_limits.h"
 #include "scan/list_builder.h"
 #include "scan/name_arena.h"
-
-
 
 namespace sizewalk {
 
@@ -145,7 +142,7 @@ private:
 
 struct Task {
     std::uint32_t nNode;
-    DirHandle handle;          // open, or closed: open it by path
+    DirHandle handle;           // open, or closed: open it by path
     bool bDiskCounted = false;  // its own blocks are in its record already
 };
 
@@ -180,9 +177,7 @@ private:
         if (handle.OwnModified() != kUnknownTime)
             m_times[record] = PackedTime(handle.OwnModified());
     }
-    bool Stopped() const {
-        return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped();
-    }
+    bool Stopped() const { return m_bAbort.load(std::memory_order_relaxed) || m_list.Stopped(); }
     void GiveBackQueuedHandles();
     void HandleClosed();
     void LayOut(std::vector<Worker>& workers);
@@ -279,7 +274,8 @@ void ParallelWalk::Work(Worker& w) {
             Task task;
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                m_wake.wait(lock, [this] { return !m_pending.empty() || m_nBusy == 0 || Stopped(); });
+                m_wake.wait(lock,
+                            [this] { return !m_pending.empty() || m_nBusy == 0 || Stopped(); });
                 if (m_pending.empty() || Stopped()) break;
                 task = std::move(m_pending.back());
                 m_pending.pop_back();
@@ -299,8 +295,10 @@ void ParallelWalk::Work(Worker& w) {
                 if (m_nBusy == 0 && m_pending.empty()) pushed = 2;  // everyone may leave
             }
             w.found.clear();
-            if (pushed == 1) m_wake.notify_one();
-            else if (pushed > 1) m_wake.notify_all();
+            if (pushed == 1)
+                m_wake.notify_one();
+            else if (pushed > 1)
+                m_wake.notify_all();
         }
     } catch (...) {
         {
@@ -315,7 +313,8 @@ void ParallelWalk::Work(Worker& w) {
 }
 
 void ParallelWalk::Report(Worker& w) {
-    if (CScanProgress* progress = m_list.Progress()) progress->AddFound(w.nFound, w.nBytes, w.nDisk);
+    if (CScanProgress* progress = m_list.Progress())
+        progress->AddFound(w.nFound, w.nBytes, w.nDisk);
     w.nFound = w.nBytes = w.nDisk = 0;
 }
 
@@ -462,7 +461,8 @@ void ParallelWalk::Read(Worker& w, Task& task) {
     m_times.Cover(first, count);
     const std::uint32_t firstSubdir = subdirs ? m_nodes.Allocate(subdirs) : kNone;
     const std::uint32_t pathLength = m_nodes[node].nPathLength;
-    const bool separated = node == 0 && !m_startPath.empty() && m_startPath.back() == kPathSeparator;
+    const bool separated =
+        node == 0 && !m_startPath.empty() && m_startPath.back() == kPathSeparator;
 
     std::uint32_t index = first, sub = firstSubdir;
     while (w.reader.Next(record)) {
@@ -485,8 +485,8 @@ void ParallelWalk::Read(Worker& w, Task& task) {
             raw.nDiskAndKind |= RawRecord::kDirectory;
             if (!record.IsReparsePoint()) {
                 raw.nDiskAndKind |= RawRecord::kEntered;
-                const auto length = static_cast<std::uint32_t>(
-                    pathLength + (separated ? 0 : 1) + record.cFileName.size());
+                const auto length = static_cast<std::uint32_t>(pathLength + (separated ? 0 : 1) +
+                                                               record.cFileName.size());
                 m_nodes[sub] = DirNode{node, index, 0, 0, kNone, length};
                 w.found.push_back(Task{sub, DirHandle()});
                 ++sub;
@@ -543,8 +543,10 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
     std::vector<Unreadable> unreadable;
     for (Worker& w : workers) {
         for (const Unreadable& u : w.unreadable) {
-            if (u.nRecord == kNone) m_list.MarkUnreadable(0, u.nError);  // the start
-            else unreadable.push_back(u);
+            if (u.nRecord == kNone)
+                m_list.MarkUnreadable(0, u.nError);  // the start
+            else
+                unreadable.push_back(u);
         }
         std::vector<Unreadable>().swap(w.unreadable);
     }
@@ -557,7 +559,8 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
     using Records = decltype(m_records);
     std::vector<std::uint32_t> left((total + Records::kChunk - 1) / Records::kChunk, 0);
     for (std::uint64_t k = 0; k < left.size(); ++k)
-        left[k] = static_cast<std::uint32_t>(std::min<std::uint64_t>(Records::kChunk, total - k * Records::kChunk));
+        left[k] = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(Records::kChunk, total - k * Records::kChunk));
 
     struct Frame {
         std::uint32_t nNode;
@@ -580,16 +583,18 @@ void ParallelWalk::LayOut(std::vector<Worker>& workers) {
         const std::uint32_t i = f.nNext++;
         const RawRecord& raw = m_records[i];
         record = FindRecord{};
-        record.dwFileAttributes =
-            (raw.nDiskAndKind & RawRecord::kDirectory) ? kFileAttributeDirectory : kFileAttributeNormal;
+        record.dwFileAttributes = (raw.nDiskAndKind & RawRecord::kDirectory)
+                                      ? kFileAttributeDirectory
+                                      : kFileAttributeNormal;
         record.SetSize(raw.nSize);
         record.nDiskSize = raw.Disk();
         record.bSpecial = (raw.nDiskAndKind & RawRecord::kNotRegular) != 0;
         record.bOtherFileSystem = (raw.nDiskAndKind & RawRecord::kOtherFs) != 0;
         if (const std::uint32_t t = m_times[i]) record.nModified = t;
         if (raw.nDiskAndKind & RawRecord::kLinked) {
-            const auto l = std::lower_bound(links.begin(), links.end(), i,
-                                            [](const Link& a, std::uint32_t r) { return a.nRecord < r; });
+            const auto l =
+                std::lower_bound(links.begin(), links.end(), i,
+                                 [](const Link& a, std::uint32_t r) { return a.nRecord < r; });
             record.nLinkDevice = l->nDevice;
             record.nLinkInode = l->nInode;
         }

@@ -28,7 +28,7 @@ public:
           m_bDirectory(record.IsDirectory() ? 1u : 0u),
           m_bLinked(record.nLinkInode != 0 ? 1u : 0u),
           m_bNotRegular(!record.IsDirectory() && (record.IsReparsePoint() || record.bSpecial) ? 1u
-                                                                                          : 0u),
+                                                                                              : 0u),
           m_bOtherFs(record.bOtherFileSystem ? 1u : 0u) {}
 
     // kFileAttributeDirectory or 0.

@@ -93,7 +93,7 @@ struct ScanFileMetadata {
 // exception leaves ReadScanFile unchanged. After an error the sink has seen
 // part of the tree and must drop it.
 class IScanFileSink {
-  public:
+public:
     virtual ~IScanFileSink() = default;
     virtual void Metadata(const ScanFileMetadata& metadata) = 0;
     virtual void EnterDirectory(const ScanFileItem& item) = 0;
@@ -121,50 +121,50 @@ struct ScanFileLimits {
 // input error. The message names the byte offset; offsets count bytes of
 // the JSON text, which for a zstd file is the decompressed stream.
 class ScanFileError : public std::runtime_error {
-  public:
+public:
     ScanFileError(const std::string& message, std::uint64_t offset);
     // Offset 0-based in the (decompressed) JSON text.
     std::uint64_t Offset() const { return m_nOffset; }
 
-  private:
+private:
     std::uint64_t m_nOffset;
 };
 
 // Bytes in. Read returns up to `size` bytes, 0 at the end; it throws
 // ScanFileError (offset 0, the reader fixes it) on an input error.
 class IScanFileSource {
-  public:
+public:
     virtual ~IScanFileSource() = default;
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
 };
 
 // Reads from a stdio stream, which stays open.
 class CFileSource : public IScanFileSource {
-  public:
+public:
     explicit CFileSource(std::FILE* file) : m_pFile(file) {}
     std::size_t Read(void* buffer, std::size_t size) override;
 
-  private:
+private:
     std::FILE* m_pFile;
 };
 
 // Reads from a file descriptor, which stays open.
 class CFdSource : public IScanFileSource {
-  public:
+public:
     explicit CFdSource(int fd) : m_nFd(fd) {}
     std::size_t Read(void* buffer, std::size_t size) override;
 
-  private:
+private:
     int m_nFd;
 };
 
 // Reads bytes held by the caller (tests, small files).
 class CMemorySource : public IScanFileSource {
-  public:
+public:
     explicit CMemorySource(std::string_view bytes) : m_bytes(bytes) {}
     std::size_t Read(void* buffer, std::size_t size) override;
 
-  private:
+private:
     std::string_view m_bytes;
 };
 
@@ -176,7 +176,7 @@ void ReadScanFile(IScanFileSource& source, IScanFileSink& sink, const ScanFileLi
 
 // Bytes out. Write takes all of `size` or throws ScanFileError.
 class IScanFileOutput {
-  public:
+public:
     virtual ~IScanFileOutput() = default;
     virtual void Write(const void* data, std::size_t size) = 0;
     virtual void Flush() {}
@@ -184,28 +184,28 @@ class IScanFileOutput {
 
 // Writes to a stdio stream, which stays open (Flush flushes it).
 class CFileOutput : public IScanFileOutput {
-  public:
+public:
     explicit CFileOutput(std::FILE* file) : m_pFile(file) {}
     void Write(const void* data, std::size_t size) override;
     void Flush() override;
 
-  private:
+private:
     std::FILE* m_pFile;
 };
 
 // Writes to a file descriptor, which stays open.
 class CFdOutput : public IScanFileOutput {
-  public:
+public:
     explicit CFdOutput(int fd) : m_nFd(fd) {}
     void Write(const void* data, std::size_t size) override;
 
-  private:
+private:
     int m_nFd;
 };
 
 // Collects the bytes (tests).
 class CStringOutput : public IScanFileOutput {
-  public:
+public:
     void Write(const void* data, std::size_t size) override {
         m_str.append(static_cast<const char*>(data), size);
     }
@@ -237,7 +237,7 @@ struct ScanFileWriterOptions {
 // writes nothing more; write errors throw ScanFileError. Without Finish the
 // output is left incomplete, which every reader refuses.
 class CScanFileWriter {
-  public:
+public:
     CScanFileWriter(IScanFileOutput& output, const ScanFileWriterOptions& options = {});
     ~CScanFileWriter();
     CScanFileWriter(const CScanFileWriter&) = delete;
@@ -249,7 +249,7 @@ class CScanFileWriter {
     // Closes the top array, ends the zstd frame and flushes the output.
     void Finish();
 
-  private:
+private:
     class Impl;
     std::unique_ptr<Impl> m_pImpl;
 };

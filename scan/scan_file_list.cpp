@@ -108,7 +108,8 @@ void WriteScanList(const CScanList& list, CScanFileWriter& writer) {
     // How many links of each file lie in the list: "nlink" as the scan saw it.
     std::unordered_map<DeviceInode, std::uint32_t, DeviceInodeHash> links;
     for (std::size_t i = 0; i < list.Count(); ++i)
-        if (const CScanList::LinkRecord* link = list.LinkOf(i)) ++links[{link->nDevice, link->nInode}];
+        if (const CScanList::LinkRecord* link = list.LinkOf(i))
+            ++links[{link->nDevice, link->nInode}];
 
     std::vector<std::size_t> ends;  // of the open directories
     for (std::size_t i = 0; i < list.Count(); ++i) {

@@ -34,11 +34,13 @@ enum class Use { Open, Save };
             why = "no program is reading from this FIFO";
             break;
         case os::Problem::Changed:
-            why = "something else was put here while the scan was being saved; it was left as it is";
+            why =
+                "something else was put here while the scan was being saved; it was left as it is";
             break;
         case os::Problem::ForeignLink:
-            why = "this is a link owned by another user in a folder not theirs; "
-                  "it is not followed when saving";
+            why =
+                "this is a link owned by another user in a folder not theirs; "
+                "it is not followed when saving";
             break;
         default:
             why = ErrorText(r.error);
@@ -90,7 +92,9 @@ void Write(const CScanList& list, IScanFileOutput& output, bool compress) {
 
 }  // namespace
 
-void CheckScanFileWritable(const std::string& path) { Check(path, os::CheckWritable(path), Use::Save); }
+void CheckScanFileWritable(const std::string& path) {
+    Check(path, os::CheckWritable(path), Use::Save);
+}
 
 bool ScanFilesCanCompress() {
 #ifdef SIZEWALK_HAVE_ZSTD

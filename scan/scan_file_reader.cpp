@@ -41,7 +41,7 @@ struct StringTooLong {};
 // RapidJSON's parse stack holds the iterative parser's states and the string
 // being read; this allocator keeps it within a cap.
 class CappedAllocator {
-  public:
+public:
     static const bool kNeedFree = true;
     explicit CappedAllocator(std::size_t cap = 1 << 20) : m_nCap(cap) {}
     void* Malloc(std::size_t size) { return size ? Realloc(nullptr, 0, size) : nullptr; }
@@ -57,13 +57,13 @@ class CappedAllocator {
     }
     static void Free(void* p) { std::free(p); }
 
-  private:
+private:
     std::size_t m_nCap;
 };
 
 // The raw bytes, or their decompression when they start as a zstd frame.
 class DecodedSource {
-  public:
+public:
     explicit DecodedSource(IScanFileSource& raw) : m_raw(raw), m_in(new char[kRawSize]) {
         // Enough bytes to see the magic number (a pipe may give fewer).
         while (m_nInSize < 4) {
@@ -136,7 +136,7 @@ class DecodedSource {
 #endif
     }
 
-  private:
+private:
     static constexpr std::size_t kRawSize = 64 * 1024;
     IScanFileSource& m_raw;
     std::unique_ptr<char[]> m_in;  // not zeroed: read into first
@@ -157,7 +157,7 @@ std::string WithOffset(const std::string& message, std::uint64_t offset, bool de
 
 // RapidJSON's input stream: chunks of the decoded bytes, then '\0' for ever.
 class JsonInput {
-  public:
+public:
     typedef char Ch;
 
     explicit JsonInput(DecodedSource& source) : m_source(source), m_buf(new char[kSize]) {
@@ -181,7 +181,7 @@ class JsonInput {
     void Flush() {}
     std::size_t PutEnd(Ch*) { return 0; }
 
-  private:
+private:
     void Refill() {
         if (m_bEnd) {  // back onto the '\0'
             m_pCur = m_buf.get();
@@ -221,7 +221,7 @@ std::uint64_t Fnv1a(std::string_view s) {
 // Checks the format's shape event by event and feeds the sink. Any refusal
 // stores a message and stops the parse (returns false).
 class Handler {
-  public:
+public:
     Handler(IScanFileSink& sink, const ScanFileLimits& limits, const JsonInput& input)
         : m_sink(sink), m_limits(limits), m_input(input) {}
 
@@ -273,7 +273,7 @@ class Handler {
     std::uint64_t ErrorOffset() const { return m_nErrorOffset; }
     std::exception_ptr Exception() const { return m_exception; }
 
-  private:
+private:
     enum class Kind { Null, Bool, Negative, Unsigned, Double, String };
     enum class Frame : std::uint8_t { Top, Metadata, Directory, Info, Skip };
     enum class Field : std::uint8_t {

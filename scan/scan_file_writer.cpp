@@ -17,7 +17,7 @@
 namespace sizewalk {
 
 class CScanFileWriter::Impl {
-  public:
+public:
     Impl(IScanFileOutput& output, const ScanFileWriterOptions& options) : m_output(output) {
         m_buf.reserve(kFlushAt + 64 * 1024);
         if (options.bCompress) {
@@ -127,7 +127,7 @@ class CScanFileWriter::Impl {
         m_bDone = true;
     }
 
-  private:
+private:
     static constexpr std::size_t kFlushAt = 64 * 1024;
 
     void Usable() {

@@ -78,7 +78,8 @@ CScanEntry& CScanList::Append(const CScanEntry& entry) {
 void CScanList::Finish() {
     m_chunksByAddress.clear();
     m_chunksByAddress.reserve(m_chunks.size());
-    for (std::size_t k = 0; k < m_chunks.size(); ++k) m_chunksByAddress.emplace_back(m_chunks[k].Data(), k);
+    for (std::size_t k = 0; k < m_chunks.size(); ++k)
+        m_chunksByAddress.emplace_back(m_chunks[k].Data(), k);
     std::sort(m_chunksByAddress.begin(), m_chunksByAddress.end());
     m_dirs.clear();
     // Walks may tell these out of list order; the first word on a directory stands.
@@ -139,7 +140,8 @@ void CScanList::Finish() {
 }
 
 std::uint32_t* CScanList::TimeAt(std::size_t index) const {
-    return &reinterpret_cast<std::uint32_t*>(m_timeChunks[index >> kChunkBits].Data())[index & (kChunkEntries - 1)];
+    return &reinterpret_cast<std::uint32_t*>(
+        m_timeChunks[index >> kChunkBits].Data())[index & (kChunkEntries - 1)];
 }
 
 void CScanList::SetModified(std::size_t index, std::int64_t seconds) {
@@ -149,7 +151,8 @@ void CScanList::SetModified(std::size_t index, std::int64_t seconds) {
 std::int64_t CScanList::ModifiedOf(std::size_t index) const { return *TimeAt(index); }
 
 void CScanList::MarkUnreadable(std::size_t index, int error) {
-    m_unreadable.emplace_back(static_cast<std::uint32_t>(index), error == 0 ? kErrorFromFile : error);
+    m_unreadable.emplace_back(static_cast<std::uint32_t>(index),
+                              error == 0 ? kErrorFromFile : error);
 }
 
 int CScanList::ReadErrorOf(std::size_t index) const {
@@ -170,17 +173,20 @@ void CScanList::AddLink(std::size_t index, std::uint64_t device, std::uint64_t i
 }
 
 const CScanList::LinkRecord* CScanList::LinkOf(std::size_t index) const {
-    const auto it = std::lower_bound(m_links.begin(), m_links.end(), index,
-                                     [](const LinkRecord& l, std::size_t i) { return l.nEntry < i; });
+    const auto it =
+        std::lower_bound(m_links.begin(), m_links.end(), index,
+                         [](const LinkRecord& l, std::size_t i) { return l.nEntry < i; });
     return it != m_links.end() && it->nEntry == index ? &*it : nullptr;
 }
 
 std::size_t CScanList::IndexOf(const CScanEntry& entry) const {
     const auto* p = reinterpret_cast<const unsigned char*>(&entry);
-    auto it = std::upper_bound(m_chunksByAddress.begin(), m_chunksByAddress.end(), p,
-                               [](const unsigned char* a, const auto& chunk) { return a < chunk.first; });
+    auto it =
+        std::upper_bound(m_chunksByAddress.begin(), m_chunksByAddress.end(), p,
+                         [](const unsigned char* a, const auto& chunk) { return a < chunk.first; });
     const auto& chunk = *(it - 1);
-    return (chunk.second << kChunkBits) + static_cast<std::size_t>(p - chunk.first) / sizeof(CScanEntry);
+    return (chunk.second << kChunkBits) +
+           static_cast<std::size_t>(p - chunk.first) / sizeof(CScanEntry);
 }
 
 // The first directory (table index) whose own entry is at or after `index`.

@@ -142,7 +142,7 @@ private:
     void AppendPath(std::string& path, std::size_t dir) const;
 
     static constexpr unsigned kChunkBits = 16;  // 65536 entries (2 MiB, a huge page) per chunk
-    std::vector<CPageBlock> m_chunks;  // raw storage, see Append
+    std::vector<CPageBlock> m_chunks;           // raw storage, see Append
     std::vector<std::pair<const unsigned char*, std::size_t>> m_chunksByAddress;
     // Times by list index, in chunks as the entries are.
     std::vector<CPageBlock> m_timeChunks;

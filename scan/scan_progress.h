@@ -60,9 +60,7 @@ public:
     }
     // Whether the directory shown is due to change: it changes at most every
     // few tens of milliseconds, so that building its path costs nothing.
-    bool WantsDir() const {
-        return Now() >= m_nNextDirTick.load(std::memory_order_relaxed);
-    }
+    bool WantsDir() const { return Now() >= m_nNextDirTick.load(std::memory_order_relaxed); }
     void SetDir(std::string_view path) {
         m_nNextDirTick.store(Now() + kDirInterval, std::memory_order_relaxed);
         std::lock_guard<std::mutex> lock(m_dirLock);

@@ -29,7 +29,8 @@ public:
         ::chmod(m_root.c_str(), 0755);  // readable by an unprivileged child too
     }
     ~TempTree() {
-        const std::string cmd = "chmod -R u+rwx '" + m_root + "' 2>/dev/null; rm -rf '" + m_root + "'";
+        const std::string cmd =
+            "chmod -R u+rwx '" + m_root + "' 2>/dev/null; rm -rf '" + m_root + "'";
         if (std::system(cmd.c_str()) != 0) {
         }
     }
@@ -37,7 +38,9 @@ public:
     TempTree& operator=(const TempTree&) = delete;
 
     const std::string& Root() const { return m_root; }
-    std::string Path(const std::string& rel) const { return rel.empty() ? m_root : m_root + "/" + rel; }
+    std::string Path(const std::string& rel) const {
+        return rel.empty() ? m_root : m_root + "/" + rel;
+    }
 
     void Dir(const std::string& rel) const {
         if (::mkdir(Path(rel).c_str(), 0755) != 0) throw std::runtime_error("mkdir " + rel);

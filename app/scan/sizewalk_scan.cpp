@@ -9,23 +9,23 @@
 // 1 the scan or the output failed, 2 bad arguments.
 
 #ifdef _WIN32
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -82,7 +82,8 @@ int Fail(int status, const std::string& message) {
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 // The console may not take terminal escapes: blanks wipe the line instead.
 constexpr char kLineStart[] = "\r";
-constexpr char kLineWipe[] = "\r                                                                 \r";
+constexpr char kLineWipe[] =
+    "\r                                                                 \r";
 #else
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 constexpr char kLineStart[] = "\r\033[K";
@@ -108,8 +109,9 @@ private:
     void Run() {
         std::unique_lock<std::mutex> lock(m_lock);
         while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_bDone; })) {
-            const sizewalk::ProgressText text = sizewalk::FormatProgress(
-                m_progress.GetSnapshot(), sizewalk::Units::MB, sizewalk::SizeMode::Apparent, m_path);
+            const sizewalk::ProgressText text =
+                sizewalk::FormatProgress(m_progress.GetSnapshot(), sizewalk::Units::MB,
+                                         sizewalk::SizeMode::Apparent, m_path);
             std::fprintf(stderr, "%s%s", kLineStart, text.strCounts.c_str());
         }
     }

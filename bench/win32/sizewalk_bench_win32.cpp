@@ -38,17 +38,16 @@
 #include <vector>
 
 #include "bench/command_partners.h"
-#include "platform/find_record.h"
-#include "platform/wide_text_win32.h"
-#include "scan/dir_scanner.h"
 #include "core/command_line.h"
 #include "core/entry_source.h"
 #include "core/scan_command.h"
+#include "platform/find_record.h"
+#include "platform/wide_text_win32.h"
+#include "scan/dir_scanner.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 
 namespace {
-
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -183,7 +182,7 @@ private:
 // The directory with the most children shown, and the chain of directories
 // down to it (the start entry first).
 std::vector<sizewalk::CScanTree::Item> WidestChain(const sizewalk::CScanTree& tree,
-                                                  std::size_t& children) {
+                                                   std::size_t& children) {
     using sizewalk::CScanTree;
     CScanTree::Item best = CScanTree::kNoItem;
     children = 0;
@@ -310,8 +309,9 @@ int RunScans(const BenchOptions& o) {
         if (frame) {
             frame->Sink().DeleteAllItems();  // the command drops the items before a scan
             // The order switched from, and apparent sizes.
-            frame->Sink().SetSortOrder(order == sizewalk::SortOrder::Size ? sizewalk::SortOrder::Name
-                                                                          : sizewalk::SortOrder::Size);
+            frame->Sink().SetSortOrder(order == sizewalk::SortOrder::Size
+                                           ? sizewalk::SortOrder::Name
+                                           : sizewalk::SortOrder::Size);
             frame->Sink().SetSizeMode(sizewalk::SizeMode::Apparent);
         }
         const auto t0 = std::chrono::steady_clock::now();

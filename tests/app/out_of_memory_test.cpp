@@ -69,7 +69,7 @@ using namespace sizewalk;
 
 class OutOfMemoryTest : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void eventsThatFailLeaveTheWindowWorking();
 };
 

@@ -96,7 +96,8 @@ private:
         m_bWaiting = true;
         m_changed.notify_all();
         auto stopped = [&] { return !m_bDeaf && progress && progress->IsStopRequested(); };
-        while (m_nPermits == 0 && !stopped()) m_changed.wait_for(lock, std::chrono::milliseconds(1));
+        while (m_nPermits == 0 && !stopped())
+            m_changed.wait_for(lock, std::chrono::milliseconds(1));
         m_bWaiting = false;
         m_progress = nullptr;
         list.Clear();

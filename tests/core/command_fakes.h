@@ -75,7 +75,9 @@ struct Shown {
 };
 class TestMessages : public CMessageBox {
 public:
-    void Show(std::string_view text, MessageIcon icon) override { shown.push_back({std::string(text), icon}); }
+    void Show(std::string_view text, MessageIcon icon) override {
+        shown.push_back({std::string(text), icon});
+    }
     std::vector<Shown> shown;
 };
 
@@ -106,7 +108,8 @@ public:
     }
     bool WaitFor(int count) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_nCount >= count; });
+        return m_changed.wait_for(lock, std::chrono::seconds(10),
+                                  [&] { return m_nCount >= count; });
     }
     int Count() const {
         std::lock_guard<std::mutex> lock(m_mutex);

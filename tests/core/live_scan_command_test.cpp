@@ -7,10 +7,10 @@
 #include <optional>
 #include <thread>
 
+#include "core/live_scan_command.h"
 #include "tests/core/blocking_source.h"
 #include "tests/core/command_fakes.h"
 #include "tests/temp_tree.h"
-#include "core/live_scan_command.h"
 
 namespace sizewalk {
 namespace {
@@ -86,8 +86,9 @@ TEST_F(LiveCommand, ScansOnAWorkerAndFillsOnFinish) {
     EXPECT_FALSE(cursor.active);
     EXPECT_EQ(cursor.begins, 1);
     EXPECT_EQ(last, data);
-    EXPECT_EQ(tree.Outline(), data + " [        15 bytes]\n  a.txt [        10 bytes]\n"
-                                     "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
+    EXPECT_EQ(tree.Outline(), data +
+                                  " [        15 bytes]\n  a.txt [        10 bytes]\n"
+                                  "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
     EXPECT_EQ(command.Finish(), std::nullopt);  // a second notice is harmless
     EXPECT_TRUE(messages.shown.empty());
 }

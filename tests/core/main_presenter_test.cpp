@@ -33,7 +33,7 @@ using test::TestNotify;
 // A window without a toolkit: its controls are values, and it notes what
 // the presenter told it.
 class FakeView : public CMainView {
-  public:
+public:
     void PostScanDone() noexcept override { notices.PostScanDone(); }
     void ReadFields(ScanFields& fields) const override {
         fields = controls;
@@ -110,7 +110,7 @@ class FakeView : public CMainView {
     int writes = 0, sortShows = 0;
     std::vector<Shown> messages;
     bool scanning = false, progressShown = false, ticking = false, closed = false, opens = true;
-    bool busy = false;   // the wait cursor of work on the window's thread
+    bool busy = false;  // the wait cursor of work on the window's thread
     int busyTimes = 0;
     ProgressText progress;
     std::string separator = ",";
@@ -123,11 +123,11 @@ class FakeView : public CMainView {
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
-    std::string chosenFile;              // what the file dialogs answer ("" cancels)
-    std::vector<std::string> offered;    // the names Save offered
+    std::string chosenFile;            // what the file dialogs answer ("" cancels)
+    std::vector<std::string> offered;  // the names Save offered
     std::vector<std::string> questions, terminals;
-    bool yes = false;  // the answer to every question
-    std::function<void()> whileAsked;  // what happens on disk while the user reads
+    bool yes = false;                       // the answer to every question
+    std::function<void()> whileAsked;       // what happens on disk while the user reads
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
     SizeMode sizeMode = SizeMode::OnDisk;
 };
@@ -135,16 +135,16 @@ class FakeView : public CMainView {
 // Whatever a removal test does wrong, nothing lands in the user's trash:
 // the home trash of this run is a temporary directory of its own.
 class PrivateTrash : public ::testing::Environment {
-  public:
+public:
     void SetUp() override { ::setenv("XDG_DATA_HOME", m_home.Root().c_str(), 1); }
 
-  private:
+private:
     test::TempTree m_home;
 };
 const auto* const g_privateTrash = ::testing::AddGlobalTestEnvironment(new PrivateTrash);
 
 class MainPresenter : public ::testing::Test {
-  protected:
+protected:
     MainPresenter() {
         t.Dir("Data");
         t.File("Data/a.txt", 10);
@@ -205,7 +205,8 @@ class MainPresenter : public ::testing::Test {
             shownAt = tree.ends;
         }
         for (std::size_t i = 0; i < source.Kept().Count(); ++i)
-            if (source.Kept().PathOf(i) == path) return {shown.get(), static_cast<CScanTree::Item>(i)};
+            if (source.Kept().PathOf(i) == path)
+                return {shown.get(), static_cast<CScanTree::Item>(i)};
         return {};
     }
 
@@ -250,7 +251,9 @@ TEST_F(MainPresenter, AScanShowsItsProgressWhileThePressWaits) {
     EXPECT_TRUE(view.ticking);
     EXPECT_TRUE(view.progressShown);
     // The counts, then the time taken so far ("m:ss").
-    auto counts = [&] { return view.progress.strCounts.substr(0, view.progress.strCounts.rfind(", ")); };
+    auto counts = [&] {
+        return view.progress.strCounts.substr(0, view.progress.strCounts.rfind(", "));
+    };
     EXPECT_EQ(counts(), "Scanning: 0 entries, 0.00KB");
     EXPECT_NE(view.progress.strCounts.find(", 0:0"), std::string::npos);
     EXPECT_EQ(view.progress.strDir, data);
@@ -636,8 +639,9 @@ TEST_F(MainPresenter, AParentSwappedDuringTheQuestionIsNotFollowed) {
         else
             presenter.OnDeletePermanently();
         ASSERT_EQ(view.messages.size(), 1u);
-        EXPECT_NE(view.messages[0].text.find("has changed since the scan; press F5 to read it again."),
-                  std::string::npos)
+        EXPECT_NE(
+            view.messages[0].text.find("has changed since the scan; press F5 to read it again."),
+            std::string::npos)
             << view.messages[0].text;
         EXPECT_TRUE(std::filesystem::exists(t.Path("victim/sub/f2")));
         EXPECT_TRUE(std::filesystem::exists(t.Path("Data/d.away/sub/f2")));
@@ -829,7 +833,8 @@ TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
     ASSERT_TRUE(view.notices.WaitFor(2));
     presenter.OnScanDone();
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") + ": another file system is mounted here"),
+    EXPECT_NE(view.messages[0].text.find(t.Path("Data/sub/mnt") +
+                                         ": another file system is mounted here"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
     CDirScanner fresh;
@@ -892,7 +897,8 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     EXPECT_EQ(tree.Outline(), shown);
     EXPECT_EQ(view.controls.m_strStartDir, t.Path("Data"));
     ASSERT_TRUE(view.progressShown);
-    EXPECT_EQ(view.progress.strCounts.rfind("From a file, made ", 0), 0u) << view.progress.strCounts;
+    EXPECT_EQ(view.progress.strCounts.rfind("From a file, made ", 0), 0u)
+        << view.progress.strCounts;
     EXPECT_EQ(view.progress.strDir, view.chosenFile);
 
     // OK redraws it without a scan, even once the folder is gone.

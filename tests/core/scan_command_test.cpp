@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/core/command_fakes.h"
-#include "tests/temp_tree.h"
 #include "core/home_path.h"
 #include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "model/tree_order.h"
+#include "tests/core/command_fakes.h"
+#include "tests/temp_tree.h"
 
 namespace sizewalk {
 namespace {
@@ -43,7 +43,6 @@ private:
     CDirScanner m_scanner;
     CScanList m_kept;
 };
-
 
 // The window's side of a press: fields, the long-lived scanner and path,
 // and the command the window uses; a press waits for the scan it starts.
@@ -91,21 +90,25 @@ TEST_F(Command, ExampleTreeInEveryUnitWithAndWithoutFiles) {
         std::string outline;  // "@" stands for the start path
     };
     const Case cases[] = {
-        {2, 1, "@ [        15 bytes]\n  a.txt [        10 bytes]\n  sub [         5 bytes]\n"
-               "    b.txt [         5 bytes]\n"},
+        {2, 1,
+         "@ [        15 bytes]\n  a.txt [        10 bytes]\n  sub [         5 bytes]\n"
+         "    b.txt [         5 bytes]\n"},
         {2, 0, "@ [        15 bytes]\n  sub [         5 bytes]\n"},
-        {1, 1, "@ [    0.01KB]\n  a.txt [    0.01KB]\n  sub [    0.00KB]\n    b.txt [    0.00KB]\n"},
+        {1, 1,
+         "@ [    0.01KB]\n  a.txt [    0.01KB]\n  sub [    0.00KB]\n    b.txt [    0.00KB]\n"},
         {0, 1, "@ [  0.00MB]\n  a.txt [  0.00MB]\n  sub [  0.00MB]\n    b.txt [  0.00MB]\n"},
         {0, 0, "@ [  0.00MB]\n  sub [  0.00MB]\n"},
-        {-1, 1, "@ [        15 bytes]\n  a.txt [        10 bytes]\n  sub [         5 bytes]\n"
-                "    b.txt [         5 bytes]\n"},
+        {-1, 1,
+         "@ [        15 bytes]\n  a.txt [        10 bytes]\n  sub [         5 bytes]\n"
+         "    b.txt [         5 bytes]\n"},
         {7, 0, "@ [        15 bytes]\n  sub [         5 bytes]\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "units " << c.units << " files " << c.files);
         Press(data + "/", c.units, c.files);  // one trailing separator, stripped
         std::string expected = c.outline;
-        for (std::size_t at; (at = expected.find('@')) != std::string::npos;) expected.replace(at, 1, data);
+        for (std::size_t at; (at = expected.find('@')) != std::string::npos;)
+            expected.replace(at, 1, data);
         EXPECT_EQ(tree.Outline(), expected);
         EXPECT_EQ(fields.m_strStartDir, data);
     }
@@ -136,9 +139,10 @@ TEST_F(Command, LabelsKeepNameBytesAndPercentSigns) {
     t.File("new\nline\xff", 1);
     Press(t.Root(), 2, 1);
     ASSERT_EQ(tree.Count(), 3u);
-    EXPECT_EQ(tree.Outline(), t.Root() + " [         4 bytes]\n"
-                                         "  100%s %n [         3 bytes]\n"
-                                         "  new\nline\xff [         1 bytes]\n");
+    EXPECT_EQ(tree.Outline(), t.Root() +
+                                  " [         4 bytes]\n"
+                                  "  100%s %n [         3 bytes]\n"
+                                  "  new\nline\xff [         1 bytes]\n");
 }
 
 TEST_F(Command, SizeFieldBoundaries) {
@@ -146,15 +150,17 @@ TEST_F(Command, SizeFieldBoundaries) {
     t.File("ten-gib", 10737418240ull);
     t.File("empty", 0);
     Press(t.Root(), 2, 1);
-    EXPECT_EQ(tree.Outline(), t.Root() + " [15032385536 bytes]\n"
-                                         "  empty [         0 bytes]\n"
-                                         "  four-gib [4294967296 bytes]\n"
-                                         "  ten-gib [10737418240 bytes]\n");
+    EXPECT_EQ(tree.Outline(), t.Root() +
+                                  " [15032385536 bytes]\n"
+                                  "  empty [         0 bytes]\n"
+                                  "  four-gib [4294967296 bytes]\n"
+                                  "  ten-gib [10737418240 bytes]\n");
     Press(t.Root(), 0, 1);
-    EXPECT_EQ(tree.Outline(), t.Root() + " [14336.00MB]\n"
-                                         "  empty [  0.00MB]\n"
-                                         "  four-gib [4096.00MB]\n"
-                                         "  ten-gib [10240.00MB]\n");
+    EXPECT_EQ(tree.Outline(), t.Root() +
+                                  " [14336.00MB]\n"
+                                  "  empty [  0.00MB]\n"
+                                  "  four-gib [4096.00MB]\n"
+                                  "  ten-gib [10240.00MB]\n");
 }
 
 TEST(FormatLabel, WidthsRoundingAndLongNames) {
@@ -169,8 +175,8 @@ TEST(FormatLabel, WidthsRoundingAndLongNames) {
         {"z", 0, 0, "z [  0.00MB]"},
         {"z", 0, 1, "z [    0.00KB]"},
         {"z", 0, 2, "z [         0 bytes]"},
-        {"half", 5242, 0, "half [  0.00MB]"},                // 0.004999...
-        {"half", 5243, 0, "half [  0.01MB]"},                // 0.005000...
+        {"half", 5242, 0, "half [  0.00MB]"},                      // 0.004999...
+        {"half", 5243, 0, "half [  0.01MB]"},                      // 0.005000...
         {"wide", 1073741824ull * 1024, 0, "wide [1048576.00MB]"},  // wider than the field
         {"big", 4294967296, 2, "big [4294967296 bytes]"},
         {"huge", 10737418240, 2, "huge [10737418240 bytes]"},
@@ -192,8 +198,9 @@ TEST_F(Command, RejectedPathsShowTheMessageAndChangeNothing) {
     Press(data, 2, 1);
     const std::string before = tree.Outline();
     const int deletes = tree.deletes;
-    for (const std::string& bad : {std::string(), t.Path("plain"), t.Path("plain/"), t.Path("missing"),
-                                   data + std::string(1, '\0') + "x", data + "/sub/b.txt"}) {
+    for (const std::string& bad :
+         {std::string(), t.Path("plain"), t.Path("plain/"), t.Path("missing"),
+          data + std::string(1, '\0') + "x", data + "/sub/b.txt"}) {
         SCOPED_TRACE(bad);
         messages.shown.clear();
         EXPECT_EQ(Press(bad, 2, 1), ScanOutcome::Rejected);
@@ -210,8 +217,8 @@ TEST_F(Command, RejectedPathsShowTheMessageAndChangeNothing) {
 
 TEST(StartPath, OneTrailingSeparatorIsStrippedButTheRootStays) {
     const std::pair<std::string, std::string> cases[] = {
-        {"/", "/"}, {"//", "/"}, {"/tmp/", "/tmp"}, {"/tmp//", "/tmp/"}, {"/tmp", "/tmp"},
-        {"", ""},   {"a/", "a"}, {"\\", "\\"},
+        {"/", "/"},       {"//", "/"}, {"/tmp/", "/tmp"}, {"/tmp//", "/tmp/"},
+        {"/tmp", "/tmp"}, {"", ""},    {"a/", "a"},       {"\\", "\\"},
     };
     for (auto [in, out] : cases) {
         StripTrailingSeparator(in);
@@ -237,9 +244,9 @@ TEST(StartPath, ExistingDirectoryProbe) {
 
 TEST(StartPath, DriveSpec) {
     const std::pair<const char*, int> cases[] = {
-        {"C:", 1},   {"C:\\", 1}, {"z:", 1},    {"C:\\\\", 0}, {"1:", 0}, {"C", 0},
-        {"", 0},     {"CC", 0},   {"C:/", 0},   {"\\", 0},     {"@:", 0}, {"[:", 0},
-        {"C:x", 0},  {":", 0},    {"\xc3:", 0},
+        {"C:", 1}, {"C:\\", 1}, {"z:", 1},  {"C:\\\\", 0}, {"1:", 0},
+        {"C", 0},  {"", 0},     {"CC", 0},  {"C:/", 0},    {"\\", 0},
+        {"@:", 0}, {"[:", 0},   {"C:x", 0}, {":", 0},      {"\xc3:", 0},
     };
     for (auto [path, expected] : cases) EXPECT_EQ(IsDriveSpec(path), expected) << path;
 }
@@ -252,8 +259,14 @@ TEST(StartPath, HomeIsExpanded) {
     t.Dir("home");
     const std::string home = t.Path("home");
     const std::pair<std::string, std::string> cases[] = {
-        {"~", home},          {"~/", home + "/"},   {"~/a/b", home + "/a/b"}, {"~user", "~user"},
-        {"~user/x", "~user/x"}, {"a/~", "a/~"},     {"/~", "/~"},             {"", ""},
+        {"~", home},
+        {"~/", home + "/"},
+        {"~/a/b", home + "/a/b"},
+        {"~user", "~user"},
+        {"~user/x", "~user/x"},
+        {"a/~", "a/~"},
+        {"/~", "/~"},
+        {"", ""},
         {"~~", "~~"},
     };
     for (const char* value : {"", "/"}) {  // one separator between home and rest
@@ -296,7 +309,7 @@ TEST(TreeOrder, BySizeLargestFirstWithNamesBreakingTies) {
         bool directory;
     };
     const Case cases[] = {
-        {"b", 10, 4096, false}, {"a", 10, 0, false},   {"dir", 50, 8192, true},
+        {"b", 10, 4096, false}, {"a", 10, 0, false},    {"dir", 50, 8192, true},
         {"z", 99, 0, false},    {"c", 0, 12288, false}, {"a2", 10, 4096, false},
     };
     CScanList table;

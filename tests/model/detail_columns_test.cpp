@@ -45,7 +45,7 @@ struct Spec {
 };
 
 class DetailColumnsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         // Local time is UTC here, so the dates below are what any user in UTC sees.
         ::setenv("TZ", "UTC0", 1);

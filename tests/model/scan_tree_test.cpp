@@ -144,7 +144,8 @@ TEST(ScanList, SpansIndexesAndEmptyLists) {
         FindRecord file;
         file.dwFileAttributes = kFileAttributeNormal;
         file.SetSize(i);
-        list.Append(CScanEntry(file, list.Names().Add(test::Numbered("f", static_cast<long long>(i)))))
+        list.Append(
+                CScanEntry(file, list.Names().Add(test::Numbered("f", static_cast<long long>(i)))))
             .m_nDepth = 2;
     }
     list.Finish();

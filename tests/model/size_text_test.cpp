@@ -5,17 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 #include <string>
 #include <vector>
 
-#include "tests/temp_tree.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
 #include "platform/error_text.h"
 #include "tests/core/command_fakes.h"
+#include "tests/temp_tree.h"
 
 namespace sizewalk {
 namespace {
@@ -27,7 +27,10 @@ TEST(SizeText, GroupDigits) {
     EXPECT_EQ(GroupDigits(123456), "123,456");
     EXPECT_EQ(GroupDigits(1234567), "1,234,567");
     EXPECT_EQ(GroupDigits(18446744073709551615ull), "18,446,744,073,709,551,615");
-    EXPECT_EQ(GroupDigits(1234567, "\xc2\xa0"), "1\xc2\xa0" "234\xc2\xa0" "567");  // no-break space
+    EXPECT_EQ(GroupDigits(1234567, "\xc2\xa0"),
+              "1\xc2\xa0"
+              "234\xc2\xa0"
+              "567");  // no-break space
     EXPECT_EQ(GroupDigits(1234, ""), "1234");
 }
 

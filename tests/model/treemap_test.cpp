@@ -20,7 +20,7 @@ namespace {
 // A pre-order tree built by opening and closing directories; a directory's
 // size is the sum of its children's unless given.
 class CTestTree final : public CTreemapInput {
-  public:
+public:
     std::uint32_t Open(std::string name, std::int64_t size = -1) {
         std::uint32_t node = Add(std::move(name), true, size < 0 ? 0 : std::uint64_t(size));
         m_open.push_back({node, size < 0});
@@ -44,7 +44,7 @@ class CTestTree final : public CTreemapInput {
     std::uint64_t Size(std::uint32_t node) const override { return m_nodes[node].nSize; }
     std::string_view Name(std::uint32_t node) const override { return m_nodes[node].strName; }
 
-  private:
+private:
     struct Node {
         std::string strName;
         bool bDir;
@@ -278,7 +278,7 @@ TEST(TreemapLayout, NoPixelsAndBadInput) {
 // Subtree ends that point past the list or back at the node itself: the map
 // shows what it can and every call returns.
 class CBrokenTree final : public CTreemapInput {
-  public:
+public:
     explicit CBrokenTree(const CTestTree& tree) : m_tree(tree) {}
     std::uint32_t Count() const override { return m_tree.Count(); }
     std::uint32_t SubtreeEnd(std::uint32_t node) const override {
@@ -290,7 +290,7 @@ class CBrokenTree final : public CTreemapInput {
     std::uint64_t Size(std::uint32_t node) const override { return m_tree.Size(node); }
     std::string_view Name(std::uint32_t node) const override { return m_tree.Name(node); }
 
-  private:
+private:
     const CTestTree& m_tree;
 };
 

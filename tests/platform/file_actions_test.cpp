@@ -2,8 +2,8 @@
 // data home of the test's own: the user's trash is never touched.
 #include "platform/file_actions.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -41,7 +41,7 @@ std::string TrashDir() { return g_home->Path("data/Trash"); }
 
 // The item as it is now, as the window looks at it before asking.
 ItemId IdOf(const std::string& path, const std::string& start) {
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return {};
     const ItemKind kind = S_ISDIR(st.st_mode)   ? ItemKind::Directory
                           : S_ISREG(st.st_mode) ? ItemKind::File
@@ -330,8 +330,7 @@ TEST(FileActionsTest, SwappedParentIsNotFollowed) {
                 } else {
                     s.t.Link(s.t.Path("victim"), "scan/d");
                 }
-                EXPECT_EQ(LookAtItem(item, s.Start(), ItemKind::File).eStatus,
-                          LookStatus::Changed);
+                EXPECT_EQ(LookAtItem(item, s.Start(), ItemKind::File).eStatus, LookStatus::Changed);
                 const RemoveResult result = remove(item, s.Start(), look.id);
                 EXPECT_EQ(result.eStatus, RemoveStatus::Changed) << result.strFailures;
                 EXPECT_TRUE(Has(result, bindMount ? "another file system is mounted at "
@@ -373,9 +372,8 @@ TEST(FileActionsTest, ReadOnlyMountRemovesNothing) {
     t.File("src/f", 2);
     t.Dir("ro");
     TestMount ro(t.Path("src"), t.Path("ro"), false);
-    if (!ro.bMounted ||
-        ::mount(nullptr, t.Path("ro").c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                nullptr) != 0)
+    if (!ro.bMounted || ::mount(nullptr, t.Path("ro").c_str(), nullptr,
+                                MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
         GTEST_SKIP() << "cannot make a read-only mount here";
     for (const std::string item : {"ro/d", "ro/f"}) {
         const RemoveResult result = Delete(t.Path(item), t.Path("ro"));
@@ -384,7 +382,8 @@ TEST(FileActionsTest, ReadOnlyMountRemovesNothing) {
     }
     const RemoveResult trash = Trash(t.Path("ro/f"), t.Path("ro"));
     EXPECT_EQ(trash.eStatus, RemoveStatus::NotRemoved);
-    EXPECT_TRUE(Has(trash, "the trash is on another mount of this file system")) << trash.strFailures;
+    EXPECT_TRUE(Has(trash, "the trash is on another mount of this file system"))
+        << trash.strFailures;
     EXPECT_TRUE(std::filesystem::exists(t.Path("src/d/a")));
     EXPECT_TRUE(std::filesystem::exists(t.Path("src/f")));
 }

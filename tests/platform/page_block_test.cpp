@@ -11,7 +11,8 @@ namespace sizewalk {
 namespace {
 
 bool AllZero(const CPageBlock& block) {
-    return std::all_of(block.Data(), block.Data() + block.Size(), [](unsigned char c) { return c == 0; });
+    return std::all_of(block.Data(), block.Data() + block.Size(),
+                       [](unsigned char c) { return c == 0; });
 }
 
 TEST(PageBlock, BlocksOfEverySizeComeZeroedAndWritableToTheirEnd) {
@@ -38,7 +39,8 @@ TEST(PageBlock, ReleasingATailKeepsWhatLiesBeforeItAndTheTailStaysWritable) {
     CPageBlock block(CPageBlock::kHugePage);
     std::fill(block.Data(), block.Data() + block.Size(), 0xAB);
     block.Release(5000);  // mid-page: that page is kept whole
-    EXPECT_TRUE(std::all_of(block.Data(), block.Data() + 5000, [](unsigned char c) { return c == 0xAB; }));
+    EXPECT_TRUE(
+        std::all_of(block.Data(), block.Data() + 5000, [](unsigned char c) { return c == 0xAB; }));
     block.Data()[block.Size() - 1] = 1;
     EXPECT_EQ(block.Data()[block.Size() - 1], 1);
     block.Release(block.Size());  // nothing past the end

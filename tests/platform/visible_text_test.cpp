@@ -13,8 +13,9 @@ namespace {
 std::string Shown(std::string_view text) { return VisibleText(text, '/'); }
 
 TEST(VisibleText, PlainNamesAndValidUtf8StayAsTheyAre) {
-    EXPECT_EQ(Shown("/tmp/a b/Fotos 2024/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.jpg"),
-              "/tmp/a b/Fotos 2024/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.jpg");
+    EXPECT_EQ(
+        Shown("/tmp/a b/Fotos 2024/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.jpg"),
+        "/tmp/a b/Fotos 2024/caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80.jpg");
     // The separator's own backslash stays; elsewhere it is doubled.
     EXPECT_EQ(VisibleText("C:\\Users\\a", '\\'), "C:\\Users\\a");
     EXPECT_EQ(Shown("a\\nb"), "a\\\\nb");
@@ -32,17 +33,21 @@ TEST(VisibleText, ControlsAndBytesThatAreNotTextAreWrittenOut) {
 }
 
 TEST(VisibleText, CharactersThatHideOrReorderAreNamed) {
-    EXPECT_EQ(Shown("a\xE2\x80\xAE" "fdp.exe"), "a\\u{202E}fdp.exe");  // right-to-left override
-    EXPECT_EQ(Shown("report\xE2\x80\x8B"), "report\\u{200B}");         // zero width space
-    EXPECT_EQ(Shown("a\xC2\xA0" "b"), "a\\u{00A0}b");                   // no-break space
-    EXPECT_EQ(Shown("x\xE2\x80\xA8y"), "x\\u{2028}y");                  // line separator
-    EXPECT_EQ(Shown("\xF3\xA0\x80\x81"), "\\u{E0001}");                 // a language tag
+    EXPECT_EQ(Shown("a\xE2\x80\xAE"
+                    "fdp.exe"),
+              "a\\u{202E}fdp.exe");                             // right-to-left override
+    EXPECT_EQ(Shown("report\xE2\x80\x8B"), "report\\u{200B}");  // zero width space
+    EXPECT_EQ(Shown("a\xC2\xA0"
+                    "b"),
+              "a\\u{00A0}b");                            // no-break space
+    EXPECT_EQ(Shown("x\xE2\x80\xA8y"), "x\\u{2028}y");   // line separator
+    EXPECT_EQ(Shown("\xF3\xA0\x80\x81"), "\\u{E0001}");  // a language tag
 }
 
 // Names that differ in any byte are shown differently.
 TEST(VisibleText, DistinctNamesStayDistinct) {
-    const std::string names[] = {"bad\xff", "bad\xfe", "bad\\xFF", "bad\\xff", "bad",
-                                 "bad\xC2\xA0", "bad ", "bad\xE2\x80\x8B", "bad\n", "bad\\n"};
+    const std::string names[] = {"bad\xff",     "bad\xfe", "bad\\xFF",        "bad\\xff", "bad",
+                                 "bad\xC2\xA0", "bad ",    "bad\xE2\x80\x8B", "bad\n",    "bad\\n"};
     std::set<std::string> shown;
     for (const std::string& name : names) shown.insert(Shown(name));
     EXPECT_EQ(shown.size(), std::size(names));

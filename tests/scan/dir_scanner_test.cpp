@@ -26,10 +26,10 @@
 namespace sizewalk {
 namespace {
 
+using test::AsUnprivileged;
 using test::ByName;
 using test::Row;
 using test::Rows;
-using test::AsUnprivileged;
 using test::TempTree;
 
 // Rebuilds the structure the way the tree fill does (order and keys only) and
@@ -145,8 +145,8 @@ TEST(DirScanner, HugeSparseFilesAreSummedExactly) {
 
 TEST(DirScanner, NamesAreBytes) {
     TempTree t;
-    const std::vector<std::string> names = {std::string(255, 'L'), "caf\xe9", "new\nline",
-                                            "\xff\xfe", " lead and trail ", "tab\there"};
+    const std::vector<std::string> names = {
+        std::string(255, 'L'), "caf\xe9", "new\nline", "\xff\xfe", " lead and trail ", "tab\there"};
     for (const auto& n : names) t.File(n, 7);
     t.Dir("d\x80");
     t.File("d\x80/inner", 1);
@@ -167,9 +167,9 @@ TEST(DirScanner, LinksAreEntriesNeverFollowed) {
     TempTree t;
     t.Dir("real");
     t.File("real/payload", 1000);
-    t.Link("..", "real/up");             // a loop back to the start
-    t.Link(t.Path("real"), "to-real");   // a link to a directory
-    t.Link("self", "self");              // a link to itself
+    t.Link("..", "real/up");            // a loop back to the start
+    t.Link(t.Path("real"), "to-real");  // a link to a directory
+    t.Link("self", "self");             // a link to itself
     t.Link("missing-target", "dangling");
     CDirScanner s;
     s.Scan(t.Root());

@@ -1,7 +1,7 @@
 // Sizes on disk: blocks rather than lengths, directories' own blocks, and a
 // file with several hard links counted once, as du counts them.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,7 +64,8 @@ TEST(DiskSize, SparseAndWrittenFiles) {
         EXPECT_GE(m.at("written").disk, 5000u);
         EXPECT_EQ(m.at("written").disk % 512, 0u);
         EXPECT_EQ(m.at("written").disk, OwnBlocks(t.Path("written")));
-        EXPECT_EQ(s.GetAt(0).GetDiskSize(), OwnBlocks(t.Root()) + m.at("sparse").disk + m.at("written").disk);
+        EXPECT_EQ(s.GetAt(0).GetDiskSize(),
+                  OwnBlocks(t.Root()) + m.at("sparse").disk + m.at("written").disk);
         EXPECT_EQ(static_cast<long long>(s.GetAt(0).GetDiskSize()), DiskUsage(t.Root()));
     }
 }
@@ -112,7 +113,8 @@ TEST(DiskSize, DirectoriesCountTheirOwnBlocks) {
     s.Scan(t.Root());
     const auto m = ByName(Rows(s));
     EXPECT_GT(m.at("crowded").disk, 4096u);  // many names need many blocks
-    EXPECT_EQ(m.at("crowded").disk, OwnBlocks(t.Path("crowded")) + OwnBlocks(t.Path("crowded/sub")));
+    EXPECT_EQ(m.at("crowded").disk,
+              OwnBlocks(t.Path("crowded")) + OwnBlocks(t.Path("crowded/sub")));
     EXPECT_EQ(m.at("crowded").value, 0.0);  // apparent sizes stay lengths only
     EXPECT_EQ(static_cast<long long>(s.GetAt(0).GetDiskSize()), DiskUsage(t.Root()));
 }

@@ -31,7 +31,7 @@ inline bool Names(std::string_view name, std::string_view last) {
 }
 
 struct Walked {
-    std::map<std::string, int> unreadable;  // directory name (the start: its path) -> error
+    std::map<std::string, int> unreadable;     // directory name (the start: its path) -> error
     std::map<std::string, std::size_t> count;  // how many entries have each name
     bool bComplete = false;
 };

@@ -19,7 +19,7 @@ TEST(NameArena, AFewNamesKeepLittleAndManyStayWhereTheyWereWritten) {
         std::string name = "name-" + std::to_string(i);
         names.emplace_back(arena.Add(name), std::move(name));
     }
-    arena.Trim();  // the list is whole, with its last block part filled
+    arena.Trim();                          // the list is whole, with its last block part filled
     const char* late = arena.Add("late");  // a later name still goes in
     const std::string huge(3 * CPageBlock::kHugePage, 'x');
     const char* hugeName = arena.Add(huge);

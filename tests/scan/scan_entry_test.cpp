@@ -35,8 +35,8 @@ TEST(ScanEntry, RecordFacts) {
         {0x80, 0xFFFFFFFFu, 0xFFFFFFFFu, false, 18446744073709551615.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "attributes " << c.attributes << " size " << c.high
-                                        << ":" << c.low);
+        SCOPED_TRACE(testing::Message()
+                     << "attributes " << c.attributes << " size " << c.high << ":" << c.low);
         const FindRecord r = Record(c.attributes, c.high, c.low);
         const CScanEntry e(r, "x");
         EXPECT_EQ(e.IsDirectory() != 0, c.directory);
@@ -55,7 +55,7 @@ TEST(ScanEntry, CountsSeparatorBytesOnly) {
     const struct {
         const char* text;
         int count;
-    } cases[] = {{"", 0},   {"/", 1},      {"./Data", 1}, {"/a/b//c/", 5},
+    } cases[] = {{"", 0},   {"/", 1},      {"./Data", 1},   {"/a/b//c/", 5},
                  {"\\", 0}, {"a\\b/c", 1}, {"\xff/\xfe", 1}};
     for (const auto& c : cases) EXPECT_EQ(CountSeparators(c.text), c.count) << c.text;
 }

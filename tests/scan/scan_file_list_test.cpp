@@ -33,8 +33,9 @@ std::vector<std::string> Lines(const CScanList& list) {
         lines.push_back(std::to_string(e.m_nDepth) + (e.IsDirectory() ? " D " : " F ") +
                         std::to_string(e.m_nSize) + " " + std::to_string(e.GetDiskSize()) + " " +
                         std::string(e.GetName()) + (list.ReadErrorOf(i) ? " unreadable" : "") +
-                        (e.IsOtherFileSystem() ? " otherfs" : "") + (e.IsNotRegular() ? " notreg" : "") +
-                        " modified " + std::to_string(list.ModifiedOf(i)));
+                        (e.IsOtherFileSystem() ? " otherfs" : "") +
+                        (e.IsNotRegular() ? " notreg" : "") + " modified " +
+                        std::to_string(list.ModifiedOf(i)));
     }
     return lines;
 }
@@ -133,7 +134,8 @@ TEST(ScanFileList, TotalsStopAtTheTopRatherThanWrap) {
     const std::string big = "9223372036854775807";
     std::string file = "[1,2,{},[{\"name\":\"/r\"},[{\"name\":\"d\"}";
     for (const char* name : {"a", "b", "c"})
-        file += ",{\"name\":\"" + std::string(name) + "\",\"asize\":" + big + ",\"dsize\":" + big + "}";
+        file +=
+            ",{\"name\":\"" + std::string(name) + "\",\"asize\":" + big + ",\"dsize\":" + big + "}";
     file += "],{\"name\":\"e\",\"asize\":1,\"dsize\":1}]]";
     CMemorySource in(file);
     CScanList list;
@@ -261,8 +263,8 @@ TEST(ScanFileList, SavingKeepsWhatThePathNames) {
                 SaveScanFile(list, t.Path("out/dangling.json"));
             ADD_FAILURE() << "saved through a dangling link";
         } catch (const ScanFileError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      t.Path("out/dangling.json") + ": this is a link to a file that does not exist");
+            EXPECT_EQ(std::string(e.what()), t.Path("out/dangling.json") +
+                                                 ": this is a link to a file that does not exist");
         }
     }
     ASSERT_EQ(::lstat(t.Path("out/dangling.json").c_str(), &st), 0);
@@ -274,8 +276,8 @@ TEST(ScanFileList, SavingKeepsWhatThePathNames) {
     SaveScanFile(list, t.Path("out/setid.json"));
     ASSERT_EQ(::stat(t.Path("out/setid.json").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
-    EXPECT_EQ(Names(t.Path("out")),
-              (std::vector<std::string>{"dangling.json", "link.json", "private.json", "setid.json"}));
+    EXPECT_EQ(Names(t.Path("out")), (std::vector<std::string>{"dangling.json", "link.json",
+                                                              "private.json", "setid.json"}));
 }
 
 // The rename looks again at what stands at the target: a FIFO put in the
@@ -344,7 +346,8 @@ TEST(ScanFileList, SavingFollowsNoLinkPlantedByAnotherUser) {
 }
 
 TEST(ScanFileList, NcduExportOpensAsAScanOfTheSameTree) {
-    if (std::system("command -v ncdu >/dev/null 2>&1") != 0) GTEST_SKIP() << "ncdu is not installed";
+    if (std::system("command -v ncdu >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ncdu is not installed";
     test::TempTree t;
     MakeTree(t);
     CDirScanner scanner;

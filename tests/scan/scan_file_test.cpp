@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <zstd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,6 @@
 #include <random>
 #include <set>
 #include <string>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -51,7 +51,7 @@ std::string Describe(const char* what, const ScanFileItem& it) {
 }
 
 class RecordingSink : public IScanFileSink {
-  public:
+public:
     void Metadata(const ScanFileMetadata& m) override { metadata = m; }
     void EnterDirectory(const ScanFileItem& it) override { events.push_back(Describe("dir", it)); }
     void File(const ScanFileItem& it) override { events.push_back(Describe("file", it)); }
@@ -206,7 +206,7 @@ TEST(ScanFile, RoundTripKeepsEveryNameByteAndFlagPlainAndZstd) {
 // files and descriptors, and their failures.
 TEST(ScanFile, ReadsAndWritesThroughTricklesFilesAndDescriptors) {
     class Trickle : public IScanFileSource {
-      public:
+    public:
         explicit Trickle(std::string_view bytes) : m_bytes(bytes) {}
         std::size_t Read(void* buffer, std::size_t size) override {
             if (m_bytes.empty() || size == 0) return 0;
@@ -215,7 +215,7 @@ TEST(ScanFile, ReadsAndWritesThroughTricklesFilesAndDescriptors) {
             return 1;
         }
 
-      private:
+    private:
         std::string_view m_bytes;
     };
     for (bool compress : {false, true}) {
@@ -555,7 +555,7 @@ TEST(ScanFile, RefusesAMillionLevelsOfNesting) {
 // buffered whole.
 TEST(ScanFile, RefusesAGigabyteStringEarly) {
     class Endless : public IScanFileSource {
-      public:
+    public:
         explicit Endless(std::string head) : m_head(std::move(head)) {}
         std::size_t Read(void* buffer, std::size_t size) override {
             if (m_nServed >= (1ull << 30)) return 0;
@@ -701,7 +701,7 @@ struct Seen {
 };
 
 class TreeSink : public IScanFileSink {
-  public:
+public:
     void Metadata(const ScanFileMetadata& m) override { metadata = m; }
     void EnterDirectory(const ScanFileItem& it) override {
         const std::string path = m_path.empty() && m_bRoot ? "" : Join(it.name);
@@ -724,7 +724,7 @@ class TreeSink : public IScanFileSink {
     std::map<std::string, Seen> entries;
     ScanFileMetadata metadata;
 
-  private:
+private:
     std::string Join(std::string_view name) const {
         return m_path.empty() ? std::string(name) : m_path + "/" + std::string(name);
     }

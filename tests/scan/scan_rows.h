@@ -15,7 +15,7 @@ struct Row {
     int depth;
     bool directory;
     std::uint64_t value;  // total for directories, own size for files
-    std::uint64_t disk;  // on-disk bytes (a directory's total)
+    std::uint64_t disk;   // on-disk bytes (a directory's total)
     bool operator==(const Row&) const = default;
 };
 
@@ -29,8 +29,8 @@ inline std::vector<Row> Rows(CDirScanner& s) {
     s.Rewind(0);
     while (CScanEntry* e = s.GetNext()) {
         const bool dir = e->IsDirectory() != 0;
-        rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth, dir,
-                        e->m_nSize, e->GetDiskSize()});
+        rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth, dir, e->m_nSize,
+                        e->GetDiskSize()});
     }
     return rows;
 }

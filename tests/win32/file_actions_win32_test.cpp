@@ -1,8 +1,8 @@
 // The tree's removals on real trees in the Windows temporary folder: what
 // goes, what stays (canaries beside and outside), and what is refused when
 // the disk no longer holds what was looked at.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <winioctl.h>
 
 #include <cstring>
@@ -58,10 +58,10 @@ TEST(DeletePermanently, RemovesReadOnlyFilesAndDirectories) {
     t.Dir("ro");
     t.File("ro\\inner", 2);
     for (const char* rel : {"alone", "ro\\inner", "ro"})
-        ASSERT_TRUE(::SetFileAttributesW(WinTempTree::Wide(t.Path(rel)).c_str(),
-                                         FILE_ATTRIBUTE_READONLY | (std::strcmp(rel, "ro") == 0
-                                                                        ? FILE_ATTRIBUTE_DIRECTORY
-                                                                        : 0)));
+        ASSERT_TRUE(
+            ::SetFileAttributesW(WinTempTree::Wide(t.Path(rel)).c_str(),
+                                 FILE_ATTRIBUTE_READONLY |
+                                     (std::strcmp(rel, "ro") == 0 ? FILE_ATTRIBUTE_DIRECTORY : 0)));
     EXPECT_EQ(Delete(t, "alone", ItemKind::File).eStatus, RemoveStatus::Removed);
     EXPECT_FALSE(Exists(t.Path("alone")));
     const RemoveResult dir = Delete(t, "ro", ItemKind::Directory);
@@ -101,9 +101,9 @@ TEST(DeletePermanently, AFailureBelowLeavesThePartThatCouldNotGo) {
     t.Dir("d\\sub");
     t.File("d\\sub\\held", 1);
     // Held open without delete sharing: it cannot be deleted meanwhile.
-    const HANDLE held = ::CreateFileW(WinTempTree::Wide(t.Path("d\\sub\\held")).c_str(),
-                                      GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
+    const HANDLE held =
+        ::CreateFileW(WinTempTree::Wide(t.Path("d\\sub\\held")).c_str(), GENERIC_READ,
+                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const RemoveResult result = Delete(t, "d", ItemKind::Directory);
     ::CloseHandle(held);
@@ -199,9 +199,9 @@ TEST(Removals, AnItemReplacedSinceTheLookIsLeftAlone) {
 // false where the system cannot make one (Wine).
 bool MakeJunction(const std::string& at, const std::string& target) {
     if (!::CreateDirectoryW(WinTempTree::Wide(at).c_str(), nullptr)) return false;
-    const HANDLE h = ::CreateFileW(WinTempTree::Wide(at).c_str(), GENERIC_WRITE, 0, nullptr,
-                                   OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE h =
+        ::CreateFileW(WinTempTree::Wide(at).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const std::wstring name = L"\\??\\" + WideFromUtf8(target);
     const auto bytes = static_cast<WORD>(name.size() * sizeof(wchar_t));
@@ -209,7 +209,7 @@ bool MakeJunction(const std::string& at, const std::string& target) {
     std::string data(16 + bytes + 4, '\0');
     const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
     const WORD fields[6] = {static_cast<WORD>(8 + bytes + 4), 0, 0, bytes,
-                            static_cast<WORD>(bytes + 2), 0};
+                            static_cast<WORD>(bytes + 2),     0};
     std::memcpy(data.data(), &tag, 4);
     std::memcpy(data.data() + 4, fields, sizeof fields);
     std::memcpy(data.data() + 16, name.data(), bytes);

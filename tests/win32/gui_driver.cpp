@@ -4,9 +4,9 @@
 //   gui_driver_win32 PATH\TO\sizewalk.exe [gtest options]
 // With SIZEWALK_SCREENSHOT_DIR set, the first filled tree is held on screen
 // until that folder holds a file "done" (after the driver wrote "ready").
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
@@ -30,8 +30,8 @@ std::string g_exe;
 class RemoteItemReader {
 public:
     RemoteItemReader(HANDLE process, HWND tree) : m_process(process), m_tree(tree) {
-        m_remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, kSize,
-                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        m_remote = static_cast<char*>(
+            ::VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     }
     ~RemoteItemReader() {
         if (m_remote) ::VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
@@ -207,7 +207,6 @@ private:
     HWND m_hwnd;
 };
 
-
 void HoldForScreenshot(const Dialog& dialog) {
     const char* dir = std::getenv("SIZEWALK_SCREENSHOT_DIR");
     if (!dir || !*dir) return;
@@ -280,20 +279,22 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Click(IDC_SHOW_FILES);
     dialog.Ok();
     // Items in the control's order, which ignores letter case.
-    EXPECT_EQ(dialog.Outline(), data + " [        18 bytes]\n"
-                                       "  a.txt [        10 bytes]\n"
-                                       "  Beta [         0 bytes]\n"
-                                       "  C.bin [         3 bytes]\n"
-                                       "  sub [         5 bytes]\n"
-                                       "    b.txt [         5 bytes]\n");
+    EXPECT_EQ(dialog.Outline(), data +
+                                    " [        18 bytes]\n"
+                                    "  a.txt [        10 bytes]\n"
+                                    "  Beta [         0 bytes]\n"
+                                    "  C.bin [         3 bytes]\n"
+                                    "  sub [         5 bytes]\n"
+                                    "    b.txt [         5 bytes]\n");
     EXPECT_EQ(dialog.Text(IDC_START_DIR), data + "\\");  // the box keeps what was typed
     HoldForScreenshot(dialog);
 
     dialog.Click(IDC_UNITS_KB);
     dialog.Ok();
-    EXPECT_EQ(dialog.Outline(), data + " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n"
-                                       "  C.bin [    0.00KB]\n  sub [    0.00KB]\n"
-                                       "    b.txt [    0.00KB]\n");
+    EXPECT_EQ(dialog.Outline(), data +
+                                    " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n"
+                                    "  C.bin [    0.00KB]\n  sub [    0.00KB]\n"
+                                    "    b.txt [    0.00KB]\n");
 
     // Enter in the text box is OK too.
     dialog.Click(IDC_UNITS_MB);
@@ -317,11 +318,19 @@ TEST(SizewalkWindow, OkFillsTheTreeAndKeepsTheDialogOpen) {
     dialog.Click(IDC_UNITS_BYTES);
     dialog.Click(IDC_SHOW_FILES);
     dialog.Ok();
-    EXPECT_EQ(dialog.Outline(), t.Path(rel) + " [       320 bytes]\n"
-                                              "  " + hebrew + " [       300 bytes]\n"
-                                              "    " + emoji + ".bin [       300 bytes]\n"
-                                              "  " + emoji + " [        20 bytes]\n"
-                                              "    " + cjk + ".txt [        20 bytes]\n");
+    EXPECT_EQ(dialog.Outline(), t.Path(rel) +
+                                    " [       320 bytes]\n"
+                                    "  " +
+                                    hebrew +
+                                    " [       300 bytes]\n"
+                                    "    " +
+                                    emoji +
+                                    ".bin [       300 bytes]\n"
+                                    "  " +
+                                    emoji +
+                                    " [        20 bytes]\n"
+                                    "    " +
+                                    cjk + ".txt [        20 bytes]\n");
 
     EXPECT_EQ(program.WaitForExit(0), -1);
     EXPECT_TRUE(::IsWindowVisible(dialog.Hwnd()));
@@ -357,7 +366,8 @@ TEST(SizewalkWindow, RejectedPathIsReportedUnderTheProgramsName) {
         // One OK button and no icon.
         EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
         EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
-        for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        for (HWND child = ::GetWindow(box, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
             const LONG style = ::GetWindowLongA(child, GWL_STYLE);
             if ((style & SS_TYPEMASK) == SS_ICON && ::IsWindowVisible(child)) {
                 EXPECT_EQ(::SendMessageA(child, STM_GETICON, 0, 0), 0) << "an icon is shown";
@@ -386,7 +396,8 @@ TEST(SizewalkWindow, EveryWayOfClosingEndsTheProcess) {
                             TRUE);
              d.Key(IDCANCEL, VK_RETURN);
          }},
-        {"close box", [](const Dialog& d) { ::PostMessageA(d.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"close box",
+         [](const Dialog& d) { ::PostMessageA(d.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
         {"WM_CLOSE", [](const Dialog& d) { ::PostMessageA(d.Hwnd(), WM_CLOSE, 0, 0); }},
     };
     for (const Way& way : ways) {

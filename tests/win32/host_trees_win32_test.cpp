@@ -2,9 +2,9 @@
 // host-trees.sh): links that Wine reports as reparse points, and a directory
 // of 20,000 names whose order must be the Linux tree's.
 //   host_trees_win32_tests ROOT NAME_ORDER_FILE [gtest options]
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "scan/dir_scanner.h"
-#include "tree_outline.h"
 #include "core/entry_source.h"
 #include "core/scan_command.h"
 #include "platform/file_actions.h"
+#include "scan/dir_scanner.h"
+#include "tree_outline.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 

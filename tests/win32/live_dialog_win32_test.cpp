@@ -3,9 +3,9 @@
 // scan until the test lets it through: a real command, key or close reaches
 // it, and what it tells the window shows in the controls. Also what is the
 // dialog's own: the layout, the progress lines, the menu and the info tips.
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -324,13 +324,13 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
         ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()),
                        MAKELPARAM(point.x, point.y));
         ::KillTimer(nullptr, timer);
-        EXPECT_EQ(s_seen, std::vector<std::string>(
-                              {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
-                               "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D",
-                               "Show &Treemap\tF9", "Show D&etails\tF8", "&Rescan\tF5",
-                               "Open Ter&minal Here", "Move to Recycle &Bin\tDel",
-                               "Delete &Permanently\tShift+Del",
-                               "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
+        EXPECT_EQ(s_seen,
+                  std::vector<std::string>(
+                      {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",
+                       "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "Show &Treemap\tF9",
+                       "Show D&etails\tF8", "&Rescan\tF5", "Open Ter&minal Here",
+                       "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
+                       "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }

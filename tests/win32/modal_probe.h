@@ -16,7 +16,7 @@
 namespace sizewalk::test {
 
 class ModalProbe {
-  public:
+public:
     using Probe = std::function<void(CSizewalkDlg& dlg, HWND hwnd)>;
     static INT_PTR Run(CSizewalkDlg& dlg, Probe probe) {
         s_dlg = &dlg;
@@ -28,7 +28,7 @@ class ModalProbe {
         return result;
     }
 
-  private:
+private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
         HWND hwnd = s_dlg->GetSafeHwnd();
         if (!hwnd || !s_probe || !::IsWindowVisible(hwnd)) return;

@@ -3,9 +3,9 @@
 // three images, the version block through the version API, and the
 // application manifest.
 //   resource_win32_tests PATH\TO\sizewalk.exe [gtest options]
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <iterator>
@@ -99,8 +99,8 @@ struct Control {
 };
 
 bool operator==(const Control& a, const Control& b) {
-    return a.id == b.id && a.cls == b.cls && a.text == b.text && a.style == b.style &&
-           a.x == b.x && a.y == b.y && a.cx == b.cx && a.cy == b.cy;
+    return a.id == b.id && a.cls == b.cls && a.text == b.text && a.style == b.style && a.x == b.x &&
+           a.y == b.y && a.cx == b.cx && a.cy == b.cy;
 }
 
 void PrintTo(const Control& c, std::ostream* os) {
@@ -181,9 +181,9 @@ TEST_F(ProgramResources, DialogTemplate102) {
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const Control& got = controls[i];
         const ControlRect& want = kControls[i];
-        EXPECT_EQ(std::tuple(static_cast<int>(got.id), int{got.x}, int{got.y}, int{got.cx},
-                             int{got.cy}),
-                  std::tuple(want.id, want.x, want.y, want.w, want.h))
+        EXPECT_EQ(
+            std::tuple(static_cast<int>(got.id), int{got.x}, int{got.y}, int{got.cx}, int{got.cy}),
+            std::tuple(want.id, want.x, want.y, want.w, want.h))
             << "control " << i << " (" << got.text << ")";
     }
 }
@@ -228,8 +228,8 @@ TEST_F(ProgramResources, Icon128HoldsThreeImages) {
         EXPECT_EQ(bih.biWidth, expected[i].size);
         EXPECT_EQ(bih.biHeight, 2 * expected[i].size);
         EXPECT_EQ(bih.biBitCount, expected[i].bits);
-        HICON icon = ::CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE,
-                                                0x00030000, 0, 0, LR_DEFAULTCOLOR);
+        HICON icon = ::CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()),
+                                                TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
         EXPECT_NE(icon, nullptr);
         if (icon) ::DestroyIcon(icon);
     }
@@ -283,7 +283,7 @@ TEST_F(ProgramResources, VersionBlock) {
     WORD* translation = nullptr;
     ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
                                  reinterpret_cast<void**>(&translation), &length));
-    ASSERT_EQ(length, 4u);  // exactly one language and code page
+    ASSERT_EQ(length, 4u);              // exactly one language and code page
     EXPECT_EQ(translation[0], 0x0409);  // U.S. English
     EXPECT_EQ(translation[1], 1200);    // Unicode
 
@@ -296,7 +296,8 @@ TEST_F(ProgramResources, VersionBlock) {
         {"ProductName", "SIZEWALK Application"},
         {"FileDescription", "SIZEWALK MFC Application"},
     };
-    for (auto [name, value] : expected) EXPECT_EQ(VersionString(block, strings + name), value) << name;
+    for (auto [name, value] : expected)
+        EXPECT_EQ(VersionString(block, strings + name), value) << name;
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The scan command the window uses, on Windows, filling a real tree-view control from real
 // directories: backslash and forward-slash paths, drive starts, the
 // MAX_PATH limits, and the control's own sorted order.
-#include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tree_outline.h"
 #include "core/live_scan_command.h"
 #include "core/scan_command.h"
 #include "scan/name_arena.h"
 #include "tests/core/command_fakes.h"
+#include "tree_outline.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/tree_window.h"
 #include "win_temp_tree.h"
@@ -115,10 +115,12 @@ TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
     };
     // The control sorts without regard to case: a.txt, Beta, C.bin, sub.
     const Case cases[] = {
-        {2, 1, " [        18 bytes]\n  a.txt [        10 bytes]\n  Beta [         0 bytes]\n"
-               "  C.bin [         3 bytes]\n  sub [         5 bytes]\n    b.txt [         5 bytes]\n"},
-        {1, 1, " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n  C.bin [    0.00KB]\n"
-               "  sub [    0.00KB]\n    b.txt [    0.00KB]\n"},
+        {2, 1,
+         " [        18 bytes]\n  a.txt [        10 bytes]\n  Beta [         0 bytes]\n"
+         "  C.bin [         3 bytes]\n  sub [         5 bytes]\n    b.txt [         5 bytes]\n"},
+        {1, 1,
+         " [    0.02KB]\n  a.txt [    0.01KB]\n  Beta [    0.00KB]\n  C.bin [    0.00KB]\n"
+         "  sub [    0.00KB]\n    b.txt [    0.00KB]\n"},
         {0, 0, " [  0.00MB]\n  Beta [  0.00MB]\n  sub [  0.00MB]\n"},
         {-1, 0, " [        18 bytes]\n  Beta [         0 bytes]\n  sub [         5 bytes]\n"},
     };
@@ -193,9 +195,10 @@ TEST_F(WindowsCommand, StartPathForms) {
 TEST_F(WindowsCommand, ForwardSlashStartKeepsItsSubtree) {
     const std::string data = Slashed(MakeExample());
     Press(data, 2, 1);
-    EXPECT_EQ(Outline(), data + " [        18 bytes]\n  a.txt [        10 bytes]\n"
-                                "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
-                                "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
+    EXPECT_EQ(Outline(), data +
+                             " [        18 bytes]\n  a.txt [        10 bytes]\n"
+                             "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
+                             "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
 }
 
 // The drive cannot be read, and its one item says so.
@@ -265,8 +268,9 @@ TEST_F(WindowsCommand, LetterCaseMakesAnotherPathOnACaseBlindDisk) {
     EXPECT_EQ(Press(data, 0, 0), ScanOutcome::Scanned);
     EXPECT_EQ(Press(data, 2, 0), ScanOutcome::Redrawn);
     EXPECT_EQ(Press(upper, 2, 0), ScanOutcome::Scanned);  // the same directory, typed otherwise
-    EXPECT_EQ(Outline(), upper + " [        18 bytes]\n  Beta [         0 bytes]\n"
-                                 "  sub [         5 bytes]\n");
+    EXPECT_EQ(Outline(), upper +
+                             " [        18 bytes]\n  Beta [         0 bytes]\n"
+                             "  sub [         5 bytes]\n");
     EXPECT_EQ(source.scanned.size(), 2u);
 }
 
@@ -282,9 +286,10 @@ TEST_F(WindowsCommand, OutOfMemoryLeavesTheControlEmptyAndScansAgain) {
     EXPECT_EQ(messages.icons[0], MessageIcon::Warning);
     EXPECT_EQ(Press(data, 2, 1), ScanOutcome::Scanned);
     EXPECT_EQ(window.Count(), 1);  // the rest comes as directories open
-    EXPECT_EQ(Outline(), data + " [        18 bytes]\n  a.txt [        10 bytes]\n"
-                                "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
-                                "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
+    EXPECT_EQ(Outline(), data +
+                             " [        18 bytes]\n  a.txt [        10 bytes]\n"
+                             "  Beta [         0 bytes]\n  C.bin [         3 bytes]\n"
+                             "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
     EXPECT_EQ(window.Count(), 6);
 }
 
@@ -300,10 +305,10 @@ TEST(WindowsLabels, FormattedAsOnEveryOtherSystem) {
         {1536, 1, "docs [    1.50KB]"},
         {0, 0, "docs [  0.00MB]"},
         {0, 2, "docs [         0 bytes]"},
-        {5242, 0, "docs [  0.00MB]"},      // 0.004999...
-        {5243, 0, "docs [  0.01MB]"},      // 0.005000...
-        {131072, 0, "docs [  0.12MB]"},    // exactly 0.125: the even neighbour
-        {393216, 0, "docs [  0.38MB]"},    // exactly 0.375
+        {5242, 0, "docs [  0.00MB]"},    // 0.004999...
+        {5243, 0, "docs [  0.01MB]"},    // 0.005000...
+        {131072, 0, "docs [  0.12MB]"},  // exactly 0.125: the even neighbour
+        {393216, 0, "docs [  0.38MB]"},  // exactly 0.375
         {1023, 1, "docs [    1.00KB]"},
         {4294967296, 2, "docs [4294967296 bytes]"},
         {10737418240, 2, "docs [10737418240 bytes]"},
@@ -367,12 +372,13 @@ TEST_F(TreeViewSinkTest, AFillCreatesTheTopLevelAndAnOpenedParentItsSortedChildr
     EXPECT_EQ(Children(Root()), 1);
 
     // Digits by value, letter case aside; the empty directory has no button.
-    EXPECT_EQ(Outline(), "C:\\Data [        60 bytes]\n"
-                         "  empty [         0 bytes]\n"
-                         "  file1 [        30 bytes]\n"
-                         "  File2 [        20 bytes]\n"
-                         "  file10 [        10 bytes]\n"
-                         "    inner [        10 bytes]\n");
+    EXPECT_EQ(Outline(),
+              "C:\\Data [        60 bytes]\n"
+              "  empty [         0 bytes]\n"
+              "  file1 [        30 bytes]\n"
+              "  File2 [        20 bytes]\n"
+              "  file10 [        10 bytes]\n"
+              "    inner [        10 bytes]\n");
     const HTREEITEM first = test::NextItem(window.Tree(), Root(), TVGN_CHILD);
     EXPECT_EQ(Children(first), 0);  // "empty"
     EXPECT_EQ(window.Count(), 6);

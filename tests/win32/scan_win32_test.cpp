@@ -1,7 +1,7 @@
 // The scanner on Windows: backslash paths, drive starts, paths of any length,
 // names of any script, sizes on disk.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
@@ -29,8 +29,7 @@ std::vector<Row> Rows(CDirScanner& s) {
     std::vector<Row> rows;
     s.Rewind(0);
     while (CScanEntry* e = s.GetNext())
-        rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth,
-                        e->m_nSize});
+        rows.push_back({std::string(e->GetName()), s.GetDir(*e), e->m_nDepth, e->m_nSize});
     return rows;
 }
 
@@ -256,9 +255,9 @@ TEST(ScanWin32, DeepChainsAreCountedToTheBottom) {
 TEST(ScanWin32, NamesOfEveryScriptKeepTheirSubtrees) {
     WinTempTree t;
     const std::string names[] = {"\u05e2\u05d1\u05e8\u05d9\u05ea",  // Hebrew
-                                 "\u4e2d\u6587\u76ee\u5f55",          // CJK
-                                 "\U0001F600 emoji",                     // outside the BMP
-                                 "caf\u00e9 \u00c5ngstr\u00f6m"};      // Latin with marks
+                                 "\u4e2d\u6587\u76ee\u5f55",        // CJK
+                                 "\U0001F600 emoji",                // outside the BMP
+                                 "caf\u00e9 \u00c5ngstr\u00f6m"};   // Latin with marks
     std::size_t expected = 0;
     int made = 0;
     for (const std::string& name : names) {
@@ -327,9 +326,9 @@ TEST(ScanWin32, SizeOnDiskIsTheAllocationAndSumsUp) {
     }
     // What the system reports for one file, asked on its own.
     auto allocation = [&](const std::string& rel) -> std::uint64_t {
-        HANDLE h = ::CreateFileW(WinTempTree::Wide(t.Path(rel)).c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
+        HANDLE h =
+            ::CreateFileW(WinTempTree::Wide(t.Path(rel)).c_str(), FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(h, INVALID_HANDLE_VALUE) << rel;
         FILE_STANDARD_INFO info{};
         EXPECT_TRUE(::GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info));

@@ -2,8 +2,8 @@
 // renderer's pixels, a click reports the tile's index, the outline, zoom with
 // its path line and window text, the size switch, and a picture drawn in the
 // background while the window answers.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <memory>
@@ -50,7 +50,7 @@ bool PumpUntil(Done done) {
 
 // A one-way signal between the test and the worker.
 class CSignal {
-  public:
+public:
     void Raise() {
         std::lock_guard<std::mutex> lock(m_lock);
         m_bRaised = true;
@@ -61,14 +61,14 @@ class CSignal {
         m_wake.wait(lock, [this] { return m_bRaised; });
     }
 
-  private:
+private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_bRaised = false;
 };
 
 class TreemapWindowTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         s_tree = new WinTempTree();
         s_tree->File("big.iso", 8 << 20);

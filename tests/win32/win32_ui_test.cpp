@@ -1,16 +1,16 @@
 // The dialog's Win32 pieces in this process: the main dialog run modally
 // and probed from inside its own loop, data exchange on a dialog made from
 // the program's own template 102, the wait cursor and the application name.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
-#include <string>
-#include <cwctype>
-#include <utility>
 #include <commctrl.h>
+#include <cwctype>
+#include <string>
+#include <utility>
 
-#include "platform/wide_text_win32.h"
 #include "modal_probe.h"
+#include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "tree_outline.h"
 #include "ui/win32/app_name.h"
@@ -70,7 +70,8 @@ TEST_F(TemplateDialog, TextIsReadWholeAndWrittenOnlyWhenItDiffers) {
     value = "D:\\data";
     ExchangeText(m_hWnd, IDC_START_DIR, value, false);
     DWORD start = 0, end = 0;
-    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                   reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 2u);
     EXPECT_EQ(end, 4u);
     value = "E:\\";
@@ -86,7 +87,7 @@ TEST_F(TemplateDialog, RadioGroupIndexes) {
     const struct {
         int written;
         bool mb, kb, bytes;
-    } cases[] = {{0, true, false, false}, {1, false, true, false}, {2, false, false, true},
+    } cases[] = {{0, true, false, false},  {1, false, true, false},   {2, false, false, true},
                  {3, false, false, false}, {-1, false, false, false}, {0, true, false, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.written);
@@ -109,8 +110,11 @@ TEST_F(TemplateDialog, RadioGroupIndexes) {
 TEST_F(TemplateDialog, CheckBoxStatesAndOutOfRangeValues) {
     const struct {
         int written, field, state;
-    } cases[] = {{1, 1, BST_CHECKED}, {0, 0, BST_UNCHECKED}, {7, 0, BST_UNCHECKED},
-                 {1, 1, BST_CHECKED}, {-3, 0, BST_UNCHECKED}};
+    } cases[] = {{1, 1, BST_CHECKED},
+                 {0, 0, BST_UNCHECKED},
+                 {7, 0, BST_UNCHECKED},
+                 {1, 1, BST_CHECKED},
+                 {-3, 0, BST_UNCHECKED}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.written);
         int value = c.written;
@@ -139,34 +143,36 @@ int ThreadWindows() {
 TEST(MainDialog, IconsDefaultsAndTheWaysItStaysOpen) {
     CSizewalkDlg dlg;
     ASSERT_NE(dlg.m_hIcon, nullptr);
-    EXPECT_EQ(ModalProbe::Run(dlg, [](CSizewalkDlg& d, HWND hwnd) {
-                  // Big and small icon; the drag icon is the same picture.
-                  const auto icon = reinterpret_cast<LRESULT>(d.m_hIcon);
-                  EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0), icon);
-                  EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), icon);
-                  EXPECT_EQ(::SendMessageA(hwnd, WM_QUERYDRAGICON, 0, 0), icon);
-                  EXPECT_EQ(d.Fields().m_strStartDir, "C:\\");
-                  EXPECT_EQ(d.Fields().m_eUnits, Units::MB);
-                  EXPECT_EQ(d.Fields().m_eFiles, Files::Hidden);
+    EXPECT_EQ(ModalProbe::Run(dlg,
+                              [](CSizewalkDlg& d, HWND hwnd) {
+                                  // Big and small icon; the drag icon is the same picture.
+                                  const auto icon = reinterpret_cast<LRESULT>(d.m_hIcon);
+                                  EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0), icon);
+                                  EXPECT_EQ(::SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), icon);
+                                  EXPECT_EQ(::SendMessageA(hwnd, WM_QUERYDRAGICON, 0, 0), icon);
+                                  EXPECT_EQ(d.Fields().m_strStartDir, "C:\\");
+                                  EXPECT_EQ(d.Fields().m_eUnits, Units::MB);
+                                  EXPECT_EQ(d.Fields().m_eFiles, Files::Hidden);
 
-                  // F1 opens nothing: no help file ships.
-                  const int windows = ThreadWindows();
-                  HELPINFO help{};
-                  help.cbSize = sizeof help;
-                  help.iContextType = HELPINFO_WINDOW;
-                  help.iCtrlId = IDOK;
-                  help.hItemHandle = ::GetDlgItem(hwnd, IDOK);
-                  ::SendMessageA(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
-                  EXPECT_EQ(ThreadWindows(), windows);
+                                  // F1 opens nothing: no help file ships.
+                                  const int windows = ThreadWindows();
+                                  HELPINFO help{};
+                                  help.cbSize = sizeof help;
+                                  help.iContextType = HELPINFO_WINDOW;
+                                  help.iCtrlId = IDOK;
+                                  help.hItemHandle = ::GetDlgItem(hwnd, IDOK);
+                                  ::SendMessageA(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+                                  EXPECT_EQ(ThreadWindows(), windows);
 
-                  // Minimized it paints its icon, and the paint is complete.
-                  ::ShowWindow(hwnd, SW_MINIMIZE);
-                  EXPECT_TRUE(::IsIconic(hwnd));
-                  ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-                  EXPECT_FALSE(::GetUpdateRect(hwnd, nullptr, FALSE));
-                  ::ShowWindow(hwnd, SW_RESTORE);
-                  EXPECT_FALSE(::IsIconic(hwnd));
-              }),
+                                  // Minimized it paints its icon, and the paint is complete.
+                                  ::ShowWindow(hwnd, SW_MINIMIZE);
+                                  EXPECT_TRUE(::IsIconic(hwnd));
+                                  ::RedrawWindow(hwnd, nullptr, nullptr,
+                                                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+                                  EXPECT_FALSE(::GetUpdateRect(hwnd, nullptr, FALSE));
+                                  ::ShowWindow(hwnd, SW_RESTORE);
+                                  EXPECT_FALSE(::IsIconic(hwnd));
+                              }),
               IDCANCEL);
     EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
 }
@@ -178,27 +184,29 @@ TEST(MainDialog, OkScansAndKeepsTheDialogOpen) {
     static std::string s_dir;
     s_dir = t.Path("d");
     CSizewalkDlg dlg;
-    EXPECT_EQ(ModalProbe::Run(dlg, [](CSizewalkDlg& d, HWND hwnd) {
-                  ::SetDlgItemTextA(hwnd, IDC_START_DIR, (s_dir + "\\").c_str());
-                  ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
-                  ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
-                  ::SendMessageA(hwnd, WM_COMMAND, IDOK, 0);
-                  ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
-                  EXPECT_TRUE(::IsWindowVisible(hwnd));
-                  EXPECT_EQ(d.Fields().m_strStartDir, s_dir);  // stripped in the field
-                  EXPECT_EQ(d.Fields().m_eUnits, Units::KB);
-                  EXPECT_EQ(d.Fields().m_eFiles, Files::Shown);
-                  char text[512] = {};
-                  ::GetDlgItemTextA(hwnd, IDC_START_DIR, text, sizeof text);
-                  EXPECT_EQ(text, s_dir + "\\");  // but not in the box
-                  // The start item alone; its file comes when it is opened.
-                  HWND tree = ::GetDlgItem(hwnd, IDC_TREE);
-                  EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1);
-                  EXPECT_EQ(test::LocalTreeOutline(tree),
-                            s_dir + " [    2.00KB]\n  f [    2.00KB]\n");
-                  EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 2);
-              }),
-              IDCANCEL);
+    EXPECT_EQ(
+        ModalProbe::Run(dlg,
+                        [](CSizewalkDlg& d, HWND hwnd) {
+                            ::SetDlgItemTextA(hwnd, IDC_START_DIR, (s_dir + "\\").c_str());
+                            ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
+                            ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
+                            ::SendMessageA(hwnd, WM_COMMAND, IDOK, 0);
+                            ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
+                            EXPECT_TRUE(::IsWindowVisible(hwnd));
+                            EXPECT_EQ(d.Fields().m_strStartDir, s_dir);  // stripped in the field
+                            EXPECT_EQ(d.Fields().m_eUnits, Units::KB);
+                            EXPECT_EQ(d.Fields().m_eFiles, Files::Shown);
+                            char text[512] = {};
+                            ::GetDlgItemTextA(hwnd, IDC_START_DIR, text, sizeof text);
+                            EXPECT_EQ(text, s_dir + "\\");  // but not in the box
+                            // The start item alone; its file comes when it is opened.
+                            HWND tree = ::GetDlgItem(hwnd, IDC_TREE);
+                            EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1);
+                            EXPECT_EQ(test::LocalTreeOutline(tree),
+                                      s_dir + " [    2.00KB]\n  f [    2.00KB]\n");
+                            EXPECT_EQ(::SendMessageW(tree, TVM_GETCOUNT, 0, 0), 2);
+                        }),
+        IDCANCEL);
 }
 
 // A start path in any script can be typed, is scanned, and labels the tree.
@@ -209,16 +217,18 @@ TEST(MainDialog, StartPathsOutsideTheAnsiCodePage) {
     t.Dir(s_dir.substr(t.Root().size() + 1));
     t.File(s_dir.substr(t.Root().size() + 1) + "\\\u00e9t\u00e9", 1536);
     CSizewalkDlg dlg;
-    EXPECT_EQ(ModalProbe::Run(dlg, [](CSizewalkDlg& d, HWND hwnd) {
-                  ::SetDlgItemTextW(hwnd, IDC_START_DIR, WideFromUtf8(s_dir + "\\").c_str());
-                  ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
-                  ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
-                  ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
-                  ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
-                  EXPECT_EQ(d.Fields().m_strStartDir, s_dir);
-                  EXPECT_EQ(test::LocalTreeOutline(::GetDlgItem(hwnd, IDC_TREE)),
-                            s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");
-              }),
+    EXPECT_EQ(ModalProbe::Run(
+                  dlg,
+                  [](CSizewalkDlg& d, HWND hwnd) {
+                      ::SetDlgItemTextW(hwnd, IDC_START_DIR, WideFromUtf8(s_dir + "\\").c_str());
+                      ::CheckRadioButton(hwnd, IDC_UNITS_MB, IDC_UNITS_BYTES, IDC_UNITS_KB);
+                      ::CheckDlgButton(hwnd, IDC_SHOW_FILES, BST_CHECKED);
+                      ::SendMessageW(hwnd, WM_COMMAND, IDOK, 0);
+                      ASSERT_TRUE(test::Pump(hwnd, [&] { return !d.IsScanning(); }));
+                      EXPECT_EQ(d.Fields().m_strStartDir, s_dir);
+                      EXPECT_EQ(test::LocalTreeOutline(::GetDlgItem(hwnd, IDC_TREE)),
+                                s_dir + " [    1.50KB]\n  \u00e9t\u00e9 [    1.50KB]\n");
+                  }),
               IDCANCEL);
 }
 

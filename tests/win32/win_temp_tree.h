@@ -4,8 +4,8 @@
 // through the wide calls with the "\\?\" prefix, so names of any script and
 // paths past MAX_PATH serve alike.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 
@@ -34,8 +34,8 @@ public:
         EXPECT_TRUE(::CreateDirectoryW(Wide(Path(rel)).c_str(), nullptr)) << rel;
     }
     void File(const std::string& rel, long long size) const {
-        HANDLE h = ::CreateFileW(Wide(Path(rel)).c_str(), GENERIC_WRITE, 0, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = ::CreateFileW(Wide(Path(rel)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << rel;
         LARGE_INTEGER at;
         at.QuadPart = size;
@@ -45,8 +45,8 @@ public:
     }
     // A file whose `size` bytes are all written, so that they take blocks.
     void WrittenFile(const std::string& rel, std::size_t size) const {
-        HANDLE h = ::CreateFileW(Wide(Path(rel)).c_str(), GENERIC_WRITE, 0, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = ::CreateFileW(Wide(Path(rel)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << rel;
         const std::string data(size, 'x');
         DWORD written = 0;

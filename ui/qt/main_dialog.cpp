@@ -38,16 +38,16 @@
 #include <limits>
 #include <new>
 
-#include "scan/dir_scanner.h"
 #include "core/dialog_layout.h"
 #include "core/process_scan.h"
-#include "platform/file_actions.h"
-#include "ui/qt/display_text.h"
+#include "model/detail_columns.h"
 #include "model/size_text.h"
+#include "platform/file_actions.h"
+#include "scan/dir_scanner.h"
+#include "ui/qt/display_text.h"
+#include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/thread_wake.h"
 #include "ui/qt/tree_model.h"
-#include "model/detail_columns.h"
-#include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/treemap_view.h"
 
 // Resources of a static library must be pulled in by name.
@@ -182,8 +182,9 @@ void CSizewalkDlg::CreateControls() {
     });
     connect(m_treemap, &CTreemapView::itemSelected, this, &CSizewalkDlg::SelectInTree);
     connect(m_model, &QAbstractItemModel::modelReset, this, &CSizewalkDlg::UpdateTreemapList);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { m_treemap->SetSelected(m_model->ItemOf(current)); });
+    connect(
+        m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current) { m_treemap->SetSelected(m_model->ItemOf(current)); });
 
     m_scanDone = new CThreadWake([this] { m_presenter->OnScanDone(); }, this);
     m_ticker = new QTimer(this);
@@ -272,35 +273,58 @@ void CSizewalkDlg::CreateActions() {
 
 QAction* CSizewalkDlg::GetAction(TreeAction action) const {
     switch (action) {
-        case TreeAction::CopyPath: return m_copyPath;
-        case TreeAction::OpenInFileManager: return m_openFolder;
-        case TreeAction::SortByName: return m_sortByName;
-        case TreeAction::SortBySize: return m_sortBySize;
-        case TreeAction::SizeOnDisk: return m_sizeOnDisk;
-        case TreeAction::ShowTreemap: return m_showTreemap;
-        case TreeAction::Rescan: return m_rescan;
-        case TreeAction::SaveScan: return m_saveScan;
-        case TreeAction::OpenScan: return m_openScan;
-        case TreeAction::ShowDetails: return m_showDetails;
-        case TreeAction::OpenTerminal: return m_openTerminal;
-        case TreeAction::MoveToTrash: return m_moveToTrash;
-        case TreeAction::DeletePermanently: return m_deletePermanently;
+        case TreeAction::CopyPath:
+            return m_copyPath;
+        case TreeAction::OpenInFileManager:
+            return m_openFolder;
+        case TreeAction::SortByName:
+            return m_sortByName;
+        case TreeAction::SortBySize:
+            return m_sortBySize;
+        case TreeAction::SizeOnDisk:
+            return m_sizeOnDisk;
+        case TreeAction::ShowTreemap:
+            return m_showTreemap;
+        case TreeAction::Rescan:
+            return m_rescan;
+        case TreeAction::SaveScan:
+            return m_saveScan;
+        case TreeAction::OpenScan:
+            return m_openScan;
+        case TreeAction::ShowDetails:
+            return m_showDetails;
+        case TreeAction::OpenTerminal:
+            return m_openTerminal;
+        case TreeAction::MoveToTrash:
+            return m_moveToTrash;
+        case TreeAction::DeletePermanently:
+            return m_deletePermanently;
     }
     return nullptr;
 }
 
 QWidget* CSizewalkDlg::GetDlgItem(int id) const {
     switch (id) {
-        case IDOK: return m_ok;
-        case IDCANCEL: return m_cancel;
-        case IDC_TREE: return m_tree;
-        case IDC_START_DIR: return m_startDir;
-        case IDC_SHOW_FILES: return m_showFiles;
-        case IDC_TREEMAP: return m_treemapBox;
-        case IDC_UNITS_MB: return m_unitsMB;
-        case IDC_UNITS_KB: return m_unitsKB;
-        case IDC_UNITS_BYTES: return m_unitsBytes;
-        default: return nullptr;
+        case IDOK:
+            return m_ok;
+        case IDCANCEL:
+            return m_cancel;
+        case IDC_TREE:
+            return m_tree;
+        case IDC_START_DIR:
+            return m_startDir;
+        case IDC_SHOW_FILES:
+            return m_showFiles;
+        case IDC_TREEMAP:
+            return m_treemapBox;
+        case IDC_UNITS_MB:
+            return m_unitsMB;
+        case IDC_UNITS_KB:
+            return m_unitsKB;
+        case IDC_UNITS_BYTES:
+            return m_unitsBytes;
+        default:
+            return nullptr;
     }
 }
 
@@ -308,10 +332,9 @@ QWidget* CSizewalkDlg::GetDlgItem(int id) const {
 // Latin letters and the font height, as the template's units are defined.
 QRect CSizewalkDlg::DialogRect(int x, int y, int w, int h) const {
     const QFontMetricsF fm(font());
-    const double cx =
-        std::round(fm.horizontalAdvance(
-                       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                   52.0);
+    const double cx = std::round(fm.horizontalAdvance(QStringLiteral(
+                                     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                                 52.0);
     const double cy = std::ceil(fm.height());
     auto hx = [cx](int v) { return static_cast<int>(std::lround(v * cx / 4.0)); };
     auto vy = [cy](int v) { return static_cast<int>(std::lround(v * cy / 8.0)); };
@@ -337,7 +360,7 @@ void CSizewalkDlg::PlaceControls() {
         const PixelRect r = Anchored({t.x(), t.y(), t.width(), t.height()}, c.anchor, dx, dy);
         w->setGeometry(r.x, r.y, r.w, r.h);
     };
-    QWidget* const inTemplateOrder[] = {m_ok,        m_cancel,  m_split,   m_startDir,
+    QWidget* const inTemplateOrder[] = {m_ok,         m_cancel,    m_split,   m_startDir,
                                         m_startLabel, m_showFiles, m_display, m_unitsMB,
                                         m_unitsKB,    m_unitsBytes};
     static_assert(std::size(inTemplateOrder) == std::size(kControls));
@@ -475,9 +498,9 @@ void CSizewalkDlg::HideProgress() {
 void CSizewalkDlg::DrawProgress() {
     const QString counts = DisplayText(m_shownProgress.strCounts);
     const QString dir = DisplayText(m_shownProgress.strDir);
-    const QString shown =
-        counts + QLatin1Char('\n') +
-        m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle, m_progress->contentsRect().width());
+    const QString shown = counts + QLatin1Char('\n') +
+                          m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle,
+                                                               m_progress->contentsRect().width());
     // Only real changes are drawn, so the text never flickers.
     if (shown != m_progress->text()) m_progress->setText(shown);
     const QString spoken = counts + QStringLiteral(", ") + dir;
@@ -525,9 +548,7 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
 
 namespace {
 
-QString ScanFileFilters() {
-    return QStringLiteral("Scans (*.json *.zst);;All files (*)");
-}
+QString ScanFileFilters() { return QStringLiteral("Scans (*.json *.zst);;All files (*)"); }
 
 }  // namespace
 
@@ -587,17 +608,17 @@ void CSizewalkDlg::ShowSortOrder(SortOrder order) {
     m_model->SetSortOrder(order);
     m_sortByName->setChecked(order == SortOrder::Name);
     m_sortBySize->setChecked(order == SortOrder::Size);
-    m_tree->header()->setSortIndicator(static_cast<int>(DetailColumnOf(order)),
-                                       order == SortOrder::Name ? Qt::AscendingOrder
-                                                                : Qt::DescendingOrder);
+    m_tree->header()->setSortIndicator(
+        static_cast<int>(DetailColumnOf(order)),
+        order == SortOrder::Name ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CSizewalkDlg::ShowDetails(bool shown) {
     m_showDetails->setChecked(shown);
     if (const QModelIndex current = m_tree->currentIndex(); !shown && current.column() > 0)
-        m_tree->selectionModel()->setCurrentIndex(current.siblingAtColumn(0),
-                                                  QItemSelectionModel::ClearAndSelect |
-                                                      QItemSelectionModel::Rows);
+        m_tree->selectionModel()->setCurrentIndex(
+            current.siblingAtColumn(0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_model->SetShowDetails(shown);
     m_tree->setHeaderHidden(!shown);
 }
@@ -637,7 +658,8 @@ void CSizewalkDlg::UpdateTreemapList() {
     const CScanTree* tree = m_model->Tree();
     // Drawn only while it shows: a hidden map costs no scan anything.
     m_treemap->SetList(tree && !m_treemap->isHidden() ? &tree->List() : nullptr);
-    if (tree && !m_treemap->isHidden()) m_treemap->SetSelected(m_model->ItemOf(m_tree->currentIndex()));
+    if (tree && !m_treemap->isHidden())
+        m_treemap->SetSelected(m_model->ItemOf(m_tree->currentIndex()));
 }
 
 // A tile clicked in the map: its item in the tree, its parents opened (a

@@ -22,10 +22,10 @@
 #include <memory>
 #include <string>
 
+#include "core/control_ids.h"  // also the widgets' object names
 #include "core/main_presenter.h"
 #include "core/main_view.h"
 #include "core/scan_command.h"
-#include "core/control_ids.h"  // also the widgets' object names
 
 class QAction;
 class QButtonGroup;

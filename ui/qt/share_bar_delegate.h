@@ -8,7 +8,7 @@ namespace sizewalk {
 
 class CShareBarDelegate : public QStyledItemDelegate {
     Q_OBJECT
-  public:
+public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

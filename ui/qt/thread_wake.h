@@ -15,7 +15,7 @@ class QSocketNotifier;
 namespace sizewalk {
 
 class CThreadWake : public QObject {
-  public:
+public:
     CThreadWake(std::function<void()> callback, QObject* parent);
     ~CThreadWake() override;
     CThreadWake(const CThreadWake&) = delete;
@@ -23,7 +23,7 @@ class CThreadWake : public QObject {
 
     void Wake() noexcept;
 
-  private:
+private:
     void OnReadable();
 
     std::function<void()> m_callback;

@@ -38,9 +38,7 @@ void CTreeModel::ShowList(const CScanList& list, Units units, Files files) {
     endResetModel();
 }
 
-std::size_t CTreeModel::MemoryBytes() const {
-    return m_tree ? m_tree->MemoryBytes() : 0;
-}
+std::size_t CTreeModel::MemoryBytes() const { return m_tree ? m_tree->MemoryBytes() : 0; }
 
 CTreeModel::Item CTreeModel::ItemOf(const QModelIndex& index) const {
     if (!index.isValid() || !m_tree) return CScanTree::kNoItem;
@@ -165,10 +163,13 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
         }
     }
     switch (role) {
-        case Qt::DisplayRole: return DisplayText(LabelOf(index));
+        case Qt::DisplayRole:
+            return DisplayText(LabelOf(index));
         case Qt::ToolTipRole:
-        case Qt::AccessibleDescriptionRole: return DetailsOf(index);
-        default: return {};
+        case Qt::AccessibleDescriptionRole:
+            return DetailsOf(index);
+        default:
+            return {};
     }
 }
 

@@ -34,7 +34,7 @@ namespace sizewalk {
 
 class CTreemapView : public QWidget {
     Q_OBJECT
-  public:
+public:
     // The tooltip of a list index: the tree's, one line each.
     using Describer = std::function<QString(std::uint32_t index)>;
 
@@ -77,13 +77,13 @@ class CTreemapView : public QWidget {
     // Tuning and test seam: the queue that draws the pictures.
     CTreemapRenderQueue& RenderQueue() { return *m_queue; }
 
-  signals:
+signals:
     // A click on a tile: the list index it shows.
     void itemSelected(quint32 index);
     // The map's root changed (zoom in or out, a new list).
     void zoomRootChanged(quint32 root);
 
-  protected:
+protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -94,7 +94,7 @@ class CTreemapView : public QWidget {
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
-  private:
+private:
     // Asks for a picture of the current list, mode, root and size.
     void Rerender();
     // The map's size in device pixels (at most kMaxTreemapSide a side).

@@ -23,8 +23,8 @@ std::string ModulePath() {
     // The path may be longer than MAX_PATH; grow until it fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                             static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return std::string();
         if (n < buffer.size()) return Utf8FromWide(std::wstring_view(buffer.data(), n));
         buffer.resize(buffer.size() * 2);

@@ -17,7 +17,7 @@
 namespace sizewalk {
 
 class CDetailsColumns {
-  public:
+public:
     // Creates the header, hidden, as the child `id` of `dialog`, in `font`.
     void Create(HWND dialog, int id, HFONT font);
     HWND Header() const { return m_hHeader; }
@@ -60,7 +60,7 @@ class CDetailsColumns {
     static std::wstring CellText(const CScanTree& tree, CScanTree::Item item, DetailColumn column,
                                  SizeMode mode, const std::string& separator);
 
-  private:
+private:
     void PaintRow(HDC dc, HWND tree, const RECT& row, const CScanTree& scan, CScanTree::Item item,
                   SizeMode mode, const std::string& separator) const;
 

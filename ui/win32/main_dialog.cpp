@@ -10,13 +10,13 @@
 #include <new>
 #include <string>
 
+#include "core/entry_source.h"
+#include "core/process_scan.h"
+#include "model/size_text.h"
 #include "platform/file_actions.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
 #include "scan/dir_scanner.h"
-#include "core/entry_source.h"
-#include "core/process_scan.h"
-#include "model/size_text.h"
 #include "ui/win32/app_name.h"
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
@@ -279,7 +279,7 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 // The tree, and the map while it shows: the map lets go of a list before
 // the command changes it, and takes the list the tree shows.
 class CSizewalkDlg::Shown : public CTreeSink {
-  public:
+public:
     explicit Shown(CSizewalkDlg& dialog) : m_dialog(dialog) {}
     void DeleteAllItems() override {
         if (m_dialog.m_pTreemap) m_dialog.m_pTreemap->SetList(nullptr);
@@ -290,7 +290,7 @@ class CSizewalkDlg::Shown : public CTreeSink {
         m_dialog.UpdateTreemapList();
     }
 
-  private:
+private:
     CSizewalkDlg& m_dialog;
 };
 
@@ -313,9 +313,9 @@ BOOL CSizewalkDlg::OnInitDialog() {
     const auto font = static_cast<WPARAM>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
     // The check box comes after Show Files in the tab order, the map after
     // the tree; both are placed by PlaceControls.
-    m_hTreemapBox = ::CreateWindowExW(0, L"BUTTON", L"Treemap",
-                                      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
-                                      m_hWnd, reinterpret_cast<HMENU>(IDC_TREEMAP), instance, nullptr);
+    m_hTreemapBox = ::CreateWindowExW(
+        0, L"BUTTON", L"Treemap", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
+        m_hWnd, reinterpret_cast<HMENU>(IDC_TREEMAP), instance, nullptr);
     if (m_hTreemapBox) {
         ::SendMessageW(m_hTreemapBox, WM_SETFONT, font, FALSE);
         ::SetWindowPos(m_hTreemapBox, ::GetDlgItem(m_hWnd, IDC_SHOW_FILES), 0, 0, 0, 0,
@@ -329,7 +329,8 @@ BOOL CSizewalkDlg::OnInitDialog() {
         m_pTreemap->SetDescriber([this](std::uint32_t index) {
             std::wstring tip;
             if (const CScanTree* tree = m_pTreeSink->Tree())
-                for (const std::string& line : DescribeItem(*tree, index, m_pTreeSink->GroupSeparator())) {
+                for (const std::string& line :
+                     DescribeItem(*tree, index, m_pTreeSink->GroupSeparator())) {
                     if (!tip.empty()) tip += L"\r\n";
                     tip += WideFromUtf8(line);
                 }
@@ -354,14 +355,11 @@ BOOL CSizewalkDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, '1', ID_SORT_BY_NAME},
-                    {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
-                    {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK},
-                    {FVIRTKEY, VK_F5, ID_RESCAN},
-                    {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP},
-                    {FVIRTKEY, VK_F8, ID_SHOW_DETAILS},
-                    {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},
-                    {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
+    ACCEL keys[] = {
+        {FCONTROL | FVIRTKEY, '1', ID_SORT_BY_NAME}, {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
+        {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK}, {FVIRTKEY, VK_F5, ID_RESCAN},
+        {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP},          {FVIRTKEY, VK_F8, ID_SHOW_DETAILS},
+        {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},    {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
     // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
     ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH},
                         {FVIRTKEY, VK_DELETE, ID_MOVE_TO_TRASH},
@@ -524,7 +522,8 @@ void CSizewalkDlg::PlaceControls() {
     const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
     int treeHeight = all.h;
     m_splitter = RECT{};  // none while the map is hidden
-    if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) && positions) {
+    if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) &&
+        positions) {
         // The map takes the lower part of the tree's room.
         const int gap = kSplitterGap;
         const int mapHeight = (all.h - gap) * m_nMapShare / 1000;
@@ -544,9 +543,9 @@ void CSizewalkDlg::PlaceControls() {
         const int header = m_details.Height();
         positions = m_details.Place(positions, m_hWnd, all.x, all.y, all.w);
         if (positions)
-            positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y + header, all.w,
-                                         std::max(0, treeHeight - header),
-                                         SWP_NOZORDER | SWP_NOACTIVATE);
+            positions =
+                ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y + header, all.w,
+                                 std::max(0, treeHeight - header), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (positions) ::EndDeferWindowPos(positions);
     // The dialog paints under its controls: the background first, then every
@@ -718,7 +717,8 @@ bool CSizewalkDlg::OpenFolder(const std::string& path) {
 
 bool CSizewalkDlg::Confirm(std::string_view text) {
     // No is the default: Enter keeps everything.
-    return ::MessageBoxW(m_hWnd, WideFromUtf8(text).c_str(), WideFromUtf8(ApplicationName()).c_str(),
+    return ::MessageBoxW(m_hWnd, WideFromUtf8(text).c_str(),
+                         WideFromUtf8(ApplicationName()).c_str(),
                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
@@ -780,7 +780,8 @@ void CSizewalkDlg::CenterOnWorkArea() {
 }
 
 void CSizewalkDlg::ShowTreemap(bool shown) {
-    if (m_hTreemapBox) ::SendMessageW(m_hTreemapBox, BM_SETCHECK, shown ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (m_hTreemapBox)
+        ::SendMessageW(m_hTreemapBox, BM_SETCHECK, shown ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!m_pTreemap || !m_pTreemap->IsValid()) return;
     HWND map = m_pTreemap->Window();
     if (shown == (::IsWindowVisible(map) != FALSE)) return;
@@ -812,8 +813,7 @@ void CSizewalkDlg::UpdateTreemapList() {
     // Drawn only while it shows: a hidden map costs no scan anything.
     const bool shown = ::IsWindowVisible(m_pTreemap->Window()) != FALSE;
     m_pTreemap->SetList(tree && shown ? &tree->List() : nullptr);
-    if (tree && shown)
-        m_pTreemap->SetSelected(m_pTreeSink->ItemOf(TreeView_GetSelection(m_hTree)));
+    if (tree && shown) m_pTreemap->SetSelected(m_pTreeSink->ItemOf(TreeView_GetSelection(m_hTree)));
 }
 
 // A tile clicked in the map: its item in the tree, its parents opened (a
@@ -839,10 +839,12 @@ CMainView::TreeState CSizewalkDlg::SaveTreeState() const {
     while (!open.empty()) {
         HTREEITEM item = open.back();
         open.pop_back();
-        if (!item || !(TreeView_GetItemState(m_hTree, item, TVIS_EXPANDED) & TVIS_EXPANDED)) continue;
+        if (!item || !(TreeView_GetItemState(m_hTree, item, TVIS_EXPANDED) & TVIS_EXPANDED))
+            continue;
         state.expanded.push_back(m_pTreeSink->PathOf(item));
         std::vector<HTREEITEM> children;
-        for (HTREEITEM c = TreeView_GetChild(m_hTree, item); c; c = TreeView_GetNextSibling(m_hTree, c))
+        for (HTREEITEM c = TreeView_GetChild(m_hTree, item); c;
+             c = TreeView_GetNextSibling(m_hTree, c))
             children.push_back(c);
         open.insert(open.end(), children.rbegin(), children.rend());
     }
@@ -858,7 +860,8 @@ void CSizewalkDlg::RestoreTreeState(const TreeState& state) {
     auto reveal = [&](CScanTree::Item item) -> HTREEITEM {
         if (item == CScanTree::kNoItem) return nullptr;
         std::vector<CScanTree::Item> chain;
-        for (CScanTree::Item i = item; i != CScanTree::kNoItem; i = tree->Parent(i)) chain.push_back(i);
+        for (CScanTree::Item i = item; i != CScanTree::kNoItem; i = tree->Parent(i))
+            chain.push_back(i);
         HTREEITEM at = TreeView_GetRoot(m_hTree);
         for (auto it = chain.rbegin() + 1; at && it != chain.rend(); ++it) {
             TreeView_Expand(m_hTree, at, TVE_EXPAND);

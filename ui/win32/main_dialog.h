@@ -45,12 +45,12 @@ enum : int {
     ID_OPEN_SCAN,     // Ctrl+O
     ID_SHOW_DETAILS,  // F8
     ID_OPEN_TERMINAL,
-    ID_MOVE_TO_TRASH,        // Delete in the tree
-    ID_DELETE_PERMANENTLY,   // Shift+Delete in the tree
+    ID_MOVE_TO_TRASH,       // Delete in the tree
+    ID_DELETE_PERMANENTLY,  // Shift+Delete in the tree
 };
 
 class CSizewalkDlg : private CMainView {
-  public:
+public:
     // Scans with the scanner and last path that live until the process ends.
     explicit CSizewalkDlg(HWND parent = nullptr);
     // Scans with `source`, whose kept scan is `lastScannedDir`; both must
@@ -98,7 +98,7 @@ class CSizewalkDlg : private CMainView {
     // The map below the tree (hidden until asked for).
     CTreemapWindow* Treemap() const { return m_pTreemap.get(); }
 
-  private:
+private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
     static LRESULT CALLBACK KeyFilter(int code, WPARAM wParam, LPARAM lParam) noexcept;
@@ -186,7 +186,7 @@ class CSizewalkDlg : private CMainView {
     HACCEL m_hKeys = nullptr;
     HACCEL m_hTreeKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
-    bool m_bBusy = false;  // a scan runs: the wait cursor shows
+    bool m_bBusy = false;     // a scan runs: the wait cursor shows
     bool m_bWorking = false;  // likewise, while the window's thread works
 
     // Holds all behaviour while the window exists; made when it is, gone

@@ -44,7 +44,7 @@ int CompareKeys(std::string_view a, std::string_view b) {
 CSystemNameOrder::CSystemNameOrder(std::wstring locale) : m_locale(std::move(locale)) {}
 
 std::size_t CSystemNameOrder::AppendKey(std::string& keys, std::string_view name,
-                                  std::wstring& scratch) const {
+                                        std::wstring& scratch) const {
     scratch.clear();
     AppendLabelText(scratch, name);
     DropLeadingZeros(scratch);

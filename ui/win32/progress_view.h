@@ -11,13 +11,13 @@
 
 #include <string>
 
-#include "model/size_text.h"
 #include "core/control_ids.h"  // IDC_PROGRESS_COUNTS, IDC_PROGRESS_DIR
+#include "model/size_text.h"
 
 namespace sizewalk {
 
 class CProgressView {
-  public:
+public:
     // Makes the two lines, hidden, in the dialog's font. False when the
     // system gave no window.
     bool Create(HWND dialog);
@@ -30,7 +30,7 @@ class CProgressView {
     HWND Counts() const { return m_hCounts; }
     HWND Dir() const { return m_hDir; }
 
-  private:
+private:
     void SetLine(HWND line, std::wstring& shown, const std::string& utf8);
 
     HWND m_hCounts = nullptr;

@@ -5,9 +5,9 @@
 #include <new>
 #include <span>
 
-#include "platform/wide_text_win32.h"
 #include "model/labels.h"
 #include "model/size_text.h"
+#include "platform/wide_text_win32.h"
 #include "ui/win32/label_text.h"
 
 namespace sizewalk {
@@ -58,8 +58,9 @@ void CTreeViewSink::ShowList(const CScanList& list, Units units, Files files) {
 
 void CTreeViewSink::CreateChildren(HTREEITEM parent, CScanTree::Item item) {
     static constexpr CScanTree::Item kTop[] = {0};
-    const std::span<const CScanTree::Item> children =
-        item == CScanTree::kNoItem ? std::span<const CScanTree::Item>(kTop) : m_pTree->Children(item);
+    const std::span<const CScanTree::Item> children = item == CScanTree::kNoItem
+                                                          ? std::span<const CScanTree::Item>(kTop)
+                                                          : m_pTree->Children(item);
     if (parent != TVI_ROOT) m_created.reserve(m_created.size() + 1);
 
     TVINSERTSTRUCTW insert{};

@@ -27,9 +27,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/tree_sink.h"
 #include "model/scan_tree.h"
 #include "model/tree_order.h"
-#include "core/tree_sink.h"
 #include "ui/win32/name_order.h"
 
 namespace sizewalk {

@@ -20,17 +20,17 @@ CTreeWindow::CTreeWindow(bool shown, int width, int height) {
     wc.lpszClassName = kFrameClass;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     ::RegisterClassW(&wc);  // fails harmlessly once registered
-    m_hFrame = ::CreateWindowExW(0, kFrameClass, L"Sizewalk tree", WS_OVERLAPPEDWINDOW, 0, 0,
-                                 width, height, nullptr, nullptr, instance, nullptr);
+    m_hFrame = ::CreateWindowExW(0, kFrameClass, L"Sizewalk tree", WS_OVERLAPPEDWINDOW, 0, 0, width,
+                                 height, nullptr, nullptr, instance, nullptr);
     if (!m_hFrame) return;
     ::SetWindowLongPtrW(m_hFrame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     RECT client{};
     ::GetClientRect(m_hFrame, &client);
-    m_hTree = ::CreateWindowExW(0, WC_TREEVIEWW, L"Tree1",
-                                WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS |
-                                    TVS_HASLINES | TVS_LINESATROOT,
-                                0, 0, client.right, client.bottom, m_hFrame, nullptr, instance,
-                                nullptr);
+    m_hTree =
+        ::CreateWindowExW(0, WC_TREEVIEWW, L"Tree1",
+                          WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | TVS_HASBUTTONS |
+                              TVS_HASLINES | TVS_LINESATROOT,
+                          0, 0, client.right, client.bottom, m_hFrame, nullptr, instance, nullptr);
     if (shown) {
         ::ShowWindow(m_hFrame, SW_SHOWNOACTIVATE);
         ::UpdateWindow(m_hFrame);

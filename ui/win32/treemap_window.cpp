@@ -203,7 +203,8 @@ void CTreemapWindow::UpdateShown() {
                     m_picture->pixels.size() * sizeof(std::uint32_t));
         if (m_state.Selected() != kNoNode && m_state.List()) {
             const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
-            const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_state.Selected());
+            const std::uint32_t shown =
+                m_picture->layout.VisibleAncestor(input, m_state.Selected());
             if (shown != kNoNode) {
                 const int thickness = std::max(2, (2 * ScreenDpi() + 48) / 96);  // 2 at 100%
                 DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w,
@@ -337,8 +338,8 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
                 m_tipText.clear();
                 if (m_nHot != kNoNode && m_state.List() && m_nHot < m_state.List()->Count())
-                    m_tipText =
-                        m_describer ? m_describer(m_nHot) : WideFromUtf8(m_state.List()->PathOf(m_nHot));
+                    m_tipText = m_describer ? m_describer(m_nHot)
+                                            : WideFromUtf8(m_state.List()->PathOf(m_nHot));
                 info->lpszText = m_tipText.data();
                 return 0;
             }

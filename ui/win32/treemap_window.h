@@ -33,7 +33,7 @@
 namespace sizewalk {
 
 class CTreemapWindow {
-  public:
+public:
     // The details of a list index, one line each (CRLF between lines).
     using Describer = std::function<std::wstring(std::uint32_t index)>;
     using SelectHandler = std::function<void(std::uint32_t index)>;
@@ -88,7 +88,7 @@ class CTreemapWindow {
     // The message the worker posts when a picture is ready.
     static constexpr UINT kPictureReady = WM_APP + 0x7A;
 
-  private:
+private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Rerender();

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-
 #include "tests/temp_tree.h"
 #include "ui/qt/main_dialog.h"
 #include "ui/qt/tree_model.h"
@@ -93,7 +92,8 @@ private slots:
         QVERIFY(qAbs(dlg.frameGeometry().center().y() - screen.center().y()) <= 2);
         for (int id : {IDOK, IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES, IDC_UNITS_MB,
                        IDC_UNITS_KB, IDC_UNITS_BYTES})
-            QVERIFY2(dlg.rect().contains(dlg.GetDlgItem(id)->geometry()), qPrintable(QString::number(id)));
+            QVERIFY2(dlg.rect().contains(dlg.GetDlgItem(id)->geometry()),
+                     qPrintable(QString::number(id)));
         QWidget* w = dlg.GetDlgItem(IDOK);
         for (int id : {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES}) {
             w = w->nextInFocusChain();
@@ -180,8 +180,9 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         const QModelIndex top = model.index(0, 0);
         QCOMPARE(top.data().toString(), QString::fromStdString(t.Path("d") + " [    2.00KB]"));
-        QCOMPARE(ChildLabels(model, top), QStringList({"a [    0.00KB]", "B [    0.00KB]",
-                                                       "file2 [    0.50KB]", "file10 [    1.50KB]"}));
+        QCOMPARE(ChildLabels(model, top),
+                 QStringList({"a [    0.00KB]", "B [    0.00KB]", "file2 [    0.50KB]",
+                              "file10 [    1.50KB]"}));
         // The field keeps the stripped path; the edit box what was typed.
         QCOMPARE(dlg.Fields().m_strStartDir, t.Path("d"));
         QCOMPARE(edit->text(), QString::fromStdString(t.Path("d") + "/"));
@@ -193,7 +194,8 @@ private slots:
 
         // Enter on the tree and on the OK button run OK too; only the unit
         // changed, so the kept scan is redrawn.
-        QTest::mouseClick(static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_BYTES)), Qt::LeftButton);
+        QTest::mouseClick(static_cast<QRadioButton*>(dlg.GetDlgItem(IDC_UNITS_BYTES)),
+                          Qt::LeftButton);
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(dlg.isVisible());
@@ -236,7 +238,8 @@ private slots:
             DismissNextBox(seen, &dlg);
             QTest::mouseClick(static_cast<QPushButton*>(dlg.GetDlgItem(IDOK)), Qt::LeftButton);
             QVERIFY(seen.seen);
-            QCOMPARE(seen.text, QStringLiteral("Start directory does not exist or is not a directory"));
+            QCOMPARE(seen.text,
+                     QStringLiteral("Start directory does not exist or is not a directory"));
             QCOMPARE(seen.caption, QStringLiteral("sizewalk-test"));
             QCOMPARE(seen.icon, QMessageBox::NoIcon);
             QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));

@@ -14,8 +14,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QLocale>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,9 +32,9 @@
 
 #include <filesystem>
 
+#include "model/detail_columns.h"
 #include "tests/core/blocking_source.h"
 #include "tests/temp_tree.h"
-#include "model/detail_columns.h"
 #include "ui/qt/main_dialog.h"
 #include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/tree_model.h"
@@ -52,7 +52,8 @@ QStringList ChildLabels(const QAbstractItemModel& m, const QModelIndex& parent) 
     return out;
 }
 
-QModelIndex ChildNamed(const QAbstractItemModel& m, const QModelIndex& parent, const QString& name) {
+QModelIndex ChildNamed(const QAbstractItemModel& m, const QModelIndex& parent,
+                       const QString& name) {
     for (int r = 0; r < m.rowCount(parent); ++r) {
         const QModelIndex i = m.index(r, 0, parent);
         if (i.data().toString().section(QLatin1Char(' '), 0, 0) == name) return i;
@@ -93,10 +94,11 @@ struct Fixture {
     // file switch given.
     void Press(const std::string& path, Units units = Units::Bytes, bool files = true,
                bool rescan = false) {
-        static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(path));
+        static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))
+            ->setText(QString::fromStdString(path));
         static_cast<QRadioButton*>(dlg.GetDlgItem(units == Units::MB   ? IDC_UNITS_MB
                                                   : units == Units::KB ? IDC_UNITS_KB
-                                                                      : IDC_UNITS_BYTES))
+                                                                       : IDC_UNITS_BYTES))
             ->setChecked(true);
         static_cast<QCheckBox*>(dlg.GetDlgItem(IDC_SHOW_FILES))->setChecked(files);
         if (rescan)
@@ -139,7 +141,8 @@ private slots:
 
         // The press's controls wait; Cancel and the tree do not, and the
         // tree holds the focus meanwhile.
-        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+        for (int id :
+             {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
             QVERIFY2(!f.dlg.GetDlgItem(id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(f.dlg.GetDlgItem(IDCANCEL)->isEnabled());
         QVERIFY(f.dlg.GetDlgItem(IDC_TREE)->isEnabled());
@@ -160,10 +163,12 @@ private slots:
         QTimer::singleShot(10, &f.dlg, [&] { fired = true; });
         QTRY_VERIFY(fired);
         f.source.Report(1234, 3072, 8192, t.Path("d") + "/deeper");
-        QTRY_COMPARE(withoutClock(progress->text()),
-                     QString::fromStdString("Scanning: 1,234 entries, 3.00KB\n" + t.Path("d") + "/deeper"));
-        QCOMPARE(withoutClock(progress->accessibleName()),
-                 QString::fromStdString("Scanning: 1,234 entries, 3.00KB, " + t.Path("d") + "/deeper"));
+        QTRY_COMPARE(
+            withoutClock(progress->text()),
+            QString::fromStdString("Scanning: 1,234 entries, 3.00KB\n" + t.Path("d") + "/deeper"));
+        QCOMPARE(
+            withoutClock(progress->accessibleName()),
+            QString::fromStdString("Scanning: 1,234 entries, 3.00KB, " + t.Path("d") + "/deeper"));
 
         // A long directory is elided in the middle to the label's width.
         const std::string deep = t.Path("d") + "/" + std::string(300, 'x') + "/end";
@@ -172,15 +177,17 @@ private slots:
         QVERIFY(progress->text().endsWith(QStringLiteral("/end")));
         QVERIFY(progress->fontMetrics().horizontalAdvance(progress->text().section('\n', 1)) <=
                 progress->contentsRect().width());
-        QCOMPARE(withoutClock(progress->accessibleName()),
-                 QStringLiteral("Scanning: 1,235 entries, 3.00KB, ") + QString::fromStdString(deep));
+        QCOMPARE(
+            withoutClock(progress->accessibleName()),
+            QStringLiteral("Scanning: 1,235 entries, 3.00KB, ") + QString::fromStdString(deep));
 
         // The worker's notice arrives through the event loop.
         f.source.Release();
         QTRY_VERIFY(!f.dlg.IsScanning());
         QVERIFY(!progress->isVisible());
         QCOMPARE(f.dlg.cursor().shape(), Qt::ArrowCursor);
-        for (int id : {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
+        for (int id :
+             {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
             QVERIFY(f.dlg.GetDlgItem(id)->isEnabled());
         QVERIFY(f.dlg.GetAction(TreeAction::Rescan)->isEnabled());
         QCOMPARE(QApplication::focusWidget(), ok);
@@ -197,7 +204,8 @@ private slots:
             if (escape)
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             else
-                QTest::mouseClick(static_cast<QPushButton*>(f.dlg.GetDlgItem(IDCANCEL)), Qt::LeftButton);
+                QTest::mouseClick(static_cast<QPushButton*>(f.dlg.GetDlgItem(IDCANCEL)),
+                                  Qt::LeftButton);
             QVERIFY(!f.dlg.IsScanning());
             QVERIFY(f.dlg.isVisible());
             QCOMPARE(f.dlg.GetTreeModel().rowCount(), 0);
@@ -219,7 +227,8 @@ private slots:
             CSizewalkDlg dlg(source, last);
             dlg.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-            static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(t.Root()));
+            static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))
+                ->setText(QString::fromStdString(t.Root()));
             dlg.OnOK();
             QVERIFY(source.WaitUntilWaiting());
             QVERIFY(dlg.close());  // the close box
@@ -230,7 +239,8 @@ private slots:
         {
             // Destroyed with a scan still running: stopped and joined.
             auto* dlg = new CSizewalkDlg(source, last);
-            static_cast<QLineEdit*>(dlg->GetDlgItem(IDC_START_DIR))->setText(QString::fromStdString(t.Root()));
+            static_cast<QLineEdit*>(dlg->GetDlgItem(IDC_START_DIR))
+                ->setText(QString::fromStdString(t.Root()));
             dlg->OnOK();
             QVERIFY(source.WaitUntilWaiting());
             delete dlg;
@@ -246,8 +256,11 @@ private slots:
         QWidget* tree = f.dlg.GetDlgItem(IDC_TREE);
         const QRect treeBefore = tree->geometry();
         const int editWidth = f.dlg.GetDlgItem(IDC_START_DIR)->width();
-        auto gapToRight = [&](int id) { return f.dlg.width() - f.dlg.GetDlgItem(id)->geometry().right(); };
-        const int okGap = gapToRight(IDOK), filesGap = gapToRight(IDC_SHOW_FILES), mbGap = gapToRight(IDC_UNITS_MB);
+        auto gapToRight = [&](int id) {
+            return f.dlg.width() - f.dlg.GetDlgItem(id)->geometry().right();
+        };
+        const int okGap = gapToRight(IDOK), filesGap = gapToRight(IDC_SHOW_FILES),
+                  mbGap = gapToRight(IDC_UNITS_MB);
         const int filesTop = f.dlg.GetDlgItem(IDC_SHOW_FILES)->y();
 
         f.dlg.resize(base + QSize(300, 200));
@@ -285,7 +298,8 @@ private slots:
         tree->setCurrentIndex(file);
         QGuiApplication::clipboard()->clear();
         QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d/sub/file name")));
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromStdString(t.Path("d/sub/file name")));
 
         // In the edit box, Ctrl+C copies its own text.
         auto* edit = static_cast<QLineEdit*>(f.dlg.GetDlgItem(IDC_START_DIR));
@@ -300,7 +314,8 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
         f.dlg.GetAction(TreeAction::OpenInFileManager)->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(catcher.urls, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(t.Path("d/sub")))}));
+        QCOMPARE(catcher.urls,
+                 QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(t.Path("d/sub")))}));
     }
 
     void contextMenuOnAnItem() {
@@ -313,18 +328,19 @@ private slots:
         QTimer::singleShot(50, &f.dlg, [&] {
             if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
                 for (QAction* a : menu->actions())
-                    if (!a->isSeparator()) seen << a->text() + QLatin1Char('|') + a->shortcut().toString();
+                    if (!a->isSeparator())
+                        seen << a->text() + QLatin1Char('|') + a->shortcut().toString();
                 menu->close();
             }
         });
         const QPoint at = tree->visualRect(f.dlg.GetTreeModel().index(0, 0)).center();
         emit tree->customContextMenuRequested(at);
-        QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
-                                    "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D",
-                                    "Show &Treemap|F9", "Show D&etails|F8", "&Rescan|F5",
-                                    "Open Ter&minal Here|", "Move to Tr&ash|Del",
-                                    "Delete &Permanently|Shift+Del",
-                                    "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
+        QCOMPARE(seen,
+                 QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
+                              "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "Show &Treemap|F9",
+                              "Show D&etails|F8", "&Rescan|F5", "Open Ter&minal Here|",
+                              "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
+                              "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
@@ -484,7 +500,8 @@ private slots:
         t.File("d/new", 2);
         QVERIFY(f.Scan(t.Path("d"), Units::Bytes, true, true));  // F5
         QCOMPARE(ChildLabels(model, model.index(0, 0)),
-                 QStringList({"new [         2 bytes]", "old [         1 bytes]", "sub [         3 bytes]"}));
+                 QStringList({"new [         2 bytes]", "old [         1 bytes]",
+                              "sub [         3 bytes]"}));
         QCOMPARE(f.source.Scanned().size(), std::size_t{2});
         const QModelIndex sub = model.index(2, 0, model.index(0, 0));
         QVERIFY(f.Tree()->isExpanded(model.index(0, 0)));
@@ -515,7 +532,8 @@ private slots:
         QVERIFY(box->isChecked());
         QVERIFY(f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
         QTRY_VERIFY(f.dlg.height() > before.height());
-        QVERIFY(map->mapTo(&f.dlg, QPoint()).y() >= f.Tree()->mapTo(&f.dlg, QPoint()).y() + f.Tree()->height());
+        QVERIFY(map->mapTo(&f.dlg, QPoint()).y() >=
+                f.Tree()->mapTo(&f.dlg, QPoint()).y() + f.Tree()->height());
         const CScanTree* tree = f.dlg.GetTreeModel().Tree();
         QVERIFY(tree);
         QCOMPARE(map->List(), &tree->List());
@@ -644,9 +662,11 @@ private slots:
                          .arg(100.0 * double(model.EntryOf(sub)->GetDiskSize()) /
                                   double(model.EntryOf(top)->GetDiskSize()),
                               0, 'f', 1));
-        const QString small = ChildNamed(model, top, QStringLiteral("small")).data(Qt::ToolTipRole).toString();
+        const QString small =
+            ChildNamed(model, top, QStringLiteral("small")).data(Qt::ToolTipRole).toString();
         QCOMPARE(small.section('\n', 0, 1),
-                 QString::fromStdString(t.Path("d/small")) + QStringLiteral("\nSize: 1,000,000 bytes (25.0% of parent)"));
+                 QString::fromStdString(t.Path("d/small")) +
+                     QStringLiteral("\nSize: 1,000,000 bytes (25.0% of parent)"));
         QCOMPARE(small.count('\n'), 2);  // a file has no count below
         QCOMPARE(top.data(Qt::ToolTipRole).toString().section('\n', 1, 1),
                  QStringLiteral("Size: 4,000,000 bytes"));

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/scan_command.h"
 #include "tests/temp_tree.h"
 #include "ui/qt/display_text.h"
 #include "ui/qt/name_collator.h"
-#include "core/scan_command.h"
 #include "ui/qt/tree_model.h"
 
 using namespace sizewalk;
@@ -49,8 +49,8 @@ private slots:
         const CNameCollator c(locale);
         // Digit runs compare as numbers, case is ignored, and labels that
         // still tie are ordered by their bytes whatever the input order.
-        const std::vector<std::string> expected = {
-            "a", "B", "c10", "file1", "file2", "file10", "File11", "file100", "Zeta"};
+        const std::vector<std::string> expected = {"a",      "B",      "c10",     "file1", "file2",
+                                                   "file10", "File11", "file100", "Zeta"};
         std::vector<std::string> input(expected.rbegin(), expected.rend());
         QCOMPARE(SortedBytes(c, input), expected);
 
@@ -68,7 +68,8 @@ private slots:
     void displayText_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << QByteArray("docs [  1.00MB]") << QStringLiteral("docs [  1.00MB]");
+        QTest::newRow("plain") << QByteArray("docs [  1.00MB]")
+                               << QStringLiteral("docs [  1.00MB]");
         QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QStringLiteral("caf\u00e9");
         QTest::newRow("invalid byte") << QByteArray("caf\xe9 x") << QStringLiteral("caf\ufffd x");
         QTest::newRow("lone continuation") << QByteArray("\x80") << QStringLiteral("\ufffd");
@@ -87,12 +88,14 @@ private slots:
         QTest::newRow("isolates") << QByteArray("\xe2\x81\xa6\xe2\x81\xa7\xe2\x81\xa8\xe2\x81\xa9")
                                   << QStringLiteral("\ufffd\ufffd\ufffd\ufffd");
         QTest::newRow("right-to-left letters stay")
-            << QByteArray("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d") << QStringLiteral("\u05e9\u05dc\u05d5\u05dd");
+            << QByteArray("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d")
+            << QStringLiteral("\u05e9\u05dc\u05d5\u05dd");
     }
     void displayText() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, shown);
-        QCOMPARE(DisplayText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))),
+        QCOMPARE(DisplayText(
+                     std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))),
                  shown);
     }
 
@@ -102,8 +105,8 @@ private slots:
     void fillFromRealTree() {
         sizewalk::test::TempTree t;
         t.Dir("Data");
-        for (const char* f : {"Data/file10", "Data/file2", "Data/B", "Data/a", "Data/new\nline",
-                              "Data/\xff\xfe"})
+        for (const char* f :
+             {"Data/file10", "Data/file2", "Data/B", "Data/a", "Data/new\nline", "Data/\xff\xfe"})
             t.File(f, 1024);
         t.Dir("Data/sub");
         t.File("Data/sub/z", 5);
@@ -113,7 +116,8 @@ private slots:
         scanner.Scan(t.Path("Data"));
         CScannerSource source(scanner);
         CTreeModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         FillTree(source, Units::KB, Files::Shown, model);
 
         QCOMPARE(model.rowCount(), 1);
@@ -178,7 +182,8 @@ private slots:
         scanner.Scan(t.Root());
         CScannerSource source(scanner);
         CTreeModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         FillTree(source, Units::Bytes, Files::Shown, model);
         const QModelIndex top = model.index(0, 0);
         const QPersistentModelIndex b = model.index(1, 0, top);

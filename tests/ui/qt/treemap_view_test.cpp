@@ -65,7 +65,7 @@ class TreemapViewTest : public QObject {
                       map.y() + int((r.y0 + r.y1) / 2 / ratio));
     }
 
-  private slots:
+private slots:
     void initTestCase() {
         // Apparent: big.iso (sparse) dominates; on disk: dense.dat does.
         m_tree.File("big.iso", 8 << 20);
