@@ -58,8 +58,8 @@ private:
 // window makes it, so that a timed press is only the press.
 class WindowCommand {
 public:
-    WindowCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree)
-        : m_command(source, lastScannedDir, tree, m_messages, m_cursor, m_notice) {}
+    WindowCommand(CEntrySource& source, CKeptScan& kept, CTreeSink& tree)
+        : m_command(source, kept, tree, m_messages, m_cursor, m_notice) {}
     // One press of OK; a scan it starts runs to its end and fills the tree,
     // as the window's notice would have it.
     ScanOutcome PressOK(ScanFields& fields) {
@@ -90,8 +90,8 @@ inline CancelTiming TimeCancel(CEntrySource& source, CTreeSink& tree, const std:
     SilentMessages messages;
     NoCursor cursor;
     NoticeWaiter notice;
-    std::string last;
-    CLiveScanCommand command(source, last, tree, messages, cursor, notice);
+    CKeptScan kept;
+    CLiveScanCommand command(source, kept, tree, messages, cursor, notice);
     ScanFields fields{path, Units::MB, Files::Shown};
     CancelTiming timing;
     if (command.Start(fields) != ScanOutcome::Started) return timing;

@@ -299,13 +299,13 @@ sizewalk::CScanTree::Item Widest(const sizewalk::CScanTree& tree, std::size_t& c
 
 // Fills the real dialog's tree, opens the widest directory's ancestors, then
 // times expanding and painting the widest directory itself.
-double ViewExpandSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
+double ViewExpandSeconds(const sizewalk::CScanList& list, sizewalk::Units units, bool files,
                          sizewalk::CScanTree::Item widest) {
     sizewalk::CSizewalkDlg dlg;
     dlg.show();
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
-    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+    sizewalk::FillTree(list, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
                        model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
     const QModelIndex target = model.IndexOfItem(widest);
@@ -354,7 +354,7 @@ double ModelSwitchSeconds(sizewalk::CTreeModel& model, sizewalk::CScanTree::Item
 // The same switch in the real dialog, offscreen: a fresh fill, the widest
 // directory expanded with its ancestors and painted; then the switch and the
 // repaint.
-double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, bool files,
+double ViewSwitchSeconds(const sizewalk::CScanList& list, sizewalk::Units units, bool files,
                          sizewalk::CScanTree::Item widest, const ModelChange& from,
                          const ModelChange& to) {
     sizewalk::CSizewalkDlg dlg;
@@ -362,7 +362,7 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
     QApplication::processEvents();
     sizewalk::CTreeModel& model = dlg.GetTreeModel();
     from(model);
-    sizewalk::FillTree(source, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+    sizewalk::FillTree(list, units, files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
                        model);
     auto* view = static_cast<QTreeView*>(dlg.GetDlgItem(sizewalk::IDC_TREE));
     for (QModelIndex i = model.IndexOfItem(widest); i.isValid(); i = i.parent()) view->expand(i);
@@ -375,12 +375,12 @@ double ViewSwitchSeconds(sizewalk::CEntrySource& source, sizewalk::Units units, 
     return Seconds(t0);
 }
 
-void PrintSwitch(const char* key, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
+void PrintSwitch(const char* key, sizewalk::CTreeModel& model, const sizewalk::CScanList& list,
                  sizewalk::Units units, bool files, sizewalk::CScanTree::Item widest,
                  const ModelChange& from, const ModelChange& to) {
     std::printf(", \"%s_seconds\": %.6f", key, ModelSwitchSeconds(model, widest, from, to));
     std::printf(", \"%s_view_seconds\": %.6f", key,
-                ViewSwitchSeconds(source, units, files, widest, from, to));
+                ViewSwitchSeconds(list, units, files, widest, from, to));
 }
 
 // Lays out and renders the whole list's treemap at width x height.
@@ -479,14 +479,14 @@ bool PrintExport(const sizewalk::CScanList& list, const std::string& file) {
 // --sort and --on-disk with --fill: switching to what was asked for, from
 // the other choice.
 void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
-                   sizewalk::CEntrySource& source, sizewalk::CScanTree::Item widest,
+                   const sizewalk::CScanList& list, sizewalk::CScanTree::Item widest,
                    sizewalk::SortOrder order, sizewalk::SizeMode mode) {
     if (o.sort) {
         const sizewalk::SortOrder other = order == sizewalk::SortOrder::Size
                                               ? sizewalk::SortOrder::Name
                                               : sizewalk::SortOrder::Size;
         PrintSwitch(
-            "sort", model, source, o.units, o.files, widest,
+            "sort", model, list, o.units, o.files, widest,
             [&](sizewalk::CTreeModel& m) {
                 m.SetSortOrder(other);
                 m.SetSizeMode(mode);
@@ -495,7 +495,7 @@ void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
     }
     if (o.onDisk) {
         PrintSwitch(
-            "size_mode", model, source, o.units, o.files, widest,
+            "size_mode", model, list, o.units, o.files, widest,
             [&](sizewalk::CTreeModel& m) {
                 m.SetSortOrder(order);
                 m.SetSizeMode(sizewalk::SizeMode::Apparent);
@@ -506,11 +506,11 @@ void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
 
 // --fill: the tree fill into the model, then the widest directory's first
 // look, in the model and in the view, then the switches.
-void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, sizewalk::CEntrySource& source,
+void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, const sizewalk::CScanList& list,
                sizewalk::SortOrder order, sizewalk::SizeMode mode) {
     const long long beforeFill = ResidentBytes();
     const auto f0 = std::chrono::steady_clock::now();
-    sizewalk::FillTree(source, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+    sizewalk::FillTree(list, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
                        model);
     const double fillSeconds = Seconds(f0);
     const double items = static_cast<double>(model.ItemCount());
@@ -536,20 +536,23 @@ void PrintFill(const BenchOptions& o, sizewalk::CTreeModel& model, sizewalk::CEn
     std::printf(", \"widest_children\": %d, \"widest_expand_seconds\": %.6f", rows, Seconds(e0));
     if (chars < 0) std::printf(" ");  // keeps the work observable
     std::printf(", \"widest_view_expand_seconds\": %.6f",
-                ViewExpandSeconds(source, o.units, o.files, widest));
-    PrintSwitches(o, model, source, widest, order, mode);
+                ViewExpandSeconds(list, o.units, o.files, widest));
+    PrintSwitches(o, model, list, widest, order, mode);
 }
 
-// --redraw: OK pressed again with the same path through the command (no scan).
-void PrintRedraw(const BenchOptions& o, sizewalk::CEntrySource& source, sizewalk::CTreeModel& model,
-                 const std::string& path) {
+// --redraw: OK pressed again with the same path through the command (no
+// scan). The scanner's list becomes the kept scan, as the window keeps it.
+void PrintRedraw(const BenchOptions& o, sizewalk::CDirScanner& scanner, sizewalk::CKeptScan& kept,
+                 sizewalk::CTreeModel& model, const std::string& path) {
     sizewalk::ScanFields fields;
     fields.m_strStartDir = path;
     fields.m_eUnits = o.units;
     fields.m_eFiles = o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
     std::string last = path;
     sizewalk::StripTrailingSeparator(last);
-    sizewalk::bench::WindowCommand command(source, last, model);
+    kept.Take(std::move(scanner.GetList()), std::move(last), sizewalk::ScanOrigin::Walked());
+    sizewalk::CScannerSource source(scanner);
+    sizewalk::bench::WindowCommand command(source, kept, model);
     const auto r0 = std::chrono::steady_clock::now();
     const auto outcome = command.PressOK(fields);
     std::printf(", \"redraw_seconds\": %.6f%s", Seconds(r0),
@@ -576,7 +579,7 @@ void PrintScan(int run, const std::string& path, int threads, const sizewalk::CD
 int RunScans(const BenchOptions& o) {
     sizewalk::CDirScanner scanner;
     scanner.SetThreadCount(o.threads);
-    sizewalk::CScannerSource source(scanner);
+    sizewalk::CKeptScan kept;  // of --redraw; outlives the model that shows it
     sizewalk::CTreeModel model;
     const sizewalk::SortOrder order = o.sort.value_or(sizewalk::SortOrder::Name);
     const sizewalk::SizeMode mode =
@@ -587,6 +590,7 @@ int RunScans(const BenchOptions& o) {
     const long long baseline = ResidentBytes();
     for (int run = 1; run <= o.repeat; ++run) {
         model.DeleteAllItems();  // the command drops the items before a scan
+        kept.Clear();            // and the kept scan
         if (o.cold && !DropCaches()) return 1;
         ResetPeakResident();
         sizewalk::CScanProgress progress;
@@ -630,8 +634,8 @@ int RunScans(const BenchOptions& o) {
             entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
-        if (o.fill) PrintFill(o, model, source, order, mode);
-        if (o.redraw) PrintRedraw(o, source, model, path);
+        if (o.fill) PrintFill(o, model, scanner.GetList(), order, mode);
+        if (o.redraw) PrintRedraw(o, scanner, kept, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());
         std::fflush(stdout);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // What the scan command needs of the scanner: scan a path into a list of
-// the command's (watched and stoppable from other threads), and the kept
-// list that the tree shows.
+// the command's (watched and stoppable from other threads). The scan the
+// tree shows is kept apart (core/kept_scan.h).
 // CScannerSource serves it from a real CDirScanner; tests put their own in
 // its place to fail or block on purpose.
 
@@ -23,9 +23,6 @@ public:
     // std::bad_alloc, leaving the list empty.
     virtual ScanStatus ScanInto(std::string_view startPath, CScanList& list,
                                 CScanProgress* progress) = 0;
-    // The kept scan: read and replaced only on the user-interface thread.
-    virtual CScanList& Kept() = 0;
-    const CScanList& List() const { return const_cast<CEntrySource*>(this)->Kept(); }
 };
 
 class CScannerSource : public CEntrySource {
@@ -35,7 +32,6 @@ public:
                         CScanProgress* progress) override {
         return m_scanner.ScanInto(startPath, list, progress);
     }
-    CScanList& Kept() override { return m_scanner.GetList(); }
 
 private:
     CDirScanner& m_scanner;

@@ -18,11 +18,11 @@ std::atomic<bool> g_bAbandoned{false};
 
 }  // namespace
 
-CLiveScanCommand::CLiveScanCommand(CEntrySource& source, std::string& lastScannedDir,
-                                   CTreeSink& tree, CMessageBox& messages, CWaitCursor& cursor,
+CLiveScanCommand::CLiveScanCommand(CEntrySource& source, CKeptScan& kept, CTreeSink& tree,
+                                   CMessageBox& messages, CWaitCursor& cursor,
                                    CScanDoneNotify& done)
     : m_source(source),
-      m_lastScannedDir(lastScannedDir),
+      m_kept(kept),
       m_tree(tree),
       m_messages(messages),
       m_cursor(cursor),
@@ -59,31 +59,30 @@ CScanProgress::Snapshot CLiveScanCommand::GetProgress() const {
     return m_pJob ? m_pJob->progress.GetSnapshot() : CScanProgress::Snapshot{};
 }
 
-ScanOutcome CLiveScanCommand::Adopt(CScanList&& list, const ScanFields& fields) {
+ScanOutcome CLiveScanCommand::Adopt(CScanList&& list, const ScanFields& fields, ScanOrigin origin) {
     if (m_bScanning || m_pJob) return ScanOutcome::Busy;
+    std::string root = fields.m_strStartDir;
     m_tree.DeleteAllItems();
-    m_source.Kept() = std::move(list);
-    m_lastScannedDir = fields.m_strStartDir;
-    m_bAdopted = true;
-    return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+    m_kept.Take(std::move(list), std::move(root), std::move(origin));
+    return FillKeptScan(m_kept, fields, m_tree, m_messages);
 }
 
 ScanOutcome CLiveScanCommand::ReplaceKept(CScanList&& list, const ScanFields& fields) {
-    if (m_bScanning || m_pJob || m_lastScannedDir.empty()) return ScanOutcome::Busy;
+    if (m_bScanning || m_pJob || !m_kept.IsValid()) return ScanOutcome::Busy;
     m_tree.DeleteAllItems();
-    m_source.Kept() = std::move(list);
-    return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+    m_kept.ReplaceList(std::move(list));
+    return FillKeptScan(m_kept, fields, m_tree, m_messages);
 }
 
 ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     if (m_bScanning && !m_bMeasuring) return ScanOutcome::Busy;
-    if (!force && KeptIsAdopted()) {
+    if (!force && m_kept.IsOpened()) {
         // An opened scan's path may not exist here: OK with it redraws.
         std::string path = fields.m_strStartDir;
         NormalizeStartPath(path);
-        if (path == m_lastScannedDir && !m_pJob) {
+        if (path == m_kept.Root() && !m_pJob) {
             fields.m_strStartDir = std::move(path);
-            return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+            return FillKeptScan(m_kept, fields, m_tree, m_messages);
         }
     }
     if (!PrepareStartPath(fields.m_strStartDir)) {
@@ -98,14 +97,12 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
         m_queued = Press{fields, force};
         return ScanOutcome::Queued;
     }
-    if (!force && fields.m_strStartDir == m_lastScannedDir)
-        return FillKeptScan(m_source, fields, m_lastScannedDir, m_tree, m_messages);
+    if (!force && m_kept.IsValid() && fields.m_strStartDir == m_kept.Root())
+        return FillKeptScan(m_kept, fields, m_tree, m_messages);
 
     // The items show the kept list, which the scan replaces: drop both first.
     m_tree.DeleteAllItems();
-    m_lastScannedDir.clear();
-    m_source.Kept().Clear();
-    m_bAdopted = false;
+    m_kept.Clear();
     m_fields = fields;
     m_strScanPath = fields.m_strStartDir;
     m_bOpening = false;
@@ -113,7 +110,7 @@ ScanOutcome CLiveScanCommand::Begin(ScanFields& fields, bool force) {
     if (!StartWorker(JobKind::Scan)) {
         // No thread to be had: the scan could not have run either.
         m_cursor.End();
-        ReportOutOfMemory(m_lastScannedDir, m_tree, m_messages);
+        ReportOutOfMemory(m_kept, m_tree, m_messages);
         return ScanOutcome::OutOfMemory;
     }
     return ScanOutcome::Started;
@@ -205,7 +202,7 @@ bool CLiveScanCommand::Stop() {
     }
     m_cursor.End();
     m_tree.DeleteAllItems();
-    m_lastScannedDir.clear();
+    m_kept.Clear();
     return true;
 }
 
@@ -236,10 +233,8 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
     m_cursor.End();
     switch (job->result) {
         case Result::Complete: {
-            m_source.Kept() = std::move(job->list);
-            m_lastScannedDir = m_strScanPath;
-            const ScanOutcome filled =
-                FillKeptScan(m_source, m_fields, m_lastScannedDir, m_tree, m_messages);
+            m_kept.Take(std::move(job->list), m_strScanPath, ScanOrigin::Walked());
+            const ScanOutcome filled = FillKeptScan(m_kept, m_fields, m_tree, m_messages);
             return filled == ScanOutcome::Redrawn ? ScanOutcome::Scanned : filled;
         }
         case Result::Stopped:
@@ -248,7 +243,7 @@ std::optional<ScanOutcome> CLiveScanCommand::Finish() {
         case Result::Failed:
             break;
     }
-    ReportOutOfMemory(m_lastScannedDir, m_tree, m_messages);
+    ReportOutOfMemory(m_kept, m_tree, m_messages);
     return ScanOutcome::OutOfMemory;
 }
 
@@ -259,9 +254,9 @@ ScanOutcome CLiveScanCommand::FinishOpen(Job& job) {
     if (job.result == Result::Complete) {
         // The scan read is the kept scan of its own root path (the worker
         // is joined and no scan runs, so Adopt takes it).
-        m_openedMetadata = job.metadata;
         m_fields.m_strStartDir = std::string(job.list[0].GetName());
-        const ScanOutcome filled = Adopt(std::move(job.list), m_fields);
+        const ScanOutcome filled = Adopt(std::move(job.list), m_fields,
+                                         ScanOrigin::Opened(job.strPath, job.metadata.timestamp));
         return filled == ScanOutcome::Redrawn ? ScanOutcome::Opened : filled;
     }
     if (!job.strError.empty()) {

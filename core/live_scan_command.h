@@ -17,7 +17,7 @@
 //   OK      -> Start(fields): Rejected / Redrawn (at once) / Started
 //   timer   -> GetProgress() and FormatProgress() while IsScanning()
 //   posted  -> Finish(): the tree fills (Scanned), or OutOfMemory
-//   Cancel  -> Stop(): empty tree, last path forgotten, at once; the worker
+//   Cancel  -> Stop(): empty tree, kept scan forgotten, at once; the worker
 //              may take a while to notice (a read blocked in the system)
 //   OK      -> while a stopped worker has not returned: Queued; the press
 //              runs when its notice comes
@@ -36,6 +36,7 @@
 #include <thread>
 
 #include "core/entry_source.h"
+#include "core/kept_scan.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
 #include "core/tree_sink.h"
@@ -57,10 +58,11 @@ public:
 
 class CLiveScanCommand {
 public:
-    // All references must outlive the command. `lastScannedDir` is the path
-    // whose scan `source` keeps (the caller holds both for the process).
-    CLiveScanCommand(CEntrySource& source, std::string& lastScannedDir, CTreeSink& tree,
-                     CMessageBox& messages, CWaitCursor& cursor, CScanDoneNotify& done);
+    // All references must outlive the command. `kept` is the scan the tree
+    // shows, which the command replaces and forgets (the caller holds it,
+    // and `source`, for the process).
+    CLiveScanCommand(CEntrySource& source, CKeptScan& kept, CTreeSink& tree, CMessageBox& messages,
+                     CWaitCursor& cursor, CScanDoneNotify& done);
     // Stops a running scan and waits for its worker a moment at most;
     // touches neither tree nor cursor.
     ~CLiveScanCommand();
@@ -79,23 +81,24 @@ public:
     ScanOutcome Start(ScanFields& fields);
     // F5: as Start, but scans even the path scanned last.
     ScanOutcome Rescan(ScanFields& fields);
-    // Makes `list` (finished, not empty) the kept scan of the path
-    // fields.m_strStartDir, as if a scan of it had just ended, and shows it:
-    // Redrawn or OutOfMemory. A scan kept this way need not exist on this
-    // machine: OK with its path redraws it; only F5 looks at the disk.
-    // Busy, taking nothing, while a scan runs or a stopped one has not
-    // returned.
-    ScanOutcome Adopt(CScanList&& list, const ScanFields& fields);
+    // Makes `list` (finished, not empty), opened from a file, the kept scan
+    // of the path fields.m_strStartDir with `origin`, as if a scan of it had
+    // just ended, and shows it: Redrawn or OutOfMemory. A scan kept this way
+    // need not exist on this machine: OK with its path redraws it; only F5
+    // looks at the disk. Busy, taking nothing, while a scan runs or a
+    // stopped one has not returned.
+    ScanOutcome Adopt(CScanList&& list, const ScanFields& fields, ScanOrigin origin);
     // Makes `list` (finished, not empty: the kept scan after an edit that
-    // followed the disk) the kept scan, keeping its path and whether it was
-    // adopted, and shows it: Redrawn or OutOfMemory. Busy, taking nothing,
-    // while a scan runs or a stopped one has not returned.
+    // followed the disk) the kept scan, keeping its root and origin, and
+    // shows it: Redrawn or OutOfMemory. Busy, taking nothing, while a scan
+    // runs or a stopped one has not returned, or when nothing is kept.
     ScanOutcome ReplaceKept(CScanList&& list, const ScanFields& fields);
     // Open Scan: reads the saved scan at `file` on the worker, as a scan
     // runs, while the tree goes on showing the kept scan: Started
     // (IsOpening()), or Busy. Finish() then gives Opened (the scan read is
-    // the kept scan of its own root path, as Adopt() makes it, and
-    // OpenedFields() hold that path), OpenFailed (OpenError() says why), or
+    // the kept scan of its own root path, as Adopt() makes it, with `file`
+    // and its date as origin, and OpenedFields() hold that path),
+    // OpenFailed (OpenError() says why), or
     // OutOfMemory (said); after either the kept scan stays as it was. Stop()
     // drops the reading, keeping the kept scan too.
     ScanOutcome Open(const std::string& file, const ScanFields& fields);
@@ -112,10 +115,9 @@ public:
     bool IsMeasuring() const { return m_bMeasuring; }
     CScanList TakeMeasured() { return std::move(m_measured); }
     const ScanFields& OpenedFields() const { return m_fields; }
-    const ScanFileMetadata& OpenedMetadata() const { return m_openedMetadata; }
     const std::string& OpenError() const { return m_strOpenError; }
-    // The kept scan came from Adopt(), not from a walk of this machine.
-    bool KeptIsAdopted() const { return m_bAdopted && !m_lastScannedDir.empty(); }
+    // The scan the tree shows when no scan runs; empty while one does.
+    const CKeptScan& Kept() const { return m_kept; }
 
     bool IsScanning() const { return m_bScanning; }
     // A stopped scan's worker has not returned yet.
@@ -130,8 +132,8 @@ public:
     CScanProgress::Snapshot GetProgress() const;
 
     // Cancel or Escape while scanning: asks the worker to stop and returns
-    // at once; ends the wait cursor, empties the tree and forgets the last
-    // scanned path, so the next OK scans afresh. A press waiting for a
+    // at once; ends the wait cursor, empties the tree and forgets the kept
+    // scan, so the next OK scans afresh. A press waiting for a
     // stopped worker is dropped instead. False when there was neither.
     bool Stop();
 
@@ -175,7 +177,7 @@ private:
     static void Work(const std::shared_ptr<Job>& job, CEntrySource& source) noexcept;
 
     CEntrySource& m_source;
-    std::string& m_lastScannedDir;
+    CKeptScan& m_kept;
     CTreeSink& m_tree;
     CMessageBox& m_messages;
     CWaitCursor& m_cursor;
@@ -187,11 +189,9 @@ private:
     std::shared_ptr<Job> m_pJob;  // of the worker not yet joined
     std::thread m_worker;
     std::optional<Press> m_queued;  // a press waiting for a stopped worker
-    bool m_bAdopted = false;        // see KeptIsAdopted()
     bool m_bOpening = false;        // the worker reads a saved scan
     bool m_bMeasuring = false;      // the worker measures a directory
     CScanList m_measured;           // what the last measure read
-    ScanFileMetadata m_openedMetadata;
     std::string m_strOpenError;
 };
 

@@ -23,14 +23,14 @@ bool IsPressControl(Control control) {
 
 }  // namespace
 
-CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, std::string& lastScannedDir,
+CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, CKeptScan& kept,
                                CTreeSink& tree)
     : m_view(view),
       m_source(source),
       m_messages(view),
       m_scanning(*this),
       m_working(view),
-      m_command(source, lastScannedDir, tree, m_messages, m_scanning, view) {}
+      m_command(source, kept, tree, m_messages, m_scanning, view) {}
 
 CMainPresenter::~CMainPresenter() = default;
 
@@ -94,8 +94,6 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
             m_view.ShowProgress({std::string(kScanStoppedText), {}});
             break;
         case ScanOutcome::Opened:
-            m_strOpenedFile = m_command.ScanPath();
-            m_openedMade = m_command.OpenedMetadata().timestamp;
             m_fields = m_command.OpenedFields();
             m_view.WriteFields(m_fields);
             ShowNotes();
@@ -129,12 +127,13 @@ void CMainPresenter::Show(std::optional<ScanOutcome> outcome) {
 }
 
 void CMainPresenter::ShowNotes() {
-    const bool opened = m_command.KeptIsAdopted();
-    const std::string origin = opened ? FormatScanOrigin(m_openedMade) : std::string();
-    ProgressText notes = FormatScanNotes(m_source.List().UnreadableCount(), m_sizeMode,
-                                         m_view.GroupSeparator(), origin);
+    const CKeptScan& kept = m_command.Kept();
+    const bool opened = kept.IsOpened();
+    const std::string origin = opened ? FormatScanOrigin(kept.Origin().made) : std::string();
+    ProgressText notes =
+        FormatScanNotes(kept.List().UnreadableCount(), m_sizeMode, m_view.GroupSeparator(), origin);
     // The file itself on the second line, unless that says sizes are on disk.
-    if (opened && notes.strDir.empty()) notes.strDir = m_strOpenedFile;
+    if (opened && notes.strDir.empty()) notes.strDir = kept.Origin().strFile;
     if (notes.strCounts.empty() && notes.strDir.empty())
         m_view.HideProgress();
     else
@@ -208,13 +207,13 @@ void CMainPresenter::Remove(RemoveKind kind) {
     if (!selected.pTree || selected.item == CScanTree::kNoItem) return;
     const CScanList& list = selected.pTree->List();
     const std::size_t index = selected.item;
-    if (&list != &m_source.List() || index >= list.Count()) return;
+    if (&list != &m_command.Kept().List() || index >= list.Count()) return;
     // The tree holds the start and what lies below it, never what is above.
     if (index == 0) {
         m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
         return;
     }
-    if (m_command.KeptIsAdopted()) {
+    if (m_command.Kept().IsOpened()) {
         m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
         return;
     }
@@ -237,11 +236,11 @@ void CMainPresenter::Remove(RemoveKind kind) {
 }
 
 void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList* fresh) {
-    const CScanList& list = m_source.List();
+    const CScanList& list = m_command.Kept().List();
     const std::size_t index = pending.nIndex;
     const std::string& path = pending.strPath;
     // The kept scan must still hold the item where it was looked at.
-    if (m_command.IsBusy() || m_command.IsStopping() || m_command.KeptIsAdopted() || index == 0 ||
+    if (m_command.IsBusy() || m_command.IsStopping() || m_command.Kept().IsOpened() || index == 0 ||
         index >= list.Count() || list.PathOf(index) != path)
         return;
     const std::string start = list.PathOf(0);
@@ -305,8 +304,9 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
 
 void CMainPresenter::KeepStartId() {
     m_startId.reset();
-    if (m_source.List().Empty()) return;
-    const ItemLook start = LookAtStart(m_source.List().PathOf(0));
+    const CScanList& list = m_command.Kept().List();
+    if (list.Empty()) return;
+    const ItemLook start = LookAtStart(list.PathOf(0));
     if (start.eStatus == LookStatus::Same) m_startId = start.id;
 }
 
@@ -343,7 +343,7 @@ void CMainPresenter::OnToggleSizeOnDisk() {
     m_view.ShowSizeMode(m_sizeMode);
     if (IsScanning())
         UpdateProgress();  // the size so far follows too
-    else if (!m_command.IsBusy() && !m_source.List().Empty())
+    else if (!m_command.IsBusy() && m_command.Kept().IsValid())
         ShowNotes();
 }
 
@@ -352,11 +352,11 @@ void CMainPresenter::OnToggleTreemap() {
     m_view.ShowTreemap(m_bTreemap);
 }
 
-bool CMainPresenter::CanSaveScan() const { return CanOpenScan() && !m_source.List().Empty(); }
+bool CMainPresenter::CanSaveScan() const { return CanOpenScan() && m_command.Kept().IsValid(); }
 
 void CMainPresenter::OnSaveScan() {
     if (!CanSaveScan()) return;
-    const CScanList& list = m_source.List();
+    const CScanList& list = m_command.Kept().List();
     // The start directory's own name, as a file name to offer.
     std::string_view root = list[0].GetName();
     while (root.size() > 1 && kPathSeparators.find(root.back()) != std::string_view::npos)

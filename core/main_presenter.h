@@ -21,6 +21,7 @@
 
 #include "core/entry_source.h"
 #include "core/item_actions.h"
+#include "core/kept_scan.h"
 #include "core/live_scan_command.h"
 #include "core/main_view.h"
 #include "core/message_box.h"
@@ -38,10 +39,9 @@ inline constexpr std::string_view kCannotOpenScanText = "The scan could not be o
 
 class CMainPresenter {
 public:
-    // Scans with `source`, whose kept scan is `lastScannedDir`, and fills
-    // `tree` (the view's). All must outlive the presenter.
-    CMainPresenter(CMainView& view, CEntrySource& source, std::string& lastScannedDir,
-                   CTreeSink& tree);
+    // Scans with `source` into the kept scan `kept`, and fills `tree` (the
+    // view's). All must outlive the presenter.
+    CMainPresenter(CMainView& view, CEntrySource& source, CKeptScan& kept, CTreeSink& tree);
     // Stops and joins a running scan; tells the view nothing.
     ~CMainPresenter();
     CMainPresenter(const CMainPresenter&) = delete;
@@ -195,10 +195,6 @@ private:
     // The removal whose directory the command measures; dropped by any
     // outcome but the measure's.
     std::optional<PendingRemove> m_pending;
-    // Of the scan opened from a file, for the band: the file's path and
-    // when the scan was made (seconds since 1970, when the file says).
-    std::string m_strOpenedFile;
-    std::optional<std::int64_t> m_openedMade;
 
     Messages m_messages;
     Scanning m_scanning;

@@ -31,9 +31,9 @@ int IsDriveSpec(std::string_view path) {
     return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) ? 1 : 0;
 }
 
-void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree) {
+void FillTree(const CScanList& list, Units units, Files files, CTreeSink& tree) {
     tree.DeleteAllItems();
-    if (!source.List().Empty()) tree.ShowList(source.List(), units, files);
+    if (!list.Empty()) tree.ShowList(list, units, files);
 }
 
 void NormalizeStartPath(std::string& path) {
@@ -48,18 +48,19 @@ bool PrepareStartPath(std::string& path) {
     return valid;
 }
 
-void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
-    lastScannedDir.clear();
+void ReportOutOfMemory(CKeptScan& kept, CTreeSink& tree, CMessageBox& messages) {
+    // The items refer to the list: they go first.
     tree.DeleteAllItems();
+    kept.Clear();
     messages.Show(kOutOfMemoryText, MessageIcon::Warning);
 }
 
-ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
-                         std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages) {
+ScanOutcome FillKeptScan(CKeptScan& kept, const ScanFields& fields, CTreeSink& tree,
+                         CMessageBox& messages) {
     try {
-        FillTree(scanner, fields.m_eUnits, fields.m_eFiles, tree);
+        FillTree(kept.List(), fields.m_eUnits, fields.m_eFiles, tree);
     } catch (const std::bad_alloc&) {
-        ReportOutOfMemory(lastScannedDir, tree, messages);
+        ReportOutOfMemory(kept, tree, messages);
         return ScanOutcome::OutOfMemory;
     }
     return ScanOutcome::Redrawn;

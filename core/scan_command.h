@@ -6,13 +6,14 @@
 // together, scanning on a worker thread unless the path is byte for byte the
 // one scanned last.
 //
-// The scanner and the last scanned path are owned by the caller, which keeps
-// them for the life of the process (the dialog holds them as statics).
+// The scanner and the kept scan are owned by the caller, which keeps them
+// for the life of the process (core/process_scan.h).
 
 #include <string>
 #include <string_view>
 
 #include "core/entry_source.h"
+#include "core/kept_scan.h"
 #include "core/message_box.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
@@ -55,16 +56,16 @@ int IsExistingDirectory(const std::string& path);
 // drive-letter systems consult it.
 int IsDriveSpec(std::string_view path);
 
-// Rebuilds the whole tree from the source's list.
-void FillTree(const CEntrySource& source, Units units, Files files, CTreeSink& tree);
+// Rebuilds the whole tree from `list`.
+void FillTree(const CScanList& list, Units units, Files files, CTreeSink& tree);
 
 enum class ScanOutcome {
     Rejected,        // not a directory: the message was shown
     Scanned,         // scanned, then filled
     Redrawn,         // the kept scan filled the tree again
-    OutOfMemory,     // reported; the tree is empty and the last path forgotten
+    OutOfMemory,     // reported; the tree is empty and the kept scan forgotten
     Started,         // a live scan runs; the tree fills when it finishes
-    Stopped,         // a live scan was stopped: empty tree, last path forgotten
+    Stopped,         // a live scan was stopped: empty tree, kept scan forgotten
     Busy,            // a live scan is running: nothing done
     Queued,          // a stopped scan has not returned yet: the press waits for it
     Opened,          // a saved scan was read: the kept scan now, filled
@@ -75,12 +76,12 @@ enum class ScanOutcome {
 
 // Fills the tree from the kept scan with the fields' unit and file switch.
 // Redrawn, or OutOfMemory after ReportOutOfMemory.
-ScanOutcome FillKeptScan(CEntrySource& scanner, const ScanFields& fields,
-                         std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
+ScanOutcome FillKeptScan(CKeptScan& kept, const ScanFields& fields, CTreeSink& tree,
+                         CMessageBox& messages);
 
-// After an allocation failure: forgets the last scan, so that the next press
-// scans afresh instead of building from whatever is left, empties the tree
-// and shows "Out of memory.".
-void ReportOutOfMemory(std::string& lastScannedDir, CTreeSink& tree, CMessageBox& messages);
+// After an allocation failure: empties the tree and forgets the kept scan,
+// so that the next press scans afresh instead of building from whatever is
+// left, and shows "Out of memory.".
+void ReportOutOfMemory(CKeptScan& kept, CTreeSink& tree, CMessageBox& messages);
 
 }  // namespace sizewalk

@@ -231,9 +231,9 @@ double ExpandSeconds(const TreeFrame& frame, const std::vector<sizewalk::CScanTr
 
 // --fill: the tree fill into the control and its first paint, then the
 // widest directory opened, then the switches asked for.
-void PrintFill(const BenchOptions& o, TreeFrame& frame, sizewalk::CEntrySource& source) {
+void PrintFill(const BenchOptions& o, TreeFrame& frame, const sizewalk::CScanList& list) {
     const auto f0 = std::chrono::steady_clock::now();
-    sizewalk::FillTree(source, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
+    sizewalk::FillTree(list, o.units, o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden,
                        frame.Sink());
     frame.Paint();
     const double fillSeconds = Seconds(f0);
@@ -258,15 +258,19 @@ void PrintFill(const BenchOptions& o, TreeFrame& frame, sizewalk::CEntrySource& 
                     timed([&] { frame.Sink().SetSizeMode(sizewalk::SizeMode::OnDisk); }));
 }
 
-// --redraw: OK pressed again with the same path through the command (no scan).
-void PrintRedraw(const BenchOptions& o, TreeFrame& frame, sizewalk::CEntrySource& source) {
+// --redraw: OK pressed again with the same path through the command (no
+// scan). The scanner's list becomes the kept scan, as the window keeps it.
+void PrintRedraw(const BenchOptions& o, TreeFrame& frame, sizewalk::CDirScanner& scanner,
+                 sizewalk::CKeptScan& kept) {
     sizewalk::ScanFields fields;
     fields.m_strStartDir = o.path;
     fields.m_eUnits = o.units;
     fields.m_eFiles = o.files ? sizewalk::Files::Shown : sizewalk::Files::Hidden;
     std::string last = o.path;
     sizewalk::StripTrailingSeparator(last);
-    sizewalk::bench::WindowCommand command(source, last, frame.Sink());
+    kept.Take(std::move(scanner.GetList()), std::move(last), sizewalk::ScanOrigin::Walked());
+    sizewalk::CScannerSource source(scanner);
+    sizewalk::bench::WindowCommand command(source, kept, frame.Sink());
     const auto r0 = std::chrono::steady_clock::now();
     const auto outcome = command.PressOK(fields);
     frame.Paint();
@@ -294,7 +298,7 @@ void PrintScan(int run, const std::string& path, const sizewalk::CDirScanner& sc
 // The scans, one JSON line each; 1 when the tree has no window.
 int RunScans(const BenchOptions& o) {
     sizewalk::CDirScanner scanner;
-    sizewalk::CScannerSource source(scanner);
+    sizewalk::CKeptScan kept;  // of --redraw; outlives the frame that shows it
     std::unique_ptr<TreeFrame> frame;
     if (o.fill) {
         frame = std::make_unique<TreeFrame>();
@@ -308,6 +312,7 @@ int RunScans(const BenchOptions& o) {
     for (int run = 1; run <= o.repeat; ++run) {
         if (frame) {
             frame->Sink().DeleteAllItems();  // the command drops the items before a scan
+            kept.Clear();                    // and the kept scan
             // The order switched from, and apparent sizes.
             frame->Sink().SetSortOrder(order == sizewalk::SortOrder::Size
                                            ? sizewalk::SortOrder::Name
@@ -317,8 +322,8 @@ int RunScans(const BenchOptions& o) {
         const auto t0 = std::chrono::steady_clock::now();
         scanner.Scan(o.path);
         PrintScan(run, o.path, scanner, Seconds(t0), baseline);
-        if (o.fill) PrintFill(o, *frame, source);
-        if (o.redraw) PrintRedraw(o, *frame, source);
+        if (o.fill) PrintFill(o, *frame, scanner.GetList());
+        if (o.redraw) PrintRedraw(o, *frame, scanner, kept);
         std::printf(", \"peak_rss_bytes\": %llu}\n",
                     static_cast<unsigned long long>(Memory().PeakWorkingSetSize));
         std::fflush(stdout);

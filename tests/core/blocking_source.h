@@ -40,7 +40,6 @@ public:
             throw;
         }
     }
-    CScanList& Kept() override { return m_kept; }
 
     // Scans at the gate stay there when asked to stop, as a read blocked in
     // the system does, until Release().
@@ -122,7 +121,6 @@ private:
     std::vector<std::string> m_scanned;
     std::thread::id m_scanThread;
     CDirScanner m_scanner;  // its settings only: scans go into the caller's list
-    CScanList m_kept;
 };
 
 }  // namespace sizewalk::test

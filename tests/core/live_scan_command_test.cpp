@@ -47,13 +47,13 @@ protected:
 
     TempTree t;
     BlockingSource source;
-    std::string last;
+    CKeptScan kept;
     RecordingSink tree;
     TestMessages messages;
     TestCursor cursor;
     TestNotify notify;
     ScanFields fields;
-    CLiveScanCommand command{source, last, tree, messages, cursor, notify};
+    CLiveScanCommand command{source, kept, tree, messages, cursor, notify};
 };
 
 TEST_F(LiveCommand, ScansOnAWorkerAndFillsOnFinish) {
@@ -66,7 +66,7 @@ TEST_F(LiveCommand, ScansOnAWorkerAndFillsOnFinish) {
     EXPECT_TRUE(cursor.active);
     EXPECT_EQ(tree.Count(), 0u);
     EXPECT_EQ(command.ScanPath(), data);
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
 
     // Progress is read while the worker runs; the counts only grow.
     source.Report(7, 1536, 4096, data + "/sub");
@@ -85,7 +85,7 @@ TEST_F(LiveCommand, ScansOnAWorkerAndFillsOnFinish) {
     EXPECT_FALSE(command.IsScanning());
     EXPECT_FALSE(cursor.active);
     EXPECT_EQ(cursor.begins, 1);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
     EXPECT_EQ(tree.Outline(), data +
                                   " [        15 bytes]\n  a.txt [        10 bytes]\n"
                                   "  sub [         5 bytes]\n    b.txt [         5 bytes]\n");
@@ -114,17 +114,21 @@ TEST_F(LiveCommand, SamePathRedrawsAtOnceAndRescanReadsTheDiskAgain) {
 }
 
 // A scan opened from a file: kept under its own path, which need not exist
-// here; OK with it redraws, F5 goes to the disk.
+// here, with the file it came from; OK with it redraws, F5 goes to the disk.
 TEST_F(LiveCommand, AdoptedScanIsKeptUnderItsPathUntilARescan) {
     CDirScanner scanner;
-    CScanList opened;
+    CScanList opened, edited;
     ASSERT_EQ(scanner.ScanInto(t.Path("Data"), opened, nullptr), ScanStatus::Complete);
+    ASSERT_EQ(scanner.ScanInto(t.Path("Data/sub"), edited, nullptr), ScanStatus::Complete);
     fields.m_strStartDir = "/elsewhere/data";
     fields.m_eUnits = Units::Bytes;
     fields.m_eFiles = Files::Hidden;
-    EXPECT_EQ(command.Adopt(std::move(opened), fields), ScanOutcome::Redrawn);
-    EXPECT_TRUE(command.KeptIsAdopted());
-    EXPECT_EQ(last, "/elsewhere/data");
+    EXPECT_EQ(command.ReplaceKept(std::move(edited), fields), ScanOutcome::Busy);  // nothing kept
+    EXPECT_FALSE(kept.IsValid());
+    EXPECT_EQ(command.Adopt(std::move(opened), fields, ScanOrigin::Opened("saved.json", 1234)),
+              ScanOutcome::Redrawn);
+    EXPECT_TRUE(kept.IsOpened());
+    EXPECT_EQ(kept.Root(), "/elsewhere/data");
     EXPECT_EQ(tree.Outline(), t.Path("Data") + " [        15 bytes]\n  sub [         5 bytes]\n");
 
     EXPECT_EQ(Press("/elsewhere/data/"), ScanOutcome::Redrawn);  // Files shown now
@@ -135,16 +139,26 @@ TEST_F(LiveCommand, AdoptedScanIsKeptUnderItsPathUntilARescan) {
     // F5 looks at the disk, where the path does not exist: the kept scan stays.
     EXPECT_EQ(Press("/elsewhere/data", true), ScanOutcome::Rejected);
     EXPECT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(command.KeptIsAdopted());
+    EXPECT_TRUE(kept.IsOpened());
+
+    // An edited list keeps the root and where the scan came from.
+    EXPECT_EQ(command.ReplaceKept(std::move(edited), fields), ScanOutcome::Redrawn);
+    EXPECT_EQ(tree.Outline(),
+              t.Path("Data/sub") + " [         5 bytes]\n  b.txt [         5 bytes]\n");
+    EXPECT_EQ(kept.Root(), "/elsewhere/data");
+    EXPECT_TRUE(kept.IsOpened());
+    EXPECT_EQ(kept.Origin().strFile, "saved.json");
+    EXPECT_EQ(kept.Origin().made, 1234);
 
     // A real scan replaces it; then no scan is taken in while one runs.
     EXPECT_EQ(Press(t.Path("Other")), ScanOutcome::Started);
-    EXPECT_FALSE(command.KeptIsAdopted());
+    EXPECT_FALSE(kept.IsOpened());
     CScanList another;
     ASSERT_EQ(scanner.ScanInto(t.Path("Data"), another, nullptr), ScanStatus::Complete);
-    EXPECT_EQ(command.Adopt(std::move(another), fields), ScanOutcome::Busy);
+    EXPECT_EQ(command.Adopt(std::move(another), fields, ScanOrigin::Opened("saved.json", {})),
+              ScanOutcome::Busy);
     EXPECT_EQ(Complete(), ScanOutcome::Scanned);
-    EXPECT_EQ(last, t.Path("Other"));
+    EXPECT_EQ(kept.Root(), t.Path("Other"));
 }
 
 TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
@@ -158,7 +172,8 @@ TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     EXPECT_FALSE(command.IsScanning());
     EXPECT_FALSE(cursor.active);
     EXPECT_EQ(tree.Count(), 0u);
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
+    EXPECT_TRUE(kept.List().Empty());
     EXPECT_FALSE(command.Stop());  // nothing left to stop
     ASSERT_TRUE(notify.WaitFor(2));
     EXPECT_EQ(command.Finish(), ScanOutcome::Stopped);  // the stopped scan's notice
@@ -170,7 +185,7 @@ TEST_F(LiveCommand, StopEmptiesTheTreeAndForgetsThePath) {
     EXPECT_EQ(command.Finish(), std::nullopt);
     EXPECT_EQ(Complete(), ScanOutcome::Scanned);
     EXPECT_EQ(source.Scanned().size(), 3u);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
     EXPECT_TRUE(messages.shown.empty());
 }
 
@@ -188,14 +203,14 @@ TEST_F(LiveCommand, OutOfMemoryInTheWorkerIsReportedOnFinishAndForgetsTheScan) {
     EXPECT_EQ(messages.shown[0].text, "Out of memory.");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
     EXPECT_EQ(tree.Count(), 0u);  // no item may outlive the entries it showed
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
     EXPECT_FALSE(cursor.active);
 
     EXPECT_EQ(Press(data), ScanOutcome::Started);
     EXPECT_EQ(Complete(), ScanOutcome::Scanned);
     EXPECT_EQ(source.Scanned().size(), 3u);
     EXPECT_EQ(tree.Count(), 4u);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
 }
 
 // A directory measured before a removal: read on the worker into a list of
@@ -220,8 +235,8 @@ TEST_F(LiveCommand, AMeasureLeavesTheKeptScanAndGivesWayToStopAndPresses) {
     ASSERT_EQ(measured.Count(), 3u);
     EXPECT_EQ(measured[0].GetShownSize(SizeMode::Apparent), 12u);
     EXPECT_EQ(tree.Outline(), shown);
-    EXPECT_EQ(source.Kept().Count(), 4u);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.List().Count(), 4u);
+    EXPECT_EQ(kept.Root(), data);
 
     // Cancel: dropped at once, the kept scan and the tree as they were.
     ASSERT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Started);
@@ -232,7 +247,7 @@ TEST_F(LiveCommand, AMeasureLeavesTheKeptScanAndGivesWayToStopAndPresses) {
     ASSERT_TRUE(notify.WaitFor(notices + 1));
     EXPECT_EQ(command.Finish(), ScanOutcome::MeasureStopped);
     EXPECT_EQ(tree.Outline(), shown);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
 
     // A press: the measure goes, the scan waits for its worker, then runs.
     ASSERT_EQ(command.Measure(t.Path("Data/sub"), fields), ScanOutcome::Started);
@@ -249,7 +264,7 @@ TEST_F(LiveCommand, AMeasureLeavesTheKeptScanAndGivesWayToStopAndPresses) {
 
 TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
     {
-        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        CLiveScanCommand other(source, kept, tree, messages, cursor, notify);
         ScanFields f{t.Root(), Units::MB, Files::Hidden};
         ASSERT_EQ(other.Start(f), ScanOutcome::Started);
         ASSERT_TRUE(source.WaitUntilWaiting());
@@ -258,7 +273,7 @@ TEST_F(LiveCommand, DestroyingDuringAScanStopsAndJoins) {
     // The worker ended before the command did; no notice reaches a window
     // that has gone.
     EXPECT_EQ(notify.Count(), 0);
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_FALSE(CLiveScanCommand::AbandonedWorkers());
 }
@@ -286,11 +301,11 @@ TEST_F(LiveCommand, AStopNeverWaitsForABlockedWorker) {
     EXPECT_EQ(command.Finish(), ScanOutcome::Started);  // the press that waited
     EXPECT_FALSE(command.IsStopping());
     EXPECT_EQ(Complete(), ScanOutcome::Scanned);
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
 
     source.HoldThroughStop(true);
     {
-        CLiveScanCommand other(source, last, tree, messages, cursor, notify);
+        CLiveScanCommand other(source, kept, tree, messages, cursor, notify);
         ScanFields f{t.Root(), Units::MB, Files::Hidden};
         ASSERT_EQ(other.Rescan(f), ScanOutcome::Started);
         ASSERT_TRUE(source.WaitUntilWaiting());

@@ -200,12 +200,12 @@ protected:
     // (built again whenever the window's tree is).
     TreeSelection Item(const std::string& path) {
         if (!shown || shownAt != tree.ends) {
-            shown = std::make_unique<CScanTree>(source.Kept(), Files::Shown, names);
+            shown = std::make_unique<CScanTree>(kept.List(), Files::Shown, names);
             shown->SetOrder(view.sortOrder, view.sizeMode);
             shownAt = tree.ends;
         }
-        for (std::size_t i = 0; i < source.Kept().Count(); ++i)
-            if (source.Kept().PathOf(i) == path)
+        for (std::size_t i = 0; i < kept.List().Count(); ++i)
+            if (kept.List().PathOf(i) == path)
                 return {shown.get(), static_cast<CScanTree::Item>(i)};
         return {};
     }
@@ -215,10 +215,10 @@ protected:
     int shownAt = -1;
     TempTree t;
     BlockingSource source;
-    std::string last;
+    CKeptScan kept;
     RecordingSink tree;
     FakeView view;
-    CMainPresenter presenter{view, source, last, tree};
+    CMainPresenter presenter{view, source, kept, tree};
 };
 
 TEST_F(MainPresenter, InitPutsTheDefaultsIntoTheWindow) {
@@ -284,7 +284,7 @@ TEST_F(MainPresenter, AScanShowsItsProgressWhileThePressWaits) {
     EXPECT_EQ(tree.Outline(), data +
                                   " [    0.01KB]\n  a.txt [    0.01KB]\n  sub [    0.00KB]\n"
                                   "    b.txt [    0.00KB]\n");
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
     EXPECT_TRUE(view.messages.empty());
 }
 
@@ -342,7 +342,7 @@ TEST_F(MainPresenter, CancelStopsAScanAndForgetsThePathElseCloses) {
     EXPECT_TRUE(view.progressShown);
     EXPECT_EQ(view.progress.strCounts, "Scan stopped");
     EXPECT_EQ(tree.Count(), 0u);
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
     ASSERT_TRUE(Settle());
 
     // The path scanned before is scanned afresh, not redrawn.
@@ -373,7 +373,7 @@ TEST_F(MainPresenter, APressWhileAStoppedScanHasNotReturnedWaitsForIt) {
     EXPECT_TRUE(presenter.IsScanning());
     ASSERT_TRUE(source.WaitUntilWaiting());
     ASSERT_TRUE(LetThrough());
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
     EXPECT_FALSE(view.progressShown);  // nothing to say about a readable tree
 }
 
@@ -384,7 +384,7 @@ TEST_F(MainPresenter, TheCloseBoxStopsAScanAndCloses) {
     EXPECT_FALSE(presenter.IsScanning());
     EXPECT_FALSE(view.scanning || view.ticking);
     EXPECT_TRUE(view.closed);
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
 }
 
 TEST_F(MainPresenter, OkRedrawsTheKeptScanAndF5ReadsTheDiskAgain) {
@@ -568,7 +568,7 @@ TEST_F(MainPresenter, TheQuestionTellsWhatIsOnDiskNow) {
         << view.questions[1];
     CDirScanner fresh;
     ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
-    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+    EXPECT_EQ(test::ListText(kept.List()), test::ListText(fresh.GetList()));
 
     // Nothing changed since: the question says nothing of it; Yes takes all.
     view.selected = t.Path("Data/sub");
@@ -684,7 +684,7 @@ TEST_F(MainPresenter, AMeasureDroppedRemovesNothing) {
     EXPECT_EQ(tree.Outline(), outline);
     ASSERT_TRUE(Settle());
     EXPECT_EQ(tree.Outline(), outline);
-    EXPECT_EQ(last, t.Path("Data"));
+    EXPECT_EQ(kept.Root(), t.Path("Data"));
 
     // F5 meanwhile: the measure goes, the scan runs when its worker returns.
     presenter.OnDeletePermanently();
@@ -788,7 +788,7 @@ TEST_F(MainPresenter, DeleteUpdatesTheTreeInPlace) {
     EXPECT_EQ(source.Scanned().size(), scans);
     CDirScanner fresh;
     ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
-    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+    EXPECT_EQ(test::ListText(kept.List()), test::ListText(fresh.GetList()));
     EXPECT_NE(tree.Outline().find("b.txt"), std::string::npos);
     EXPECT_EQ(tree.Outline().find("deeper"), std::string::npos);
     ASSERT_FALSE(view.restored.empty());
@@ -839,7 +839,7 @@ TEST_F(MainPresenter, PartialDeleteSaysWhatFailedAndReadsWhatIsLeft) {
     EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub/b.txt")));
     CDirScanner fresh;
     ASSERT_EQ(fresh.Scan(t.Path("Data")), ScanStatus::Complete);
-    EXPECT_EQ(test::ListText(source.Kept()), test::ListText(fresh.GetList()));
+    EXPECT_EQ(test::ListText(kept.List()), test::ListText(fresh.GetList()));
 }
 
 TEST_F(MainPresenter, TerminalOpensInTheDirectoryOfTheItem) {
@@ -917,6 +917,8 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     EXPECT_EQ(tree.Outline(), shown);
     EXPECT_EQ(view.progress.strDir, t.Path("saved.json.zst"));
     EXPECT_EQ(view.busyTimes, 1);  // reading has the scan's look instead
+    EXPECT_EQ(kept.Root(), t.Path("Data"));
+    EXPECT_EQ(kept.Origin().strFile, t.Path("saved.json.zst"));
 
     // Cancel while a file is read: the reading is dropped, whatever the
     // worker got to, and the kept scan stays, with its band, and no message.
@@ -929,7 +931,9 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     EXPECT_EQ(tree.Outline(), other);
     ASSERT_TRUE(Settle());
     EXPECT_EQ(tree.Outline(), other);
-    EXPECT_EQ(source.Kept().PathOf(0), t.Path("Other"));
+    EXPECT_EQ(kept.List().PathOf(0), t.Path("Other"));
+    EXPECT_EQ(kept.Root(), t.Path("Other"));
+    EXPECT_FALSE(kept.IsOpened());
     EXPECT_EQ(view.messages.size(), 1u);
     EXPECT_FALSE(view.progressShown);  // a scan of the disk has nothing to say
 

@@ -32,7 +32,6 @@ public:
         if (cursorActive) scansUnderWaitCursor += *cursorActive ? 1 : 0;
         return m_scanner.ScanInto(redirect.empty() ? path : std::string_view(redirect), list);
     }
-    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     std::string redirect;
@@ -41,7 +40,6 @@ public:
 
 private:
     CDirScanner m_scanner;
-    CScanList m_kept;
 };
 
 // The window's side of a press: fields, the long-lived scanner and path,
@@ -75,12 +73,12 @@ protected:
     TempTree t;
     ScanFields fields;
     TestSource source;
-    std::string last;
+    CKeptScan kept;
     RecordingSink tree;
     TestMessages messages;
     TestCursor cursor;
     TestNotify notify;
-    CLiveScanCommand command{source, last, tree, messages, cursor, notify};
+    CLiveScanCommand command{source, kept, tree, messages, cursor, notify};
 };
 
 TEST_F(Command, ExampleTreeInEveryUnitWithAndWithoutFiles) {
@@ -212,7 +210,7 @@ TEST_F(Command, RejectedPathsShowTheMessageAndChangeNothing) {
     EXPECT_EQ(tree.deletes, deletes);
     EXPECT_EQ(source.scanned.size(), 1u);
     EXPECT_EQ(cursor.begins, 1);  // validation runs without the wait cursor
-    EXPECT_EQ(last, data);
+    EXPECT_EQ(kept.Root(), data);
 }
 
 TEST(StartPath, OneTrailingSeparatorIsStrippedButTheRootStays) {
@@ -346,7 +344,7 @@ TEST_F(Command, RootIsKeptAndAccepted) {
     source.redirect = t.Path("stand-in");
     EXPECT_EQ(Press("/", 0, 0), ScanOutcome::Scanned);
     EXPECT_EQ(source.scanned, std::vector<std::string>{"/"});
-    EXPECT_EQ(last, "/");
+    EXPECT_EQ(kept.Root(), "/");
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(tree.Count(), 1u);
 }
@@ -391,7 +389,7 @@ TEST_F(Command, OutOfMemoryDuringTheFillLeavesAnEmptyTree) {
     EXPECT_EQ(tree.Count(), 0u);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Out of memory.");
-    EXPECT_TRUE(last.empty());
+    EXPECT_FALSE(kept.IsValid());
 
     tree.failAfter = -1;
     EXPECT_EQ(Press(data, 2, 1), ScanOutcome::Scanned);

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/entry_source.h"
 #include "core/scan_command.h"
 #include "platform/file_actions.h"
 #include "scan/dir_scanner.h"
@@ -137,8 +136,7 @@ TEST(NameOrder, TwentyThousandNamesOpenInTheLinuxOrder) {
     CTreeWindow window;
     CTreeViewSink sink(window.Tree(), L"en-US");
     window.Attach(&sink);
-    CScannerSource source(scanner);
-    FillTree(source, Units::MB, Files::Shown, sink);
+    FillTree(scanner.GetList(), Units::MB, Files::Shown, sink);
     const HTREEITEM root = test::NextItem(window.Tree(), nullptr, TVGN_ROOT);
     ASSERT_NE(root, nullptr);
     ::SendMessageW(window.Tree(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));

@@ -79,8 +79,8 @@ HTREEITEM Child(HWND tree, HTREEITEM parent, const std::string& name) {
 // One dialog over a stand-in scanner; each test runs inside its modal loop.
 struct Live {
     test::BlockingSource source;
-    std::string last;
-    CSizewalkDlg dlg{source, last};
+    CKeptScan kept;
+    CSizewalkDlg dlg{source, kept};
     HWND hwnd = nullptr;
 
     void Run(const std::function<void(Live&)>& probe) {

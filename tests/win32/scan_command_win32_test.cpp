@@ -39,14 +39,12 @@ public:
         }
         return m_scanner.ScanInto(path, list);
     }
-    CScanList& Kept() override { return m_kept; }
 
     std::vector<std::string> scanned;
     bool failNextScan = false;
 
 private:
     CDirScanner m_scanner;
-    CScanList m_kept;
 };
 
 class Messages : public CMessageBox {
@@ -100,11 +98,11 @@ protected:
     CTreeViewSink sink{window.Tree(), L"en-US"};
     ScanFields fields;
     CountingSource source;
-    std::string last;
+    CKeptScan kept;
     Messages messages;
     NoCursor cursor;
     test::TestNotify notify;
-    CLiveScanCommand command{source, last, sink, messages, cursor, notify};
+    CLiveScanCommand command{source, kept, sink, messages, cursor, notify};
 };
 
 TEST_F(WindowsCommand, ExampleInEveryUnitInTheControlsOrder) {
@@ -173,7 +171,8 @@ TEST_F(WindowsCommand, StartPathForms) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         messages.texts.clear();
-        last.clear();  // every case scans afresh
+        sink.DeleteAllItems();  // every case scans afresh
+        kept.Clear();
         const ScanOutcome outcome = Press(c.typed, 0, 0);
         if (c.label.empty()) {
             EXPECT_EQ(outcome, ScanOutcome::Rejected);

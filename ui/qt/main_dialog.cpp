@@ -63,9 +63,9 @@ constexpr int kProgressMilliseconds = 100;
 }  // namespace
 
 CSizewalkDlg::CSizewalkDlg(QWidget* parent)
-    : CSizewalkDlg(TheProcessScan().source, TheProcessScan().lastScannedDir, parent) {}
+    : CSizewalkDlg(TheProcessScan().source, TheProcessScan().kept, parent) {}
 
-CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent)
+CSizewalkDlg::CSizewalkDlg(CEntrySource& source, CKeptScan& kept, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_strGroupSeparator(QLocale().groupSeparator().toStdString()) {
@@ -74,8 +74,8 @@ CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QW
     CreateControls();
     CreateActions();
     ApplyLayout();
-    m_presenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), source,
-                                                   lastScannedDir, *m_model);
+    m_presenter =
+        std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), source, kept, *m_model);
 }
 
 CSizewalkDlg::~CSizewalkDlg() {

@@ -65,11 +65,11 @@ enum class TreeAction {
 class CSizewalkDlg : public QDialog, private CMainView {
     Q_OBJECT
 public:
-    // Scans with the scanner and last path that live until the process ends.
+    // Scans with the scanner and kept scan that live until the process ends.
     explicit CSizewalkDlg(QWidget* parent = nullptr);
-    // Scans with `source`, whose kept scan is `lastScannedDir`; both must
-    // outlive the dialog (tests put a stand-in here).
-    CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, QWidget* parent = nullptr);
+    // Scans with `source` into `kept`; both must outlive the dialog (tests
+    // put stand-ins here).
+    CSizewalkDlg(CEntrySource& source, CKeptScan& kept, QWidget* parent = nullptr);
     ~CSizewalkDlg() override;
 
     // Copies controls into the fields (true) or fields into the controls.

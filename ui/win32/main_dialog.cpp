@@ -100,10 +100,10 @@ void SetClipboardText(HWND owner, const std::wstring& text) {
 CSizewalkDlg::CSizewalkDlg(HWND parent)
     : m_hIcon(::LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_hParent(parent) {}
 
-CSizewalkDlg::CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, HWND parent)
+CSizewalkDlg::CSizewalkDlg(CEntrySource& source, CKeptScan& kept, HWND parent)
     : CSizewalkDlg(parent) {
     m_pSource = &source;
-    m_pLastScannedDir = &lastScannedDir;
+    m_pKept = &kept;
 }
 
 CSizewalkDlg::~CSizewalkDlg() = default;  // the icon is shared: never destroyed
@@ -305,7 +305,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
     if (!m_pSource) {
         ProcessScan& scan = TheProcessScan();
         m_pSource = &scan.source;
-        m_pLastScannedDir = &scan.lastScannedDir;
+        m_pKept = &scan.kept;
     }
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
     m_pShown = std::make_unique<Shown>(*this);
@@ -339,7 +339,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
         m_pTreemap->SetOnSelect([this](std::uint32_t index) { SelectInTree(index); });
     }
     m_pPresenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), *m_pSource,
-                                                    *m_pLastScannedDir, *m_pShown);
+                                                    *m_pKept, *m_pShown);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {

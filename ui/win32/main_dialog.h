@@ -51,11 +51,11 @@ enum : int {
 
 class CSizewalkDlg : private CMainView {
 public:
-    // Scans with the scanner and last path that live until the process ends.
+    // Scans with the scanner and kept scan that live until the process ends.
     explicit CSizewalkDlg(HWND parent = nullptr);
-    // Scans with `source`, whose kept scan is `lastScannedDir`; both must
-    // outlive the dialog (tests put a stand-in here).
-    CSizewalkDlg(CEntrySource& source, std::string& lastScannedDir, HWND parent = nullptr);
+    // Scans with `source` into `kept`; both must outlive the dialog (tests
+    // put stand-ins here).
+    CSizewalkDlg(CEntrySource& source, CKeptScan& kept, HWND parent = nullptr);
     ~CSizewalkDlg();
     CSizewalkDlg(const CSizewalkDlg&) = delete;
     CSizewalkDlg& operator=(const CSizewalkDlg&) = delete;
@@ -159,7 +159,7 @@ private:
     // The template's controls in template order, as kControls lists them.
     std::array<HWND, std::size(kControls)> m_hControls{};
     CEntrySource* m_pSource = nullptr;
-    std::string* m_pLastScannedDir = nullptr;
+    CKeptScan* m_pKept = nullptr;
     // The tree's items while the dialog runs; it creates a directory's
     // children when the user first opens it.
     std::unique_ptr<CTreeViewSink> m_pTreeSink;

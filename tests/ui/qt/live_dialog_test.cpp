@@ -82,8 +82,8 @@ public slots:
 // One dialog over a stand-in scanner, shown.
 struct Fixture {
     BlockingSource source;
-    std::string last;
-    CSizewalkDlg dlg{source, last};
+    CKeptScan kept;
+    CSizewalkDlg dlg{source, kept};
 
     Fixture() {
         dlg.show();
@@ -222,9 +222,9 @@ private slots:
     void closingDuringAScanEndsCleanly() {
         TempTree t;
         BlockingSource source;
-        std::string last;
+        CKeptScan kept;
         {
-            CSizewalkDlg dlg(source, last);
+            CSizewalkDlg dlg(source, kept);
             dlg.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dlg));
             static_cast<QLineEdit*>(dlg.GetDlgItem(IDC_START_DIR))
@@ -238,7 +238,7 @@ private slots:
         }
         {
             // Destroyed with a scan still running: stopped and joined.
-            auto* dlg = new CSizewalkDlg(source, last);
+            auto* dlg = new CSizewalkDlg(source, kept);
             static_cast<QLineEdit*>(dlg->GetDlgItem(IDC_START_DIR))
                 ->setText(QString::fromStdString(t.Root()));
             dlg->OnOK();

@@ -114,11 +114,10 @@ private slots:
 
         CDirScanner scanner;
         scanner.Scan(t.Path("Data"));
-        CScannerSource source(scanner);
         CTreeModel model;
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        FillTree(source, Units::KB, Files::Shown, model);
+        FillTree(scanner.GetList(), Units::KB, Files::Shown, model);
 
         QCOMPARE(model.rowCount(), 1);
         const QModelIndex top = model.index(0, 0);
@@ -136,7 +135,7 @@ private slots:
         QCOMPARE(model.ItemCount(), std::size_t{10});
 
         // Without files only directories remain; a redraw replaces everything.
-        FillTree(source, Units::Bytes, Files::Hidden, model);
+        FillTree(scanner.GetList(), Units::Bytes, Files::Hidden, model);
         QCOMPARE(model.ItemCount(), std::size_t{2});
         QCOMPARE(ChildLabels(model, model.index(0, 0)), QStringList({"sub [        11 bytes]"}));
         QCOMPARE(model.rowCount(model.index(0, 0, model.index(0, 0))), 0);
@@ -154,9 +153,8 @@ private slots:
         for (int i = 300; i > 0; --i) t.File(test::Numbered("f", i), static_cast<std::uint64_t>(i));
         CDirScanner scanner;
         scanner.Scan(t.Root());
-        CScannerSource source(scanner);
         CTreeModel model;
-        FillTree(source, Units::Bytes, Files::Shown, model);
+        FillTree(scanner.GetList(), Units::Bytes, Files::Shown, model);
         const QModelIndex top = model.index(0, 0);
         QCOMPARE(model.rowCount(top), 300);
         for (int r = 0; r < 300; ++r) {
@@ -180,11 +178,10 @@ private slots:
         t.File("s/x", 50);
         CDirScanner scanner;
         scanner.Scan(t.Root());
-        CScannerSource source(scanner);
         CTreeModel model;
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        FillTree(source, Units::Bytes, Files::Shown, model);
+        FillTree(scanner.GetList(), Units::Bytes, Files::Shown, model);
         const QModelIndex top = model.index(0, 0);
         const QPersistentModelIndex b = model.index(1, 0, top);
         const QPersistentModelIndex x = model.index(0, 0, model.index(3, 0, top));
@@ -219,9 +216,8 @@ private slots:
 
     void emptyFillShowsNothing() {
         CDirScanner unscanned;
-        CScannerSource source(unscanned);
         CTreeModel model;
-        FillTree(source, Units::MB, Files::Shown, model);
+        FillTree(unscanned.GetList(), Units::MB, Files::Shown, model);
         QCOMPARE(model.rowCount(), 0);
         model.DeleteAllItems();
         model.DeleteAllItems();
