@@ -47,6 +47,16 @@ inline constexpr ControlRect kTreemapBox = {IDC_TREEMAP, 201, 149, 50, 10, Ancho
 // How much of the tree's room the treemap takes when it shows, in percent.
 inline constexpr int kTreemapShare = 45;
 
+// How much taller the window gets when the treemap shows: a window at its
+// smallest height (`height` no more than the template's `baseHeight`) grows
+// by as much as the map will take of the tree's room `treeHeight`, so that
+// the tree keeps its own; a window made taller by the user does not grow.
+// All in pixels.
+inline int TreemapGrowth(int height, int baseHeight, int treeHeight) {
+    if (height > baseHeight || treeHeight <= 0) return 0;
+    return treeHeight * kTreemapShare / (100 - kTreemapShare);
+}
+
 // The progress of a scan: two lines in the free band between the start
 // directory and the tree, shown only while a scan runs.
 inline constexpr ControlRect kProgress = {IDC_STATIC, 10, 32, 180, 20, Anchor::Wider};

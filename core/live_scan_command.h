@@ -39,22 +39,13 @@
 #include "core/kept_scan.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
+#include "core/scan_done_notify.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
 #include "scan/scan_file.h"
 #include "scan/scan_progress.h"
 
 namespace sizewalk {
-
-// How the worker says that the scan has ended. Called on the worker thread,
-// once per scan; it must only arrange for Finish() to run on the
-// user-interface thread and return. It must not throw, block, or touch the
-// tree or the dialog's controls.
-class CScanDoneNotify {
-public:
-    virtual ~CScanDoneNotify() = default;
-    virtual void PostScanDone() noexcept = 0;
-};
 
 class CLiveScanCommand {
 public:

@@ -35,6 +35,7 @@ CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, CKeptScan&
 CMainPresenter::~CMainPresenter() = default;
 
 void CMainPresenter::OnInit() {
+    const UpdateAfter update(*this);
     m_fields.m_strStartDir = std::string(kDefaultStartDir);
     m_fields.m_eFiles = Files::Hidden;
     m_fields.m_eUnits = Units::MB;
@@ -46,6 +47,7 @@ void CMainPresenter::OnInit() {
 }
 
 void CMainPresenter::OnOK() {
+    const UpdateAfter update(*this);
     // A press drops a measure before a removal (the command sees to it).
     if (IsScanning() && !m_command.IsMeasuring()) return;
     m_keep.reset();
@@ -54,6 +56,7 @@ void CMainPresenter::OnOK() {
 }
 
 void CMainPresenter::OnRescan() {
+    const UpdateAfter update(*this);
     if (IsScanning() && !m_command.IsMeasuring()) return;
     // What was open comes back where it still exists after the rescan.
     m_keep = m_view.SaveTreeState();
@@ -62,6 +65,7 @@ void CMainPresenter::OnRescan() {
 }
 
 void CMainPresenter::OnCancel() {
+    const UpdateAfter update(*this);
     m_keep.reset();
     const bool opening = m_command.IsOpening();
     const bool measuring = m_command.IsMeasuring();
@@ -146,9 +150,13 @@ void CMainPresenter::OnClose() {
     m_view.CloseWindow();
 }
 
-void CMainPresenter::OnScanDone() { Show(m_command.Finish()); }
+void CMainPresenter::OnScanDone() {
+    const UpdateAfter update(*this);
+    Show(m_command.Finish());
+}
 
 void CMainPresenter::OnTick() {
+    const UpdateAfter update(*this);
     if (const auto outcome = m_command.Finish()) {
         Show(outcome);
         return;
@@ -157,6 +165,7 @@ void CMainPresenter::OnTick() {
 }
 
 void CMainPresenter::OnCopyPath() {
+    const UpdateAfter update(*this);
     // While a scan runs the tree is empty and the list is being written.
     if (IsScanning()) return;
     const TreeSelection selected = m_view.SelectedItem();
@@ -179,6 +188,7 @@ std::string CMainPresenter::SelectedFolder() const {
 }
 
 bool CMainPresenter::OnOpenFolder() {
+    const UpdateAfter update(*this);
     const std::string path = SelectedFolder();
     if (path.empty()) return false;
     if (m_view.OpenFolder(path)) return true;
@@ -187,6 +197,7 @@ bool CMainPresenter::OnOpenFolder() {
 }
 
 bool CMainPresenter::OnOpenTerminal() {
+    const UpdateAfter update(*this);
     const std::string path = SelectedFolder();
     if (path.empty()) return false;
     if (m_view.OpenTerminal(path)) return true;
@@ -195,9 +206,15 @@ bool CMainPresenter::OnOpenTerminal() {
     return false;
 }
 
-void CMainPresenter::OnMoveToTrash() { Remove(RemoveKind::Trash); }
+void CMainPresenter::OnMoveToTrash() {
+    const UpdateAfter update(*this);
+    Remove(RemoveKind::Trash);
+}
 
-void CMainPresenter::OnDeletePermanently() { Remove(RemoveKind::Delete); }
+void CMainPresenter::OnDeletePermanently() {
+    const UpdateAfter update(*this);
+    Remove(RemoveKind::Delete);
+}
 
 void CMainPresenter::Remove(RemoveKind kind) {
     // While a scan runs (or a stopped one has not returned) the list is not
@@ -334,11 +351,13 @@ bool CMainPresenter::ReplaceKept(CScanList&& list, std::optional<std::string> se
 }
 
 void CMainPresenter::OnSortBy(SortOrder order) {
+    const UpdateAfter update(*this);
     m_sortOrder = order;
     m_view.ShowSortOrder(order);
 }
 
 void CMainPresenter::OnToggleSizeOnDisk() {
+    const UpdateAfter update(*this);
     m_sizeMode = m_sizeMode == SizeMode::OnDisk ? SizeMode::Apparent : SizeMode::OnDisk;
     m_view.ShowSizeMode(m_sizeMode);
     if (IsScanning())
@@ -348,6 +367,7 @@ void CMainPresenter::OnToggleSizeOnDisk() {
 }
 
 void CMainPresenter::OnToggleTreemap() {
+    const UpdateAfter update(*this);
     m_bTreemap = !m_bTreemap;
     m_view.ShowTreemap(m_bTreemap);
 }
@@ -355,6 +375,7 @@ void CMainPresenter::OnToggleTreemap() {
 bool CMainPresenter::CanSaveScan() const { return CanOpenScan() && m_command.Kept().IsValid(); }
 
 void CMainPresenter::OnSaveScan() {
+    const UpdateAfter update(*this);
     if (!CanSaveScan()) return;
     const CScanList& list = m_command.Kept().List();
     // The start directory's own name, as a file name to offer.
@@ -380,6 +401,7 @@ void CMainPresenter::OnSaveScan() {
 }
 
 void CMainPresenter::OnOpenScan() {
+    const UpdateAfter update(*this);
     if (!CanOpenScan()) return;
     const std::string path = m_view.AskOpenScanPath();
     if (path.empty()) return;
@@ -396,6 +418,7 @@ void CMainPresenter::OnOpenScan() {
 }
 
 void CMainPresenter::OnToggleDetails() {
+    const UpdateAfter update(*this);
     m_bDetails = !m_bDetails;
     m_view.ShowDetails(m_bDetails);
 }
@@ -405,7 +428,9 @@ void CMainPresenter::BeginScanning() {
     const Control focus = m_view.FocusedControl();
     m_focusBeforeScan = IsPressControl(focus) ? focus : Control::None;
     if (m_focusBeforeScan != Control::None) m_view.FocusControl(Control::Tree);
+    m_bWaiting = true;
     m_view.SetScanning(true);
+    UpdateCommands();
     m_scanStart = std::chrono::steady_clock::now();
     UpdateProgress();
     m_view.StartTicks();
@@ -414,11 +439,78 @@ void CMainPresenter::BeginScanning() {
 void CMainPresenter::EndScanning() {
     m_view.StopTicks();
     m_view.HideProgress();
+    m_bWaiting = false;
     m_view.SetScanning(false);
+    UpdateCommands();
     // Back to where the press came from, unless the user went elsewhere.
     if (m_focusBeforeScan != Control::None && m_view.FocusedControl() == Control::Tree)
         m_view.FocusControl(m_focusBeforeScan);
     m_focusBeforeScan = Control::None;
+}
+
+void CMainPresenter::OnCommand(Command command) {
+    switch (command) {
+        case Command::OK:
+            return OnOK();
+        case Command::Rescan:
+            return OnRescan();
+        case Command::TreemapBox:
+        case Command::ShowTreemap:
+            return OnToggleTreemap();
+        case Command::CopyPath:
+            return OnCopyPath();
+        case Command::OpenInFileManager:
+            OnOpenFolder();
+            return;
+        case Command::SortByName:
+            return OnSortBy(SortOrder::Name);
+        case Command::SortBySize:
+            return OnSortBy(SortOrder::Size);
+        case Command::SizeOnDisk:
+            return OnToggleSizeOnDisk();
+        case Command::ShowDetails:
+            return OnToggleDetails();
+        case Command::OpenTerminal:
+            OnOpenTerminal();
+            return;
+        case Command::MoveToTrash:
+            return OnMoveToTrash();
+        case Command::DeletePermanently:
+            return OnDeletePermanently();
+        case Command::SaveScan:
+            return OnSaveScan();
+        case Command::OpenScan:
+            return OnOpenScan();
+        case Command::StartDir:
+        case Command::ShowFiles:
+        case Command::UnitsMB:
+        case Command::UnitsKB:
+        case Command::UnitsBytes:
+        case Command::ZoomOut:
+            return;
+    }
+}
+
+CommandStates CMainPresenter::Commands() const {
+    PresenterState state;
+    state.bScanning = m_bWaiting;
+    state.bStopping = m_command.IsStopping();
+    state.bBusy = m_command.IsBusy();
+    state.bHasScan = !m_source.List().Empty();
+    const TreeSelection selected = m_view.SelectedItem();
+    state.bSelection = selected.pTree && selected.item != CScanTree::kNoItem;
+    state.bTreemap = m_bTreemap;
+    state.bDetails = m_bDetails;
+    state.eOrder = m_sortOrder;
+    state.eSizeMode = m_sizeMode;
+    return CommandStatesOf(state);
+}
+
+void CMainPresenter::UpdateCommands() {
+    const CommandStates states = Commands();
+    if (m_shownCommands == states) return;
+    m_shownCommands = states;
+    m_view.ShowCommands(states);
 }
 
 void CMainPresenter::UpdateProgress() {

@@ -16,9 +16,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 
+#include "core/commands.h"
 #include "core/entry_source.h"
 #include "core/item_actions.h"
 #include "core/kept_scan.h"
@@ -107,6 +109,15 @@ public:
     // true when one started.
     bool OnOpenTerminal();
 
+    // A menu item, key or control of the list (commands.h) chose `command`:
+    // the handler above it runs. The fields' controls and the map's own
+    // items do nothing here.
+    void OnCommand(Command command);
+    // The tree's selection changed: the item's actions follow.
+    void OnSelectionChanged() { UpdateCommands(); }
+    // What the presenter's state makes of every action now (commands.h).
+    CommandStates Commands() const;
+
     bool IsScanning() const { return m_command.IsScanning(); }
     // A stopped scan's worker has not returned yet.
     bool IsStopping() const { return m_command.IsStopping(); }
@@ -149,6 +160,22 @@ private:
         CMainView& m_view;
     };
 
+    // Every handler ends by handing the view the states, when they changed.
+    class UpdateAfter {
+    public:
+        explicit UpdateAfter(CMainPresenter& presenter) : m_presenter(presenter) {}
+        // Not while an exception leaves the handler: the view may fail again.
+        ~UpdateAfter() {
+            if (std::uncaught_exceptions() == 0) m_presenter.UpdateCommands();
+        }
+        UpdateAfter(const UpdateAfter&) = delete;
+        UpdateAfter& operator=(const UpdateAfter&) = delete;
+
+    private:
+        CMainPresenter& m_presenter;
+    };
+    void UpdateCommands();
+
     void Show(std::optional<ScanOutcome> outcome);
     // The selected directory, or the one holding the selected file; empty
     // when nothing is selected or a scan runs.
@@ -184,8 +211,10 @@ private:
     // One order and one size on show for the tree, for the window's life.
     SortOrder m_sortOrder = SortOrder::Name;
     SizeMode m_sizeMode = SizeMode::Apparent;
-    bool m_bTreemap = false;  // off until asked for
-    bool m_bDetails = false;  // likewise
+    bool m_bTreemap = false;                       // off until asked for
+    bool m_bDetails = false;                       // likewise
+    bool m_bWaiting = false;                       // the scan's wait cursor shows
+    std::optional<CommandStates> m_shownCommands;  // none before the first
     // Where the focus goes back to when the scan ends (None: nowhere).
     Control m_focusBeforeScan = Control::None;
     std::chrono::steady_clock::time_point m_scanStart;

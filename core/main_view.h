@@ -14,10 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/commands.h"
 #include "core/control_ids.h"
-#include "core/live_scan_command.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
+#include "core/scan_done_notify.h"
 #include "model/scan_tree.h"
 #include "model/size_text.h"
 #include "model/tree_order.h"
@@ -55,9 +56,11 @@ public:
     // application's name.
     virtual void ShowMessage(std::string_view text, MessageIcon icon) = 0;
 
+    // Every control, menu item and key enabled and checked as `states`
+    // says (commands.h); called whenever they change.
+    virtual void ShowCommands(const CommandStates& states) = 0;
     // While a scan runs (or a saved scan is read, or a directory measured
-    // before a removal): OK, the start directory, the units, Show Files and
-    // Rescan disabled and the wait cursor over the window; false: all back.
+    // before a removal): the wait cursor over the window; false puts it back.
     virtual void SetScanning(bool scanning) = 0;
     // The wait cursor over the window while the window's own thread writes
     // a saved scan or removes an item; false puts it back. Never on while a

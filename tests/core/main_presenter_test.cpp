@@ -48,6 +48,7 @@ public:
         EXPECT_FALSE(busy) << "a message box under the wait cursor";
     }
     void SetScanning(bool on) override { scanning = on; }
+    void ShowCommands(const CommandStates& states) override { commands = states; }
     void ShowBusy(bool on) override {
         EXPECT_NE(busy, on);
         busy = on;
@@ -130,6 +131,7 @@ public:
     std::function<void()> whileAsked;       // what happens on disk while the user reads
     SortOrder sortOrder = SortOrder::Size;  // until told otherwise
     SizeMode sizeMode = SizeMode::OnDisk;
+    CommandStates commands;  // as last shown
 };
 
 // Whatever a removal test does wrong, nothing lands in the user's trash:
@@ -351,6 +353,79 @@ TEST_F(MainPresenter, CancelStopsAScanAndForgetsThePathElseCloses) {
     EXPECT_EQ(tree.Count(), 4u);
     presenter.OnCancel();
     EXPECT_TRUE(view.closed);
+}
+
+// Which actions are enabled and checked, from every state the window can
+// be in; the view is told after each change.
+TEST_F(MainPresenter, CommandStatesFollowTheScanTheSelectionAndTheChoices) {
+    const auto enabled = [&](Command c) { return view.commands[c].enabled; };
+    const auto checked = [&](Command c) { return view.commands[c].checked; };
+    const Command press[] = {Command::OK,      Command::StartDir,   Command::ShowFiles,
+                             Command::UnitsMB, Command::UnitsBytes, Command::Rescan};
+    const Command item[] = {Command::CopyPath, Command::OpenInFileManager, Command::OpenTerminal,
+                            Command::MoveToTrash, Command::DeletePermanently};
+    // Idle with nothing scanned: a scan can be opened, not saved.
+    for (Command c : press) EXPECT_TRUE(enabled(c));
+    for (Command c : item) EXPECT_FALSE(enabled(c));
+    EXPECT_TRUE(enabled(Command::OpenScan));
+    EXPECT_FALSE(enabled(Command::SaveScan) || enabled(Command::ZoomOut));
+    EXPECT_TRUE(checked(Command::SortByName));
+    EXPECT_FALSE(checked(Command::SortBySize) || checked(Command::SizeOnDisk) ||
+                 checked(Command::ShowTreemap) || checked(Command::TreemapBox) ||
+                 checked(Command::ShowDetails));
+
+    // Scanning: what a press reads waits, and no file is read or written.
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    for (Command c : press) EXPECT_FALSE(enabled(c));
+    EXPECT_FALSE(enabled(Command::OpenScan) || enabled(Command::SaveScan));
+    EXPECT_TRUE(enabled(Command::SortBySize) && enabled(Command::ShowTreemap));
+
+    // Stopping: a press may wait for the worker, a file may not.
+    source.HoldThroughStop(true);
+    presenter.OnCancel();
+    ASSERT_TRUE(presenter.IsStopping());
+    EXPECT_TRUE(enabled(Command::OK) && enabled(Command::Rescan));
+    EXPECT_FALSE(enabled(Command::OpenScan) || enabled(Command::SaveScan));
+    const int notices = view.notices.Count();
+    source.HoldThroughStop(false);
+    ASSERT_TRUE(view.notices.WaitFor(notices + 1));
+    presenter.OnScanDone();
+    EXPECT_TRUE(enabled(Command::OpenScan));
+
+    // A scan with an item selected, the start too: removing the start stays
+    // enabled, its message says why not.
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    EXPECT_TRUE(enabled(Command::SaveScan));
+    for (Command c : item) EXPECT_FALSE(enabled(c));
+    for (const std::string& path : {t.Path("Data/a.txt"), t.Path("Data")}) {
+        view.selected = path;
+        presenter.OnSelectionChanged();
+        for (Command c : item) EXPECT_TRUE(enabled(c)) << path;
+    }
+    view.selected.clear();
+    presenter.OnSelectionChanged();
+    for (Command c : item) EXPECT_FALSE(enabled(c));
+
+    // The choices check their items; a details column's order checks neither.
+    presenter.OnCommand(Command::TreemapBox);
+    presenter.OnCommand(Command::ShowDetails);
+    presenter.OnCommand(Command::SizeOnDisk);
+    presenter.OnCommand(Command::SortBySize);
+    EXPECT_TRUE(checked(Command::ShowTreemap) && checked(Command::TreemapBox) &&
+                checked(Command::ShowDetails) && checked(Command::SizeOnDisk) &&
+                checked(Command::SortBySize) && enabled(Command::ZoomOut));
+    EXPECT_FALSE(checked(Command::SortByName));
+    presenter.OnSortBy(SortOrder::Items);
+    EXPECT_FALSE(checked(Command::SortByName) || checked(Command::SortBySize));
+
+    // An opened scan can be saved again; its items' actions are offered.
+    view.chosenFile = t.Path("saved.json");
+    presenter.OnSaveScan();
+    ASSERT_TRUE(OpenFile(view.chosenFile));
+    view.selected = t.Path("Data/a.txt");
+    presenter.OnSelectionChanged();
+    EXPECT_TRUE(enabled(Command::SaveScan) && enabled(Command::MoveToTrash));
 }
 
 // A worker blocked in the system: Cancel answers at once, a press meanwhile

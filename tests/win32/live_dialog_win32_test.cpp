@@ -259,6 +259,31 @@ TEST(LiveDialog, TheTreeTakesTheExtraRoom) {
     });
 }
 
+// The tree's context menu opened at `point` (the tree's client pixels): its
+// items as shown, " *" after a checked one, " -" after a greyed one.
+std::vector<std::string> MenuAt(Live& l, POINT point) {
+    static std::vector<std::string> s_seen;
+    s_seen.clear();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+        if (!menuWindow) return;
+        auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+            wchar_t text[64] = {};
+            if (!::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION)) continue;
+            const UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            s_seen.push_back(Utf8FromWide(text) + (state & MF_CHECKED ? " *" : "") +
+                             (state & MF_GRAYED ? " -" : ""));
+        }
+        ::EndMenu();
+    });
+    ::ClientToScreen(l.Tree(), &point);
+    ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()),
+                   MAKELPARAM(point.x, point.y));
+    ::KillTimer(nullptr, timer);
+    return s_seen;
+}
+
 TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
     test::WinTempTree t;
     t.Dir("d");
@@ -270,6 +295,9 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
     Live live;
     live.dlg.SetFolderOpener([](const std::string& path) { s_opened.push_back(path); });
     live.Run([](Live& l) {
+        // Off the items, before any scan: nothing to save yet.
+        EXPECT_EQ(MenuAt(l, POINT{4, 4}), std::vector<std::string>({"Save Scan\u2026\tCtrl+S -",
+                                                                    "Open Scan\u2026\tCtrl+O"}));
         ASSERT_TRUE(l.Scan(s_dir + "\\"));
         l.Expand(l.Top());
         const HTREEITEM sub = Child(l.Tree(), l.Top(), "sub");
@@ -302,28 +330,10 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
         EXPECT_EQ(s_opened, std::vector<std::string>({s_dir + "\\sub"}));
 
         // Right-click on an item selects it and shows the menu.
-        static std::vector<std::string> s_seen;
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-            HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
-            if (!menuWindow) return;
-            auto menu = reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
-            for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-                wchar_t text[64] = {};
-                if (!::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION))
-                    continue;
-                const bool checked =
-                    ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED;
-                s_seen.push_back(Utf8FromWide(text) + (checked ? " *" : ""));
-            }
-            ::EndMenu();
-        });
         RECT at{};
         TreeView_GetItemRect(l.Tree(), l.Top(), &at, TRUE);
-        POINT point{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
-        ::ClientToScreen(l.Tree(), &point);
-        ::SendMessageW(l.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(l.Tree()),
-                       MAKELPARAM(point.x, point.y));
-        ::KillTimer(nullptr, timer);
+        const std::vector<std::string> s_seen =
+            MenuAt(l, POINT{(at.left + at.right) / 2, (at.top + at.bottom) / 2});
         EXPECT_EQ(s_seen,
                   std::vector<std::string>(
                       {"&Copy Path\tCtrl+C", "&Open in Explorer", "Sort by &Name\tCtrl+1 *",

@@ -44,6 +44,7 @@
 #include "model/size_text.h"
 #include "platform/file_actions.h"
 #include "scan/dir_scanner.h"
+#include "ui/qt/command_actions.h"
 #include "ui/qt/display_text.h"
 #include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/thread_wake.h"
@@ -134,7 +135,8 @@ void CSizewalkDlg::CreateControls() {
     m_showFiles = new QCheckBox(QStringLiteral("Show Files"), this);
     m_treemapBox = new QCheckBox(QStringLiteral("Treemap"), this);
     m_treemapBox->setObjectName(QStringLiteral("treemapBox"));
-    connect(m_treemapBox, &QCheckBox::clicked, this, [this] { m_presenter->OnToggleTreemap(); });
+    connect(m_treemapBox, &QCheckBox::clicked, this,
+            [this] { m_presenter->OnCommand(Command::TreemapBox); });
 
     m_display = new QGroupBox(QStringLiteral("Display"), this);
     m_display->setAlignment(Qt::AlignLeft);
@@ -182,125 +184,46 @@ void CSizewalkDlg::CreateControls() {
     });
     connect(m_treemap, &CTreemapView::itemSelected, this, &CSizewalkDlg::SelectInTree);
     connect(m_model, &QAbstractItemModel::modelReset, this, &CSizewalkDlg::UpdateTreemapList);
-    connect(
-        m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex& current) { m_treemap->SetSelected(m_model->ItemOf(current)); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                m_treemap->SetSelected(m_model->ItemOf(current));
+                if (m_presenter) m_presenter->OnSelectionChanged();
+            });
 
     m_scanDone = new CThreadWake([this] { m_presenter->OnScanDone(); }, this);
     m_ticker = new QTimer(this);
     m_ticker->setInterval(kProgressMilliseconds);
     connect(m_ticker, &QTimer::timeout, this, [this] { m_presenter->OnTick(); });
 
-    connect(m_ok, &QPushButton::clicked, this, [this] { m_presenter->OnOK(); });
+    connect(m_ok, &QPushButton::clicked, this, [this] { m_presenter->OnCommand(Command::OK); });
     connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
 }
 
 void CSizewalkDlg::CreateActions() {
-    m_copyPath = new QAction(QStringLiteral("&Copy Path"), this);
-    m_copyPath->setShortcut(QKeySequence::Copy);
-    // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
-    m_copyPath->setShortcutContext(Qt::WidgetShortcut);
-    m_tree->addAction(m_copyPath);
-    connect(m_copyPath, &QAction::triggered, this, [this] { m_presenter->OnCopyPath(); });
-
-    m_openFolder = new QAction(QStringLiteral("&Open in File Manager"), this);
-    connect(m_openFolder, &QAction::triggered, this, [this] { m_presenter->OnOpenFolder(); });
-
-    // One order for the whole tree, and one size on show; neither rescans.
+    // One order for the whole tree; neither is checked while a details
+    // column's header sorts the tree.
     auto* order = new QActionGroup(this);
-    // Neither is checked while a details column's header sorts the tree.
     order->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    m_sortByName = new QAction(QStringLiteral("Sort by &Name"), order);
-    m_sortByName->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
-    m_sortBySize = new QAction(QStringLiteral("Sort by &Size"), order);
-    m_sortBySize->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
-    for (QAction* a : {m_sortByName, m_sortBySize}) a->setCheckable(true);
-    m_sortByName->setChecked(true);
-    connect(m_sortByName, &QAction::triggered, this,
-            [this] { m_presenter->OnSortBy(SortOrder::Name); });
-    connect(m_sortBySize, &QAction::triggered, this,
-            [this] { m_presenter->OnSortBy(SortOrder::Size); });
-
-    m_sizeOnDisk = new QAction(QStringLiteral("Size on &Disk"), this);
-    m_sizeOnDisk->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    m_sizeOnDisk->setCheckable(true);
-    connect(m_sizeOnDisk, &QAction::triggered, this, [this] { m_presenter->OnToggleSizeOnDisk(); });
-
-    m_rescan = new QAction(QStringLiteral("&Rescan"), this);
-    // F5 alone, as on Windows: the desktop's refresh keys would add Ctrl+R
-    // under some key schemes (GNOME's, for one).
-    m_rescan->setShortcut(QKeySequence(Qt::Key_F5));
-    connect(m_rescan, &QAction::triggered, this, [this] { m_presenter->OnRescan(); });
-
-    m_showTreemap = new QAction(QStringLiteral("Show &Treemap"), this);
-    m_showTreemap->setShortcut(QKeySequence(Qt::Key_F9));
-    m_showTreemap->setCheckable(true);
-    connect(m_showTreemap, &QAction::triggered, this, [this] { m_presenter->OnToggleTreemap(); });
-
-    m_showDetails = new QAction(QStringLiteral("Show D&etails"), this);
-    m_showDetails->setShortcut(QKeySequence(Qt::Key_F8));
-    m_showDetails->setCheckable(true);
-    connect(m_showDetails, &QAction::triggered, this, [this] { m_presenter->OnToggleDetails(); });
-
-    m_saveScan = new QAction(QStringLiteral("Save Scan\u2026"), this);
-    m_saveScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(m_saveScan, &QAction::triggered, this, [this] { m_presenter->OnSaveScan(); });
-    m_openScan = new QAction(QStringLiteral("Open Scan\u2026"), this);
-    m_openScan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(m_openScan, &QAction::triggered, this, [this] { m_presenter->OnOpenScan(); });
-
-    addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_rescan, m_showDetails,
-                m_saveScan, m_openScan});
-
+    for (const CommandInfo& info : kCommandList) {
+        // The map's items are its own; controls are widgets.
+        if (info.menu == Menu::None || info.menu == Menu::Map) continue;
+        auto* action = new QAction(ActionText(info), this);
+        if (info.check == Check::Radio) action->setActionGroup(order);
+        action->setCheckable(info.check != Check::None);
+        action->setShortcut(KeySequenceOf(info.key));
+        if (info.key.scope == KeyScope::Tree) {
+            // Only in the tree: elsewhere Ctrl+C and Delete are the edit box's.
+            action->setShortcutContext(Qt::WidgetShortcut);
+            m_tree->addAction(action);
+        } else if (info.key.name != KeyName::None) {
+            addAction(action);
+        }
+        connect(action, &QAction::triggered, this,
+                [this, id = info.id] { m_presenter->OnCommand(id); });
+        m_actions[static_cast<std::size_t>(info.id)] = action;
+    }
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
-
-    m_openTerminal = new QAction(QStringLiteral("Open Ter&minal Here"), this);
-    connect(m_openTerminal, &QAction::triggered, this, [this] { m_presenter->OnOpenTerminal(); });
-    // Keys of the tree only: in the edit box Delete deletes text.
-    m_moveToTrash = new QAction(QStringLiteral("Move to Tr&ash"), this);
-    m_moveToTrash->setShortcut(QKeySequence(Qt::Key_Delete));
-    m_deletePermanently = new QAction(QStringLiteral("Delete &Permanently"), this);
-    m_deletePermanently->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    for (QAction* a : {m_moveToTrash, m_deletePermanently}) {
-        a->setShortcutContext(Qt::WidgetShortcut);
-        m_tree->addAction(a);
-    }
-    connect(m_moveToTrash, &QAction::triggered, this, [this] { m_presenter->OnMoveToTrash(); });
-    connect(m_deletePermanently, &QAction::triggered, this,
-            [this] { m_presenter->OnDeletePermanently(); });
-}
-
-QAction* CSizewalkDlg::GetAction(TreeAction action) const {
-    switch (action) {
-        case TreeAction::CopyPath:
-            return m_copyPath;
-        case TreeAction::OpenInFileManager:
-            return m_openFolder;
-        case TreeAction::SortByName:
-            return m_sortByName;
-        case TreeAction::SortBySize:
-            return m_sortBySize;
-        case TreeAction::SizeOnDisk:
-            return m_sizeOnDisk;
-        case TreeAction::ShowTreemap:
-            return m_showTreemap;
-        case TreeAction::Rescan:
-            return m_rescan;
-        case TreeAction::SaveScan:
-            return m_saveScan;
-        case TreeAction::OpenScan:
-            return m_openScan;
-        case TreeAction::ShowDetails:
-            return m_showDetails;
-        case TreeAction::OpenTerminal:
-            return m_openTerminal;
-        case TreeAction::MoveToTrash:
-            return m_moveToTrash;
-        case TreeAction::DeletePermanently:
-            return m_deletePermanently;
-    }
-    return nullptr;
 }
 
 QWidget* CSizewalkDlg::GetDlgItem(int id) const {
@@ -461,16 +384,24 @@ void CSizewalkDlg::ShowMessage(std::string_view text, MessageIcon icon) {
 }
 
 void CSizewalkDlg::SetScanning(bool scanning) {
-    for (QWidget* w : {static_cast<QWidget*>(m_ok), static_cast<QWidget*>(m_startDir),
-                       static_cast<QWidget*>(m_unitsMB), static_cast<QWidget*>(m_unitsKB),
-                       static_cast<QWidget*>(m_unitsBytes), static_cast<QWidget*>(m_showFiles)})
-        w->setEnabled(!scanning);
-    m_rescan->setEnabled(!scanning);
-    for (QAction* a : {m_moveToTrash, m_deletePermanently}) a->setEnabled(!scanning);
     if (scanning)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
+}
+
+void CSizewalkDlg::ShowCommands(const CommandStates& states) {
+    for (const CommandInfo& info : kCommandList) {
+        const CommandState state = states[info.id];
+        if (QAction* action = m_actions[static_cast<std::size_t>(info.id)]) {
+            action->setEnabled(state.enabled);
+            action->setChecked(state.checked);
+        } else if (QWidget* control = GetDlgItem(info.controlId)) {
+            control->setEnabled(state.enabled);
+            if (info.check != Check::None)
+                static_cast<QCheckBox*>(control)->setChecked(state.checked);
+        }
+    }
 }
 
 // Over every window of the program, and shown at once: the work that
@@ -524,26 +455,16 @@ void CSizewalkDlg::FocusControl(Control control) {
 
 void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
     const QModelIndex index = m_tree->indexAt(pos);
+    // Selected first: the item's actions follow the selection.
+    if (index.isValid()) m_tree->setCurrentIndex(index);
     QMenu menu(this);
-    if (index.isValid()) {
-        m_tree->setCurrentIndex(index);
-        menu.addActions({m_copyPath, m_openFolder});
-        menu.addSeparator();
-        menu.addActions({m_sortByName, m_sortBySize, m_sizeOnDisk, m_showTreemap, m_showDetails});
-        menu.addSeparator();
-        menu.addAction(m_rescan);
-        menu.addSeparator();
-        menu.addActions({m_openTerminal, m_moveToTrash, m_deletePermanently});
-        menu.addSeparator();
-    }
     // Off the items (an empty tree too) a scan can still be opened.
-    menu.addActions({m_saveScan, m_openScan});
-    m_saveScan->setEnabled(m_presenter->CanSaveScan());
-    m_openScan->setEnabled(m_presenter->CanOpenScan());
+    for (const CommandInfo& info : kCommandList) {
+        if (info.menu != Menu::Tree && !(info.menu == Menu::TreeItem && index.isValid())) continue;
+        menu.addAction(m_actions[static_cast<std::size_t>(info.id)]);
+        if (info.separatorAfter) menu.addSeparator();
+    }
     menu.exec(m_tree->viewport()->mapToGlobal(pos));
-    // Their keys stay live: the presenter knows when they may act.
-    m_saveScan->setEnabled(true);
-    m_openScan->setEnabled(true);
 }
 
 namespace {
@@ -606,15 +527,12 @@ bool CSizewalkDlg::OpenTerminal(const std::string& path) { return ::sizewalk::Op
 
 void CSizewalkDlg::ShowSortOrder(SortOrder order) {
     m_model->SetSortOrder(order);
-    m_sortByName->setChecked(order == SortOrder::Name);
-    m_sortBySize->setChecked(order == SortOrder::Size);
     m_tree->header()->setSortIndicator(
         static_cast<int>(DetailColumnOf(order)),
         order == SortOrder::Name ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CSizewalkDlg::ShowDetails(bool shown) {
-    m_showDetails->setChecked(shown);
     if (const QModelIndex current = m_tree->currentIndex(); !shown && current.column() > 0)
         m_tree->selectionModel()->setCurrentIndex(
             current.siblingAtColumn(0),
@@ -625,24 +543,19 @@ void CSizewalkDlg::ShowDetails(bool shown) {
 
 void CSizewalkDlg::ShowSizeMode(SizeMode mode) {
     m_model->SetSizeMode(mode);
-    m_sizeOnDisk->setChecked(mode == SizeMode::OnDisk);
     m_treemap->SetSizeMode(mode);  // last: a map that fails to draw changes nothing else
 }
 
 void CSizewalkDlg::ShowTreemap(bool shown) {
-    m_treemapBox->setChecked(shown);
-    m_showTreemap->setChecked(shown);
     if (shown == !m_treemap->isHidden()) return;
     const QSize base = m_baseSize;
     if (shown) {
         // The map takes part of the tree's room; a window at its smallest
         // grows by as much, so that the tree keeps its own.
-        const int room = m_split->height();
-        const int share = std::max(80, room * kTreemapShare / (100 - kTreemapShare));
-        const bool grow = size() == base;
+        const int growth = TreemapGrowth(height(), base.height(), m_split->height());
         m_treemap->show();
-        m_sizeBeforeTreemap = grow ? size() : QSize();
-        if (grow) resize(width(), height() + share);
+        m_sizeBeforeTreemap = growth ? size() : QSize();
+        if (growth) resize(width(), height() + growth);
         const int total = m_split->height();
         m_split->setSizes({total * (100 - kTreemapShare) / 100, total * kTreemapShare / 100});
     } else {

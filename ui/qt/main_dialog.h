@@ -19,9 +19,11 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 #include <string>
 
+#include "core/commands.h"
 #include "core/control_ids.h"  // also the widgets' object names
 #include "core/main_presenter.h"
 #include "core/main_view.h"
@@ -46,21 +48,7 @@ class CTreeModel;
 class CTreemapView;
 
 // The tree's actions, for CSizewalkDlg::GetAction.
-enum class TreeAction {
-    CopyPath,
-    OpenInFileManager,
-    SortByName,
-    SortBySize,
-    SizeOnDisk,
-    ShowTreemap,
-    Rescan,
-    SaveScan,
-    OpenScan,
-    ShowDetails,
-    OpenTerminal,
-    MoveToTrash,
-    DeletePermanently
-};
+using TreeAction = Command;
 
 class CSizewalkDlg : public QDialog, private CMainView {
     Q_OBJECT
@@ -86,7 +74,10 @@ public:
     // The widget with a template control id (null for unknown ids).
     QWidget* GetDlgItem(int id) const;
     CTreeModel& GetTreeModel() const { return *m_model; }
-    QAction* GetAction(TreeAction action) const;
+    // The menu item of a command (null for controls and the map's items).
+    QAction* GetAction(Command command) const {
+        return m_actions[static_cast<std::size_t>(command)];
+    }
     // The text that shows the progress of a scan (hidden when none runs).
     QLabel* GetProgressLabel() const { return m_progress; }
 
@@ -121,6 +112,7 @@ private:
     void ReadFields(ScanFields& fields) const override;
     void WriteFields(const ScanFields& fields) override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
+    void ShowCommands(const CommandStates& states) override;
     void SetScanning(bool scanning) override;
     void ShowBusy(bool busy) override;
     void ShowProgress(const ProgressText& text) override;
@@ -157,7 +149,6 @@ private:
     QSplitter* m_split = nullptr;
     CTreemapView* m_treemap = nullptr;
     QCheckBox* m_treemapBox = nullptr;
-    QAction* m_showTreemap = nullptr;
     // The size before the map grew the window (none when it did not).
     QSize m_sizeBeforeTreemap;
     QCheckBox* m_showFiles = nullptr;
@@ -172,19 +163,9 @@ private:
     CThreadWake* m_scanDone = nullptr;  // the worker's word that the scan ended
     CTreeModel* m_model = nullptr;
 
-    QAction* m_copyPath = nullptr;
-    QAction* m_openFolder = nullptr;
-    QAction* m_sortByName = nullptr;
-    QAction* m_sortBySize = nullptr;
-    QAction* m_sizeOnDisk = nullptr;
-    QAction* m_rescan = nullptr;
-    QAction* m_saveScan = nullptr;
-    QAction* m_openScan = nullptr;
+    // The menu items and keys of the list, by command.
+    std::array<QAction*, kCommandCount> m_actions{};
     QString m_scanFolder;  // where the file dialogs last were, for this window's life
-    QAction* m_showDetails = nullptr;
-    QAction* m_openTerminal = nullptr;
-    QAction* m_moveToTrash = nullptr;
-    QAction* m_deletePermanently = nullptr;
     std::string m_strGroupSeparator;
 
     // Holds all behaviour; goes first when the dialog does, stopping and

@@ -16,6 +16,7 @@
 
 #include "model/list_treemap_input.h"
 #include "model/treemap_render.h"
+#include "ui/qt/command_actions.h"
 #include "ui/qt/display_text.h"
 
 namespace sizewalk {
@@ -23,7 +24,7 @@ namespace sizewalk {
 CTreemapView::CTreemapView(QWidget* parent)
     : QWidget(parent),
       m_pPath(new QLabel(this)),
-      m_pZoomOut(new QAction(tr("Zoom Out"), this)),
+      m_pZoomOut(new QAction(ActionText(InfoOf(Command::ZoomOut)), this)),
       m_pWake(new CThreadWake([this] { OnPictureReady(); }, this)),
       // Worker thread: only wake; the picture is taken on this thread.
       m_queue(std::make_unique<CTreemapRenderQueue>([this] { m_pWake->Wake(); })) {
@@ -35,8 +36,8 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_pPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pPath->setAutoFillBackground(true);
     m_pPath->setIndent(4);
-    m_pZoomOut->setShortcut(
-        QKeySequence(Qt::Key_Backspace));  // shown in the menu; keyPressEvent acts
+    // Shown in the menu; keyPressEvent acts.
+    m_pZoomOut->setShortcut(KeySequenceOf(InfoOf(Command::ZoomOut).key));
     m_pZoomOut->setEnabled(false);
     connect(m_pZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });
     UpdateTexts();

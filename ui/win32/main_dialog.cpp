@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/entry_source.h"
 #include "core/process_scan.h"
@@ -18,6 +19,7 @@
 #include "res/resource.h"
 #include "scan/dir_scanner.h"
 #include "ui/win32/app_name.h"
+#include "ui/win32/command_keys.h"
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
 
@@ -213,6 +215,9 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 m_pTreeSink)
                 m_pTreemap->SetSelected(m_pTreeSink->ItemOf(
                     reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem));
+            // The item's actions follow the selection.
+            if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pPresenter)
+                m_pPresenter->OnSelectionChanged();
             LRESULT result = 0;
             if (!m_pTreeSink || !m_pTreeSink->OnNotify(header, result)) return FALSE;
             return answer(result);
@@ -223,7 +228,7 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!m_pPresenter) return FALSE;
             switch (LOWORD(wParam)) {
                 case IDOK:
-                    m_pPresenter->OnOK();
+                    m_pPresenter->OnCommand(Command::OK);
                     return TRUE;
                 case IDCANCEL:
                     m_pPresenter->OnCancel();
@@ -355,17 +360,16 @@ BOOL CSizewalkDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    ACCEL keys[] = {
-        {FCONTROL | FVIRTKEY, '1', ID_SORT_BY_NAME}, {FCONTROL | FVIRTKEY, '2', ID_SORT_BY_SIZE},
-        {FCONTROL | FVIRTKEY, 'D', ID_SIZE_ON_DISK}, {FVIRTKEY, VK_F5, ID_RESCAN},
-        {FVIRTKEY, VK_F9, ID_SHOW_TREEMAP},          {FVIRTKEY, VK_F8, ID_SHOW_DETAILS},
-        {FCONTROL | FVIRTKEY, 'S', ID_SAVE_SCAN},    {FCONTROL | FVIRTKEY, 'O', ID_OPEN_SCAN}};
-    // Only in the tree: elsewhere Ctrl+C copies the edit box's text.
-    ACCEL treeKeys[] = {{FCONTROL | FVIRTKEY, 'C', ID_COPY_PATH},
-                        {FVIRTKEY, VK_DELETE, ID_MOVE_TO_TRASH},
-                        {FSHIFT | FVIRTKEY, VK_DELETE, ID_DELETE_PERMANENTLY}};
-    m_hKeys = ::CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
-    m_hTreeKeys = ::CreateAcceleratorTableW(treeKeys, static_cast<int>(std::size(treeKeys)));
+    // The list's keys: those of the tree alone apart (elsewhere Ctrl+C
+    // copies the edit box's text, and Delete deletes it).
+    std::vector<ACCEL> keys, treeKeys;
+    for (const CommandInfo& info : kCommandList) {
+        if (info.key.name == KeyName::None || info.key.scope == KeyScope::Map) continue;
+        (info.key.scope == KeyScope::Tree ? treeKeys : keys)
+            .push_back(AccelOf(info.key, CommandIdOf(info.id)));
+    }
+    m_hKeys = ::CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+    m_hTreeKeys = ::CreateAcceleratorTableW(treeKeys.data(), static_cast<int>(treeKeys.size()));
     g_pKeyDialog = this;
     m_hKeyHook = ::SetWindowsHookExW(WH_MSGFILTER, &CSizewalkDlg::KeyFilter, nullptr,
                                      ::GetCurrentThreadId());
@@ -396,11 +400,21 @@ void CSizewalkDlg::ShowMessage(std::string_view text, MessageIcon icon) {
 }
 
 void CSizewalkDlg::SetScanning(bool scanning) {
-    for (int id :
-         {IDOK, IDC_START_DIR, IDC_UNITS_MB, IDC_UNITS_KB, IDC_UNITS_BYTES, IDC_SHOW_FILES})
-        ::EnableWindow(::GetDlgItem(m_hWnd, id), scanning ? FALSE : TRUE);
     m_bBusy = scanning;
     RefreshCursor(m_hWnd);
+}
+
+void CSizewalkDlg::ShowCommands(const CommandStates& states) {
+    m_commands = states;  // the menus read them when they open
+    for (const CommandInfo& info : kCommandList) {
+        if (!info.controlId) continue;
+        HWND control = ::GetDlgItem(m_hWnd, info.controlId);
+        if (!control) continue;
+        ::EnableWindow(control, states[info.id].enabled ? TRUE : FALSE);
+        if (info.check != Check::None)
+            ::SendMessageW(control, BM_SETCHECK,
+                           states[info.id].checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
 }
 
 void CSizewalkDlg::ShowBusy(bool busy) {
@@ -565,49 +579,16 @@ void CSizewalkDlg::OnGetMinMaxInfo(MINMAXINFO& info) const {
 }
 
 bool CSizewalkDlg::OnCommand(int id) {
-    switch (id) {
-        case ID_COPY_PATH:
-            m_pPresenter->OnCopyPath();
-            return true;
-        case ID_OPEN_IN_EXPLORER:
-            m_pPresenter->OnOpenFolder();
-            return true;
-        case ID_SORT_BY_NAME:
-            m_pPresenter->OnSortBy(SortOrder::Name);
-            return true;
-        case ID_SORT_BY_SIZE:
-            m_pPresenter->OnSortBy(SortOrder::Size);
-            return true;
-        case ID_SIZE_ON_DISK:
-            m_pPresenter->OnToggleSizeOnDisk();
-            return true;
-        case ID_RESCAN:
-            m_pPresenter->OnRescan();
-            return true;
-        case ID_SHOW_TREEMAP:
-        case IDC_TREEMAP:
-            m_pPresenter->OnToggleTreemap();
-            return true;
-        case ID_SHOW_DETAILS:
-            m_pPresenter->OnToggleDetails();
-            return true;
-        case ID_SAVE_SCAN:
-            m_pPresenter->OnSaveScan();
-            return true;
-        case ID_OPEN_SCAN:
-            m_pPresenter->OnOpenScan();
-            return true;
-        case ID_OPEN_TERMINAL:
-            m_pPresenter->OnOpenTerminal();
-            return true;
-        case ID_MOVE_TO_TRASH:
-            m_pPresenter->OnMoveToTrash();
-            return true;
-        case ID_DELETE_PERMANENTLY:
-            m_pPresenter->OnDeletePermanently();
-            return true;
+    if (id == IDC_TREEMAP) {
+        m_pPresenter->OnCommand(Command::TreemapBox);
+        return true;
     }
-    return false;
+    const int index = id - kFirstCommandId;
+    if (index < 0 || index >= static_cast<int>(kCommandCount)) return false;
+    const CommandInfo& info = kCommandList[static_cast<std::size_t>(index)];
+    if (info.menu == Menu::None || info.menu == Menu::Map) return false;
+    m_pPresenter->OnCommand(info.id);
+    return true;
 }
 
 void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
@@ -630,43 +611,39 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
     }
     HMENU menu = ::CreatePopupMenu();
     if (!menu) throw std::bad_alloc();
-    if (item) AppendItemCommands(menu);
-    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->CanSaveScan() ? 0 : MF_GRAYED), ID_SAVE_SCAN,
-                  L"Save Scan\u2026\tCtrl+S");
-    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->CanOpenScan() ? 0 : MF_GRAYED), ID_OPEN_SCAN,
-                  L"Open Scan\u2026\tCtrl+O");
+    AppendCommands(menu, item != nullptr);
     const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
                                                           screen.x, screen.y, 0, m_hWnd, nullptr));
     ::DestroyMenu(menu);
     if (command) OnCommand(command);
 }
 
-void CSizewalkDlg::AppendItemCommands(HMENU menu) {
-    ::AppendMenuW(menu, MF_STRING, ID_COPY_PATH, L"&Copy Path\tCtrl+C");
-    ::AppendMenuW(menu, MF_STRING, ID_OPEN_IN_EXPLORER, L"&Open in Explorer");
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_NAME, L"Sort by &Name\tCtrl+1");
-    ::AppendMenuW(menu, MF_STRING, ID_SORT_BY_SIZE, L"Sort by &Size\tCtrl+2");
-    ::AppendMenuW(menu, MF_STRING | (GetSizeMode() == SizeMode::OnDisk ? MF_CHECKED : 0),
-                  ID_SIZE_ON_DISK, L"Size on &Disk\tCtrl+D");
-    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->IsTreemapShown() ? MF_CHECKED : 0),
-                  ID_SHOW_TREEMAP, L"Show &Treemap\tF9");
-    ::AppendMenuW(menu, MF_STRING | (m_pPresenter->IsDetailsShown() ? MF_CHECKED : 0),
-                  ID_SHOW_DETAILS, L"Show D&etails\tF8");
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_RESCAN, L"&Rescan\tF5");
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, ID_OPEN_TERMINAL, L"Open Ter&minal Here");
-    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_MOVE_TO_TRASH,
-                  L"Move to Recycle &Bin\tDel");
-    ::AppendMenuW(menu, MF_STRING | (IsScanning() ? MF_GRAYED : 0), ID_DELETE_PERMANENTLY,
-                  L"Delete &Permanently\tShift+Del");
-    // Neither while a details column's header sorts the tree.
-    if (GetSortOrder() == SortOrder::Name || GetSortOrder() == SortOrder::Size)
-        ::CheckMenuRadioItem(menu, ID_SORT_BY_NAME, ID_SORT_BY_SIZE,
-                             GetSortOrder() == SortOrder::Size ? ID_SORT_BY_SIZE : ID_SORT_BY_NAME,
-                             MF_BYCOMMAND);
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+void CSizewalkDlg::AppendCommands(HMENU menu, bool onItem) {
+    // Off the items a scan can still be saved or opened.
+    for (const CommandInfo& info : kCommandList) {
+        if (info.menu != Menu::Tree && !(info.menu == Menu::TreeItem && onItem)) continue;
+        const CommandState state = m_commands[info.id];
+        const int id = CommandIdOf(info.id);
+        UINT flags = MF_STRING | (state.enabled ? 0 : MF_GRAYED);
+        if (info.check == Check::Mark && state.checked) flags |= MF_CHECKED;
+        if (!::AppendMenuW(menu, flags, static_cast<UINT_PTR>(id), MenuItemText(info).c_str()))
+            throw std::bad_alloc();
+        // A bullet among the items of its group: the group is the items next to it.
+        if (info.check == Check::Radio && state.checked) {
+            int first = id, last = id;
+            while (first > kFirstCommandId &&
+                   kCommandList[static_cast<std::size_t>(first - 1 - kFirstCommandId)].check ==
+                       Check::Radio)
+                --first;
+            while (last + 1 - kFirstCommandId < static_cast<int>(kCommandCount) &&
+                   kCommandList[static_cast<std::size_t>(last + 1 - kFirstCommandId)].check ==
+                       Check::Radio)
+                ++last;
+            ::CheckMenuRadioItem(menu, static_cast<UINT>(first), static_cast<UINT>(last),
+                                 static_cast<UINT>(id), MF_BYCOMMAND);
+        }
+        if (info.separatorAfter) ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    }
 }
 
 std::string CSizewalkDlg::AskSaveScanPath(const std::string& suggested) {
@@ -780,8 +757,6 @@ void CSizewalkDlg::CenterOnWorkArea() {
 }
 
 void CSizewalkDlg::ShowTreemap(bool shown) {
-    if (m_hTreemapBox)
-        ::SendMessageW(m_hTreemapBox, BM_SETCHECK, shown ? BST_CHECKED : BST_UNCHECKED, 0);
     if (!m_pTreemap || !m_pTreemap->IsValid()) return;
     HWND map = m_pTreemap->Window();
     if (shown == (::IsWindowVisible(map) != FALSE)) return;
@@ -791,11 +766,12 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
     ::GetWindowRect(m_hWnd, &window);
     const int width = window.right - window.left, height = window.bottom - window.top;
     ::ShowWindow(map, shown ? SW_SHOWNA : SW_HIDE);
-    if (shown && client.bottom <= base.bottom) {
+    RECT tree{};
+    ::GetWindowRect(m_hTree, &tree);
+    if (const int growth =
+            shown ? TreemapGrowth(client.bottom, base.bottom, tree.bottom - tree.top) : 0) {
         // At its smallest the window grows, so that the tree keeps its room.
-        RECT tree{0, 0, 0, kControls[2].h};
-        ::MapDialogRect(m_hWnd, &tree);
-        m_nTreemapGrowth = tree.bottom * kTreemapShare / (100 - kTreemapShare);
+        m_nTreemapGrowth = growth;
         ::SetWindowPos(m_hWnd, nullptr, 0, 0, width, height + m_nTreemapGrowth,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     } else if (!shown && m_nTreemapGrowth) {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "core/commands.h"
 #include "core/dialog_layout.h"
 #include "core/main_presenter.h"
 #include "core/main_view.h"
@@ -32,22 +33,23 @@
 
 namespace sizewalk {
 
-// The tree's actions: the commands of its context menu and keys.
-enum : int {
-    ID_COPY_PATH = 32771,  // Ctrl+C in the tree
-    ID_OPEN_IN_EXPLORER,
-    ID_SORT_BY_NAME,  // Ctrl+1
-    ID_SORT_BY_SIZE,  // Ctrl+2
-    ID_SIZE_ON_DISK,  // Ctrl+D
-    ID_RESCAN,        // F5
-    ID_SHOW_TREEMAP,  // F9
-    ID_SAVE_SCAN,     // Ctrl+S
-    ID_OPEN_SCAN,     // Ctrl+O
-    ID_SHOW_DETAILS,  // F8
-    ID_OPEN_TERMINAL,
-    ID_MOVE_TO_TRASH,       // Delete in the tree
-    ID_DELETE_PERMANENTLY,  // Shift+Delete in the tree
-};
+// The menu commands of the list (core/commands.h), by their place in it.
+inline constexpr int kFirstCommandId = 32771;
+constexpr int CommandIdOf(Command command) { return kFirstCommandId + static_cast<int>(command); }
+// The names the tests use.
+inline constexpr int ID_COPY_PATH = CommandIdOf(Command::CopyPath);
+inline constexpr int ID_OPEN_IN_EXPLORER = CommandIdOf(Command::OpenInFileManager);
+inline constexpr int ID_SORT_BY_NAME = CommandIdOf(Command::SortByName);
+inline constexpr int ID_SORT_BY_SIZE = CommandIdOf(Command::SortBySize);
+inline constexpr int ID_SIZE_ON_DISK = CommandIdOf(Command::SizeOnDisk);
+inline constexpr int ID_RESCAN = CommandIdOf(Command::Rescan);
+inline constexpr int ID_SHOW_TREEMAP = CommandIdOf(Command::ShowTreemap);
+inline constexpr int ID_SAVE_SCAN = CommandIdOf(Command::SaveScan);
+inline constexpr int ID_OPEN_SCAN = CommandIdOf(Command::OpenScan);
+inline constexpr int ID_SHOW_DETAILS = CommandIdOf(Command::ShowDetails);
+inline constexpr int ID_OPEN_TERMINAL = CommandIdOf(Command::OpenTerminal);
+inline constexpr int ID_MOVE_TO_TRASH = CommandIdOf(Command::MoveToTrash);
+inline constexpr int ID_DELETE_PERMANENTLY = CommandIdOf(Command::DeletePermanently);
 
 class CSizewalkDlg : private CMainView {
 public:
@@ -118,8 +120,8 @@ private:
     // Mouse messages over the bar between the tree and the map; true when
     // the bar took them.
     bool OnSplitterMouse(UINT message, LPARAM lParam);
-    // The commands on a tree item, before Save Scan and Open Scan.
-    void AppendItemCommands(HMENU menu);
+    // The menu `menu` of the list, with the item's commands or without.
+    void AppendCommands(HMENU menu, bool onItem);
     void UpdateTreemapList();
     void SelectInTree(std::uint32_t index);
 
@@ -128,6 +130,7 @@ private:
     void ReadFields(ScanFields& fields) const override;
     void WriteFields(const ScanFields& fields) override;
     void ShowMessage(std::string_view text, MessageIcon icon) override;
+    void ShowCommands(const CommandStates& states) override;
     void SetScanning(bool scanning) override;
     void ShowBusy(bool busy) override;
     void ShowProgress(const ProgressText& text) override;
@@ -186,8 +189,9 @@ private:
     HACCEL m_hKeys = nullptr;
     HACCEL m_hTreeKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
-    bool m_bBusy = false;     // a scan runs: the wait cursor shows
-    bool m_bWorking = false;  // likewise, while the window's thread works
+    CommandStates m_commands;  // as the presenter last showed them
+    bool m_bBusy = false;      // a scan runs: the wait cursor shows
+    bool m_bWorking = false;   // likewise, while the window's thread works
 
     // Holds all behaviour while the window exists; made when it is, gone
     // (stopping and joining a running scan) when it goes.

@@ -10,6 +10,7 @@
 #include "model/list_treemap_input.h"
 #include "model/treemap_render.h"
 #include "platform/wide_text_win32.h"
+#include "ui/win32/command_keys.h"
 
 namespace sizewalk {
 
@@ -271,7 +272,7 @@ void CTreemapWindow::ShowContextMenu(POINT screen) {
     if (!menu) return;
     const bool canZoomOut = m_state.List() && m_state.Root() != 0;
     ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomOutCommand,
-                  L"Zoom Out\tBackspace");
+                  MenuItemText(InfoOf(Command::ZoomOut)).c_str());
     if (screen.x == -1 && screen.y == -1) {  // from the keyboard: at the map's corner
         const RECT map = MapRect();
         screen = {map.left + 8, map.top + 8};

@@ -347,6 +347,27 @@ private slots:
                  QList<QKeySequence>({QKeySequence(Qt::Key_F5)}));
     }
 
+    // The table's states reach the menu items, and a selection made in the
+    // tree reaches the presenter, so that its items' actions (and keys) wake.
+    void theItemsActionsFollowTheTreesSelection() {
+        TempTree t;
+        t.Dir("d");
+        Fixture f;
+        QAction* copy = f.dlg.GetAction(TreeAction::CopyPath);
+        QVERIFY(!copy->isEnabled() && !f.dlg.GetAction(TreeAction::SaveScan)->isEnabled());
+        QVERIFY(f.dlg.GetAction(TreeAction::OpenScan)->isEnabled());
+        QVERIFY(f.Scan(t.Path("d")));
+        QVERIFY(f.dlg.GetAction(TreeAction::SaveScan)->isEnabled());
+        f.Tree()->setCurrentIndex(f.dlg.GetTreeModel().index(0, 0));
+        QVERIFY(copy->isEnabled() && f.dlg.GetAction(TreeAction::MoveToTrash)->isEnabled());
+        QGuiApplication::clipboard()->clear();
+        f.Tree()->setFocus();
+        QTest::keyClick(f.Tree(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(t.Path("d")));
+        f.Tree()->setCurrentIndex(QModelIndex());
+        QVERIFY(!copy->isEnabled());
+    }
+
     // Ctrl+S and Ctrl+O through the file dialog: the scan saved, another
     // scanned, the saved one opened as the kept scan of its path.
     void saveAndOpenAScan() {
