@@ -69,6 +69,7 @@ CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visib
         ::SendMessageW(m_hTip, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break where the text does
     }
     Layout();
+    SizeChanged();  // its WM_SIZE came before the path line existed
     TextsChanged();
 }
 
