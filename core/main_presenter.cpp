@@ -30,7 +30,8 @@ CMainPresenter::CMainPresenter(CMainView& view, CEntrySource& source, CKeptScan&
       m_messages(view),
       m_scanning(*this),
       m_working(view),
-      m_command(source, kept, tree, m_messages, m_scanning, view) {}
+      m_shownTree(*this, tree),
+      m_command(source, kept, m_shownTree, m_messages, m_scanning, view) {}
 
 CMainPresenter::~CMainPresenter() = default;
 
@@ -162,6 +163,50 @@ void CMainPresenter::OnTick() {
         return;
     }
     if (IsScanning()) UpdateProgress();
+}
+
+void CMainPresenter::ShownTree::DeleteAllItems() {
+    CMainPresenter& p = m_presenter;
+    // The map lets go first: its worker may be reading the list.
+    p.m_pTreeList = nullptr;
+    p.m_current = CScanTree::kNoItem;
+    p.UpdateMapList();
+    m_tree.DeleteAllItems();
+}
+
+void CMainPresenter::ShownTree::ShowList(const CScanList& list, Units units, Files files) {
+    m_tree.ShowList(list, units, files);
+    CMainPresenter& p = m_presenter;
+    p.m_pTreeList = &list;
+    p.m_current = p.m_view.SelectedItem().item;
+    p.UpdateMapList();
+}
+
+void CMainPresenter::UpdateMapList() {
+    const CScanList* list = m_bTreemap ? m_pTreeList : nullptr;
+    if (list == m_pMapList) return;
+    m_pMapList = list;
+    m_view.ShowMapList(list);
+    if (list) m_view.ShowSelection(SelectionView::Map, m_current);
+}
+
+void CMainPresenter::OnItemChosen(SelectionView from, CScanTree::Item item) {
+    if (m_bShowingSelection) return;
+    const UpdateAfter update(*this);  // the item's actions follow the selection
+    const CScanTree* tree = m_view.SelectedItem().pTree;
+    if (!tree || item >= tree->List().Count()) item = CScanTree::kNoItem;
+    // The tree cannot select what it does not list: the directory instead.
+    while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
+    m_current = item;
+    m_bShowingSelection = true;
+    for (const SelectionView view : {SelectionView::Tree, SelectionView::Map}) {
+        // The tree shows its own choice; the map outlines only what it is
+        // told (a file clicked there may stand for its directory).
+        if (view == from && from == SelectionView::Tree) continue;
+        if (view == SelectionView::Map && !m_pMapList) continue;
+        m_view.ShowSelection(view, item);
+    }
+    m_bShowingSelection = false;
 }
 
 void CMainPresenter::OnCopyPath() {
@@ -370,6 +415,7 @@ void CMainPresenter::OnToggleTreemap() {
     const UpdateAfter update(*this);
     m_bTreemap = !m_bTreemap;
     m_view.ShowTreemap(m_bTreemap);
+    UpdateMapList();  // drawn only while it shows: a hidden map costs a scan nothing
 }
 
 bool CMainPresenter::CanSaveScan() const { return CanOpenScan() && m_command.Kept().IsValid(); }
@@ -496,9 +542,8 @@ CommandStates CMainPresenter::Commands() const {
     state.bScanning = m_bWaiting;
     state.bStopping = m_command.IsStopping();
     state.bBusy = m_command.IsBusy();
-    state.bHasScan = !m_source.List().Empty();
-    const TreeSelection selected = m_view.SelectedItem();
-    state.bSelection = selected.pTree && selected.item != CScanTree::kNoItem;
+    state.bHasScan = m_command.Kept().IsValid();
+    state.bSelection = m_current != CScanTree::kNoItem;
     state.bTreemap = m_bTreemap;
     state.bDetails = m_bDetails;
     state.eOrder = m_sortOrder;

@@ -6,6 +6,12 @@
 // and size on show. The window (a CMainView) forwards every event here and
 // shows what it is told.
 //
+// The selection: one current item for every view that shows the scan (the
+// tree, the map). A view reports a choice (OnItemChosen); the presenter keeps
+// it and asks the others to show it. The map draws the list the tree shows,
+// while it is on: the presenter gives it that list after each fill of the
+// tree, and takes it back before the tree is emptied.
+//
 // The focus: a scan disables the control the press came from, so the focus
 // moves to the tree meanwhile (Escape still reaches the window, and a second
 // Enter cannot land on Cancel); when the scan ends, it goes back to that
@@ -42,7 +48,7 @@ inline constexpr std::string_view kCannotOpenScanText = "The scan could not be o
 class CMainPresenter {
 public:
     // Scans with `source` into the kept scan `kept`, and fills `tree` (the
-    // view's). All must outlive the presenter.
+    // view's; the map follows it). All must outlive the presenter.
     CMainPresenter(CMainView& view, CEntrySource& source, CKeptScan& kept, CTreeSink& tree);
     // Stops and joins a running scan; tells the view nothing.
     ~CMainPresenter();
@@ -67,6 +73,12 @@ public:
     // The view's ticks: the progress follows; a scan whose notice was lost
     // finishes here.
     void OnTick();
+
+    // A view chose `item` (an index of the list the tree shows; kNoItem:
+    // none): the tree's selection changed, or a tile was clicked. Every view
+    // shows it; a file the tree does not list stands for its directory.
+    void OnItemChosen(SelectionView from, CScanTree::Item item);
+    CScanTree::Item CurrentItem() const { return m_current; }
 
     // The tree's actions on the selected item. Open shows a directory, or
     // the directory holding a file; true when something opened.
@@ -113,8 +125,6 @@ public:
     // the handler above it runs. The fields' controls and the map's own
     // items do nothing here.
     void OnCommand(Command command);
-    // The tree's selection changed: the item's actions follow.
-    void OnSelectionChanged() { UpdateCommands(); }
     // What the presenter's state makes of every action now (commands.h).
     CommandStates Commands() const;
 
@@ -176,6 +186,21 @@ private:
     };
     void UpdateCommands();
 
+    // The view's tree as the command fills it, with the map following.
+    class ShownTree : public CTreeSink {
+    public:
+        ShownTree(CMainPresenter& presenter, CTreeSink& tree)
+            : m_presenter(presenter), m_tree(tree) {}
+        void DeleteAllItems() override;
+        void ShowList(const CScanList& list, Units units, Files files) override;
+
+    private:
+        CMainPresenter& m_presenter;
+        CTreeSink& m_tree;
+    };
+
+    // The map's list: the tree's while the map is on, else none.
+    void UpdateMapList();
     void Show(std::optional<ScanOutcome> outcome);
     // The selected directory, or the one holding the selected file; empty
     // when nothing is selected or a scan runs.
@@ -225,9 +250,16 @@ private:
     // outcome but the measure's.
     std::optional<PendingRemove> m_pending;
 
+    // The selection and the lists on show (null: none).
+    CScanTree::Item m_current = CScanTree::kNoItem;
+    const CScanList* m_pTreeList = nullptr;
+    const CScanList* m_pMapList = nullptr;
+    bool m_bShowingSelection = false;  // a view's echo of ShowSelection
+
     Messages m_messages;
     Scanning m_scanning;
     Working m_working;
+    ShownTree m_shownTree;
     // Last: destroyed first, stopping and joining a running scan while the
     // rest exists.
     CLiveScanCommand m_command;

@@ -39,6 +39,14 @@ enum class Control : int {
     UnitsBytes = IDC_UNITS_BYTES,
 };
 
+// The views that show the one selection, the presenter's current item. A
+// list view to come joins by a name here, a ShowSelection case, and
+// reporting its choices with CMainPresenter::OnItemChosen.
+enum class SelectionView {
+    Tree,  // selects the item, its parents opened, scrolled into view
+    Map,   // outlines its tile, or that of its nearest directory with one
+};
+
 // The tree item the tree's actions apply to: the tree the view shows and
 // the item selected in it (kNoItem, or no tree, when none is).
 struct TreeSelection {
@@ -80,7 +88,15 @@ public:
     virtual Control FocusedControl() const = 0;
     virtual void FocusControl(Control control) = 0;
 
+    // The tree shown now (null: none) and its selected item.
     virtual TreeSelection SelectedItem() const = 0;
+    // The one selection shown in `view`: `item` is an index of the list the
+    // tree shows (kNoItem: none). The tree's own selection changing from
+    // this reports back through OnItemChosen, which then does nothing more.
+    virtual void ShowSelection(SelectionView view, CScanTree::Item item) = 0;
+    // The list the treemap draws (null: none, and it lets go of the last).
+    // A list changes only after the map has been given null.
+    virtual void ShowMapList(const CScanList* list) = 0;
     virtual void CopyToClipboard(const std::string& text) = 0;
     // Shows the directory `path` in the file manager; false when nothing
     // opened.

@@ -84,6 +84,11 @@ public:
     TreeState SaveTreeState() const override { return {open.expanded, selected}; }
     void ShowTreemap(bool shown) override { treemap = shown; }
     void ShowDetails(bool shown) override { details = shown; }
+    void ShowSelection(SelectionView view, CScanTree::Item item) override {
+        shownItems.push_back({view, item});
+        if (view == SelectionView::Tree && item != CScanTree::kNoItem) selected = pathOf(item);
+    }
+    void ShowMapList(const CScanList* list) override { mapLists.push_back(list); }
     // The tree selects the item again, as the dialogs do.
     void RestoreTreeState(const TreeState& state) override {
         restored.push_back(state);
@@ -118,7 +123,10 @@ public:
     Control focus = Control::OK;
     std::string selected;  // the path of the item selected in the tree
     std::function<TreeSelection(const std::string&)> select;  // the tree's item at a path
-    TreeState open;  // what the tree has open now (expanded)
+    std::function<std::string(CScanTree::Item)> pathOf;       // and back
+    std::vector<std::pair<SelectionView, CScanTree::Item>> shownItems;
+    std::vector<const CScanList*> mapLists;  // what the map was given, in turn
+    TreeState open;                          // what the tree has open now (expanded)
     std::optional<bool> treemap;
     std::optional<bool> details;
     std::vector<TreeState> restored;  // what the presenter asked to open again
@@ -154,6 +162,7 @@ protected:
         t.File("Data/sub/b.txt", 5);
         t.Dir("Other");
         view.select = [this](const std::string& path) { return Item(path); };
+        view.pathOf = [this](CScanTree::Item item) { return kept.List().PathOf(item); };
         presenter.OnInit();
     }
     // Types into the controls and presses OK (F5 with `rescan`).
@@ -202,19 +211,20 @@ protected:
     // (built again whenever the window's tree is).
     TreeSelection Item(const std::string& path) {
         if (!shown || shownAt != tree.ends) {
-            shown = std::make_unique<CScanTree>(kept.List(), Files::Shown, names);
+            shown = std::make_unique<CScanTree>(kept.List(), treeFiles, names);
             shown->SetOrder(view.sortOrder, view.sizeMode);
             shownAt = tree.ends;
         }
         for (std::size_t i = 0; i < kept.List().Count(); ++i)
             if (kept.List().PathOf(i) == path)
                 return {shown.get(), static_cast<CScanTree::Item>(i)};
-        return {};
+        return {kept.List().Empty() ? nullptr : shown.get(), CScanTree::kNoItem};
     }
 
     test::ByteOrder names;
     std::unique_ptr<CScanTree> shown;
     int shownAt = -1;
+    Files treeFiles = Files::Shown;
     TempTree t;
     BlockingSource source;
     CKeptScan kept;
@@ -241,6 +251,62 @@ TEST_F(MainPresenter, InitPutsTheDefaultsIntoTheWindow) {
     EXPECT_FALSE(*view.details || presenter.IsDetailsShown());
     EXPECT_EQ(view.sizeMode, SizeMode::Apparent);
     EXPECT_FALSE(view.scanning || view.progressShown || view.ticking);
+}
+
+// One selection for the tree and the map: a tile chosen selects in the tree
+// (its directory, for a file the tree does not list), the tree's choice is
+// outlined; the map draws the tree's list, let go before every change.
+TEST_F(MainPresenter, TheSelectionAndTheMapsListFollowTheTree) {
+    using Shown = std::vector<std::pair<SelectionView, CScanTree::Item>>;
+    using enum SelectionView;
+    const CScanList* keptList = &kept.List();
+    presenter.OnToggleTreemap();
+    EXPECT_TRUE(view.mapLists.empty()) << "no list yet";
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    EXPECT_EQ(view.mapLists, std::vector<const CScanList*>{keptList});
+    EXPECT_EQ(view.shownItems, (Shown{{Map, CScanTree::kNoItem}}));
+
+    const CScanTree::Item sub = Item(t.Path("Data/sub")).item;
+    const CScanTree::Item b = Item(t.Path("Data/sub/b.txt")).item;
+    view.shownItems.clear();
+    presenter.OnItemChosen(Map, b);
+    EXPECT_EQ(view.shownItems, (Shown{{Tree, b}, {Map, b}}));
+    EXPECT_EQ(view.selected, t.Path("Data/sub/b.txt"));
+    presenter.OnItemChosen(Tree, sub);
+    EXPECT_EQ(presenter.CurrentItem(), sub);
+    EXPECT_EQ(view.shownItems.back(), std::pair(Map, sub));
+    EXPECT_EQ(view.shownItems.size(), 3u) << "the tree is not told its own choice";
+    treeFiles = Files::Hidden;  // Show Files off: the file stands for its directory
+    shown.reset();
+    view.shownItems.clear();
+    presenter.OnItemChosen(Map, b);
+    EXPECT_EQ(view.shownItems, (Shown{{Tree, sub}, {Map, sub}}));
+    EXPECT_EQ(presenter.CurrentItem(), sub);
+    treeFiles = Files::Shown;
+    shown.reset();
+
+    // Each fill: null before the list changes, the list after; the tree's
+    // selection restored is outlined.
+    view.mapLists.clear();
+    Press(t.Path("Data"));  // the kept scan, redrawn
+    Press(t.Path("Data"), Units::Bytes, true);
+    ASSERT_TRUE(source.WaitUntilWaiting() && LetThrough());
+    EXPECT_EQ(view.mapLists, (std::vector<const CScanList*>{nullptr, keptList, nullptr, keptList}));
+    // Hidden, the map holds nothing and gets nothing.
+    presenter.OnToggleTreemap();
+    Press(t.Path("Other"));
+    ASSERT_TRUE(source.WaitUntilWaiting() && LetThrough());
+    presenter.OnToggleTreemap();
+    EXPECT_EQ(view.mapLists, (std::vector<const CScanList*>{nullptr, keptList, nullptr, keptList,
+                                                            nullptr, keptList}));
+    // A scan stopped leaves the tree empty, and the map without a list.
+    Press(t.Path("Data"), Units::Bytes, true);
+    ASSERT_TRUE(source.WaitUntilWaiting());
+    presenter.OnCancel();
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(view.mapLists.back(), nullptr);
+    EXPECT_EQ(view.mapLists.size(), 7u);
+    EXPECT_EQ(presenter.CurrentItem(), CScanTree::kNoItem);
 }
 
 TEST_F(MainPresenter, AScanShowsItsProgressWhileThePressWaits) {
@@ -400,11 +466,11 @@ TEST_F(MainPresenter, CommandStatesFollowTheScanTheSelectionAndTheChoices) {
     for (Command c : item) EXPECT_FALSE(enabled(c));
     for (const std::string& path : {t.Path("Data/a.txt"), t.Path("Data")}) {
         view.selected = path;
-        presenter.OnSelectionChanged();
+        presenter.OnItemChosen(SelectionView::Tree, Item(view.selected).item);
         for (Command c : item) EXPECT_TRUE(enabled(c)) << path;
     }
     view.selected.clear();
-    presenter.OnSelectionChanged();
+    presenter.OnItemChosen(SelectionView::Tree, Item(view.selected).item);
     for (Command c : item) EXPECT_FALSE(enabled(c));
 
     // The choices check their items; a details column's order checks neither.
@@ -424,7 +490,7 @@ TEST_F(MainPresenter, CommandStatesFollowTheScanTheSelectionAndTheChoices) {
     presenter.OnSaveScan();
     ASSERT_TRUE(OpenFile(view.chosenFile));
     view.selected = t.Path("Data/a.txt");
-    presenter.OnSelectionChanged();
+    presenter.OnItemChosen(SelectionView::Tree, Item(view.selected).item);
     EXPECT_TRUE(enabled(Command::SaveScan) && enabled(Command::MoveToTrash));
 }
 

@@ -599,6 +599,20 @@ TEST(LiveDialog, TheTreemapShowsBelowTheTreeWhenAsked) {
         ASSERT_NE(treemap->List(), nullptr);
         TreeView_SelectItem(l.Tree(), l.Top());
         EXPECT_EQ(treemap->Selected(), 0u);
+        // A click on x's tile reaches the presenter: the tree selects it.
+        const std::uint32_t x = static_cast<std::uint32_t>(treemap->List()->Count() - 1);
+        ASSERT_EQ(treemap->List()->PathOf(x), s_tree->Path("d\\sub\\x"));
+        const RECT area = treemap->MapRect();
+        POINT onX{-1, -1};
+        for (LONG y = area.top; y < area.bottom && onX.x < 0; y += 2)
+            for (LONG px = area.left; px < area.right && onX.x < 0; px += 2)
+                if (treemap->IndexAt({px, y}) == x) onX = {px, y};
+        ASSERT_GE(onX.x, 0);
+        ::SendMessageW(map, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(onX.x, onX.y));
+        ::SendMessageW(map, WM_LBUTTONUP, 0, MAKELPARAM(onX.x, onX.y));
+        EXPECT_EQ(test::LocalItemText(l.Tree(), TreeView_GetSelection(l.Tree())).rfind("x [", 0),
+                  0u);
+        EXPECT_EQ(treemap->Selected(), x);
 
         ::SendMessageW(box, BM_CLICK, 0, 0);
         EXPECT_FALSE(::IsWindowVisible(map));

@@ -180,7 +180,10 @@ TEST_F(TreemapWindowTest, ClickSelectsOutlinesAndZooms) {
     const std::uint32_t a = IndexNamed(List(), "a.jpg"), b = IndexNamed(List(), "b.txt");
     const std::uint32_t pics = IndexNamed(List(), "pics");
     std::vector<std::uint32_t> selected;
-    m_pane->SetOnSelect([&](std::uint32_t index) { selected.push_back(index); });
+    m_pane->SetOnSelect([&](std::uint32_t index) {
+        selected.push_back(index);
+        m_pane->SetSelected(index);  // as the presenter does: the pane only reports
+    });
     ::SendMessageW(m_pane->Window(), WM_LBUTTONDOWN, MK_LBUTTON, CentreOf(a));
     ::SendMessageW(m_pane->Window(), WM_LBUTTONUP, 0, CentreOf(a));
     ASSERT_EQ(selected, std::vector<std::uint32_t>{a});

@@ -182,12 +182,14 @@ void CSizewalkDlg::CreateControls() {
                 lines << DisplayText(line);
         return lines.join(QLatin1Char('\n'));
     });
-    connect(m_treemap, &CTreemapView::itemSelected, this, &CSizewalkDlg::SelectInTree);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &CSizewalkDlg::UpdateTreemapList);
+    // Both report what the user chose; the presenter has every view show it.
+    connect(m_treemap, &CTreemapView::itemSelected, this, [this](quint32 index) {
+        if (m_presenter) m_presenter->OnItemChosen(SelectionView::Map, index);
+    });
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                m_treemap->SetSelected(m_model->ItemOf(current));
-                if (m_presenter) m_presenter->OnSelectionChanged();
+                if (m_presenter)
+                    m_presenter->OnItemChosen(SelectionView::Tree, m_model->ItemOf(current));
             });
 
     m_scanDone = new CThreadWake([this] { m_presenter->OnScanDone(); }, this);
@@ -564,24 +566,12 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
         if (m_sizeBeforeTreemap.isValid()) resize(width(), m_sizeBeforeTreemap.height());
         m_sizeBeforeTreemap = QSize();
     }
-    UpdateTreemapList();
 }
 
-void CSizewalkDlg::UpdateTreemapList() {
-    const CScanTree* tree = m_model->Tree();
-    // Drawn only while it shows: a hidden map costs no scan anything.
-    m_treemap->SetList(tree && !m_treemap->isHidden() ? &tree->List() : nullptr);
-    if (tree && !m_treemap->isHidden())
-        m_treemap->SetSelected(m_model->ItemOf(m_tree->currentIndex()));
-}
+void CSizewalkDlg::ShowMapList(const CScanList* list) { m_treemap->SetList(list); }
 
-// A tile clicked in the map: its item in the tree, its parents opened (a
-// file the tree does not list stands for its directory).
-void CSizewalkDlg::SelectInTree(std::uint32_t index) {
-    const CScanTree* tree = m_model->Tree();
-    if (!tree || index >= tree->List().Count()) return;
-    CScanTree::Item item = index;
-    while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
+void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::Map) return m_treemap->SetSelected(item);
     const QModelIndex shown = m_model->IndexOfItem(item);
     if (!shown.isValid()) return;
     for (QModelIndex up = shown.parent(); up.isValid(); up = up.parent()) m_tree->expand(up);

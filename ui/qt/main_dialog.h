@@ -102,9 +102,6 @@ private:
     void PlaceControls();
     QRect DialogRect(int x, int y, int w, int h) const;
     void ShowContextMenu(const QPoint& pos);
-    // The map shows the kept list while it is shown, nothing otherwise.
-    void UpdateTreemapList();
-    void SelectInTree(std::uint32_t index);
     void DrawProgress();
 
     // CMainView: what the presenter shows through the widgets.
@@ -129,6 +126,8 @@ private:
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
+    void ShowSelection(SelectionView view, CScanTree::Item item) override;
+    void ShowMapList(const CScanList* list) override;
     void ShowDetails(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;

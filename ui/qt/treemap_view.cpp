@@ -13,9 +13,8 @@
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
-#include "model/list_treemap_input.h"
-#include "model/treemap_render.h"
 #include "ui/qt/command_actions.h"
 #include "ui/qt/display_text.h"
 
@@ -25,9 +24,9 @@ CTreemapView::CTreemapView(QWidget* parent)
     : QWidget(parent),
       m_pPath(new QLabel(this)),
       m_pZoomOut(new QAction(ActionText(InfoOf(Command::ZoomOut)), this)),
-      m_pWake(new CThreadWake([this] { OnPictureReady(); }, this)),
+      m_pWake(new CThreadWake([this] { m_map.OnPictureReady(); }, this)),
       // Worker thread: only wake; the picture is taken on this thread.
-      m_queue(std::make_unique<CTreemapRenderQueue>([this] { m_pWake->Wake(); })) {
+      m_map(*this, [this] { m_pWake->Wake(); }) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(64, 48);
@@ -40,51 +39,10 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_pZoomOut->setShortcut(KeySequenceOf(InfoOf(Command::ZoomOut).key));
     m_pZoomOut->setEnabled(false);
     connect(m_pZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });
-    UpdateTexts();
+    TextsChanged();
 }
 
-CTreemapView::~CTreemapView() {
-    m_queue.reset();  // joins the worker before anything it may post to goes
-}
-
-void CTreemapView::SetList(const CScanList* list) {
-    m_queue->Cancel();
-    m_state.SetList(list);
-    m_picture.reset();
-    m_shown = QImage();
-    UpdateTexts();
-    emit zoomRootChanged(0);
-    Rerender();
-}
-
-void CTreemapView::SetSizeMode(SizeMode mode) {
-    if (!m_state.SetSizeMode(mode)) return;
-    UpdateTexts();
-    Rerender();
-}
-
-void CTreemapView::SetSelected(std::uint32_t index) {
-    if (!m_state.SetSelected(index)) return;
-    UpdateShown();
-}
-
-bool CTreemapView::ZoomInto(std::uint32_t index) {
-    if (!m_state.ZoomInto(index)) return false;
-    RootChanged();
-    return true;
-}
-
-bool CTreemapView::ZoomOut() {
-    if (!m_state.ZoomOut()) return false;
-    RootChanged();
-    return true;
-}
-
-void CTreemapView::RootChanged() {
-    UpdateTexts();
-    emit zoomRootChanged(m_state.Root());
-    Rerender();
-}
+CTreemapView::~CTreemapView() = default;  // m_map joins the worker first
 
 QRect CTreemapView::MapRect() const {
     const int top = m_pPath->geometry().bottom() + 1;
@@ -99,97 +57,34 @@ QSize CTreemapView::DeviceSize() const {
         .boundedTo(QSize(kMaxTreemapSide, kMaxTreemapSide));
 }
 
-void CTreemapView::Rerender() {
-    if (!m_state.List()) {
-        // Nothing to draw, and nothing to allocate for it.
-        m_queue->Cancel();
-        m_picture.reset();
+void CTreemapView::PictureChanged() {
+    const int w = m_map.PictureWidth(), h = m_map.PictureHeight();
+    if (w <= 0 || h <= 0) {
         m_shown = QImage();
-        update();
-        return;
-    }
-    TreemapRequest request;
-    request.pList = m_state.List();
-    request.mode = m_state.Mode();
-    request.nRoot = m_state.Root();
-    m_requested = DeviceSize();
-    request.nWidth = m_requested.width();
-    request.nHeight = m_requested.height();
-    bool ready = false;
-    try {
-        ready = m_queue->Request(request);
-    } catch (const std::bad_alloc&) {
-        return;  // keeps the last picture
-    }
-    if (ready) Adopt(m_queue->Take());
-    update();
-}
-
-void CTreemapView::OnPictureReady() {
-    if (auto picture = m_queue->Take()) Adopt(std::move(picture));
-}
-
-void CTreemapView::Adopt(std::unique_ptr<TreemapPicture> picture) {
-    if (!picture) return;
-    m_picture = std::move(picture);
-    UpdateShown();
-}
-
-bool CTreemapView::IsRendering() const { return m_queue->Busy(); }
-
-void CTreemapView::UpdateShown() {
-    if (!m_picture || m_picture->pixels.empty()) {
-        m_shown = QImage();
-        update();
-        return;
-    }
-    const int w = m_picture->request.nWidth, h = m_picture->request.nHeight;
-    m_shown = QImage(w, h, QImage::Format_RGB32);
-    // 0xAARRGGBB words are what Format_RGB32 holds; its rows are w words.
-    std::copy(m_picture->pixels.begin(), m_picture->pixels.end(),
-              reinterpret_cast<std::uint32_t*>(m_shown.bits()));
-    if (m_state.Selected() != kNoNode && m_state.List()) {
-        const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
-        const std::uint32_t shown = m_picture->layout.VisibleAncestor(input, m_state.Selected());
-        if (shown != kNoNode) {
-            const auto* bits = reinterpret_cast<std::uint32_t*>(m_shown.bits());
-            const std::span<std::uint32_t> pixels(const_cast<std::uint32_t*>(bits),
-                                                  static_cast<std::size_t>(w) * h);
-            const int thickness = std::max(2, qRound(2 * devicePixelRatioF()));
-            DrawTreemapOutline(pixels, w, h, m_picture->layout.Rect(shown), thickness);
-        }
+    } else {
+        if (m_shown.width() != w || m_shown.height() != h)
+            m_shown = QImage(w, h, QImage::Format_RGB32);
+        // 0xAARRGGBB words are what Format_RGB32 holds; its rows are w words.
+        const std::span<std::uint32_t> pixels(reinterpret_cast<std::uint32_t*>(m_shown.bits()),
+                                              static_cast<std::size_t>(w) * h);
+        m_map.Compose(pixels, std::max(2, qRound(2 * devicePixelRatioF())));
     }
     update();
 }
 
-void CTreemapView::UpdateTexts() {
-    QString path, name = tr("Treemap");
-    if (m_state.List() && m_state.Root() < m_state.List()->Count()) {
-        path = DisplayText(m_state.List()->PathOf(m_state.Root()));
-        name = DisplayText(DescribeTreemap(*m_state.List(), m_state.Root(), m_state.Mode()));
-    }
+void CTreemapView::TextsChanged() {
+    const QString path = DisplayText(m_map.PathText());
     m_pPath->setText(path);
     m_pPath->setToolTip(path);
     m_pPath->setAccessibleName(tr("Treemap root"));
-    setAccessibleName(name);
-    m_pZoomOut->setEnabled(m_state.List() && m_state.Root() != 0);
+    setAccessibleName(m_map.List() ? DisplayText(m_map.Description()) : tr("Treemap"));
+    m_pZoomOut->setEnabled(m_map.CanZoomOut());
 }
 
 std::uint32_t CTreemapView::IndexAt(QPoint pos) const {
-    if (!m_picture || !m_state.List() || m_picture->request.nWidth <= 0) return kNoNode;
     const QRect map = MapRect();
-    if (!map.contains(pos)) return kNoNode;
-    // The picture may be older than the pane's size: scale into it.
-    const int x =
-        static_cast<int>((pos.x() - map.x()) * static_cast<qint64>(m_picture->request.nWidth) /
-                         std::max(1, map.width()));
-    const int y =
-        static_cast<int>((pos.y() - map.y()) * static_cast<qint64>(m_picture->request.nHeight) /
-                         std::max(1, map.height()));
-    const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
-    return m_picture->layout.HitTest(input, x, y);
+    return m_map.IndexAt(pos.x() - map.x(), pos.y() - map.y(), map.width(), map.height());
 }
-
 bool CTreemapView::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
@@ -198,7 +93,7 @@ bool CTreemapView::event(QEvent* e) {
             QToolTip::hideText();
         } else {
             const QString text =
-                m_describer ? m_describer(index) : DisplayText(m_state.List()->PathOf(index));
+                m_describer ? m_describer(index) : DisplayText(m_map.List()->PathOf(index));
             QToolTip::showText(help->globalPos(), text, this);
         }
         return true;
@@ -216,14 +111,9 @@ void CTreemapView::paintEvent(QPaintEvent*) {
     // At device pixels the picture lands 1:1; an older one is stretched
     // until its successor arrives. One at another scale (the window moved to
     // another screen) is drawn anew.
-    if (DeviceSize() != m_requested) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (DeviceSize() != m_requested) Rerender();
-            },
-            Qt::QueuedConnection);
-    }
+    QMetaObject::invokeMethod(
+        this, [this] { m_map.SetSize(DeviceSize().width(), DeviceSize().height()); },
+        Qt::QueuedConnection);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(map), m_shown, QRectF(m_shown.rect()));
     if (hasFocus()) {
@@ -247,16 +137,14 @@ void CTreemapView::focusOutEvent(QFocusEvent* e) {
 void CTreemapView::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     m_pPath->setGeometry(0, 0, width(), m_pPath->sizeHint().height());
-    Rerender();
+    m_map.SetSize(DeviceSize().width(), DeviceSize().height());
 }
 
 void CTreemapView::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
     setFocus(Qt::MouseFocusReason);
     const std::uint32_t index = IndexAt(e->position().toPoint());
-    if (index == kNoNode) return;
-    SetSelected(index);
-    emit itemSelected(index);
+    if (index != kNoNode) emit itemSelected(index);
 }
 
 void CTreemapView::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -269,8 +157,7 @@ void CTreemapView::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (m_state.Selected() == kNoNode) return e->ignore();  // the dialog's default button
-            ZoomInto(m_state.Selected());
+            if (!m_map.ZoomIntoSelected()) e->ignore();  // the dialog's default button
             return;
         case Qt::Key_Backspace:
             ZoomOut();

@@ -12,8 +12,10 @@
 // directory; Backspace or "Zoom Out" in the context menu goes back up. The
 // pane takes keyboard focus; its accessible name says what it shows.
 //
-// The pane reads the list from the worker thread too: before the list
-// changes, call SetList() (with null or the new list).
+// What is shown and when it is drawn is the controller's
+// (core/treemap_controller.h): the pane paints its picture, hit-tests and
+// forwards input. The worker reads the list: before the list changes, call
+// SetList() (with null or the new list).
 
 #include <QImage>
 #include <QWidget>
@@ -21,9 +23,8 @@
 #include <functional>
 #include <memory>
 
+#include "core/treemap_controller.h"
 #include "model/treemap_input.h"
-#include "model/treemap_picture.h"
-#include "model/treemap_state.h"
 #include "scan/scan_list.h"
 #include "ui/qt/thread_wake.h"
 
@@ -32,7 +33,7 @@ class QLabel;
 
 namespace sizewalk {
 
-class CTreemapView : public QWidget {
+class CTreemapView : public QWidget, private CTreemapController::Client {
     Q_OBJECT
 public:
     // The tooltip of a list index: the tree's, one line each.
@@ -43,24 +44,24 @@ public:
 
     // Shows `list` (null: nothing) from its top, with no selection. Waits for
     // a picture being drawn of the previous list.
-    void SetList(const CScanList* list);
-    const CScanList* List() const { return m_state.List(); }
-    void SetSizeMode(SizeMode mode);
-    SizeMode GetSizeMode() const { return m_state.Mode(); }
+    void SetList(const CScanList* list) { m_map.SetList(list); }
+    const CScanList* List() const { return m_map.List(); }
+    void SetSizeMode(SizeMode mode) { m_map.SetSizeMode(mode); }
+    SizeMode GetSizeMode() const { return m_map.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
 
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
-    void SetSelected(std::uint32_t index);
-    std::uint32_t Selected() const { return m_state.Selected(); }
+    void SetSelected(std::uint32_t index) { m_map.SetSelected(index); }
+    std::uint32_t Selected() const { return m_map.Selected(); }
 
     // The directory whose subtree the map shows (0 at the top).
-    std::uint32_t ZoomRoot() const { return m_state.Root(); }
+    std::uint32_t ZoomRoot() const { return m_map.Root(); }
     // Zooms into the directory a tile belongs to (a directory itself, a
     // file's parent); false when that is already the root.
-    bool ZoomInto(std::uint32_t index);
+    bool ZoomInto(std::uint32_t index) { return m_map.ZoomInto(index); }
     // One directory up; false at the top.
-    bool ZoomOut();
+    bool ZoomOut() { return m_map.ZoomOut(); }
 
     // The list index under a point of the pane (kNoNode outside the map).
     std::uint32_t IndexAt(QPoint pos) const;
@@ -73,12 +74,13 @@ public:
     QLabel* PathLabel() const { return m_pPath; }
     QAction* ZoomOutAction() const { return m_pZoomOut; }
     // True while a newer picture is drawn in the background.
-    bool IsRendering() const;
+    bool IsRendering() const { return m_map.IsRendering(); }
     // Tuning and test seam: the queue that draws the pictures.
-    CTreemapRenderQueue& RenderQueue() { return *m_queue; }
+    CTreemapRenderQueue& RenderQueue() { return m_map.RenderQueue(); }
 
 signals:
-    // A click on a tile: the list index it shows.
+    // A click on a tile: the list index it shows. The pane outlines what it
+    // is told to (SetSelected), not what was clicked.
     void itemSelected(quint32 index);
     // The map's root changed (zoom in or out, a new list).
     void zoomRootChanged(quint32 root);
@@ -95,28 +97,18 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
 
 private:
-    // Asks for a picture of the current list, mode, root and size.
-    void Rerender();
+    void PictureChanged() override;
+    void TextsChanged() override;
+    void ZoomChanged(std::uint32_t root) override { emit zoomRootChanged(root); }
     // The map's size in device pixels (at most kMaxTreemapSide a side).
     QSize DeviceSize() const;
-    void OnPictureReady();
-    void Adopt(std::unique_ptr<TreemapPicture> picture);
-    // The shown image: the picture and the selection's outline.
-    void UpdateShown();
-    // The path line and the accessible name.
-    void UpdateTexts();
-    // After the zoom root changed: texts and picture.
-    void RootChanged();
 
-    CTreemapState m_state;
     Describer m_describer;
     QLabel* m_pPath;
     QAction* m_pZoomOut;
-    QSize m_requested;                          // of the newest request
-    std::unique_ptr<TreemapPicture> m_picture;  // the newest picture received
-    QImage m_shown;
-    CThreadWake* m_pWake;  // before m_queue: the queue's worker wakes it
-    std::unique_ptr<CTreemapRenderQueue> m_queue;
+    QImage m_shown;        // the controller's picture with its outline
+    CThreadWake* m_pWake;  // before m_map: the renderer's worker wakes it
+    CTreemapController m_map;
 };
 
 }  // namespace sizewalk

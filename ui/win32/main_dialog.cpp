@@ -210,14 +210,13 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             if (header.hwndFrom == m_details.Header() && header.code == HDN_ITEMCHANGEDW)
                 ::InvalidateRect(m_hTree, nullptr, TRUE);  // a column's new width
-            // The tree's selection is outlined in the map.
-            if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pTreemap &&
+            // The tree's selection is the presenter's, which every view shows.
+            if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pPresenter &&
                 m_pTreeSink)
-                m_pTreemap->SetSelected(m_pTreeSink->ItemOf(
-                    reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem));
-            // The item's actions follow the selection.
-            if (header.hwndFrom == m_hTree && header.code == TVN_SELCHANGEDW && m_pPresenter)
-                m_pPresenter->OnSelectionChanged();
+                m_pPresenter->OnItemChosen(
+                    SelectionView::Tree,
+                    m_pTreeSink->ItemOf(
+                        reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem));
             LRESULT result = 0;
             if (!m_pTreeSink || !m_pTreeSink->OnNotify(header, result)) return FALSE;
             return answer(result);
@@ -281,24 +280,6 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE;
 }
 
-// The tree, and the map while it shows: the map lets go of a list before
-// the command changes it, and takes the list the tree shows.
-class CSizewalkDlg::Shown : public CTreeSink {
-public:
-    explicit Shown(CSizewalkDlg& dialog) : m_dialog(dialog) {}
-    void DeleteAllItems() override {
-        if (m_dialog.m_pTreemap) m_dialog.m_pTreemap->SetList(nullptr);
-        m_dialog.m_pTreeSink->DeleteAllItems();
-    }
-    void ShowList(const CScanList& list, Units units, Files files) override {
-        m_dialog.m_pTreeSink->ShowList(list, units, files);
-        m_dialog.UpdateTreemapList();
-    }
-
-private:
-    CSizewalkDlg& m_dialog;
-};
-
 BOOL CSizewalkDlg::OnInitDialog() {
     // The template's controls, before any of the dialog's own join them.
     HWND child = ::GetWindow(m_hWnd, GW_CHILD);
@@ -313,7 +294,6 @@ BOOL CSizewalkDlg::OnInitDialog() {
         m_pKept = &scan.kept;
     }
     m_pTreeSink = std::make_unique<CTreeViewSink>(m_hTree);
-    m_pShown = std::make_unique<Shown>(*this);
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     const auto font = static_cast<WPARAM>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
     // The check box comes after Show Files in the tab order, the map after
@@ -341,10 +321,12 @@ BOOL CSizewalkDlg::OnInitDialog() {
                 }
             return tip;
         });
-        m_pTreemap->SetOnSelect([this](std::uint32_t index) { SelectInTree(index); });
+        m_pTreemap->SetOnSelect([this](std::uint32_t index) {
+            if (m_pPresenter) m_pPresenter->OnItemChosen(SelectionView::Map, index);
+        });
     }
     m_pPresenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), *m_pSource,
-                                                    *m_pKept, *m_pShown);
+                                                    *m_pKept, *m_pTreeSink);
     // Info tips of several lines, as wide as they need up to a limit.
     ::SetWindowLongPtrW(m_hTree, GWL_STYLE, ::GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_INFOTIP);
     if (HWND tips = reinterpret_cast<HWND>(::SendMessageW(m_hTree, TVM_GETTOOLTIPS, 0, 0))) {
@@ -673,9 +655,9 @@ std::string CSizewalkDlg::AskScanPath(bool save, const std::string& suggested) {
 }
 
 TreeSelection CSizewalkDlg::SelectedItem() const {
-    HTREEITEM item = m_hTree ? TreeView_GetSelection(m_hTree) : nullptr;
-    if (!item || !m_pTreeSink) return {};
-    return {m_pTreeSink->Tree(), m_pTreeSink->ItemOf(item)};
+    if (!m_hTree || !m_pTreeSink) return {};
+    HTREEITEM item = TreeView_GetSelection(m_hTree);
+    return {m_pTreeSink->Tree(), item ? m_pTreeSink->ItemOf(item) : CScanTree::kNoItem};
 }
 
 void CSizewalkDlg::CopyToClipboard(const std::string& text) {
@@ -780,26 +762,20 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
         m_nTreemapGrowth = 0;
     }
     PlaceControls();
-    UpdateTreemapList();
 }
 
-void CSizewalkDlg::UpdateTreemapList() {
-    if (!m_pTreemap || !m_pTreemap->IsValid()) return;
-    const CScanTree* tree = m_pTreeSink ? m_pTreeSink->Tree() : nullptr;
-    // Drawn only while it shows: a hidden map costs no scan anything.
-    const bool shown = ::IsWindowVisible(m_pTreemap->Window()) != FALSE;
-    m_pTreemap->SetList(tree && shown ? &tree->List() : nullptr);
-    if (tree && shown) m_pTreemap->SetSelected(m_pTreeSink->ItemOf(TreeView_GetSelection(m_hTree)));
+void CSizewalkDlg::ShowMapList(const CScanList* list) {
+    if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetList(list);
 }
 
-// A tile clicked in the map: its item in the tree, its parents opened (a
-// file the tree does not list stands for its directory).
-void CSizewalkDlg::SelectInTree(std::uint32_t index) {
+void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::Map) {
+        if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetSelected(item);
+        return;
+    }
     const CScanTree* tree = m_pTreeSink ? m_pTreeSink->Tree() : nullptr;
-    if (!tree || index >= tree->List().Count()) return;
-    CScanTree::Item item = index;
-    while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
-    if (item == CScanTree::kNoItem) return;
+    if (!tree || item >= tree->List().Count()) return;
+    // Its parents opened on the way, as a tree state restored.
     TreeState state;
     for (CScanTree::Item up = tree->Parent(item); up != CScanTree::kNoItem; up = tree->Parent(up))
         state.expanded.insert(state.expanded.begin(), tree->Path(up));

@@ -122,8 +122,6 @@ private:
     bool OnSplitterMouse(UINT message, LPARAM lParam);
     // The menu `menu` of the list, with the item's commands or without.
     void AppendCommands(HMENU menu, bool onItem);
-    void UpdateTreemapList();
-    void SelectInTree(std::uint32_t index);
 
     // CMainView: what the presenter shows through the controls.
     void PostScanDone() noexcept override;
@@ -147,6 +145,8 @@ private:
     void ShowSortOrder(SortOrder order) override;
     void ShowSizeMode(SizeMode mode) override;
     void ShowTreemap(bool shown) override;
+    void ShowSelection(SelectionView view, CScanTree::Item item) override;
+    void ShowMapList(const CScanList* list) override;
     void ShowDetails(bool shown) override;
     TreeState SaveTreeState() const override;
     void RestoreTreeState(const TreeState& state) override;
@@ -166,9 +166,6 @@ private:
     // The tree's items while the dialog runs; it creates a directory's
     // children when the user first opens it.
     std::unique_ptr<CTreeViewSink> m_pTreeSink;
-    // What the command fills: the tree, and the map while it shows.
-    class Shown;
-    std::unique_ptr<Shown> m_pShown;
     std::unique_ptr<CTreemapWindow> m_pTreemap;
     HWND m_hTreemapBox = nullptr;
     int m_nTreemapGrowth = 0;  // what showing the map added to the height

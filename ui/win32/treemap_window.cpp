@@ -7,8 +7,6 @@
 #include <cstring>
 #include <span>
 
-#include "model/list_treemap_input.h"
-#include "model/treemap_render.h"
 #include "platform/wide_text_win32.h"
 #include "ui/win32/command_keys.h"
 
@@ -31,10 +29,10 @@ int ScreenDpi() {
 }  // namespace
 
 CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visible)
-    : m_queue(std::make_unique<CTreemapRenderQueue>([this] {
+    : m_map(*this, [this] {
           // Worker thread: only post; the picture is taken on the window's.
           if (HWND hwnd = m_hWnd) ::PostMessageW(hwnd, kPictureReady, 0, 0);
-      })) {
+      }) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
     wc.style = CS_DBLCLKS;  // double-click zooms
@@ -72,11 +70,12 @@ CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visib
         ::SendMessageW(m_hTip, TTM_SETMAXTIPWIDTH, 0, 600);  // lines break where the text does
     }
     Layout();
-    UpdateTexts();
+    SizeChanged();  // its WM_SIZE came before the path line existed
+    TextsChanged();
 }
 
 CTreemapWindow::~CTreemapWindow() {
-    m_queue.reset();  // joins the worker: nothing posts from now on
+    m_map.RenderQueue().Cancel();  // the worker is idle: nothing posts from now on
     if (m_hWnd) {
         ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
         ::DestroyWindow(m_hWnd);
@@ -85,40 +84,8 @@ CTreemapWindow::~CTreemapWindow() {
 }
 
 void CTreemapWindow::SetList(const CScanList* list) {
-    m_queue->Cancel();
-    m_state.SetList(list);
-    m_picture.reset();
     m_nHot = kNoNode;
-    UpdateTexts();
-    Rerender();
-}
-
-void CTreemapWindow::SetSizeMode(SizeMode mode) {
-    if (!m_state.SetSizeMode(mode)) return;
-    UpdateTexts();
-    Rerender();
-}
-
-void CTreemapWindow::SetSelected(std::uint32_t index) {
-    if (!m_state.SetSelected(index)) return;
-    UpdateShown();
-}
-
-bool CTreemapWindow::ZoomInto(std::uint32_t index) {
-    if (!m_state.ZoomInto(index)) return false;
-    RootChanged();
-    return true;
-}
-
-bool CTreemapWindow::ZoomOut() {
-    if (!m_state.ZoomOut()) return false;
-    RootChanged();
-    return true;
-}
-
-void CTreemapWindow::RootChanged() {
-    UpdateTexts();
-    Rerender();
+    m_map.SetList(list);
 }
 
 RECT CTreemapWindow::MapRect() const {
@@ -143,31 +110,10 @@ void CTreemapWindow::Layout() {
                  metrics.tmHeight + 4, TRUE);
 }
 
-void CTreemapWindow::Rerender() {
+void CTreemapWindow::SizeChanged() {
     const RECT map = MapRect();
-    TreemapRequest request;
-    request.pList = m_state.List();
-    request.mode = m_state.Mode();
-    request.nRoot = m_state.Root();
-    request.nWidth = std::min<int>(map.right - map.left, kMaxTreemapSide);
-    request.nHeight = std::min<int>(map.bottom - map.top, kMaxTreemapSide);
-    bool ready = false;
-    try {
-        ready = m_queue->Request(request);
-    } catch (const std::bad_alloc&) {
-        return;  // keeps the last picture
-    }
-    if (ready) Adopt(m_queue->Take());
-    ::InvalidateRect(m_hWnd, nullptr, FALSE);
+    m_map.SetSize(map.right - map.left, map.bottom - map.top);
 }
-
-void CTreemapWindow::Adopt(std::unique_ptr<TreemapPicture> picture) {
-    if (!picture) return;
-    m_picture = std::move(picture);
-    UpdateShown();
-}
-
-bool CTreemapWindow::IsRendering() const { return m_queue->Busy(); }
 
 void CTreemapWindow::FreeDib() {
     if (m_hDib) ::DeleteObject(m_hDib);
@@ -176,10 +122,9 @@ void CTreemapWindow::FreeDib() {
     m_nDibWidth = m_nDibHeight = 0;
 }
 
-void CTreemapWindow::UpdateShown() {
-    const int w = m_picture ? m_picture->request.nWidth : 0;
-    const int h = m_picture ? m_picture->request.nHeight : 0;
-    if (w <= 0 || h <= 0 || m_picture->pixels.empty()) {
+void CTreemapWindow::PictureChanged() {
+    const int w = m_map.PictureWidth(), h = m_map.PictureHeight();
+    if (w <= 0 || h <= 0) {
         FreeDib();
     } else {
         if (w != m_nDibWidth || h != m_nDibHeight) {
@@ -200,45 +145,21 @@ void CTreemapWindow::UpdateShown() {
         }
         ::GdiFlush();
         // 0xAARRGGBB words are the DIB's blue, green, red, unused bytes.
-        std::memcpy(m_pBits, m_picture->pixels.data(),
-                    m_picture->pixels.size() * sizeof(std::uint32_t));
-        if (m_state.Selected() != kNoNode && m_state.List()) {
-            const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
-            const std::uint32_t shown =
-                m_picture->layout.VisibleAncestor(input, m_state.Selected());
-            if (shown != kNoNode) {
-                const int thickness = std::max(2, (2 * ScreenDpi() + 48) / 96);  // 2 at 100%
-                DrawTreemapOutline(std::span<std::uint32_t>(m_pBits, m_picture->pixels.size()), w,
-                                   h, m_picture->layout.Rect(shown), thickness);
-            }
-        }
+        m_map.Compose(std::span<std::uint32_t>(m_pBits, static_cast<std::size_t>(w) * h),
+                      std::max(2, (2 * ScreenDpi() + 48) / 96));  // 2 at 100%
     }
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-void CTreemapWindow::UpdateTexts() {
-    std::string path, name = "Treemap";
-    if (m_state.List() && m_state.Root() < m_state.List()->Count()) {
-        path = m_state.List()->PathOf(m_state.Root());
-        name = DescribeTreemap(*m_state.List(), m_state.Root(), m_state.Mode());
-    }
-    ::SetWindowTextW(m_hPath, WideFromUtf8(path).c_str());
-    ::SetWindowTextW(m_hWnd, WideFromUtf8(name).c_str());
+void CTreemapWindow::TextsChanged() {
+    ::SetWindowTextW(m_hPath, WideFromUtf8(m_map.PathText()).c_str());
+    ::SetWindowTextW(m_hWnd, WideFromUtf8(m_map.Description()).c_str());
 }
 
 std::uint32_t CTreemapWindow::IndexAt(POINT point) const {
-    if (!m_picture || !m_state.List() || m_picture->request.nWidth <= 0) return kNoNode;
     const RECT map = MapRect();
-    if (!::PtInRect(&map, point)) return kNoNode;
-    // The picture may be older than the window's size: scale into it.
-    const int x =
-        static_cast<int>(static_cast<long long>(point.x - map.left) * m_picture->request.nWidth /
-                         std::max<LONG>(1, map.right - map.left));
-    const int y =
-        static_cast<int>(static_cast<long long>(point.y - map.top) * m_picture->request.nHeight /
-                         std::max<LONG>(1, map.bottom - map.top));
-    const CListTreemapInput input(*m_state.List(), m_picture->request.mode);
-    return m_picture->layout.HitTest(input, x, y);
+    return m_map.IndexAt(point.x - map.left, point.y - map.top, map.right - map.left,
+                         map.bottom - map.top);
 }
 
 void CTreemapWindow::Paint(HDC dc) {
@@ -270,7 +191,7 @@ void CTreemapWindow::Paint(HDC dc) {
 void CTreemapWindow::ShowContextMenu(POINT screen) {
     HMENU menu = ::CreatePopupMenu();
     if (!menu) return;
-    const bool canZoomOut = m_state.List() && m_state.Root() != 0;
+    const bool canZoomOut = m_map.CanZoomOut();
     ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomOutCommand,
                   MenuItemText(InfoOf(Command::ZoomOut)).c_str());
     if (screen.x == -1 && screen.y == -1) {  // from the keyboard: at the map's corner
@@ -304,11 +225,11 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
             // Destroyed with its parent: nothing may post to it any more.
-            m_queue->Cancel();
+            m_map.RenderQueue().Cancel();
             break;
         case WM_SIZE:
             Layout();
-            Rerender();
+            SizeChanged();
             return 0;
         case WM_ERASEBKGND:
             return 1;  // the paint covers it all
@@ -323,7 +244,7 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Paint(reinterpret_cast<HDC>(wParam));
             return 0;
         case kPictureReady:
-            Adopt(m_queue->Take());
+            m_map.OnPictureReady();
             return 0;
         case WM_MOUSEMOVE: {
             const std::uint32_t hot = IndexAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -338,9 +259,9 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (header->hwndFrom == m_hTip && header->code == TTN_GETDISPINFOW) {
                 auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
                 m_tipText.clear();
-                if (m_nHot != kNoNode && m_state.List() && m_nHot < m_state.List()->Count())
+                if (m_nHot != kNoNode && m_map.List() && m_nHot < m_map.List()->Count())
                     m_tipText = m_describer ? m_describer(m_nHot)
-                                            : WideFromUtf8(m_state.List()->PathOf(m_nHot));
+                                            : WideFromUtf8(m_map.List()->PathOf(m_nHot));
                 info->lpszText = m_tipText.data();
                 return 0;
             }
@@ -349,10 +270,7 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDOWN: {
             ::SetFocus(m_hWnd);
             const std::uint32_t index = IndexAt({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-            if (index != kNoNode) {
-                SetSelected(index);
-                if (m_onSelect) m_onSelect(index);
-            }
+            if (index != kNoNode && m_onSelect) m_onSelect(index);
             return 0;
         }
         case WM_LBUTTONDBLCLK: {
@@ -365,15 +283,12 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
             if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
-                m_state.Selected() != kNoNode)
+                m_map.Selected() != kNoNode)
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN && m_state.Selected() != kNoNode) {
-                ZoomInto(m_state.Selected());
-                return 0;
-            }
+            if (wParam == VK_RETURN && m_map.ZoomIntoSelected()) return 0;
             if (wParam == VK_BACK) {
                 ZoomOut();
                 return 0;

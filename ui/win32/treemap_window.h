@@ -15,8 +15,10 @@
 // C:\Windows: largest system32, 41.0%"), which screen readers read as its
 // name.
 //
-// The worker reads the list: before the list changes, call SetList() (with
-// null or the new list).
+// What is shown and when it is drawn is the controller's
+// (core/treemap_controller.h): the window paints its picture, hit-tests and
+// forwards input. The worker reads the list: before the list changes, call
+// SetList() (with null or the new list).
 
 #include <windows.h>
 
@@ -25,18 +27,18 @@
 #include <memory>
 #include <string>
 
+#include "core/treemap_controller.h"
 #include "model/treemap_input.h"
-#include "model/treemap_picture.h"
-#include "model/treemap_state.h"
 #include "scan/scan_list.h"
 
 namespace sizewalk {
 
-class CTreemapWindow {
+class CTreemapWindow : private CTreemapController::Client {
 public:
     // The details of a list index, one line each (CRLF between lines).
     using Describer = std::function<std::wstring(std::uint32_t index)>;
     using SelectHandler = std::function<void(std::uint32_t index)>;
+    using ZoomHandler = std::function<void(std::uint32_t root)>;
 
     // A child of `parent` with control id `id`, at `rect` in the parent's
     // client coordinates (hidden unless `visible`).
@@ -54,22 +56,25 @@ public:
 
     // Shows `list` (null: nothing) from its top, with no selection.
     void SetList(const CScanList* list);
-    void SetSizeMode(SizeMode mode);
-    const CScanList* List() const { return m_state.List(); }
-    SizeMode GetSizeMode() const { return m_state.Mode(); }
+    void SetSizeMode(SizeMode mode) { m_map.SetSizeMode(mode); }
+    const CScanList* List() const { return m_map.List(); }
+    SizeMode GetSizeMode() const { return m_map.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
-    // Called on a click on a tile with its list index.
+    // Called on a click on a tile with its list index. The window outlines
+    // what it is told to (SetSelected), not what was clicked.
     void SetOnSelect(SelectHandler handler) { m_onSelect = std::move(handler); }
+    // Called when the map's root changed (zoom in or out, a new list).
+    void SetOnZoom(ZoomHandler handler) { m_onZoom = std::move(handler); }
 
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
-    void SetSelected(std::uint32_t index);
-    std::uint32_t Selected() const { return m_state.Selected(); }
-    std::uint32_t ZoomRoot() const { return m_state.Root(); }
+    void SetSelected(std::uint32_t index) { m_map.SetSelected(index); }
+    std::uint32_t Selected() const { return m_map.Selected(); }
+    std::uint32_t ZoomRoot() const { return m_map.Root(); }
     // Zooms into the directory of a tile; false when that is the root.
-    bool ZoomInto(std::uint32_t index);
+    bool ZoomInto(std::uint32_t index) { return m_map.ZoomInto(index); }
     // One directory up; false at the top.
-    bool ZoomOut();
+    bool ZoomOut() { return m_map.ZoomOut(); }
 
     // The list index under a point of the window's client area (kNoNode
     // outside the map).
@@ -81,9 +86,9 @@ public:
     const std::uint32_t* Bits() const { return m_pBits; }
     int PictureWidth() const { return m_nDibWidth; }
     int PictureHeight() const { return m_nDibHeight; }
-    bool IsRendering() const;
+    bool IsRendering() const { return m_map.IsRendering(); }
     // Tuning and test seam: the queue that draws the pictures.
-    CTreemapRenderQueue& RenderQueue() { return *m_queue; }
+    CTreemapRenderQueue& RenderQueue() { return m_map.RenderQueue(); }
 
     // The message the worker posts when a picture is ready.
     static constexpr UINT kPictureReady = WM_APP + 0x7A;
@@ -91,13 +96,14 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void Rerender();
-    void Adopt(std::unique_ptr<TreemapPicture> picture);
     // The DIB: the picture and the selection's outline.
-    void UpdateShown();
-    void UpdateTexts();
-    // After the zoom root changed: texts and picture.
-    void RootChanged();
+    void PictureChanged() override;
+    void TextsChanged() override;
+    void ZoomChanged(std::uint32_t root) override {
+        if (m_onZoom) m_onZoom(root);
+    }
+    // The map's size to the controller.
+    void SizeChanged();
     void Paint(HDC dc);
     void Layout();
     void ShowContextMenu(POINT screen);
@@ -106,17 +112,16 @@ private:
     HWND m_hWnd = nullptr;
     HWND m_hPath = nullptr;
     HWND m_hTip = nullptr;
-    CTreemapState m_state;
     std::uint32_t m_nHot = kNoNode;  // the tile the tooltip tells of
     Describer m_describer;
     SelectHandler m_onSelect;
-    std::unique_ptr<TreemapPicture> m_picture;
+    ZoomHandler m_onZoom;
     HBITMAP m_hDib = nullptr;
     std::uint32_t* m_pBits = nullptr;
     int m_nDibWidth = 0;
     int m_nDibHeight = 0;
     std::wstring m_tipText;
-    std::unique_ptr<CTreemapRenderQueue> m_queue;
+    CTreemapController m_map;  // last: joins the worker before the rest goes
 };
 
 }  // namespace sizewalk

@@ -103,7 +103,8 @@ private slots:
         QTest::mouseClick(&view, Qt::LeftButton, {}, CentreOf(view, a));
         QCOMPARE(selected.count(), 1);
         QCOMPARE(selected.at(0).at(0).toUInt(), a);
-        QCOMPARE(view.Selected(), a);
+        QCOMPARE(view.Selected(), kNoNode);  // outlined when told, not when clicked
+        view.SetSelected(a);
         QCOMPARE(view.IndexAt(QPoint(-1, 100)), kNoNode);
 
         // The outline sits on the tile's edge: white outside, black inside.
