@@ -2,7 +2,9 @@
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
-//                  [--cancel-after SECONDS] [--treemap WxH] PATH
+//                  [--cancel-after SECONDS] [--treemap WxH] [--top N]
+//                  [--find PATTERN] PATH
+// --top and --find time the lists beside the tree (see find_bench.h).
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -69,6 +71,7 @@
 #include <vector>
 
 #include "bench/command_partners.h"
+#include "bench/find_bench.h"
 #include "bench/sha256.h"
 #include "core/command_line.h"
 #include "core/live_scan_command.h"
@@ -144,6 +147,8 @@ struct BenchOptions {
     double cancelAfter = -1;
     std::string exportFile, importFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
+    int top = 0;
+    std::optional<std::string> find;
     std::string path;
 };
 
@@ -182,6 +187,12 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
         .Text("--export", "FILE", o.exportFile)
         .Text("--import", "FILE", o.importFile)
+        .Integer("--top", "N", o.top, 1, std::numeric_limits<int>::max())
+        .Value("--find", "PATTERN",
+               [&o](const std::string& value) {
+                   o.find = value;
+                   return true;
+               })
         .Value("--treemap", "WxH", [&o](const std::string& value) {
             return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
         });
@@ -630,6 +641,8 @@ int RunScans(const BenchOptions& o) {
             entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
+        if (o.top > 0) sizewalk::bench::PrintTop(scanner.GetList(), mode, o.top);
+        if (o.find && !sizewalk::bench::PrintFind(scanner.GetList(), mode, *o.find)) return 1;
         if (o.fill) PrintFill(o, model, source, order, mode);
         if (o.redraw) PrintRedraw(o, source, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());

@@ -1,0 +1,42 @@
+#pragma once
+// The timings of the lists beside the tree, for sizewalk-bench: --top N
+// adds top_seconds (the N largest files of the whole scan), --find PATTERN
+// adds find_seconds and find_matches (a search of every entry, keeping the
+// rows a list keeps). Both in the size mode of the run.
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "model/find_query.h"
+#include "model/largest_files.h"
+#include "model/name_pattern.h"
+
+namespace sizewalk::bench {
+
+inline void PrintTop(const CScanList& list, SizeMode mode, int count) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const RankedRows rows = LargestFiles(list, 0, mode, static_cast<std::size_t>(count));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf(", \"top_seconds\": %.6f, \"top_rows\": %zu", seconds, rows.rows.size());
+}
+
+// False, with a message, when the pattern cannot be used.
+inline bool PrintFind(const CScanList& list, SizeMode mode, const std::string& text) {
+    const auto t0 = std::chrono::steady_clock::now();
+    std::string error;
+    const auto pattern = CNamePattern::Compile(text, error);
+    if (!pattern) {
+        std::fprintf(stderr, "sizewalk-bench: --find: %s\n", error.c_str());
+        return false;
+    }
+    const RankedRows rows = FindItems(list, 0, *pattern, {}, mode);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf(", \"find_seconds\": %.6f, \"find_matches\": %llu", seconds,
+                static_cast<unsigned long long>(rows.nCount));
+    return true;
+}
+
+}  // namespace sizewalk::bench
