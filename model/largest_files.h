@@ -34,8 +34,10 @@ struct RankedRows {
 
     // The size a row shows in `mode` (the mode it was ranked in).
     std::uint64_t SizeOf(const CScanList& list, std::uint32_t index, SizeMode mode) const {
-        const auto it = linkSizes.find(index);
-        return it != linkSizes.end() ? it->second : list[index].GetShownSize(mode);
+        const CScanEntry& e = list[index];
+        if (e.IsMultiLinked() && !linkSizes.empty())
+            if (const auto it = linkSizes.find(index); it != linkSizes.end()) return it->second;
+        return e.GetShownSize(mode);
     }
 };
 
