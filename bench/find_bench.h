@@ -6,13 +6,29 @@
 
 #include <chrono>
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <string>
 
+#include "core/command_line.h"
 #include "model/find_query.h"
 #include "model/largest_files.h"
 #include "model/name_pattern.h"
 
 namespace sizewalk::bench {
+
+struct ListTimings {
+    int top = 0;  // 0: not timed
+    std::optional<std::string> find;
+};
+
+inline void DeclareListTimings(CCommandLine& options, ListTimings& o) {
+    options.Integer("--top", "N", o.top, 1, std::numeric_limits<int>::max())
+        .Value("--find", "PATTERN", [&o](const std::string& value) {
+            o.find = value;
+            return true;
+        });
+}
 
 inline void PrintTop(const CScanList& list, SizeMode mode, int count) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -37,6 +53,12 @@ inline bool PrintFind(const CScanList& list, SizeMode mode, const std::string& t
     std::printf(", \"find_seconds\": %.6f, \"find_matches\": %llu", seconds,
                 static_cast<unsigned long long>(rows.nCount));
     return true;
+}
+
+// The timings asked for, after a scan; false when the pattern cannot be used.
+inline bool PrintLists(const CScanList& list, SizeMode mode, const ListTimings& o) {
+    if (o.top > 0) PrintTop(list, mode, o.top);
+    return !o.find || PrintFind(list, mode, *o.find);
 }
 
 }  // namespace sizewalk::bench

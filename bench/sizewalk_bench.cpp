@@ -147,8 +147,7 @@ struct BenchOptions {
     double cancelAfter = -1;
     std::string exportFile, importFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
-    int top = 0;
-    std::optional<std::string> find;
+    sizewalk::bench::ListTimings lists;
     std::string path;
 };
 
@@ -187,15 +186,10 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
         .Text("--export", "FILE", o.exportFile)
         .Text("--import", "FILE", o.importFile)
-        .Integer("--top", "N", o.top, 1, std::numeric_limits<int>::max())
-        .Value("--find", "PATTERN",
-               [&o](const std::string& value) {
-                   o.find = value;
-                   return true;
-               })
         .Value("--treemap", "WxH", [&o](const std::string& value) {
             return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
         });
+    sizewalk::bench::DeclareListTimings(options, o.lists);
     return options;
 }
 
@@ -641,8 +635,7 @@ int RunScans(const BenchOptions& o) {
             entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
-        if (o.top > 0) sizewalk::bench::PrintTop(scanner.GetList(), mode, o.top);
-        if (o.find && !sizewalk::bench::PrintFind(scanner.GetList(), mode, *o.find)) return 1;
+        if (!sizewalk::bench::PrintLists(scanner.GetList(), mode, o.lists)) return 1;
         if (o.fill) PrintFill(o, model, source, order, mode);
         if (o.redraw) PrintRedraw(o, source, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());

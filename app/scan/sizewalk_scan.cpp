@@ -161,6 +161,9 @@ int RunListing(const Arguments& args, const std::string& given) {
     }
     if (list->Empty()) return Fail(1, path + ": the scan found nothing");
     std::string error;
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF as on Linux: one parser for both
+#endif
     if (const int status = sizewalk::PrintListing(*list, args.listing, stdout, error); status != 0)
         return Fail(status, error);
     if (std::fflush(stdout) != 0)
