@@ -17,34 +17,23 @@ using LinkHash = CDirScanner::Builder::DeviceInodeHash;
 CRanking::CRanking(const CScanList& list, SizeMode mode, std::size_t limit)
     : m_list(list), m_eMode(mode), m_nLimit(limit) {}
 
-std::uint64_t CRanking::SizeOf(std::uint32_t index) const {
-    return m_result.SizeOf(m_list, index, m_eMode);
-}
-
-bool CRanking::Before(std::uint32_t a, std::uint32_t b) const {
-    const std::uint64_t sa = SizeOf(a), sb = SizeOf(b);
-    return sa != sb ? sa > sb : a < b;
-}
-
 void CRanking::Keep(std::uint32_t index, std::uint64_t size, bool covered) {
     ++m_result.nCount;
     if (!covered) m_result.nTotal = SaturatingAdd(m_result.nTotal, size);
     if (m_nLimit == 0 || (m_bHeap && size < m_nFloor)) return;
-    auto& rows = m_result.rows;
-    // The heap's top is the row that ranks lowest: the one to give way.
-    const auto below = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
+    const Row row{size, index};
     if (!m_bHeap) {
-        rows.push_back(index);
-        if (rows.size() < m_nLimit) return;
-        std::make_heap(rows.begin(), rows.end(), below);
+        m_kept.push_back(row);
+        if (m_kept.size() < m_nLimit) return;
+        std::make_heap(m_kept.begin(), m_kept.end(), Above);
         m_bHeap = true;
     } else {
-        if (!Before(index, rows.front())) return;
-        std::pop_heap(rows.begin(), rows.end(), below);
-        rows.back() = index;
-        std::push_heap(rows.begin(), rows.end(), below);
+        if (!Above(row, m_kept.front())) return;
+        std::pop_heap(m_kept.begin(), m_kept.end(), Above);
+        m_kept.back() = row;
+        std::push_heap(m_kept.begin(), m_kept.end(), Above);
     }
-    m_nFloor = SizeOf(rows.front());
+    m_nFloor = m_kept.front().nSize;
 }
 
 RankedRows CRanking::Finish() {
@@ -72,9 +61,11 @@ RankedRows CRanking::Finish() {
         }
         m_linked.clear();
     }
+    std::sort(m_kept.begin(), m_kept.end(), Above);
     auto& rows = m_result.rows;
-    std::sort(rows.begin(), rows.end(),
-              [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); });
+    rows.reserve(m_kept.size());
+    for (const Row& row : m_kept) rows.push_back(row.nIndex);
+    std::vector<Row>().swap(m_kept);  // a list that shows holds the indices only
     // Sizes of linked files that did not make the rows are not kept.
     if (!m_result.linkSizes.empty()) {
         std::unordered_map<std::uint32_t, std::uint64_t> kept;

@@ -41,9 +41,11 @@ struct RankedRows {
     }
 };
 
-// Keeps the `limit` largest of the entries offered, in a heap of indices.
-// Entries come in list order; files of several links are held back and
-// offered once each at Finish.
+// Keeps the `limit` largest of the entries offered. While it runs it holds
+// each kept row with its size (16 bytes a row), so that ranking never goes
+// back to the list, whose entries it would read in no order; Finish leaves
+// only the indices. Entries come in list order; files of several links are
+// held back and offered once each at Finish.
 class CRanking {
 public:
     CRanking(const CScanList& list, SizeMode mode, std::size_t limit);
@@ -60,14 +62,21 @@ public:
     RankedRows Finish();
 
 private:
+    struct Row {
+        std::uint64_t nSize;
+        std::uint32_t nIndex;
+    };
+    // `a` ranks above `b`: larger, or as large and earlier in the list.
+    static bool Above(const Row& a, const Row& b) {
+        return a.nSize != b.nSize ? a.nSize > b.nSize : a.nIndex < b.nIndex;
+    }
     void Keep(std::uint32_t index, std::uint64_t size, bool covered);
-    std::uint64_t SizeOf(std::uint32_t index) const;
-    bool Before(std::uint32_t a, std::uint32_t b) const;  // a ranks above b
 
     const CScanList& m_list;
     SizeMode m_eMode;
     std::size_t m_nLimit;
     RankedRows m_result;
+    std::vector<Row> m_kept;  // a heap once full, its top the row to give way
     bool m_bHeap = false;
     std::uint64_t m_nFloor = 0;  // the size of the lowest row kept, once full
     std::vector<std::pair<std::uint32_t, bool>> m_linked;  // index, covered
