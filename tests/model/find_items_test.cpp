@@ -18,6 +18,7 @@
 #include "model/find_query.h"
 #include "model/largest_files.h"
 #include "model/name_pattern.h"
+#include "model/row_order.h"
 #include "scan/dir_scanner.h"
 #include "tests/temp_tree.h"
 
@@ -244,6 +245,44 @@ TEST_F(FindItemsTest, FiltersCountAndTotal) {
     filters = {};
     filters.nModifiedAfter = 1000;
     EXPECT_EQ(Find("f1*", filters).nCount, 11u);
+}
+
+TEST_F(FindItemsTest, RowsResortStablyByEachColumn) {
+    RankedRows r = Find("*.jpg");
+    SortRows(list(), r, RowColumn::Name, true, SizeMode::Apparent);
+    // Bytes: capitals before small letters, UTF-8 after both.
+    EXPECT_EQ(Names(r),
+              (std::vector<std::string>{"IMG_1.JPG", "img_2.jpg", "\xc3\xa9t\xc3\xa9.jpg"}));
+    SortRows(list(), r, RowColumn::Size, true, SizeMode::Apparent);
+    EXPECT_EQ(Names(r),
+              (std::vector<std::string>{"\xc3\xa9t\xc3\xa9.jpg", "img_2.jpg", "IMG_1.JPG"}));
+    // One folder for all: equal keys keep the order they had, either way.
+    for (const bool up : {true, false}) {
+        RankedRows same = r;
+        SortRows(list(), same, RowColumn::Folder, up, SizeMode::Apparent);
+        EXPECT_EQ(same.rows, r.rows);
+    }
+    // Made within moments: rows of one time stay in the name order before.
+    r = Find("f1*");
+    SortRows(list(), r, RowColumn::Name, false, SizeMode::Apparent);
+    const std::vector<std::string> byName = Names(r);
+    EXPECT_EQ(byName.front(), "f19");
+    EXPECT_EQ(byName.back(), "f1");
+    SortRows(list(), r, RowColumn::Modified, true, SizeMode::Apparent);
+    for (std::size_t k = 1; k < r.rows.size(); ++k) {
+        const auto a = list().ModifiedOf(r.rows[k - 1]), b = list().ModifiedOf(r.rows[k]);
+        ASSERT_LE(a, b);
+        if (a == b) {
+            EXPECT_GT(list()[r.rows[k - 1]].GetName(), list()[r.rows[k]].GetName());
+        }
+    }
+    // By folder path, the top's own rows first; and nothing to sort.
+    r = Find("*", {}, 5);
+    SortRows(list(), r, RowColumn::Folder, true, SizeMode::Apparent);
+    EXPECT_EQ(list().DirPathOf(r.rows.front()), t.Path("top"));
+    RankedRows none;
+    SortRows(list(), none, RowColumn::Modified, false, SizeMode::OnDisk);
+    EXPECT_TRUE(none.rows.empty());
 }
 
 }  // namespace
