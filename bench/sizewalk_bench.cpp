@@ -2,7 +2,9 @@
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
-//                  [--cancel-after SECONDS] [--treemap WxH] PATH
+//                  [--cancel-after SECONDS] [--treemap WxH] [--top N]
+//                  [--find PATTERN] PATH
+// --top and --find time the lists beside the tree (see find_bench.h).
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -69,6 +71,7 @@
 #include <vector>
 
 #include "bench/command_partners.h"
+#include "bench/find_bench.h"
 #include "bench/sha256.h"
 #include "core/command_line.h"
 #include "core/live_scan_command.h"
@@ -144,6 +147,7 @@ struct BenchOptions {
     double cancelAfter = -1;
     std::string exportFile, importFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
+    sizewalk::bench::ListTimings lists;
     std::string path;
 };
 
@@ -185,6 +189,7 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Value("--treemap", "WxH", [&o](const std::string& value) {
             return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
         });
+    sizewalk::bench::DeclareListTimings(options, o.lists);
     return options;
 }
 
@@ -634,6 +639,7 @@ int RunScans(const BenchOptions& o) {
             entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
+        if (!sizewalk::bench::PrintLists(scanner.GetList(), mode, o.lists)) return 1;
         if (o.fill) PrintFill(o, model, scanner.GetList(), order, mode);
         if (o.redraw) PrintRedraw(o, scanner, kept, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());

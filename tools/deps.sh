@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config libgtest-dev
   libzstd-dev rapidjson-dev  # saved scans
+  libpcre2-dev  # regular expressions in searches
   qt6-base-dev libgl-dev fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   desktop-file-utils appstream dpkg-dev file

@@ -4,6 +4,10 @@
 // read (and that the window opens), plain or zstd-compressed.
 //
 //   sizewalk-scan [-o FILE] [-c] [--threads N] PATH
+//   sizewalk-scan [--top N] [--find PATTERN] [--on-disk] [--json] PATH|FILE
+//
+// The second form prints the largest files or the matches of a scan of PATH
+// or of a saved scan FILE (see listing.h) instead of writing a scan.
 //
 // Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
 // 1 the scan or the output failed, 2 bad arguments.
@@ -32,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/scan/listing.h"
 #include "core/command_line.h"
 #include "core/scan_command.h"
 #include "model/size_text.h"
@@ -50,6 +55,7 @@ struct Arguments {
     bool compress = false;
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool help = false, version = false;
+    sizewalk::ListingRequest listing;
 };
 
 sizewalk::CCommandLine Options(Arguments& a) {
@@ -58,17 +64,20 @@ sizewalk::CCommandLine Options(Arguments& a) {
         .Flag("-c", a.compress, "compress with zstd")
         .Integer("--threads", "N", a.threads, 1, 1024,
                  "read directories with N threads (default " +
-                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")")
-        .Stop("-h, --help", a.help, "show this help")
+                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")");
+    sizewalk::DeclareListingOptions(options, a.listing);
+    options.Stop("-h, --help", a.help, "show this help")
         .Stop("--version", a.version, "show the version");
     return options;
 }
 
 std::string Usage(const sizewalk::CCommandLine& options) {
     return "Usage: sizewalk-scan " + options.Synopsis() +
-           " PATH\n"
+           " PATH|FILE\n"
            "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
            "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
+           "With --top or --find, prints the largest files or the matches of PATH or\n"
+           "of a saved scan FILE instead: the size in bytes, a tab, the path.\n"
            "\n" +
            options.Table();
 }
@@ -124,6 +133,44 @@ private:
     std::thread m_thread;
 };
 
+// --top, --find: the list of a scan of the directory `path`, or of the
+// saved scan it names.
+int RunListing(const Arguments& args, const std::string& given) {
+    if (args.compress || args.output != "-")
+        return Fail(2, "-o and -c write a scan; they do not go with --top or --find");
+    std::string path = given;
+    sizewalk::StripTrailingSeparator(path);
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScanList opened;
+    const sizewalk::CScanList* list = &opened;
+    if (sizewalk::IsExistingDirectory(path)) {
+        scanner.SetThreadCount(args.threads);
+        sizewalk::CScanProgress progress;
+        {
+            std::unique_ptr<ProgressLine> line;
+            if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
+            scanner.Scan(path, &progress);
+        }
+        list = &scanner.GetList();
+    } else {
+        try {
+            sizewalk::OpenScanFile(given, opened);
+        } catch (const sizewalk::ScanFileError& e) {
+            return Fail(1, e.what());
+        }
+    }
+    if (list->Empty()) return Fail(1, path + ": the scan found nothing");
+    std::string error;
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF as on Linux: one parser for both
+#endif
+    if (const int status = sizewalk::PrintListing(*list, args.listing, stdout, error); status != 0)
+        return Fail(status, error);
+    if (std::fflush(stdout) != 0)
+        throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    return 0;
+}
+
 int Run(const std::vector<std::string>& argv) {
     Arguments args;
     const sizewalk::CCommandLine options = Options(args);
@@ -140,6 +187,8 @@ int Run(const std::vector<std::string>& argv) {
         std::printf("sizewalk-scan %s\n", sizewalk::version::kText);
         return 0;
     }
+    if ((args.listing.nTop > 0 || args.listing.bFind) && parsed.positional.size() == 1)
+        return RunListing(args, parsed.positional.front());
     if (args.compress && !sizewalk::ScanFilesCanCompress())
         return Fail(2, "-c: this build cannot compress (no zstd)");
     if (parsed.positional.empty()) {

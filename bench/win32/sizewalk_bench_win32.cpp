@@ -3,7 +3,8 @@
 // same:
 //   sizewalk-bench [--repeat N] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
-//                  [--cancel-after SECONDS] PATH
+//                  [--cancel-after SECONDS] [--top N] [--find PATTERN] PATH
+// --top and --find time the lists beside the tree (see bench/find_bench.h).
 // bytes_per_entry is the growth of the working set across the scan, divided
 // by the entries kept; disk_bytes is the start entry's total on disk.
 //
@@ -38,6 +39,7 @@
 #include <vector>
 
 #include "bench/command_partners.h"
+#include "bench/find_bench.h"
 #include "core/command_line.h"
 #include "core/entry_source.h"
 #include "core/scan_command.h"
@@ -88,6 +90,7 @@ struct BenchOptions {
     std::optional<sizewalk::SortOrder> sort;
     bool onDisk = false;
     double cancelAfter = -1;
+    sizewalk::bench::ListTimings lists;
     std::string path;
 };
 
@@ -108,6 +111,7 @@ bool ParseArguments(const std::vector<std::string>& args, BenchOptions& o) {
                                                                {"name", SortOrder::Name}})
         .Flag("--on-disk", o.onDisk)
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0);
+    sizewalk::bench::DeclareListTimings(options, o.lists);
     const sizewalk::CCommandLine::Result parsed = options.Parse(args);
     if (parsed && parsed.positional.size() == 1) {
         o.path = parsed.positional.front();
@@ -322,6 +326,10 @@ int RunScans(const BenchOptions& o) {
         const auto t0 = std::chrono::steady_clock::now();
         scanner.Scan(o.path);
         PrintScan(run, o.path, scanner, Seconds(t0), baseline);
+        if (!sizewalk::bench::PrintLists(
+                scanner.GetList(),
+                o.onDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent, o.lists))
+            return 1;
         if (o.fill) PrintFill(o, *frame, scanner.GetList());
         if (o.redraw) PrintRedraw(o, *frame, scanner, kept);
         std::printf(", \"peak_rss_bytes\": %llu}\n",
