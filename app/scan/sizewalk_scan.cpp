@@ -4,6 +4,10 @@
 // read (and that the window opens), plain or zstd-compressed.
 //
 //   sizewalk-scan [-o FILE] [-c] [--threads N] PATH
+//   sizewalk-scan --types [--on-disk] [--json] PATH|FILE
+//
+// --types prints the files of PATH, or of a saved scan FILE, by kind and
+// type (File Types) instead of writing a scan.
 //
 // Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
 // 1 the scan or the output failed, 2 bad arguments.
@@ -34,6 +38,8 @@
 
 #include "core/command_line.h"
 #include "core/scan_command.h"
+#include "model/file_types.h"
+#include "model/file_types_text.h"
 #include "model/size_text.h"
 #include "res/version.h"
 #include "scan/dir_scanner.h"
@@ -50,7 +56,14 @@ struct Arguments {
     bool compress = false;
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool help = false, version = false;
+    bool types = false, typesOnDisk = false, typesJson = false;
 };
+
+void DeclareTypes(sizewalk::CCommandLine& options, Arguments& a) {
+    options.Flag("--types", a.types, "print the files of PATH or FILE by kind and type instead")
+        .Flag("--on-disk", a.typesOnDisk, "with --types: sizes on disk (default: apparent)")
+        .Flag("--json", a.typesJson, "with --types: as JSON");
+}
 
 sizewalk::CCommandLine Options(Arguments& a) {
     sizewalk::CCommandLine options;
@@ -58,8 +71,9 @@ sizewalk::CCommandLine Options(Arguments& a) {
         .Flag("-c", a.compress, "compress with zstd")
         .Integer("--threads", "N", a.threads, 1, 1024,
                  "read directories with N threads (default " +
-                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")")
-        .Stop("-h, --help", a.help, "show this help")
+                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")");
+    DeclareTypes(options, a);
+    options.Stop("-h, --help", a.help, "show this help")
         .Stop("--version", a.version, "show the version");
     return options;
 }
@@ -67,6 +81,7 @@ sizewalk::CCommandLine Options(Arguments& a) {
 std::string Usage(const sizewalk::CCommandLine& options) {
     return "Usage: sizewalk-scan " + options.Synopsis() +
            " PATH\n"
+           "       sizewalk-scan --types [--on-disk] [--json] PATH|FILE\n"
            "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
            "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
            "\n" +
@@ -124,6 +139,34 @@ private:
     std::thread m_thread;
 };
 
+// File Types of a directory (scanned) or of a saved scan, to standard output.
+int PrintTypes(const Arguments& args, const std::string& path) {
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScanList saved;
+    const sizewalk::CScanList* list = &saved;
+    if (sizewalk::IsExistingDirectory(path)) {
+        scanner.SetThreadCount(args.threads);
+        sizewalk::CScanProgress progress;
+        {
+            std::unique_ptr<ProgressLine> line;
+            if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
+            scanner.Scan(path, &progress);
+        }
+        list = &scanner.GetList();
+    } else {
+        sizewalk::OpenScanFile(path, saved);  // says why not, by throwing
+    }
+    if (list->Empty()) return Fail(1, path + ": the scan found nothing");
+    sizewalk::CFileTypes types;
+    types.Count(*list,
+                args.typesOnDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent);
+    const std::string text =
+        args.typesJson ? sizewalk::FileTypesJson(types) : sizewalk::FileTypesTable(types);
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
+        throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    return 0;
+}
+
 int Run(const std::vector<std::string>& argv) {
     Arguments args;
     const sizewalk::CCommandLine options = Options(args);
@@ -152,6 +195,8 @@ int Run(const std::vector<std::string>& argv) {
     const bool compress = args.compress;
     const int threads = args.threads;
     sizewalk::StripTrailingSeparator(path);
+    if (args.types) return PrintTypes(args, path);
+    if (args.typesOnDisk || args.typesJson) return Fail(2, "--on-disk and --json go with --types");
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 
     // Check the output first: a scan of hours must not end in "cannot write".
