@@ -2,7 +2,7 @@
 //   sizewalk-bench [--repeat N] [--threads N] [--cold] [--digest] [--progress]
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
-//                  [--cancel-after SECONDS] [--treemap WxH] PATH
+//                  [--cancel-after SECONDS] [--treemap WxH] [--types] PATH
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
 // peak_bytes_per_entry is the same for the peak during the scan.
@@ -42,6 +42,9 @@
 // treemap_layout_seconds, treemap_render_seconds and
 // treemap_layout_bytes_per_entry (what the layout keeps per entry).
 //
+// --types counts the files by kind and type (File Types) in the size on
+// show, sorted by size, and adds types_seconds and types_rows.
+//
 // --cancel-after runs one background scan through the dialog's command
 // instead, presses Cancel after SECONDS and prints cancel_seconds: from the
 // press until the command is idle again (worker joined, tree emptied).
@@ -73,6 +76,7 @@
 #include "core/command_line.h"
 #include "core/live_scan_command.h"
 #include "core/scan_command.h"
+#include "model/file_types.h"
 #include "model/list_treemap_input.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
@@ -144,6 +148,7 @@ struct BenchOptions {
     double cancelAfter = -1;
     std::string exportFile, importFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
+    bool types = false;
     std::string path;
 };
 
@@ -182,9 +187,11 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
         .Text("--export", "FILE", o.exportFile)
         .Text("--import", "FILE", o.importFile)
-        .Value("--treemap", "WxH", [&o](const std::string& value) {
-            return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
-        });
+        .Value("--treemap", "WxH",
+               [&o](const std::string& value) {
+                   return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
+               })
+        .Flag("--types", o.types);
     return options;
 }
 
@@ -401,6 +408,17 @@ void PrintTreemap(const sizewalk::CScanList& list, sizewalk::SizeMode mode, int 
         layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
         list.Count() ? static_cast<double>(layout.MemoryBytes()) / static_cast<double>(list.Count())
                      : 0.0);
+}
+
+// Counts File Types of the whole list, as the view does.
+void PrintTypes(const sizewalk::CScanList& list, sizewalk::SizeMode mode) {
+    sizewalk::CFileTypes types;
+    const auto t0 = std::chrono::steady_clock::now();
+    types.Count(list, mode);
+    const double seconds = Seconds(t0);
+    std::size_t rows = 0;
+    for (const sizewalk::FileTypeKind& kind : types.Kinds()) rows += kind.rows.size();
+    std::printf(", \"types_seconds\": %.6f, \"types_rows\": %zu", seconds, rows);
 }
 
 // One background scan through the dialog's command, cancelled after `after`
@@ -630,6 +648,7 @@ int RunScans(const BenchOptions& o) {
             entries ? static_cast<unsigned long long>(scanner.GetAt(0).GetDiskSize()) : 0ull);
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
+        if (o.types) PrintTypes(scanner.GetList(), mode);
         if (o.fill) PrintFill(o, model, source, order, mode);
         if (o.redraw) PrintRedraw(o, source, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());
