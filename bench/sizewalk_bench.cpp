@@ -3,7 +3,7 @@
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
 //                  [--cancel-after SECONDS] [--treemap WxH] [--top N]
-//                  [--find PATTERN] PATH
+//                  [--find PATTERN] [--types] PATH
 // --top and --find time the lists beside the tree (see find_bench.h).
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
@@ -44,6 +44,9 @@
 // treemap_layout_seconds, treemap_render_seconds and
 // treemap_layout_bytes_per_entry (what the layout keeps per entry).
 //
+// --types counts the files by kind and type (File Types) in the size on
+// show, sorted by size, and adds types_seconds and types_rows.
+//
 // --cancel-after runs one background scan through the dialog's command
 // instead, presses Cancel after SECONDS and prints cancel_seconds: from the
 // press until the command is idle again (worker joined, tree emptied).
@@ -76,6 +79,7 @@
 #include "core/command_line.h"
 #include "core/live_scan_command.h"
 #include "core/scan_command.h"
+#include "model/file_types.h"
 #include "model/list_treemap_input.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
@@ -148,6 +152,7 @@ struct BenchOptions {
     std::string exportFile, importFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
     sizewalk::bench::ListTimings lists;
+    bool types = false;
     std::string path;
 };
 
@@ -186,9 +191,11 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
         .Text("--export", "FILE", o.exportFile)
         .Text("--import", "FILE", o.importFile)
-        .Value("--treemap", "WxH", [&o](const std::string& value) {
-            return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
-        });
+        .Value("--treemap", "WxH",
+               [&o](const std::string& value) {
+                   return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
+               })
+        .Flag("--types", o.types);
     sizewalk::bench::DeclareListTimings(options, o.lists);
     return options;
 }
@@ -406,6 +413,17 @@ void PrintTreemap(const sizewalk::CScanList& list, sizewalk::SizeMode mode, int 
         layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
         list.Count() ? static_cast<double>(layout.MemoryBytes()) / static_cast<double>(list.Count())
                      : 0.0);
+}
+
+// Counts File Types of the whole list, as the view does.
+void PrintTypes(const sizewalk::CScanList& list, sizewalk::SizeMode mode) {
+    sizewalk::CFileTypes types;
+    const auto t0 = std::chrono::steady_clock::now();
+    types.Count(list, mode);
+    const double seconds = Seconds(t0);
+    std::size_t rows = 0;
+    for (const sizewalk::FileTypeKind& kind : types.Kinds()) rows += kind.rows.size();
+    std::printf(", \"types_seconds\": %.6f, \"types_rows\": %zu", seconds, rows);
 }
 
 // One background scan through the dialog's command, cancelled after `after`
@@ -640,6 +658,7 @@ int RunScans(const BenchOptions& o) {
         if (o.treemapWidth > 0)
             PrintTreemap(scanner.GetList(), mode, o.treemapWidth, o.treemapHeight);
         if (!sizewalk::bench::PrintLists(scanner.GetList(), mode, o.lists)) return 1;
+        if (o.types) PrintTypes(scanner.GetList(), mode);
         if (o.fill) PrintFill(o, model, scanner.GetList(), order, mode);
         if (o.redraw) PrintRedraw(o, scanner, kept, model, path);
         std::printf(", \"peak_rss_bytes\": %lld}\n", PeakResidentBytes());

@@ -110,10 +110,10 @@ bool AllDigits(std::string_view s) {
 
 }  // namespace
 
-FileKind ClassifyFileName(std::string_view name) {
+std::string_view FileKindExtension(std::string_view name) {
     std::size_t dot = name.rfind('.');
     // No extension, or a hidden file's leading dot only (".bashrc").
-    if (dot == std::string_view::npos || dot == 0) return FileKind::Other;
+    if (dot == std::string_view::npos || dot == 0) return {};
     std::string_view ext = name.substr(dot + 1);
     if (AllDigits(ext)) {
         // "libfoo.so.1.2.3": skip the numeric version parts back to ".so".
@@ -122,13 +122,17 @@ FileKind ClassifyFileName(std::string_view name) {
             std::size_t d = stem.rfind('.');
             if (d == std::string_view::npos || d == 0) break;
             std::string_view part = stem.substr(d + 1);
-            if (part == "so") return FileKind::Program;
+            if (part == "so") return part;
             if (!AllDigits(part)) break;
             stem = stem.substr(0, d);
         }
     }
-    return LookUp(ext);
+    return ext;
 }
+
+FileKind FileKindOfExtension(std::string_view ext) { return LookUp(ext); }
+
+FileKind ClassifyFileName(std::string_view name) { return LookUp(FileKindExtension(name)); }
 
 std::string_view FileKindLabel(FileKind kind) {
     switch (kind) {

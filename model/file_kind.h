@@ -24,6 +24,14 @@ inline constexpr int kFileKindCount = 8;
 // with a version after ".so" ("libz.so.1.3") are programs and libraries.
 FileKind ClassifyFileName(std::string_view name);
 
+// What the group of `name` is told by, as the name has it: the part after
+// the last dot ("gz" of "x.tar.gz"), or "so" for a versioned shared
+// library; empty for a name without a dot or with only a leading one.
+// ClassifyFileName(name) is FileKindOfExtension(FileKindExtension(name)).
+std::string_view FileKindExtension(std::string_view name);
+// The group of an extension given without its dot, in any ASCII case.
+FileKind FileKindOfExtension(std::string_view ext);
+
 // The group's name for a legend: "Images", "Video", ... "Other".
 std::string_view FileKindLabel(FileKind kind);
 

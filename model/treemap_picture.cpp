@@ -20,7 +20,8 @@ std::unique_ptr<TreemapPicture> MakeTreemapPicture(const TreemapRequest& request
     picture->request.nHeight = picture->layout.Height();
     picture->pixels.resize(static_cast<std::size_t>(picture->layout.Width()) *
                            static_cast<std::size_t>(picture->layout.Height()));
-    RenderTreemap(input, picture->layout, picture->pixels);
+    RenderTreemap(input, picture->layout, picture->pixels, {},
+                  request.highlight ? &*request.highlight : nullptr);
     return picture;
 }
 

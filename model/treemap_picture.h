@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "model/file_type.h"
 #include "model/list_treemap_input.h"
 #include "model/treemap_layout.h"
 #include "scan/scan_list.h"
@@ -21,13 +22,14 @@
 namespace sizewalk {
 
 // What to draw: the subtree of `nRoot` of `pList` in `mode`, at nWidth x
-// nHeight device pixels.
+// nHeight device pixels; with `highlight`, the files it leaves out dimmed.
 struct TreemapRequest {
     const CScanList* pList = nullptr;
     SizeMode mode = SizeMode::Apparent;
     std::uint32_t nRoot = 0;
     int nWidth = 0;
     int nHeight = 0;
+    std::optional<FileTypeFilter> highlight;
 };
 
 struct TreemapPicture {

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "model/file_kind.h"
+#include "model/file_type.h"
 #include "model/treemap_input.h"
 #include "model/treemap_layout.h"
 
@@ -33,12 +34,18 @@ struct CushionOptions {
 // The colour of a kind, and of what shows a directory itself (0xFFRRGGBB).
 std::uint32_t TreemapKindColor(FileKind kind);
 inline constexpr std::uint32_t kTreemapNeutralColor = 0xFF9A9A9Au;
+// A colour as the highlight shows what it leaves out: greyed and darker.
+std::uint32_t TreemapDimmedColor(std::uint32_t color);
 
 // Draws the layout's map into `pixels`, which must hold at least
 // layout.Width() * layout.Height() values; every one of those pixels is
 // written. Returns false (and draws nothing) if the buffer is too small.
+// With `highlight`, every tile of a file it does not match, and what shows
+// a directory itself, is drawn in its dimmed colour; without, the picture
+// is the plain map.
 bool RenderTreemap(const CTreemapInput& input, const CTreemapLayout& layout,
-                   std::span<std::uint32_t> pixels, const CushionOptions& options = {});
+                   std::span<std::uint32_t> pixels, const CushionOptions& options = {},
+                   const FileTypeFilter* highlight = nullptr);
 
 // Outlines `rect` inside its own edges, `thickness` pixels wide (clipped to
 // the buffer of width x height): the outer half white and the inner half

@@ -8,6 +8,10 @@
 //
 // The second form prints the largest files or the matches of a scan of PATH
 // or of a saved scan FILE (see listing.h) instead of writing a scan.
+//   sizewalk-scan --types [--on-disk] [--json] PATH|FILE
+//
+// --types prints the files of PATH, or of a saved scan FILE, by kind and
+// type (File Types) instead of writing a scan.
 //
 // Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
 // 1 the scan or the output failed, 2 bad arguments.
@@ -39,6 +43,8 @@
 #include "app/scan/listing.h"
 #include "core/command_line.h"
 #include "core/scan_command.h"
+#include "model/file_types.h"
+#include "model/file_types_text.h"
 #include "model/size_text.h"
 #include "res/version.h"
 #include "scan/dir_scanner.h"
@@ -56,7 +62,12 @@ struct Arguments {
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool help = false, version = false;
     sizewalk::ListingRequest listing;
+    bool types = false;
 };
+
+void DeclareTypes(sizewalk::CCommandLine& options, Arguments& a) {
+    options.Flag("--types", a.types, "print the files of PATH or FILE by kind and type instead");
+}
 
 sizewalk::CCommandLine Options(Arguments& a) {
     sizewalk::CCommandLine options;
@@ -66,6 +77,7 @@ sizewalk::CCommandLine Options(Arguments& a) {
                  "read directories with N threads (default " +
                      std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")");
     sizewalk::DeclareListingOptions(options, a.listing);
+    DeclareTypes(options, a);
     options.Stop("-h, --help", a.help, "show this help")
         .Stop("--version", a.version, "show the version");
     return options;
@@ -74,6 +86,7 @@ sizewalk::CCommandLine Options(Arguments& a) {
 std::string Usage(const sizewalk::CCommandLine& options) {
     return "Usage: sizewalk-scan " + options.Synopsis() +
            " PATH|FILE\n"
+           "       sizewalk-scan --types [--on-disk] [--json] PATH|FILE\n"
            "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
            "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
            "With --top or --find, prints the largest files or the matches of PATH or\n"
@@ -133,40 +146,58 @@ private:
     std::thread m_thread;
 };
 
+// The scan of the directory `given`, or the saved scan it names (a reason
+// thrown when it cannot be read); `scanner` or `opened` holds it.
+const sizewalk::CScanList& ScanOrOpen(const Arguments& args, const std::string& given,
+                                      sizewalk::CDirScanner& scanner, sizewalk::CScanList& opened) {
+    std::string path = given;
+    sizewalk::StripTrailingSeparator(path);
+    if (!sizewalk::IsExistingDirectory(path)) {
+        sizewalk::OpenScanFile(given, opened);
+        return opened;
+    }
+    scanner.SetThreadCount(args.threads);
+    sizewalk::CScanProgress progress;
+    {
+        std::unique_ptr<ProgressLine> line;
+        if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
+        scanner.Scan(path, &progress);
+    }
+    return scanner.GetList();
+}
+
 // --top, --find: the list of a scan of the directory `path`, or of the
 // saved scan it names.
 int RunListing(const Arguments& args, const std::string& given) {
     if (args.compress || args.output != "-")
         return Fail(2, "-o and -c write a scan; they do not go with --top or --find");
-    std::string path = given;
-    sizewalk::StripTrailingSeparator(path);
     sizewalk::CDirScanner scanner;
     sizewalk::CScanList opened;
-    const sizewalk::CScanList* list = &opened;
-    if (sizewalk::IsExistingDirectory(path)) {
-        scanner.SetThreadCount(args.threads);
-        sizewalk::CScanProgress progress;
-        {
-            std::unique_ptr<ProgressLine> line;
-            if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
-            scanner.Scan(path, &progress);
-        }
-        list = &scanner.GetList();
-    } else {
-        try {
-            sizewalk::OpenScanFile(given, opened);
-        } catch (const sizewalk::ScanFileError& e) {
-            return Fail(1, e.what());
-        }
-    }
-    if (list->Empty()) return Fail(1, path + ": the scan found nothing");
+    const sizewalk::CScanList& list = ScanOrOpen(args, given, scanner, opened);
+    if (list.Empty()) return Fail(1, given + ": the scan found nothing");
     std::string error;
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF as on Linux: one parser for both
 #endif
-    if (const int status = sizewalk::PrintListing(*list, args.listing, stdout, error); status != 0)
+    if (const int status = sizewalk::PrintListing(list, args.listing, stdout, error); status != 0)
         return Fail(status, error);
     if (std::fflush(stdout) != 0)
+        throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    return 0;
+}
+
+// File Types of a directory (scanned) or of a saved scan, to standard output.
+int PrintTypes(const Arguments& args, const std::string& given) {
+    sizewalk::CDirScanner scanner;
+    sizewalk::CScanList opened;
+    const sizewalk::CScanList& list = ScanOrOpen(args, given, scanner, opened);
+    if (list.Empty()) return Fail(1, given + ": the scan found nothing");
+    sizewalk::CFileTypes types;
+    types.Count(list,
+                args.listing.bOnDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent);
+    const std::string text =
+        args.listing.bJson ? sizewalk::FileTypesJson(types) : sizewalk::FileTypesTable(types);
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
         throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
     return 0;
 }
@@ -201,6 +232,9 @@ int Run(const std::vector<std::string>& argv) {
     const bool compress = args.compress;
     const int threads = args.threads;
     sizewalk::StripTrailingSeparator(path);
+    if (args.types) return PrintTypes(args, path);
+    if (args.listing.bOnDisk || args.listing.bJson)
+        return Fail(2, "--on-disk and --json go with --top, --find or --types");
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
 
     // Check the output first: a scan of hours must not end in "cannot write".

@@ -79,4 +79,9 @@ opened=$("$bench" --digest --import "$dir.json" | digest)
 rm -f "$dir.json"
 [ "$scanned" = "$opened" ] || { echo "export then import: $opened, scanned $scanned"; exit 1; }
 
+# File Types of the scan, timed.
+out=$("$bench" --types "$dir")
+grep -qF '"types_rows": 1' <<<"$out" || { echo "no types_rows in: $out"; exit 1; }
+grep -qF '"types_seconds": ' <<<"$out" || { echo "no types_seconds in: $out"; exit 1; }
+
 echo "bench command line ok"

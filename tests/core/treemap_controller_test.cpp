@@ -43,8 +43,8 @@ protected:
         return pixels;
     }
     std::unique_ptr<TreemapPicture> Expected() const {
-        TreemapRequest request{&list, map.Mode(), map.Root(), map.PictureWidth(),
-                               map.PictureHeight()};
+        TreemapRequest request{
+            &list, map.Mode(), map.Root(), map.PictureWidth(), map.PictureHeight(), std::nullopt};
         return MakeTreemapPicture(request);
     }
 

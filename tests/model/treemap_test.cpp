@@ -383,6 +383,48 @@ TEST(TreemapRender, FixedTreeRaster) {
     EXPECT_LT(red(r.x1 - 1, r.y1 - 1), red((r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2));
 }
 
+// The highlight dims exactly the tiles it leaves out: a tile of a file it
+// matches keeps every pixel, any other tile (an empty folder too) changes
+// every pixel; no pixel lies outside some tile.
+TEST(TreemapRender, HighlightDimsTheRest) {
+    CTestTree tree;
+    tree.Open("root");
+    tree.File("x.png", 3000);
+    tree.File("Y.PNG", 2000);
+    tree.File(".hidden.png", 1500);
+    tree.File("z.gif", 1200);
+    tree.File("film.mkv", 2500);
+    tree.Open("empty", 800);
+    tree.Close();
+    tree.File("tool", 700);
+    tree.Close();
+    CTreemapLayout layout;
+    layout.Layout(tree, 0, 200, 120);
+    const std::vector<std::uint32_t> plain = Render(tree, layout);
+    const FileTypeFilter filters[] = {
+        {FileKind::Image, FileTypeClass::Kind, {}},
+        {FileKind::Image, FileTypeClass::Extension, "png"},
+        {FileKind::Image, FileTypeClass::Hidden, {}},
+        {FileKind::Audio, FileTypeClass::Kind, {}},  // nothing: all dimmed
+    };
+    for (const FileTypeFilter& filter : filters) {
+        std::vector<std::uint32_t> lit(plain.size());
+        ASSERT_TRUE(RenderTreemap(tree, layout, lit, {}, &filter));
+        std::size_t covered = 0;
+        for (std::uint32_t i = 1; i < tree.Count(); ++i) {
+            const TreemapRect r = layout.Rect(i);
+            const bool keep = !tree.IsDirectory(i) && filter.Matches(tree.Name(i));
+            for (int y = r.y0; y < r.y1; ++y)
+                for (int x = r.x0; x < r.x1; ++x) {
+                    const std::size_t p = std::size_t(y) * 200 + x;
+                    EXPECT_EQ(lit[p] == plain[p], keep) << tree.Name(i) << " " << x << "," << y;
+                }
+            covered += std::size_t(r.Width()) * r.Height();
+        }
+        EXPECT_EQ(covered, plain.size());
+    }
+}
+
 TEST(TreemapRender, Outline) {
     const int w = 8, h = 6;
     std::vector<std::uint32_t> pixels(w * h, 0x11223344u);
