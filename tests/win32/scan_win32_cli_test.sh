@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # sizewalk-scan.exe under Wine: a tree with a non-ASCII name written as a
 # plain saved scan that ncdu reads with our totals; -c refused (no zstd in
-# this build) and an unwritable output reported, both non-zero.
+# this build) and an unwritable output reported, both non-zero; --compare
+# with that scan after a file grew and one came.
 #   scan_win32_cli_test.sh PREFIX_DIR PATH/TO/sizewalk-scan.exe
 set -euo pipefail
 here=$(dirname "$0")
@@ -37,4 +38,11 @@ if run -o "$(win "$dir/missing/x.json")" "$(win "$dir/tree")" 2>/dev/null; then
   fail "an unwritable output passed"
 fi
 [ ! -e "$dir/missing" ] || fail "something was left behind"
+printf '0123456789' >> "$dir/tree/sub/b"
+printf 'abc' > "$dir/tree/$(printf '\xd7\xa2\xd7\x91')/new"
+run --compare "$(win "$dir/out.json")" -n 3 "$(win "$dir/tree")" | tr -d '\r' > "$dir/changes"
+expected="+13	$(win "$dir/tree")
++10	$(win "$dir/tree/sub")
++10	$(win "$dir/tree/sub/b")"
+[ "$(cat "$dir/changes")" = "$expected" ] || fail "--compare: $(cat "$dir/changes")"
 echo ok
