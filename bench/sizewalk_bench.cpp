@@ -3,7 +3,7 @@
 //                  [--stop-after S] [--fill] [--files] [--units mb|kb|bytes]
 //                  [--redraw] [--sort size|name] [--on-disk]
 //                  [--cancel-after SECONDS] [--treemap WxH] [--top N]
-//                  [--find PATTERN] [--types] PATH
+//                  [--find PATTERN] [--types] [--compare FILE] PATH
 // --top and --find time the lists beside the tree (see find_bench.h).
 // bytes_per_entry is the growth of resident memory across the scan (taken
 // against the process before its first scan), divided by the entries kept;
@@ -47,6 +47,11 @@
 // --types counts the files by kind and type (File Types) in the size on
 // show, sorted by size, and adds types_seconds and types_rows.
 //
+// --compare FILE reads the saved scan FILE (untimed) after each scan and
+// compares the scan with it, as the window and sizewalk-scan --compare do:
+// compare_seconds, compare_bytes_per_entry (what the comparison keeps, from
+// its own accounting, per entry of the scan), compare_new and compare_gone.
+//
 // --cancel-after runs one background scan through the dialog's command
 // instead, presses Cancel after SECONDS and prints cancel_seconds: from the
 // press until the command is idle again (worker joined, tree emptied).
@@ -81,11 +86,13 @@
 #include "core/scan_command.h"
 #include "model/file_types.h"
 #include "model/list_treemap_input.h"
+#include "model/scan_compare.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
 #include "platform/find_record.h"
 #include "scan/dir_scanner.h"
 #include "scan/scan_file_list.h"
+#include "scan/scan_file_path.h"
 #include "ui/qt/main_dialog.h"
 #include "ui/qt/tree_model.h"
 
@@ -149,7 +156,7 @@ struct BenchOptions {
     std::optional<sizewalk::SortOrder> sort;
     bool onDisk = false;
     double cancelAfter = -1;
-    std::string exportFile, importFile;  // empty: none
+    std::string exportFile, importFile, compareFile;  // empty: none
     int treemapWidth = 0, treemapHeight = 0;
     sizewalk::bench::ListTimings lists;
     bool types = false;
@@ -191,6 +198,7 @@ sizewalk::CCommandLine Declare(BenchOptions& o) {
         .Decimal("--cancel-after", "SECONDS", o.cancelAfter, 0)
         .Text("--export", "FILE", o.exportFile)
         .Text("--import", "FILE", o.importFile)
+        .Text("--compare", "FILE", o.compareFile)
         .Value("--treemap", "WxH",
                [&o](const std::string& value) {
                    return ReadTreemapSize(value, o.treemapWidth, o.treemapHeight);
@@ -499,6 +507,27 @@ bool PrintExport(const sizewalk::CScanList& list, const std::string& file) {
     return true;
 }
 
+// --compare: the scan compared with a saved one; false when that cannot be read.
+bool PrintCompare(const sizewalk::CScanList& list, const std::string& file) {
+    sizewalk::CScanList older;
+    try {
+        sizewalk::OpenScanFile(file, older);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sizewalk-bench: %s: %s\n", file.c_str(), e.what());
+        return false;
+    }
+    sizewalk::CScanComparison comparison;
+    const auto c0 = std::chrono::steady_clock::now();
+    comparison.Compare(list, older);
+    const double seconds = Seconds(c0);
+    std::printf(
+        ", \"compare_seconds\": %.6f, \"compare_bytes_per_entry\": %.2f, \"compare_new\": %zu, "
+        "\"compare_gone\": %zu",
+        seconds, static_cast<double>(comparison.MemoryBytes()) / static_cast<double>(list.Count()),
+        comparison.NewCount(), comparison.GoneCount());
+    return true;
+}
+
 // --sort and --on-disk with --fill: switching to what was asked for, from
 // the other choice.
 void PrintSwitches(const BenchOptions& o, sizewalk::CTreeModel& model,
@@ -651,6 +680,7 @@ int RunScans(const BenchOptions& o) {
         if (o.digest) std::printf(", \"list_sha256\": \"%s\"", ListDigest(scanner).c_str());
         if (!o.importFile.empty()) std::printf(", \"import_seconds\": %.6f", seconds);
         if (!o.exportFile.empty() && !PrintExport(scanner.GetList(), o.exportFile)) return 1;
+        if (!o.compareFile.empty() && !PrintCompare(scanner.GetList(), o.compareFile)) return 1;
         const std::size_t entries = scanner.GetCount();
         std::printf(
             ", \"disk_bytes\": %llu",

@@ -41,8 +41,9 @@ void DeclareListingOptions(CCommandLine& options, ListingRequest& request) {
                 return true;
             },
             "print the items whose names match PATTERN (* and ?; /regex/), the largest first")
-        .Flag("--on-disk", request.bOnDisk, "with --top, --find or --types: sizes on disk")
-        .Flag("--json", request.bJson, "with --top, --find or --types: as JSON");
+        .Flag("--on-disk", request.bOnDisk,
+              "with --top, --find, --types or --compare: sizes on disk")
+        .Flag("--json", request.bJson, "with --top, --find, --types or --compare: as JSON");
 }
 
 int PrintListing(const CScanList& list, const ListingRequest& request, std::FILE* out,

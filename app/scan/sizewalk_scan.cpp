@@ -13,6 +13,14 @@
 // --types prints the files of PATH, or of a saved scan FILE, by kind and
 // type (File Types) instead of writing a scan.
 //
+//   sizewalk-scan --compare OLD [-n N] [--json] [--on-disk] [-o FILE] PATH|NEW
+//
+// --compare prints what changed since the saved scan OLD: the largest
+// changes (directories and files, either sign, gone ones too), each as the
+// signed change in bytes, a tab and the path, or one JSON document with
+// --json. The current scan is PATH walked now (and saved too with -o) or
+// the saved scan NEW.
+//
 // Progress goes to stderr when stderr is a terminal. Exit status: 0 written,
 // 1 the scan or the output failed, 2 bad arguments.
 
@@ -40,11 +48,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/scan/compare_report.h"
 #include "app/scan/listing.h"
 #include "core/command_line.h"
 #include "core/scan_command.h"
 #include "model/file_types.h"
 #include "model/file_types_text.h"
+#include "model/scan_compare.h"
 #include "model/size_text.h"
 #include "res/version.h"
 #include "scan/dir_scanner.h"
@@ -57,7 +67,9 @@
 namespace {
 
 struct Arguments {
-    std::string output = "-";
+    std::string output;  // empty: standard output, unless comparing
+    std::string compare;
+    int count = 20;
     bool compress = false;
     int threads = sizewalk::CDirScanner::DefaultThreadCount();
     bool help = false, version = false;
@@ -75,7 +87,9 @@ sizewalk::CCommandLine Options(Arguments& a) {
         .Flag("-c", a.compress, "compress with zstd")
         .Integer("--threads", "N", a.threads, 1, 1024,
                  "read directories with N threads (default " +
-                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")");
+                     std::to_string(sizewalk::CDirScanner::DefaultThreadCount()) + ")")
+        .Text("--compare", "OLD", a.compare, "print what changed since the saved scan OLD")
+        .Integer("-n", "N", a.count, 1, 1000000000, "with --compare: the N largest changes (20)");
     sizewalk::DeclareListingOptions(options, a.listing);
     DeclareTypes(options, a);
     options.Stop("-h, --help", a.help, "show this help")
@@ -87,10 +101,14 @@ std::string Usage(const sizewalk::CCommandLine& options) {
     return "Usage: sizewalk-scan " + options.Synopsis() +
            " PATH|FILE\n"
            "       sizewalk-scan --types [--on-disk] [--json] PATH|FILE\n"
+           "       sizewalk-scan --compare OLD [-n N] [--on-disk] [--json] PATH|NEW\n"
            "Scans PATH as Sizewalk does and writes the scan in the JSON export format\n"
            "that ncdu and gdu read; open it in Sizewalk with Open Scan (Ctrl+O).\n"
            "With --top or --find, prints the largest files or the matches of PATH or\n"
            "of a saved scan FILE instead: the size in bytes, a tab, the path.\n"
+           "With --compare OLD, prints the largest changes since the saved scan OLD\n"
+           "(ours, ncdu's or gdu's): signed bytes, a tab and the path. The current\n"
+           "scan is PATH scanned now, or NEW, a saved scan.\n"
            "\n" +
            options.Table();
 }
@@ -146,6 +164,88 @@ private:
     std::thread m_thread;
 };
 
+const sizewalk::CScanList& ScanPath(sizewalk::CDirScanner& scanner, const std::string& path,
+                                    int threads) {
+    scanner.SetThreadCount(threads);
+    sizewalk::CScanProgress progress;
+    std::unique_ptr<ProgressLine> line;
+    if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
+    scanner.Scan(path, &progress);
+    return scanner.GetList();
+}
+
+void Write(const sizewalk::CScanList& list, const std::string& output, bool compress) {
+    if (output == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdout), _O_BINARY);  // the bytes as written, no CR added
+#endif
+        sizewalk::CFileOutput file(stdout);
+        sizewalk::ScanFileWriterOptions options;
+        options.bCompress = compress;
+        sizewalk::CScanFileWriter writer(file, options);
+        sizewalk::WriteScanList(list, writer);
+        if (std::fflush(stdout) != 0)
+            throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    } else {
+        // Written beside and renamed in place: never a half-written file
+        // (a device or FIFO is written into).
+        sizewalk::SaveScanFile(list, output, compress);
+    }
+}
+
+void ReportUnreadable(const sizewalk::CScanList& list) {
+    if (list.UnreadableCount() > 0)
+        std::fprintf(stderr, "sizewalk-scan: %zu directories could not be read\n",
+                     list.UnreadableCount());
+}
+
+// --compare: the older scan read first (a bad file ends it before a long
+// scan), then the current one, walked (and saved with -o) or read.
+int Compare(const Arguments& args, const std::string& path) {
+    sizewalk::CScanList older, read;
+    sizewalk::ScanFileMetadata metadata;
+    try {
+        sizewalk::OpenScanFile(args.compare, older, &metadata);
+    } catch (const sizewalk::ScanFileError& e) {
+        return Fail(1, args.compare + ": " + e.what());
+    }
+    sizewalk::CDirScanner scanner;
+    const sizewalk::CScanList* current = &read;
+    if (sizewalk::IsExistingDirectory(path)) {
+        if (!args.output.empty() && args.output != "-")
+            sizewalk::CheckScanFileWritable(args.output);
+        sizewalk::RemoveUnfinishedSaveOnSignal();
+        current = &ScanPath(scanner, path, args.threads);
+        if (current->Empty()) return Fail(1, path + ": the scan found nothing");
+        if (!args.output.empty() && args.output != "-")
+            sizewalk::SaveScanFile(*current, args.output, args.compress);
+        ReportUnreadable(*current);
+    } else {
+        try {
+            sizewalk::OpenScanFile(path, read);
+        } catch (const sizewalk::ScanFileError& e) {
+            return Fail(1, path + ": " + e.what());
+        }
+    }
+    sizewalk::CScanComparison comparison;
+    comparison.Compare(*current, older);
+    sizewalk::CompareReport report;
+    report.mode = args.listing.bOnDisk ? sizewalk::SizeMode::OnDisk : sizewalk::SizeMode::Apparent;
+    report.count = static_cast<std::size_t>(args.count);
+    report.olderTime = metadata.timestamp;
+    const bool atLeast = args.listing.bJson
+                             ? sizewalk::PrintCompareJson(stdout, comparison, report)
+                             : sizewalk::PrintCompareText(stdout, comparison, report);
+    if (std::fflush(stdout) != 0)
+        throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
+    if (atLeast && !args.listing.bJson)
+        std::fputs(
+            "sizewalk-scan: some changes involve directories that could not be read: "
+            "they are at least as shown (--json marks them)\n",
+            stderr);
+    return 0;
+}
+
 // The scan of the directory `given`, or the saved scan it names (a reason
 // thrown when it cannot be read); `scanner` or `opened` holds it.
 const sizewalk::CScanList& ScanOrOpen(const Arguments& args, const std::string& given,
@@ -156,20 +256,13 @@ const sizewalk::CScanList& ScanOrOpen(const Arguments& args, const std::string& 
         sizewalk::OpenScanFile(given, opened);
         return opened;
     }
-    scanner.SetThreadCount(args.threads);
-    sizewalk::CScanProgress progress;
-    {
-        std::unique_ptr<ProgressLine> line;
-        if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
-        scanner.Scan(path, &progress);
-    }
-    return scanner.GetList();
+    return ScanPath(scanner, path, args.threads);
 }
 
 // --top, --find: the list of a scan of the directory `path`, or of the
 // saved scan it names.
 int RunListing(const Arguments& args, const std::string& given) {
-    if (args.compress || args.output != "-")
+    if (args.compress || !args.output.empty())
         return Fail(2, "-o and -c write a scan; they do not go with --top or --find");
     sizewalk::CDirScanner scanner;
     sizewalk::CScanList opened;
@@ -228,14 +321,13 @@ int Run(const std::vector<std::string>& argv) {
     }
     if (parsed.positional.size() > 1) return Fail(2, "one PATH only (see --help)");
     std::string path = parsed.positional.front();
-    const std::string& output = args.output;
-    const bool compress = args.compress;
-    const int threads = args.threads;
     sizewalk::StripTrailingSeparator(path);
     if (args.types) return PrintTypes(args, path);
+    if (!args.compare.empty()) return Compare(args, path);
     if (args.listing.bOnDisk || args.listing.bJson)
-        return Fail(2, "--on-disk and --json go with --top, --find or --types");
+        return Fail(2, "--on-disk and --json go with --top, --find, --types or --compare");
     if (!sizewalk::IsExistingDirectory(path)) return Fail(1, path + ": not a directory");
+    const std::string output = args.output.empty() ? "-" : args.output;
 
     // Check the output first: a scan of hours must not end in "cannot write".
     if (output != "-") sizewalk::CheckScanFileWritable(output);
@@ -244,34 +336,10 @@ int Run(const std::vector<std::string>& argv) {
     sizewalk::RemoveUnfinishedSaveOnSignal();
 
     sizewalk::CDirScanner scanner;
-    scanner.SetThreadCount(threads);
-    sizewalk::CScanProgress progress;
-    {
-        std::unique_ptr<ProgressLine> line;
-        if (StderrIsTerminal()) line = std::make_unique<ProgressLine>(progress, path);
-        scanner.Scan(path, &progress);
-    }
-    const sizewalk::CScanList& list = scanner.GetList();
+    const sizewalk::CScanList& list = ScanPath(scanner, path, args.threads);
     if (list.Empty()) return Fail(1, path + ": the scan found nothing");
-    if (output == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(stdout), _O_BINARY);  // the bytes as written, no CR added
-#endif
-        sizewalk::CFileOutput file(stdout);
-        sizewalk::ScanFileWriterOptions options;
-        options.bCompress = compress;
-        sizewalk::CScanFileWriter writer(file, options);
-        sizewalk::WriteScanList(list, writer);
-        if (std::fflush(stdout) != 0)
-            throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
-    } else {
-        // Written beside and renamed in place: never a half-written file
-        // (a device or FIFO is written into).
-        sizewalk::SaveScanFile(list, output, compress);
-    }
-    if (list.UnreadableCount() > 0)
-        std::fprintf(stderr, "sizewalk-scan: %zu directories could not be read\n",
-                     list.UnreadableCount());
+    Write(list, output, args.compress);
+    ReportUnreadable(list);
     return 0;
 }
 

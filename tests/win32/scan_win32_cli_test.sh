@@ -3,7 +3,8 @@
 # plain saved scan that ncdu reads with our totals; -c refused (no zstd in
 # this build) and an unwritable output reported, both non-zero; --top and
 # --find on the tree and on the saved scan, and a regular expression refused
-# with a clear message (no PCRE2 in this build).
+# with a clear message (no PCRE2 in this build); --compare with that scan
+# after a file grew and one came.
 #   scan_win32_cli_test.sh PREFIX_DIR PATH/TO/sizewalk-scan.exe
 set -euo pipefail
 here=$(dirname "$0")
@@ -56,4 +57,12 @@ set +e
 msg=$(run --find '/a.c/' "$(win "$dir/tree")" 2>&1); status=$?
 set -e
 [ $status = 2 ] && [[ $msg == *"not available in this build"* ]] || fail "regex: $status $msg"
+
+printf '0123456789' >> "$dir/tree/sub/b"
+printf 'abc' > "$dir/tree/$(printf '\xd7\xa2\xd7\x91')/new"
+run --compare "$(win "$dir/out.json")" -n 3 "$(win "$dir/tree")" | tr -d '\r' > "$dir/changes"
+expected="+13	$(win "$dir/tree")
++10	$(win "$dir/tree/sub")
++10	$(win "$dir/tree/sub/b")"
+[ "$(cat "$dir/changes")" = "$expected" ] || fail "--compare: $(cat "$dir/changes")"
 echo ok
