@@ -3,19 +3,13 @@
 # name, upper-case and hidden names, the same from its saved scan, as JSON.
 #   scan_types_win32_test.sh PREFIX_DIR PATH/TO/sizewalk-scan.exe
 set -euo pipefail
-here=$(dirname "$0")
-prefix=$1
-scan=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+# shellcheck source=cli_common.sh
+source "$(dirname "$0")/cli_common.sh"
 mkdir -p "$dir/tree/$(printf '\xd7\xa2\xd7\x91')"
 printf '0123456789' > "$dir/tree/$(printf '\xd7\xa2\xd7\x91')/photo.JPG"
 printf '01234' > "$dir/tree/b.jpg"
 printf '012' > "$dir/tree/.profile"
 printf '0' > "$dir/tree/Makefile"
-win() { local p=${1//\//\\}; echo "Z:$p"; }
-run() { bash "$here/run-under-wine.sh" "$prefix" "$scan" "$@"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 table=$(run --types "$(win "$dir/tree")" | tr -d '\r') || fail "--types PATH"
 grep -Eq '^Images +2 +15 ' <<<"$table" || fail "images: $table"

@@ -7,19 +7,13 @@
 # after a file grew and one came.
 #   scan_win32_cli_test.sh PREFIX_DIR PATH/TO/sizewalk-scan.exe
 set -euo pipefail
-here=$(dirname "$0")
-prefix=$1
-scan=$2
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+# shellcheck source=cli_common.sh
+source "$(dirname "$0")/cli_common.sh"
 mkdir -p "$dir/tree/sub" "$dir/tree/$(printf '\xd7\xa2\xd7\x91')"
 printf '0123456789' > "$dir/tree/a"
 printf '01234' > "$dir/tree/sub/b"
 printf '0123456' > "$dir/tree/sub/C.JPG"
 printf '012' > "$dir/tree/$(printf '\xd7\xa2\xd7\x91')/d.jpg"
-win() { local p=${1//\//\\}; echo "Z:$p"; }
-run() { bash "$here/run-under-wine.sh" "$prefix" "$scan" "$@"; }
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 run -o "$(win "$dir/out.json")" "$(win "$dir/tree")" || fail "plain scan"
 head -c 5 "$dir/out.json" | grep -qF '[1,2,' || fail "not the export format"
