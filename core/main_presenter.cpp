@@ -527,6 +527,13 @@ void CMainPresenter::OnCommand(Command command) {
             return OnSaveScan();
         case Command::OpenScan:
             return OnOpenScan();
+        case Command::LargestFiles:
+            return OnLargestFiles();
+        case Command::Find:
+            return OnFind();
+        case Command::BackToTree:
+            return OnBackToTree();
+        case Command::ViewSwitch:
         case Command::StartDir:
         case Command::ShowFiles:
         case Command::UnitsMB:
@@ -566,4 +573,14 @@ void CMainPresenter::UpdateProgress() {
                                        m_command.IsOpening()));
 }
 
+}  // namespace sizewalk
+
+// The lists in the tree's place: filled in next.
+namespace sizewalk {
+void CMainPresenter::OnLargestFiles() {}
+void CMainPresenter::OnFind() {}
+void CMainPresenter::OnShowArea(AreaView) {}
+void CMainPresenter::OnBackToTree() {}
+void CMainPresenter::OnSortRows(RowColumn, bool) {}
+void CMainPresenter::OnRowActivated(CScanTree::Item) {}
 }  // namespace sizewalk

@@ -36,6 +36,7 @@
 #include "core/scan_command.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
+#include "model/row_table.h"
 #include "model/tree_order.h"
 
 namespace sizewalk {
@@ -80,7 +81,28 @@ public:
     void OnItemChosen(SelectionView from, CScanTree::Item item);
     CScanTree::Item CurrentItem() const { return m_current; }
 
-    // The tree's actions on the selected item. Open shows a directory, or
+    // The lists in the tree's place. Largest Files (Ctrl+L): the largest
+    // files below the selected directory (the whole scan when a file or
+    // nothing is selected). Find… (Ctrl+F): asks, then lists what matches
+    // below the selected directory (likewise), with its count and total;
+    // a field it cannot read is said, and the dialog comes back. Both follow
+    // the kept scan: made again after a removal, dropped with a new scan.
+    void OnLargestFiles();
+    void OnFind();
+    // The view switch chose `area`; a list not made yet is made (Largest
+    // Files of the whole scan; Find asks).
+    void OnShowArea(AreaView area);
+    AreaView Area() const { return m_area; }
+    // Escape in a list: the tree again, its selection kept.
+    void OnBackToTree();
+    // A click on the list's header: its rows re-sorted.
+    void OnSortRows(RowColumn column, bool ascending);
+    // Enter or a double-click on a row: the tree again, with the row's item
+    // (or the directory holding a file the tree does not list) selected.
+    void OnRowActivated(CScanTree::Item item);
+
+    // The tree's actions on the selected item (in a list: the current row;
+    // the removals take every selected row). Open shows a directory, or
     // the directory holding a file; true when something opened.
     void OnCopyPath();
     bool OnOpenFolder();
@@ -252,6 +274,7 @@ private:
 
     // The selection and the lists on show (null: none).
     CScanTree::Item m_current = CScanTree::kNoItem;
+    AreaView m_area = AreaView::Tree;
     const CScanList* m_pTreeList = nullptr;
     const CScanList* m_pMapList = nullptr;
     bool m_bShowingSelection = false;  // a view's echo of ShowSelection

@@ -84,6 +84,19 @@ public:
     TreeState SaveTreeState() const override { return {open.expanded, selected}; }
     void ShowTreemap(bool shown) override { treemap = shown; }
     void ShowDetails(bool shown) override { details = shown; }
+    void ShowArea(AreaView shownArea, const CRowTable* shownRows, std::string_view title) override {
+        area = shownArea;
+        rows = shownRows;
+        rowsTitle = title;
+    }
+    std::vector<CScanTree::Item> SelectedRows() const override { return selectedRows; }
+    bool AskFind(FindFields& fields, const std::vector<std::string>& history) override {
+        findHistory = history;
+        if (findAnswers.empty()) return false;
+        fields = findAnswers.front();
+        findAnswers.erase(findAnswers.begin());
+        return true;
+    }
     void ShowSelection(SelectionView view, CScanTree::Item item) override {
         shownItems.push_back({view, item});
         if (view == SelectionView::Tree && item != CScanTree::kNoItem) selected = pathOf(item);
@@ -132,7 +145,13 @@ public:
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
-    std::string chosenFile;            // what the file dialogs answer ("" cancels)
+    std::string chosenFile;          // what the file dialogs answer ("" cancels)
+    AreaView area = AreaView::Tree;  // what the tree's area shows
+    const CRowTable* rows = nullptr;
+    std::string rowsTitle;
+    std::vector<CScanTree::Item> selectedRows;
+    std::vector<FindFields> findAnswers;  // what the Find dialog answers, in turn
+    std::vector<std::string> findHistory;
     std::vector<std::string> offered;  // the names Save offered
     std::vector<std::string> questions, terminals;
     bool yes = false;                       // the answer to every question

@@ -570,7 +570,14 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
 
 void CSizewalkDlg::ShowMapList(const CScanList* list) { m_treemap->SetList(list); }
 
+void CSizewalkDlg::ShowArea(AreaView, const CRowTable*, std::string_view) {}
+
+std::vector<CScanTree::Item> CSizewalkDlg::SelectedRows() const { return {}; }
+
+bool CSizewalkDlg::AskFind(FindFields&, const std::vector<std::string>&) { return false; }
+
 void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::List) return;
     if (view == SelectionView::Map) return m_treemap->SetSelected(item);
     const QModelIndex shown = m_model->IndexOfItem(item);
     if (!shown.isValid()) return;

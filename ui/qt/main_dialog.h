@@ -120,6 +120,9 @@ private:
     Control FocusedControl() const override;
     void FocusControl(Control control) override;
     TreeSelection SelectedItem() const override;
+    void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) override;
+    std::vector<CScanTree::Item> SelectedRows() const override;
+    bool AskFind(FindFields& fields, const std::vector<std::string>& history) override;
     void CopyToClipboard(const std::string& text) override;
     bool OpenFolder(const std::string& path) override;
     void CloseWindow() override { QDialog::reject(); }

@@ -768,7 +768,14 @@ void CSizewalkDlg::ShowMapList(const CScanList* list) {
     if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetList(list);
 }
 
+void CSizewalkDlg::ShowArea(AreaView, const CRowTable*, std::string_view) {}
+
+std::vector<CScanTree::Item> CSizewalkDlg::SelectedRows() const { return {}; }
+
+bool CSizewalkDlg::AskFind(FindFields&, const std::vector<std::string>&) { return false; }
+
 void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::List) return;
     if (view == SelectionView::Map) {
         if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetSelected(item);
         return;
