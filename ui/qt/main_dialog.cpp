@@ -770,6 +770,9 @@ void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_vi
     m_rows->setAccessibleName(DisplayText(kAreaViewText[static_cast<std::size_t>(area)]));
     m_viewLabel->show();
     m_view->show();
+    // A view taking the focus with no current row makes the first one
+    // current: not a choice of the user's.
+    const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
     m_rows->setFocus(Qt::OtherFocusReason);
 }
 

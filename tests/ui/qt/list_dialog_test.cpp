@@ -21,6 +21,7 @@
 #include "tests/core/blocking_source.h"
 #include "tests/temp_tree.h"
 #include "ui/qt/main_dialog.h"
+#include "ui/qt/tree_model.h"
 
 using namespace sizewalk;
 using sizewalk::test::BlockingSource;
@@ -156,18 +157,47 @@ private slots:
         QVERIFY(view.SelectedRows().empty());
     }
 
-    // Escape in the list never closes the window, nor Enter press OK.
-    void keysInTheListStayInIt() {
+    // End to end with the presenter: Ctrl+L lists the largest file first, a
+    // row chosen is chosen in the tree, Escape brings the tree back without
+    // closing the window, the switch brings the list again by keyboard, and
+    // Enter on a row opens it in the tree rather than pressing OK.
+    void largestFilesFromTheKeyboard() {
         Fixture f;
-        const CRowTable& table = f.Largest();
-        f.dlg.View().ShowArea(AreaView::LargestFiles, &table, "Largest");
-        f.ClickRow(2);
+        auto treePath = [&] { return f.dlg.GetTreeModel().PathOf(f.Tree()->currentIndex()); };
+        f.Tree()->setFocus();
+        QTest::keyClick(f.Tree(), Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(f.Rows()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), f.Rows());
+        QCOMPARE(f.Switch()->currentText(), QStringLiteral("Largest Files"));
+        QStringList names;
+        for (int row = 0; row < f.Rows()->model()->rowCount(); ++row)
+            names << f.Rows()->model()->index(row, 0).data().toString();
+        QCOMPARE(names, QStringList({"b", "d", "a", "c", "e"}));
+
+        f.ClickRow(3);
+        QCOMPARE(treePath(), f.t.Path("Data/c"));
+        QCOMPARE(f.dlg.View().SelectedRows().size(), std::size_t(1));
+
         const std::size_t scans = f.source.Scanned().size();
-        QTest::keyClick(f.Rows(), Qt::Key_Return);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(f.Rows(), Qt::Key_Escape);
         QVERIFY(f.dlg.isVisible());
-        QVERIFY(!f.dlg.IsScanning());
-        QCOMPARE(f.source.Scanned().size(), scans);
+        QVERIFY(f.Tree()->isVisible() && !f.Rows()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), f.Tree());
+        QCOMPARE(treePath(), f.t.Path("Data/c"));
+        QCOMPARE(f.Switch()->currentText(), QStringLiteral("Tree"));
+
+        f.Switch()->setFocus();
+        QTest::keyClick(f.Switch(), Qt::Key_Down);
+        QVERIFY(f.Rows()->isVisible());
+        QCOMPARE(f.Switch()->currentText(), QStringLiteral("Largest Files"));
+        QCOMPARE(f.Rows()->currentIndex().row(), 3);  // the chosen row again
+
+        QTest::keyClick(f.Rows(), Qt::Key_Up);
+        QTest::keyClick(f.Rows(), Qt::Key_Return);
+        QVERIFY(f.Tree()->isVisible());
+        QCOMPARE(treePath(), f.t.Path("Data/a"));
+        QVERIFY(f.dlg.isVisible() && !f.dlg.IsScanning());
+        QCOMPARE(f.source.Scanned().size(), scans);  // OK was not pressed
     }
 };
 
