@@ -259,13 +259,18 @@ void CSizewalkDlg::CreateRowList() {
     // Long paths keep their start and their end.
     m_rows->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = m_rows->header();
-    header->setStretchLastSection(false);
+    // The folder, a long path, goes last and takes what room is left, so
+    // that a narrow window still shows each row's size and time; the
+    // columns' numbers stay the table's.
+    header->moveSection(static_cast<int>(RowColumn::Folder), static_cast<int>(kRowColumnCount) - 1);
+    header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setSectionResizeMode(static_cast<int>(RowColumn::Folder), QHeaderView::Stretch);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Size), QHeaderView::ResizeToContents);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Modified),
                                  QHeaderView::ResizeToContents);
     header->setResizeContentsPrecision(0);  // the rows in view only
+    header->resizeSection(static_cast<int>(RowColumn::Name),
+                          m_rows->fontMetrics().averageCharWidth() * 16);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     // The header has flipped its indicator when it reports the click; the
@@ -436,6 +441,17 @@ void CSizewalkDlg::PlaceControls() {
     place(m_treemapBox, kTreemapBox);
     place(m_viewLabel, kViewLabel);
     place(m_view, kViewSwitch);
+    // Its longest entry shown whole: wider than the column, it grows to
+    // the left into the gap beside the tree.
+    if (const int need = m_view->sizeHint().width(); need > m_view->width()) {
+        QRect r = m_view->geometry();
+        const int gapLeft = m_split->geometry().right() + DialogRect(4, 0, 0, 0).x();
+        r.setLeft(std::max(gapLeft, r.right() + 1 - need));
+        m_view->setGeometry(r);
+        QRect label = m_viewLabel->geometry();
+        label.setLeft(r.left());
+        m_viewLabel->setGeometry(label);
+    }
     // The splitter lays its children out when it next shows; alone, the tree
     // takes all of its room at once.
     if (m_treemap->isHidden()) {
