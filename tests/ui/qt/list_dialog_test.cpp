@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -68,7 +69,7 @@ class ListDialogTest : public QObject {
     Q_OBJECT
 private slots:
     // Ctrl+L: the list and its title take exactly the tree's room, largest
-    // first; a row chosen is chosen in the tree; Escape brings the tree back
+    // first; a row chosen is chosen in the tree and copied by Ctrl+C; Escape brings the tree back
     // without closing the window; the switch, shown from then on, brings
     // the list again by keyboard; Enter opens a row in the tree rather than
     // pressing OK.
@@ -97,6 +98,8 @@ private slots:
 
         f.ClickRow(3);
         QCOMPARE(f.TreePath(), f.t.Path("Data/c"));
+        QTest::keyClick(f.Rows(), Qt::Key_C, Qt::ControlModifier);  // the tree's keys act here too
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromStdString(f.t.Path("Data/c")));
         const std::size_t scans = f.source.Scanned().size();
         QTest::keyClick(f.Rows(), Qt::Key_Escape);
         QVERIFY(f.dlg.isVisible());
