@@ -11,7 +11,9 @@
 // opens at the template's size, which is also its smallest; the tree takes
 // any extra room. The tree's context menu and keys copy an item's path, open
 // it in Explorer, sort by name or size, show sizes on disk, show the details
-// columns (F8; their headers sort), and rescan (F5).
+// columns (F8; their headers sort), and rescan (F5). Largest Files (Ctrl+L)
+// and Find (Ctrl+F) show a list in the tree's place; Escape there, or the
+// View switch, brings the tree back.
 
 #include <windows.h>
 
