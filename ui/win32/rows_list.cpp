@@ -11,8 +11,9 @@ namespace sizewalk {
 
 namespace {
 
-// The columns' widths in dialog-font average characters.
-constexpr int kColumnChars[kRowColumnCount] = {22, 30, 10, 16};
+// The columns' widths in dialog-font average characters: the size and
+// the time keep theirs, the name and the folder share the rest.
+constexpr int kColumnChars[kRowColumnCount] = {14, 20, 9, 15};
 
 int LineHeight(HWND control) {
     HDC dc = ::GetDC(control);
@@ -105,6 +106,12 @@ HDWP CRowsList::Place(HDWP positions, int x, int y, int w, int h) const {
     if (positions)
         positions = ::DeferWindowPos(positions, m_hTitle, nullptr, x, y, w, line,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
+    const int fixed = ListView_GetColumnWidth(m_hList, 2) + ListView_GetColumnWidth(m_hList, 3);
+    const int rest = std::max(0, w - fixed - ::GetSystemMetrics(SM_CXVSCROLL) - 4);
+    if (rest > 0) {
+        ListView_SetColumnWidth(m_hList, 0, std::max(rest * 2 / 5, 60));
+        ListView_SetColumnWidth(m_hList, 1, std::max(rest - rest * 2 / 5, 80));
+    }
     if (positions)
         positions = ::DeferWindowPos(positions, m_hList, nullptr, x, y + line, w,
                                      std::max(0, h - line), SWP_NOZORDER | SWP_NOACTIVATE);
