@@ -33,6 +33,7 @@
 #include "core/live_scan_command.h"
 #include "core/main_view.h"
 #include "core/message_box.h"
+#include "core/row_lists.h"
 #include "core/scan_command.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
@@ -245,6 +246,19 @@ private:
     // Whether `start` is still that directory; says so when not.
     bool StartIsTheScanned(const std::string& start);
     void Remove(RemoveKind kind);
+    // The removal the keys and menus ask for: in a list, of its selected rows.
+    void RemoveChosen(RemoveKind kind);
+    // Several rows of a list at once: one question, then each looked at
+    // again and removed; what was refused or failed is said in one message.
+    void RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> items);
+    // The item the actions apply to: in a list its current row, else the
+    // tree's selection.
+    TreeSelection ActionItem() const;
+    // The directory a new list looks below: the selected one, else the
+    // whole scan.
+    std::string ListRoot() const;
+    // Shows `area` (a list must be made) and makes it the one on show.
+    void ShowArea(AreaView area);
     // Takes the measured item (a directory's `fresh` scan, or a file's look)
     // into the tree, asks, removes, and follows the disk.
     void AskAndRemove(const PendingRemove& pending, const CScanList* fresh);
@@ -275,6 +289,11 @@ private:
     // The selection and the lists on show (null: none).
     CScanTree::Item m_current = CScanTree::kNoItem;
     AreaView m_area = AreaView::Tree;
+    CScanTree::Item m_rowItem = CScanTree::kNoItem;  // the list's current row
+    std::size_t m_keepRow = CRowTable::npos;         // its place, while the list is made again
+    CRowLists m_lists;
+    const CRowTable m_noRows;                // on show while the kept list is replaced
+    std::vector<std::string> m_findHistory;  // newest first
     const CScanList* m_pTreeList = nullptr;
     const CScanList* m_pMapList = nullptr;
     bool m_bShowingSelection = false;  // a view's echo of ShowSelection
