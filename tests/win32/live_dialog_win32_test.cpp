@@ -842,5 +842,38 @@ TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
     });
 }
 
+// The whole way: Ctrl+L on a scanned tree lists its largest file first;
+// Enter on it brings the tree back with the file selected.
+TEST(LiveDialog, CtrlLListsTheLargestFilesAndEnterShowsOneInTheTree) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.Dir("d\\sub");
+    t.File("d\\small", 10);
+    t.File("d\\sub\\huge", 90000);
+    t.File("d\\mid", 4000);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        HWND rows = l.Item(IDC_ROWS);
+        ::SetFocus(l.Tree());
+        Key(l.hwnd, l.Tree(), 'L', true);
+        ASSERT_TRUE(::IsWindowVisible(rows));
+        EXPECT_FALSE(::IsWindowVisible(l.Tree()));
+        EXPECT_EQ(ListView_GetItemCount(rows), 3);
+        EXPECT_EQ(RowText(rows, 0, 0), "huge");
+        EXPECT_EQ(RowText(rows, 0, 1), s_dir + "\\sub");
+        EXPECT_EQ(::SendMessageW(l.Item(IDC_VIEW), CB_GETCURSEL, 0, 0), 1);
+        ListView_SetItemState(rows, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Key(l.hwnd, rows, VK_RETURN);
+        EXPECT_TRUE(::IsWindowVisible(l.Tree()));
+        EXPECT_FALSE(::IsWindowVisible(rows));
+        const HTREEITEM selected = TreeView_GetSelection(l.Tree());
+        ASSERT_NE(selected, nullptr);
+        EXPECT_EQ(test::LocalItemText(l.Tree(), selected).rfind("huge [", 0), 0u);
+    });
+}
+
 }  // namespace
 }  // namespace sizewalk
