@@ -70,8 +70,8 @@ constexpr int kProgressMilliseconds = 100;
 
 // The view switch and its label, not in the template: in the right column
 // under the Treemap box.
-constexpr ControlRect kViewLabel = {IDC_STATIC, 201, 165, 56, 8, Anchor::Right};
-constexpr ControlRect kViewSwitch = {IDC_VIEW, 201, 175, 56, 14, Anchor::Right};
+constexpr ControlRect kViewLabel = {IDC_STATIC, 201, 163, 56, 8, Anchor::Right};
+constexpr ControlRect kViewSwitch = {IDC_VIEW, 201, 173, 56, 14, Anchor::Right};
 
 }  // namespace
 
@@ -259,18 +259,14 @@ void CSizewalkDlg::CreateRowList() {
     // Long paths keep their start and their end.
     m_rows->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = m_rows->header();
-    // The folder, a long path, goes last and takes what room is left, so
-    // that a narrow window still shows each row's size and time; the
-    // columns' numbers stay the table's.
-    header->moveSection(static_cast<int>(RowColumn::Folder), static_cast<int>(kRowColumnCount) - 1);
-    header->setStretchLastSection(true);
-    header->setSectionResizeMode(QHeaderView::Interactive);
+    // The name and the folder share the width the size and time leave, as
+    // on Windows; long ones are elided rather than scrolled.
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Stretch);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Size), QHeaderView::ResizeToContents);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Modified),
                                  QHeaderView::ResizeToContents);
     header->setResizeContentsPrecision(0);  // the rows in view only
-    header->resizeSection(static_cast<int>(RowColumn::Name),
-                          m_rows->fontMetrics().averageCharWidth() * 16);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     // The header has flipped its indicator when it reports the click; the
