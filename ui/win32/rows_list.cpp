@@ -13,7 +13,7 @@ namespace {
 
 // The columns' widths in dialog-font average characters: the size and
 // the time keep theirs, the name and the folder share the rest.
-constexpr int kColumnChars[kRowColumnCount] = {14, 20, 9, 15};
+constexpr int kColumnChars[kRowColumnCount] = {14, 20, 9, 19};
 
 int LineHeight(HWND control) {
     HDC dc = ::GetDC(control);
