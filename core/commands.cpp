@@ -25,6 +25,7 @@ const std::array<CommandInfo, kCommandCount> kCommandList = {{
     {Command::UnitsKB, {}, kNoKey, Menu::None, false, Check::None, IDC_UNITS_KB},
     {Command::UnitsBytes, {}, kNoKey, Menu::None, false, Check::None, IDC_UNITS_BYTES},
     {Command::TreemapBox, {}, kNoKey, Menu::None, false, Check::Mark, IDC_TREEMAP},
+    {Command::ViewSwitch, {}, kNoKey, Menu::None, false, Check::None, IDC_VIEW},
     {Command::CopyPath, "&Copy Path", Ctrl('C', KeyScope::Tree), Menu::TreeItem, false, Check::None,
      0},
     {Command::OpenInFileManager, kOpenFolderMenuText, kNoKey, Menu::TreeItem, true, Check::None, 0},
@@ -46,10 +47,19 @@ const std::array<CommandInfo, kCommandCount> kCommandList = {{
      true,
      Check::None,
      0},
+    {Command::LargestFiles, "&Largest Files", Ctrl('L'), Menu::Tree, false, Check::None, 0},
+    {Command::Find, "&Find\u2026", Ctrl('F'), Menu::Tree, true, Check::None, 0},
     {Command::SaveScan, "Save Scan\u2026", Ctrl('S'), Menu::Tree, false, Check::None, 0},
     {Command::OpenScan, "Open Scan\u2026", Ctrl('O'), Menu::Tree, false, Check::None, 0},
     {Command::ZoomOut, "Zoom Out", Plain(KeyName::Backspace, KeyScope::Map), Menu::Map, false,
      Check::None, 0},
+    {Command::BackToTree,
+     {},
+     Plain(KeyName::Escape, KeyScope::List),
+     Menu::None,
+     false,
+     Check::None,
+     0},
 }};
 
 std::string KeyText(const KeyChord& key) {
@@ -76,6 +86,9 @@ std::string KeyText(const KeyChord& key) {
             break;
         case KeyName::Backspace:
             text += "Backspace";
+            break;
+        case KeyName::Escape:
+            text += "Esc";
             break;
     }
     return text;
@@ -106,6 +119,12 @@ CommandStates CommandStatesOf(const PresenterState& s) {
     states[Command::SaveScan].enabled = idle && s.bHasScan;
     // The map keeps its own zoom; this only says whether it has a scan.
     states[Command::ZoomOut].enabled = s.bTreemap && s.bHasScan && !s.bScanning;
+    // The lists read the kept scan, whichever way it came.
+    const bool lists = s.bHasScan && !s.bScanning;
+    states[Command::LargestFiles].enabled = lists;
+    states[Command::Find].enabled = lists;
+    states[Command::ViewSwitch].enabled = !s.bScanning;
+    states[Command::BackToTree].enabled = s.bList;
     return states;
 }
 

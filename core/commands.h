@@ -29,6 +29,7 @@ enum class Command : std::uint8_t {
     UnitsKB,
     UnitsBytes,
     TreemapBox,
+    ViewSwitch,  // what the tree's area shows; not in the template
     // The tree's context menu, in its order.
     CopyPath,
     OpenInFileManager,
@@ -41,18 +42,23 @@ enum class Command : std::uint8_t {
     OpenTerminal,
     MoveToTrash,
     DeletePermanently,
+    LargestFiles,
+    Find,
     SaveScan,
     OpenScan,
     // The map's context menu.
     ZoomOut,
+    // A key alone: Escape in a list brings the tree back.
+    BackToTree,
 };
-inline constexpr std::size_t kCommandCount = static_cast<std::size_t>(Command::ZoomOut) + 1;
+inline constexpr std::size_t kCommandCount = static_cast<std::size_t>(Command::BackToTree) + 1;
 
 // The keys the window binds; a letter or digit is its own character.
-enum class KeyName : std::uint8_t { None, Char, F5, F8, F9, Delete, Backspace };
-// Where a key acts: anywhere in the window, only in the tree (elsewhere
-// Ctrl+C and Delete are the edit box's), or only in the map.
-enum class KeyScope : std::uint8_t { Window, Tree, Map };
+enum class KeyName : std::uint8_t { None, Char, F5, F8, F9, Delete, Backspace, Escape };
+// Where a key acts: anywhere in the window, only in the tree or a list in
+// its place (elsewhere Ctrl+C and Delete are the edit box's), only in the
+// map, or only in a list.
+enum class KeyScope : std::uint8_t { Window, Tree, Map, List };
 
 struct KeyChord {
     KeyName name = KeyName::None;
@@ -116,7 +122,8 @@ struct PresenterState {
     bool bStopping = false;   // a stopped scan's worker has not returned
     bool bBusy = false;       // a scan runs or a press waits for a stopped one
     bool bHasScan = false;    // a kept scan exists
-    bool bSelection = false;  // an item is selected in the tree
+    bool bSelection = false;  // an item is selected in the tree or a list
+    bool bList = false;       // a list shows in the tree's place
     bool bTreemap = false;
     bool bDetails = false;
     SortOrder eOrder = SortOrder::Name;

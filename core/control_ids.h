@@ -30,5 +30,8 @@ inline constexpr int IDC_PROGRESS_DIR = SIZEWALK_IDC_PROGRESS_DIR;
 inline constexpr int IDC_TREEMAP = SIZEWALK_IDC_TREEMAP;
 inline constexpr int IDC_TREEMAP_PANE = SIZEWALK_IDC_TREEMAP_PANE;
 inline constexpr int IDC_DETAILS_HEADER = SIZEWALK_IDC_DETAILS_HEADER;
+inline constexpr int IDC_VIEW = SIZEWALK_IDC_VIEW;
+inline constexpr int IDC_ROWS = SIZEWALK_IDC_ROWS;
+inline constexpr int IDC_ROWS_TITLE = SIZEWALK_IDC_ROWS_TITLE;
 
 }  // namespace sizewalk

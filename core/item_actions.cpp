@@ -81,6 +81,56 @@ std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKi
     return text;
 }
 
+std::string ConfirmRemoveItemsText(const CScanList& list, const std::vector<std::size_t>& indices,
+                                   RemoveKind kind, SizeMode mode, std::string_view separator) {
+    const std::string count = GroupDigits(indices.size(), separator);
+    std::string text =
+        kind == RemoveKind::Trash
+            ? "Move these " + count + " items to " + std::string(kTrashName) + "?\n\n"
+            : "Delete these " + count + " items permanently? This cannot be undone.\n\n";
+    // Enough names to recognise the choice, not a page of them.
+    constexpr std::size_t kNamed = 5;
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        total = SaturatingAdd(total, list[indices[i]].GetShownSize(mode));
+        if (i < kNamed) text += ShownName(list.PathOf(indices[i])) + "\n";
+    }
+    if (indices.size() > kNamed)
+        text += "and " + GroupDigits(indices.size() - kNamed, separator) + " more\n";
+    text += mode == SizeMode::OnDisk ? "\nSize on disk: " : "\nSize: ";
+    text += GroupDigits(total, separator) + " bytes in all";
+    return text;
+}
+
+std::string ItemsProblemsText(const std::vector<std::string>& problems) {
+    std::string text;
+    for (const std::string& problem : problems) {
+        if (!text.empty()) text += "\n\n";
+        text += problem;
+    }
+    return text;
+}
+
+std::size_t IndexOfPath(const CScanList& list, std::string_view path) {
+    if (list.Empty()) return list.Count();
+    std::size_t at = 0;
+    std::string here = list.PathOf(0);
+    // Down from the start, one child at a time, by the path's next name.
+    while (path != here) {
+        if (path.size() <= here.size() || path.substr(0, here.size()) != here) return list.Count();
+        std::string_view rest = path.substr(here.size());
+        if (!rest.empty() && rest.front() == kPathSeparator) rest.remove_prefix(1);
+        const std::string_view name = rest.substr(0, rest.find(kPathSeparator));
+        std::size_t child = at + 1;
+        const std::size_t end = list.SubtreeEnd(at);
+        while (child < end && list[child].GetName() != name) child = list.SubtreeEnd(child);
+        if (child >= end) return list.Count();
+        at = child;
+        here = list.PathOf(at);
+    }
+    return at;
+}
+
 std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind,
                               const std::string& path) {
     // What failed is named by the platform, already shown visibly.

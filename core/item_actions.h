@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/entry_source.h"
 #include "model/scan_tree.h"
@@ -56,6 +57,17 @@ bool FiguresChanged(const CScanList& was, const CScanList& now, std::size_t inde
 // it holds; with `changed`, a line saying that these differ from the scan's.
 std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKind kind,
                               SizeMode mode, std::string_view separator, bool changed = false);
+
+// The question before removing the entries `indices` of `list` at once:
+// how many, what is done, the first few paths, and their total size on show.
+std::string ConfirmRemoveItemsText(const CScanList& list, const std::vector<std::size_t>& indices,
+                                   RemoveKind kind, SizeMode mode, std::string_view separator);
+// One message for what went wrong removing several items: each item's own
+// message, in order.
+std::string ItemsProblemsText(const std::vector<std::string>& problems);
+// The index of the entry whose path (as PathOf gives it) is `path`;
+// list.Count() when the list holds none.
+std::size_t IndexOfPath(const CScanList& list, std::string_view path);
 
 // The message after the removal of `path` did not wholly succeed; empty
 // when there is nothing to say.

@@ -1,11 +1,13 @@
 #include "core/main_presenter.h"
 
 #include <algorithm>
+#include <ctime>
 #include <iterator>
 #include <new>
 #include <utility>
 
 #include "platform/path_rules.h"
+#include "scan/list_edit.h"
 #include "scan/scan_file_path.h"
 
 namespace sizewalk {
@@ -170,7 +172,13 @@ void CMainPresenter::ShownTree::DeleteAllItems() {
     // The map lets go first: its worker may be reading the list.
     p.m_pTreeList = nullptr;
     p.m_current = CScanTree::kNoItem;
+    // The list's row keeps its place when the list is made again.
+    if (p.m_area != AreaView::Tree && p.m_rowItem != CScanTree::kNoItem)
+        p.m_keepRow = p.m_lists.Table(p.m_area).RowOf(p.m_rowItem);
+    p.m_rowItem = CScanTree::kNoItem;
     p.UpdateMapList();
+    // A list shown lets go too; it is made again from the next list.
+    if (p.m_area != AreaView::Tree) p.m_view.ShowArea(p.m_area, &p.m_noRows, {});
     m_tree.DeleteAllItems();
 }
 
@@ -180,6 +188,9 @@ void CMainPresenter::ShownTree::ShowList(const CScanList& list, Units units, Fil
     p.m_pTreeList = &list;
     p.m_current = p.m_view.SelectedItem().item;
     p.UpdateMapList();
+    p.m_lists.Follow(p.m_view.SelectedItem().pTree, p.m_sizeMode, p.m_view.GroupSeparator());
+    if (p.m_area != AreaView::Tree)
+        p.ShowArea(p.m_lists.IsMade(p.m_area) ? p.m_area : AreaView::Tree);
 }
 
 void CMainPresenter::UpdateMapList() {
@@ -195,32 +206,43 @@ void CMainPresenter::OnItemChosen(SelectionView from, CScanTree::Item item) {
     const UpdateAfter update(*this);  // the item's actions follow the selection
     const CScanTree* tree = m_view.SelectedItem().pTree;
     if (!tree || item >= tree->List().Count()) item = CScanTree::kNoItem;
+    // A list's row is the item itself, whatever the tree lists.
+    if (from == SelectionView::List) m_rowItem = item;
     // The tree cannot select what it does not list: the directory instead.
     while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
     m_current = item;
+    if (from != SelectionView::List) m_rowItem = item;
     m_bShowingSelection = true;
-    for (const SelectionView view : {SelectionView::Tree, SelectionView::Map}) {
-        // The tree shows its own choice; the map outlines only what it is
+    for (const SelectionView view :
+         {SelectionView::Tree, SelectionView::Map, SelectionView::List}) {
+        // A view shows its own choice; the map outlines only what it is
         // told (a file clicked there may stand for its directory).
-        if (view == from && from == SelectionView::Tree) continue;
+        if (view == from && from != SelectionView::Map) continue;
         if (view == SelectionView::Map && !m_pMapList) continue;
-        m_view.ShowSelection(view, item);
+        if (view == SelectionView::List && m_area == AreaView::Tree) continue;
+        m_view.ShowSelection(view, view == SelectionView::Map ? m_rowItem : item);
     }
     m_bShowingSelection = false;
+}
+
+TreeSelection CMainPresenter::ActionItem() const {
+    TreeSelection selected = m_view.SelectedItem();
+    if (m_area != AreaView::Tree) selected.item = m_rowItem;
+    return selected;
 }
 
 void CMainPresenter::OnCopyPath() {
     const UpdateAfter update(*this);
     // While a scan runs the tree is empty and the list is being written.
     if (IsScanning()) return;
-    const TreeSelection selected = m_view.SelectedItem();
+    const TreeSelection selected = ActionItem();
     if (!selected.pTree || selected.item == CScanTree::kNoItem) return;
     m_view.CopyToClipboard(selected.pTree->Path(selected.item));
 }
 
 std::string CMainPresenter::SelectedFolder() const {
     if (IsScanning()) return {};
-    const TreeSelection selected = m_view.SelectedItem();
+    const TreeSelection selected = ActionItem();
     if (!selected.pTree || selected.item == CScanTree::kNoItem) return {};
     CScanTree::Item folder = selected.item;
     // A file stands for the directory that holds it.
@@ -253,19 +275,27 @@ bool CMainPresenter::OnOpenTerminal() {
 
 void CMainPresenter::OnMoveToTrash() {
     const UpdateAfter update(*this);
-    Remove(RemoveKind::Trash);
+    RemoveChosen(RemoveKind::Trash);
 }
 
 void CMainPresenter::OnDeletePermanently() {
     const UpdateAfter update(*this);
-    Remove(RemoveKind::Delete);
+    RemoveChosen(RemoveKind::Delete);
+}
+
+void CMainPresenter::RemoveChosen(RemoveKind kind) {
+    if (m_area == AreaView::Tree) return Remove(kind);
+    std::vector<CScanTree::Item> rows = m_view.SelectedRows();
+    if (rows.size() > 1) return RemoveRows(kind, std::move(rows));
+    if (rows.size() == 1) m_rowItem = rows.front();
+    Remove(kind);
 }
 
 void CMainPresenter::Remove(RemoveKind kind) {
     // While a scan runs (or a stopped one has not returned) the list is not
     // the one shown, and nothing may change on disk behind it.
     if (m_command.IsBusy() || m_command.IsStopping()) return;
-    const TreeSelection selected = m_view.SelectedItem();
+    const TreeSelection selected = ActionItem();
     if (!selected.pTree || selected.item == CScanTree::kNoItem) return;
     const CScanList& list = selected.pTree->List();
     const std::size_t index = selected.item;
@@ -409,6 +439,11 @@ void CMainPresenter::OnToggleSizeOnDisk() {
         UpdateProgress();  // the size so far follows too
     else if (!m_command.IsBusy() && m_command.Kept().IsValid())
         ShowNotes();
+    // The lists rank by the size on show.
+    if (!IsScanning()) {
+        m_lists.Follow(m_view.SelectedItem().pTree, m_sizeMode, m_view.GroupSeparator());
+        if (m_area != AreaView::Tree) ShowArea(m_lists.IsMade(m_area) ? m_area : AreaView::Tree);
+    }
 }
 
 void CMainPresenter::OnToggleTreemap() {
@@ -527,6 +562,13 @@ void CMainPresenter::OnCommand(Command command) {
             return OnSaveScan();
         case Command::OpenScan:
             return OnOpenScan();
+        case Command::LargestFiles:
+            return OnLargestFiles();
+        case Command::Find:
+            return OnFind();
+        case Command::BackToTree:
+            return OnBackToTree();
+        case Command::ViewSwitch:
         case Command::StartDir:
         case Command::ShowFiles:
         case Command::UnitsMB:
@@ -543,7 +585,8 @@ CommandStates CMainPresenter::Commands() const {
     state.bStopping = m_command.IsStopping();
     state.bBusy = m_command.IsBusy();
     state.bHasScan = m_command.Kept().IsValid();
-    state.bSelection = m_current != CScanTree::kNoItem;
+    state.bSelection = (m_area == AreaView::Tree ? m_current : m_rowItem) != CScanTree::kNoItem;
+    state.bList = m_area != AreaView::Tree;
     state.bTreemap = m_bTreemap;
     state.bDetails = m_bDetails;
     state.eOrder = m_sortOrder;
@@ -564,6 +607,211 @@ void CMainPresenter::UpdateProgress() {
     m_view.ShowProgress(FormatProgress(m_command.GetProgress(), m_command.ScanUnits(), m_sizeMode,
                                        m_command.ScanPath(), m_view.GroupSeparator(), elapsed,
                                        m_command.IsOpening()));
+}
+
+}  // namespace sizewalk
+
+namespace sizewalk {
+
+std::string CMainPresenter::ListRoot() const {
+    const TreeSelection selected = ActionItem();
+    if (!selected.pTree || selected.pTree->List().Count() == 0) return {};
+    CScanTree::Item root = selected.item;
+    if (root == CScanTree::kNoItem || !selected.pTree->Entry(root).IsDirectory()) root = 0;
+    return selected.pTree->Path(root);
+}
+
+void CMainPresenter::ShowArea(AreaView area) {
+    m_area = area;
+    if (area == AreaView::Tree) {
+        m_view.ShowArea(area, nullptr, {});
+        m_rowItem = m_current;
+        return;
+    }
+    CRowTable& table = m_lists.Table(area);
+    m_view.ShowArea(area, &table, m_lists.Title(area));
+    // The row of the item chosen last, when the list has one.
+    const CScanTree::Item item = m_rowItem != CScanTree::kNoItem ? m_rowItem : m_current;
+    m_rowItem = item != CScanTree::kNoItem && table.RowOf(item) != CRowTable::npos
+                    ? item
+                    : CScanTree::kNoItem;
+    // After a removal, the row that took the removed one's place.
+    if (m_rowItem == CScanTree::kNoItem && m_keepRow != CRowTable::npos && table.RowCount() > 0)
+        m_rowItem = table.ItemAt(std::min(m_keepRow, table.RowCount() - 1));
+    m_keepRow = CRowTable::npos;
+    m_bShowingSelection = true;
+    m_view.ShowSelection(SelectionView::List, m_rowItem);
+    m_bShowingSelection = false;
+    // The tree and the map follow the row.
+    if (m_rowItem != CScanTree::kNoItem) OnItemChosen(SelectionView::List, m_rowItem);
+}
+
+void CMainPresenter::OnLargestFiles() {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (IsScanning() || !shown.pTree || !m_command.Kept().IsValid()) return;
+    const std::string root = ListRoot();
+    m_rowItem = CScanTree::kNoItem;
+    try {
+        CWaitCursorScope busy(m_working);
+        m_lists.MakeLargest(*shown.pTree, root, m_sizeMode, m_view.GroupSeparator());
+    } catch (const std::bad_alloc&) {
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        return;
+    }
+    ShowArea(AreaView::LargestFiles);
+}
+
+void CMainPresenter::OnFind() {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (IsScanning() || !shown.pTree || !m_command.Kept().IsValid()) return;
+    const std::string root = ListRoot();
+    FindFields fields;
+    if (const auto& last = m_lists.LastFind()) fields = last->fields;
+    std::optional<FindRequest> request;
+    // A field that cannot be read is said, and the dialog comes back.
+    while (!request) {
+        if (!m_view.AskFind(fields, m_findHistory)) {
+            // The switch may have chosen the results: it shows what is on show.
+            ShowArea(m_area == AreaView::Tree || m_lists.IsMade(m_area) ? m_area : AreaView::Tree);
+            return;
+        }
+        std::string error;
+        request = ReadFindFields(fields, error);
+        if (!request) m_view.ShowMessage(error, MessageIcon::Warning);
+    }
+    std::erase(m_findHistory, fields.strPattern);
+    m_findHistory.insert(m_findHistory.begin(), fields.strPattern);
+    if (m_findHistory.size() > 20) m_findHistory.pop_back();
+    m_rowItem = CScanTree::kNoItem;
+    try {
+        CWaitCursorScope busy(m_working);
+        m_lists.MakeFound(*shown.pTree, root, std::move(*request), m_sizeMode,
+                          m_view.GroupSeparator());
+    } catch (const std::bad_alloc&) {
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        return;
+    }
+    ShowArea(AreaView::Found);
+}
+
+void CMainPresenter::OnShowArea(AreaView area) {
+    const UpdateAfter update(*this);
+    if (area == m_area) return;
+    if (area == AreaView::Tree || IsScanning()) return ShowArea(AreaView::Tree);
+    if (m_lists.IsMade(area)) return ShowArea(area);
+    if (area == AreaView::Found) return OnFind();
+    // Largest Files of the whole scan.
+    const TreeSelection shown = m_view.SelectedItem();
+    if (!shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);
+    m_lists.MakeLargest(*shown.pTree, shown.pTree->Path(0), m_sizeMode, m_view.GroupSeparator());
+    ShowArea(area);
+}
+
+void CMainPresenter::OnBackToTree() {
+    const UpdateAfter update(*this);
+    if (m_area != AreaView::Tree) ShowArea(AreaView::Tree);
+}
+
+void CMainPresenter::OnSortRows(RowColumn column, bool ascending) {
+    const UpdateAfter update(*this);
+    if (m_area == AreaView::Tree || !m_lists.IsMade(m_area)) return;
+    m_lists.Table(m_area).Sort(column, ascending);
+    ShowArea(m_area);
+}
+
+void CMainPresenter::OnRowActivated(CScanTree::Item item) {
+    const UpdateAfter update(*this);
+    if (m_area == AreaView::Tree) return;
+    m_rowItem = item;
+    ShowArea(AreaView::Tree);
+    OnItemChosen(SelectionView::List, item);
+}
+
+}  // namespace sizewalk
+
+namespace sizewalk {
+
+void CMainPresenter::RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> items) {
+    if (m_command.IsBusy() || m_command.IsStopping() || !m_command.Kept().IsValid()) return;
+    const CScanList& list = m_command.Kept().List();
+    std::erase_if(items, [&](CScanTree::Item item) { return item >= list.Count(); });
+    if (items.empty()) return;
+    if (std::find(items.begin(), items.end(), 0u) != items.end()) {
+        m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
+        return;
+    }
+    if (m_command.Kept().IsOpened()) {
+        m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
+        return;
+    }
+    // What lies below another chosen item goes with it.
+    std::vector<std::size_t> chosen(items.begin(), items.end());
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    std::vector<std::size_t> outer;
+    for (const std::size_t index : chosen)
+        if (outer.empty() || index >= list.SubtreeEnd(outer.back())) outer.push_back(index);
+    if (!m_view.Confirm(
+            ConfirmRemoveItemsText(list, outer, kind, m_sizeMode, m_view.GroupSeparator())))
+        return;
+    const std::string start = list.PathOf(0);
+    if (!StartIsTheScanned(start)) return;
+    // Each is looked at again just before it goes: what changed is named.
+    std::vector<std::string> problems;
+    std::vector<std::size_t> gone, partial;
+    try {
+        CWaitCursorScope busy(m_working);
+        for (const std::size_t index : outer) {
+            const std::string path = list.PathOf(index);
+            const ItemLook look = LookAtItem(path, start, KindOf(list[index]));
+            if (look.eStatus != LookStatus::Same) {
+                problems.push_back(ChangedText(path, look));
+                continue;
+            }
+            const RemoveResult result = kind == RemoveKind::Trash
+                                            ? MoveToTrash(path, start, look.id)
+                                            : DeletePermanently(path, start, look.id);
+            const std::string failure = RemoveFailureText(result, kind, path);
+            if (!failure.empty()) problems.push_back(failure);
+            // The disk decides what left the tree.
+            if (!ItemExists(path, start))
+                gone.push_back(index);
+            else if (result.eStatus == RemoveStatus::Partial && list[index].IsDirectory())
+                partial.push_back(index);
+        }
+    } catch (const std::bad_alloc&) {
+        m_keep.reset();
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        Show(m_command.Rescan(m_fields));
+        return;
+    }
+    if (!problems.empty()) m_view.ShowMessage(ItemsProblemsText(problems), MessageIcon::Warning);
+    if (gone.empty() && partial.empty()) return;
+    try {
+        std::optional<CScanList> edited;
+        {
+            CWaitCursorScope busy(m_working);
+            // What is partly left is read again, one by one by path, after
+            // what went has left the list.
+            std::vector<std::string> again;
+            for (const std::size_t index : partial) again.push_back(list.PathOf(index));
+            edited = ListWithoutAll(list, gone, std::time(nullptr));
+            for (const std::string& path : again) {
+                const std::size_t index = IndexOfPath(*edited, path);
+                if (index == 0 || index >= edited->Count()) continue;
+                RemoveResult partly;
+                partly.eStatus = RemoveStatus::Partial;
+                if (auto next = ListAfterRemove(*edited, index, partly, m_source))
+                    edited = std::move(next);
+            }
+        }
+        ReplaceKept(std::move(*edited), std::nullopt);
+    } catch (const std::bad_alloc&) {
+        m_keep.reset();
+        Show(m_command.Rescan(m_fields));
+    }
 }
 
 }  // namespace sizewalk

@@ -33,9 +33,11 @@
 #include "core/live_scan_command.h"
 #include "core/main_view.h"
 #include "core/message_box.h"
+#include "core/row_lists.h"
 #include "core/scan_command.h"
 #include "core/tree_sink.h"
 #include "core/wait_cursor.h"
+#include "model/row_table.h"
 #include "model/tree_order.h"
 
 namespace sizewalk {
@@ -80,7 +82,28 @@ public:
     void OnItemChosen(SelectionView from, CScanTree::Item item);
     CScanTree::Item CurrentItem() const { return m_current; }
 
-    // The tree's actions on the selected item. Open shows a directory, or
+    // The lists in the tree's place. Largest Files (Ctrl+L): the largest
+    // files below the selected directory (the whole scan when a file or
+    // nothing is selected). Find… (Ctrl+F): asks, then lists what matches
+    // below the selected directory (likewise), with its count and total;
+    // a field it cannot read is said, and the dialog comes back. Both follow
+    // the kept scan: made again after a removal, dropped with a new scan.
+    void OnLargestFiles();
+    void OnFind();
+    // The view switch chose `area`; a list not made yet is made (Largest
+    // Files of the whole scan; Find asks).
+    void OnShowArea(AreaView area);
+    AreaView Area() const { return m_area; }
+    // Escape in a list: the tree again, its selection kept.
+    void OnBackToTree();
+    // A click on the list's header: its rows re-sorted.
+    void OnSortRows(RowColumn column, bool ascending);
+    // Enter or a double-click on a row: the tree again, with the row's item
+    // (or the directory holding a file the tree does not list) selected.
+    void OnRowActivated(CScanTree::Item item);
+
+    // The tree's actions on the selected item (in a list: the current row;
+    // the removals take every selected row). Open shows a directory, or
     // the directory holding a file; true when something opened.
     void OnCopyPath();
     bool OnOpenFolder();
@@ -223,6 +246,19 @@ private:
     // Whether `start` is still that directory; says so when not.
     bool StartIsTheScanned(const std::string& start);
     void Remove(RemoveKind kind);
+    // The removal the keys and menus ask for: in a list, of its selected rows.
+    void RemoveChosen(RemoveKind kind);
+    // Several rows of a list at once: one question, then each looked at
+    // again and removed; what was refused or failed is said in one message.
+    void RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> items);
+    // The item the actions apply to: in a list its current row, else the
+    // tree's selection.
+    TreeSelection ActionItem() const;
+    // The directory a new list looks below: the selected one, else the
+    // whole scan.
+    std::string ListRoot() const;
+    // Shows `area` (a list must be made) and makes it the one on show.
+    void ShowArea(AreaView area);
     // Takes the measured item (a directory's `fresh` scan, or a file's look)
     // into the tree, asks, removes, and follows the disk.
     void AskAndRemove(const PendingRemove& pending, const CScanList* fresh);
@@ -252,6 +288,12 @@ private:
 
     // The selection and the lists on show (null: none).
     CScanTree::Item m_current = CScanTree::kNoItem;
+    AreaView m_area = AreaView::Tree;
+    CScanTree::Item m_rowItem = CScanTree::kNoItem;  // the list's current row
+    std::size_t m_keepRow = CRowTable::npos;         // its place, while the list is made again
+    CRowLists m_lists;
+    const CRowTable m_noRows;                // on show while the kept list is replaced
+    std::vector<std::string> m_findHistory;  // newest first
     const CScanList* m_pTreeList = nullptr;
     const CScanList* m_pMapList = nullptr;
     bool m_bShowingSelection = false;  // a view's echo of ShowSelection

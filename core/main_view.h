@@ -10,15 +10,19 @@
 // the window's thread, where the window calls CMainPresenter::OnScanDone().
 // Everything else runs on the window's thread.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/commands.h"
 #include "core/control_ids.h"
+#include "core/find_fields.h"
 #include "core/message_box.h"
 #include "core/scan_command.h"
 #include "core/scan_done_notify.h"
+#include "model/row_table.h"
 #include "model/scan_tree.h"
 #include "model/size_text.h"
 #include "model/tree_order.h"
@@ -40,12 +44,20 @@ enum class Control : int {
 };
 
 // The views that show the one selection, the presenter's current item. A
-// list view to come joins by a name here, a ShowSelection case, and
-// reporting its choices with CMainPresenter::OnItemChosen.
+// view to come joins by a name here, a ShowSelection case, and reporting
+// its choices with CMainPresenter::OnItemChosen.
 enum class SelectionView {
     Tree,  // selects the item, its parents opened, scrolled into view
     Map,   // outlines its tile, or that of its nearest directory with one
+    List,  // selects the item's row alone, in view; none when it has none
 };
+
+// What the tree's area shows: the tree, or a list in its place.
+enum class AreaView : std::uint8_t { Tree, LargestFiles, Found };
+inline constexpr std::size_t kAreaViewCount = 3;
+// The view switch's entries, in AreaView order.
+inline constexpr std::string_view kAreaViewText[kAreaViewCount] = {"Tree", "Largest Files",
+                                                                   "Find Results"};
 
 // The tree item the tree's actions apply to: the tree the view shows and
 // the item selected in it (kNoItem, or no tree, when none is).
@@ -90,6 +102,20 @@ public:
 
     // The tree shown now (null: none) and its selected item.
     virtual TreeSelection SelectedItem() const = 0;
+
+    // The tree's area: the tree (`rows` null), or the list of `rows` in its
+    // place under the line `title`. `rows` stays valid until the next call;
+    // the same table again means its rows changed (re-sorted, or made
+    // anew after a removal). The view switch shows `area`; it appears with
+    // the first list and stays. The keyboard focus goes to what shows.
+    virtual void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) = 0;
+    // The rows selected in the list as scan list indices, the current row
+    // first; empty when no list shows.
+    virtual std::vector<CScanTree::Item> SelectedRows() const = 0;
+    // The Find dialog, filled with `fields`, offering the earlier patterns
+    // of `history` (newest first): true when the user pressed Find, with
+    // `fields` as typed; false when cancelled.
+    virtual bool AskFind(FindFields& fields, const std::vector<std::string>& history) = 0;
     // The one selection shown in `view`: `item` is an index of the list the
     // tree shows (kNoItem: none). The tree's own selection changing from
     // this reports back through OnItemChosen, which then does nothing more.

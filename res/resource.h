@@ -30,5 +30,8 @@
 #define SIZEWALK_IDC_TREEMAP 1012          // the Treemap check box under Show Files
 #define SIZEWALK_IDC_TREEMAP_PANE 1013     // the treemap itself
 #define SIZEWALK_IDC_DETAILS_HEADER 1014   // the details columns' header, above the tree
+#define SIZEWALK_IDC_VIEW 1015             // what the tree's area shows: the tree or a list
+#define SIZEWALK_IDC_ROWS 1016             // the list of rows in the tree's place
+#define SIZEWALK_IDC_ROWS_TITLE 1017       // the line above it: what the list holds
 
 #endif  // SIZEWALK_RES_RESOURCE_H

@@ -101,16 +101,47 @@ CScanList Assemble(CScanList&& list, LinkBlocks& blocks) {
 }  // namespace
 
 CScanList ListWithout(const CScanList& list, std::size_t index, std::int64_t removedAt) {
+    return ListWithoutAll(list, {index}, removedAt);
+}
+
+CScanList ListWithoutAll(const CScanList& list, const std::vector<std::size_t>& indices,
+                         std::int64_t removedAt) {
     const std::vector<std::uint64_t> own = OwnDiskSizes(list);
     CScanList edited;
     Copier copier(edited);
-    copier.Copy(list, own, 0, index, 0);
-    copier.Copy(list, own, list.SubtreeEnd(index), list.Count(), 0);
-    // The removal changed the parent directory: its time, and so its
-    // ancestors' newest, is when it happened.
-    const std::size_t parent = list.ParentOf(index);
-    if (removedAt != CScanList::kNoTime && parent < index)
-        edited.SetModified(parent, std::max(list.ModifiedOf(parent), removedAt));
+    std::size_t from = 0;
+    for (const std::size_t index : indices) {
+        if (index == 0 || index < from || index >= list.Count()) continue;
+        copier.Copy(list, own, from, index, 0);
+        from = list.SubtreeEnd(index);
+    }
+    copier.Copy(list, own, from, list.Count(), 0);
+    // The removals changed their parent directories: their times, and so
+    // their ancestors' newest, are when it happened. A parent keeps its
+    // place less the entries removed before it.
+    if (removedAt != CScanList::kNoTime) {
+        std::vector<std::size_t> starts, goneBefore;  // removed runs, and what went before each
+        std::size_t gone = 0, end = 0;
+        for (const std::size_t index : indices) {
+            if (index == 0 || index < end || index >= list.Count()) continue;
+            end = list.SubtreeEnd(index);
+            starts.push_back(index);
+            goneBefore.push_back(gone);
+            gone += end - index;
+        }
+        for (std::size_t run = 0; run < starts.size(); ++run) {
+            const std::size_t parent = list.ParentOf(starts[run]);
+            if (parent >= starts[run]) continue;
+            // The runs that start before the parent lie wholly before it.
+            const auto after = std::upper_bound(starts.begin(), starts.end(), parent);
+            const std::size_t shift =
+                after == starts.begin()
+                    ? 0
+                    : goneBefore[static_cast<std::size_t>(after - starts.begin() - 1)] +
+                          (list.SubtreeEnd(*(after - 1)) - *(after - 1));
+            edited.SetModified(parent - shift, std::max(list.ModifiedOf(parent), removedAt));
+        }
+    }
     LinkBlocks blocks;
     AddLinkBlocks(list, blocks);
     return Assemble(std::move(edited), blocks);

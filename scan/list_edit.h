@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "scan/scan_list.h"
 
@@ -23,6 +24,13 @@ namespace sizewalk {
 // std::bad_alloc; `list` is untouched.
 CScanList ListWithout(const CScanList& list, std::size_t index,
                       std::int64_t removedAt = CScanList::kNoTime);
+
+// The list without each entry of `indices` (ascending, none the start
+// entry, none below another) and everything below them, in one pass: the
+// edit after several items were removed at once. Each parent was changed
+// at `removedAt`, as above.
+CScanList ListWithoutAll(const CScanList& list, const std::vector<std::size_t>& indices,
+                         std::int64_t removedAt = CScanList::kNoTime);
 
 // The list with the subtree of the directory at `index` replaced by `fresh`,
 // a finished scan of PathOf(index): the entry keeps its name, the entries

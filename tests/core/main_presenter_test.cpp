@@ -84,6 +84,19 @@ public:
     TreeState SaveTreeState() const override { return {open.expanded, selected}; }
     void ShowTreemap(bool shown) override { treemap = shown; }
     void ShowDetails(bool shown) override { details = shown; }
+    void ShowArea(AreaView shownArea, const CRowTable* shownRows, std::string_view title) override {
+        area = shownArea;
+        rows = shownRows;
+        rowsTitle = title;
+    }
+    std::vector<CScanTree::Item> SelectedRows() const override { return selectedRows; }
+    bool AskFind(FindFields& fields, const std::vector<std::string>& history) override {
+        findHistory = history;
+        if (findAnswers.empty()) return false;
+        fields = findAnswers.front();
+        findAnswers.erase(findAnswers.begin());
+        return true;
+    }
     void ShowSelection(SelectionView view, CScanTree::Item item) override {
         shownItems.push_back({view, item});
         if (view == SelectionView::Tree && item != CScanTree::kNoItem) selected = pathOf(item);
@@ -132,7 +145,13 @@ public:
     std::vector<TreeState> restored;  // what the presenter asked to open again
     std::string clipboard;
     std::vector<std::string> opened;
-    std::string chosenFile;            // what the file dialogs answer ("" cancels)
+    std::string chosenFile;          // what the file dialogs answer ("" cancels)
+    AreaView area = AreaView::Tree;  // what the tree's area shows
+    const CRowTable* rows = nullptr;
+    std::string rowsTitle;
+    std::vector<CScanTree::Item> selectedRows;
+    std::vector<FindFields> findAnswers;  // what the Find dialog answers, in turn
+    std::vector<std::string> findHistory;
     std::vector<std::string> offered;  // the names Save offered
     std::vector<std::string> questions, terminals;
     bool yes = false;                       // the answer to every question
@@ -1083,6 +1102,136 @@ TEST_F(MainPresenter, SavedScanOpensAsTheKeptScanOfItsPath) {
     presenter.OnSaveScan();
     ASSERT_EQ(view.messages.size(), 2u);
     EXPECT_NE(view.messages[1].text.find(view.chosenFile), std::string::npos);
+}
+
+// The rows a list shows, by path, in their order.
+static std::vector<std::string> RowPaths(const CRowTable* rows) {
+    std::vector<std::string> paths;
+    if (!rows || !rows->List()) return paths;
+    for (std::size_t row = 0; row < rows->RowCount(); ++row)
+        paths.push_back(rows->List()->PathOf(rows->ItemAt(row)));
+    return paths;
+}
+
+// Largest Files in the tree's place: below the selected directory, its
+// rows chosen as the tree's items are, re-sorted, and Escape's way back.
+TEST_F(MainPresenter, LargestFilesTakeTheTreesPlaceAndShareTheSelection) {
+    t.File("Data/sub/c.bin", 20);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    EXPECT_FALSE(presenter.Commands()[Command::BackToTree].enabled);
+    view.selected = t.Path("Data/a.txt");  // a file: the whole scan
+    presenter.OnLargestFiles();
+    EXPECT_EQ(view.area, AreaView::LargestFiles);
+    EXPECT_EQ(RowPaths(view.rows),
+              std::vector<std::string>(
+                  {t.Path("Data/sub/c.bin"), t.Path("Data/a.txt"), t.Path("Data/sub/b.txt")}));
+    EXPECT_EQ(view.rowsTitle, "Largest Files in " + t.Path("Data") + ": 3 files, 35 bytes");
+    EXPECT_TRUE(presenter.Commands()[Command::BackToTree].enabled);
+
+    // A row chosen is the item the actions take, and the tree follows.
+    const CScanTree::Item b = Item(t.Path("Data/sub/b.txt")).item;
+    presenter.OnItemChosen(SelectionView::List, b);
+    EXPECT_EQ(view.selected, t.Path("Data/sub/b.txt"));
+    presenter.OnCopyPath();
+    EXPECT_EQ(view.clipboard, t.Path("Data/sub/b.txt"));
+    // A tile clicked selects its row.
+    view.shownItems.clear();
+    presenter.OnItemChosen(SelectionView::Map, Item(t.Path("Data/a.txt")).item);
+    EXPECT_NE(std::find(view.shownItems.begin(), view.shownItems.end(),
+                        std::pair{SelectionView::List, Item(t.Path("Data/a.txt")).item}),
+              view.shownItems.end());
+
+    presenter.OnSortRows(RowColumn::Name, true);
+    EXPECT_EQ(RowPaths(view.rows),
+              std::vector<std::string>(
+                  {t.Path("Data/a.txt"), t.Path("Data/sub/b.txt"), t.Path("Data/sub/c.bin")}));
+    // OK on the same path redraws: the list is made again in its order.
+    Press(t.Path("Data"));
+    EXPECT_EQ(view.area, AreaView::LargestFiles);
+    EXPECT_EQ(RowPaths(view.rows).front(), t.Path("Data/a.txt"));
+
+    presenter.OnCommand(Command::BackToTree);
+    EXPECT_EQ(view.area, AreaView::Tree);
+    EXPECT_EQ(view.rows, nullptr);
+    // Below the selected directory; the switch brings the made list back.
+    view.selected = t.Path("Data/sub");
+    presenter.OnLargestFiles();
+    EXPECT_EQ(view.rowsTitle, "Largest Files in " + t.Path("Data/sub") + ": 2 files, 25 bytes");
+    presenter.OnShowArea(AreaView::Tree);
+    presenter.OnShowArea(AreaView::LargestFiles);
+    EXPECT_EQ(RowPaths(view.rows).size(), 2u);
+    // Another scan drops the lists, and the tree comes back.
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    EXPECT_EQ(view.area, AreaView::Tree);
+}
+
+// Find: a field it cannot read is said and the dialog comes back with what
+// was typed; the results show their count and total.
+TEST_F(MainPresenter, FindAsksAgainUntilItCanReadTheFields) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    FindFields bad;
+    bad.strPattern = "/[/";
+    FindFields good;
+    good.strPattern = "*.txt";
+    good.strMinSize = "6";
+    view.findAnswers = {bad, good};
+    presenter.OnFind();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text.rfind("The name \"/[/\" cannot be searched for: ", 0), 0u);
+    EXPECT_EQ(view.area, AreaView::Found);
+    EXPECT_EQ(RowPaths(view.rows), std::vector<std::string>({t.Path("Data/a.txt")}));
+    EXPECT_EQ(view.rowsTitle, "\"*.txt\" in " + t.Path("Data") + ": 1 found, 10 bytes");
+    // The next search starts from this one; cancelled, it changes nothing.
+    presenter.OnFind();
+    EXPECT_EQ(view.findHistory, std::vector<std::string>({"*.txt"}));
+    EXPECT_EQ(view.area, AreaView::Found);
+    EXPECT_EQ(RowPaths(view.rows).size(), 1u);
+}
+
+// Several rows: one question naming how many and their size; what lies
+// below another chosen row goes with it; an item changed since the scan
+// is refused and named, the rest go, and the list follows the disk.
+TEST_F(MainPresenter, SeveralRowsGoWithOneQuestionAndARefusedOneIsNamed) {
+    t.File("Data/c.txt", 20);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    FindFields all;
+    all.strPattern = "*";
+    view.findAnswers = {all};
+    presenter.OnFind();
+    ASSERT_EQ(view.area, AreaView::Found);
+    view.selectedRows = {Item(t.Path("Data/sub/b.txt")).item, Item(t.Path("Data/sub")).item,
+                         Item(t.Path("Data/c.txt")).item, Item(t.Path("Data/a.txt")).item};
+    view.yes = true;
+    // c.txt becomes a directory while the question shows.
+    view.whileAsked = [this] {
+        std::filesystem::remove(t.Path("Data/c.txt"));
+        t.Dir("Data/c.txt");
+    };
+    presenter.OnDeletePermanently();
+    ASSERT_EQ(view.questions.size(), 1u);
+    const std::string& question = view.questions[0];
+    EXPECT_EQ(question.rfind("Delete these 3 items permanently? This cannot be undone.\n\n", 0),
+              0u);
+    EXPECT_NE(question.find("\n\nSize: 35 bytes in all"), std::string::npos) << question;
+    for (const char* named : {"Data/a.txt\n", "Data/c.txt\n", "Data/sub\n"})
+        EXPECT_NE(question.find(t.Path(named)), std::string::npos) << named;
+    EXPECT_FALSE(std::filesystem::exists(t.Path("Data/a.txt")));
+    EXPECT_FALSE(std::filesystem::exists(t.Path("Data/sub")));
+    EXPECT_TRUE(std::filesystem::is_directory(t.Path("Data/c.txt")));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text.rfind(t.Path("Data/c.txt") + " has changed since the scan", 0),
+              0u);
+    // The tree and the list follow without a rescan; c.txt keeps its old
+    // figures until one.
+    EXPECT_EQ(view.area, AreaView::Found);
+    EXPECT_EQ(RowPaths(view.rows), std::vector<std::string>({t.Path("Data/c.txt")}));
+    EXPECT_EQ(tree.Outline().find("a.txt"), std::string::npos);
+
+    // The start among the rows: nothing is asked or removed.
+    view.selectedRows = {Item(t.Path("Data/c.txt")).item, Item(t.Path("Data")).item};
+    presenter.OnMoveToTrash();
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[1].text, kCannotRemoveStartText);
 }
 
 }  // namespace

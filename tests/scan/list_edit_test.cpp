@@ -4,6 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -50,6 +54,28 @@ TEST(ListEditTest, RemovalMatchesAFreshScan) {
         EXPECT_EQ(edited.PathOf(edited.Count() - 1),
                   test::ScanOf(t.Root()).PathOf(edited.Count() - 1));
     }
+}
+
+// Several items removed in one edit: the list a fresh scan gives, each
+// parent's time moved, however many entries went before it.
+TEST(ListEditTest, RemovalOfSeveralMatchesAFreshScan) {
+    TempTree t;
+    Populate(t);
+    const CScanList before = test::ScanOf(t.Root());
+    const std::vector<std::string> victims = {"a/b/c", "a/f2", "z/f3", "link"};
+    std::vector<std::size_t> indices;
+    for (const std::string& victim : victims) {
+        indices.push_back(IndexOfPath(before, t.Path(victim)));
+        std::filesystem::remove_all(t.Path(victim));
+    }
+    std::sort(indices.begin(), indices.end());
+    // Every parent changed at one moment, as the edit is told.
+    const std::time_t moment = std::time(nullptr) + 100;
+    const timespec when[2] = {{moment, 0}, {moment, 0}};
+    for (const char* parent : {"a/b", "a", "z", ""})
+        ASSERT_EQ(::utimensat(AT_FDCWD, t.Path(parent).c_str(), when, 0), 0) << parent;
+    const CScanList edited = ListWithoutAll(before, indices, moment);
+    EXPECT_EQ(ListText(edited), ListText(test::ScanOf(t.Root())));
 }
 
 // A directory read again after part of it went is spliced in: both sizes,

@@ -12,8 +12,11 @@
 
 #include "modal_probe.h"
 #include "model/detail_columns.h"
+#include "model/largest_files.h"
+#include "model/row_table.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
+#include "scan/dir_scanner.h"
 #include "tests/core/blocking_source.h"
 #include "tree_outline.h"
 #include "ui/win32/main_dialog.h"
@@ -296,8 +299,10 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
     live.dlg.SetFolderOpener([](const std::string& path) { s_opened.push_back(path); });
     live.Run([](Live& l) {
         // Off the items, before any scan: nothing to save yet.
-        EXPECT_EQ(MenuAt(l, POINT{4, 4}), std::vector<std::string>({"Save Scan\u2026\tCtrl+S -",
-                                                                    "Open Scan\u2026\tCtrl+O"}));
+        EXPECT_EQ(
+            MenuAt(l, POINT{4, 4}),
+            std::vector<std::string>({"&Largest Files\tCtrl+L -", "&Find\u2026\tCtrl+F -",
+                                      "Save Scan\u2026\tCtrl+S -", "Open Scan\u2026\tCtrl+O"}));
         ASSERT_TRUE(l.Scan(s_dir + "\\"));
         l.Expand(l.Top());
         const HTREEITEM sub = Child(l.Tree(), l.Top(), "sub");
@@ -340,7 +345,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                        "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "Show &Treemap\tF9",
                        "Show D&etails\tF8", "&Rescan\tF5", "Open Ter&minal Here",
                        "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
-                       "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
+                       "&Largest Files\tCtrl+L", "&Find\u2026\tCtrl+F", "Save Scan\u2026\tCtrl+S",
+                       "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -741,6 +747,131 @@ TEST(LiveDialog, InfoTipTellsPathBytesShareAndCount) {
         const std::string top = tip(l.Top());
         EXPECT_EQ(top.substr(0, top.find("\r\nSize on disk")),
                   s_dir + "\r\nSize: " + Grouped(Grouped("4", "000"), "000") + " bytes");
+    });
+}
+
+// What the list in the tree's place shows, read through the list view.
+std::string RowText(HWND rows, int row, int column) {
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 512;
+    ::SendMessageW(rows, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                   reinterpret_cast<LPARAM>(&item));
+    return Utf8FromWide(text);
+}
+
+RECT ClientRectOf(HWND dialog, HWND control) {
+    RECT r{};
+    ::GetWindowRect(control, &r);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The view's side alone, as the presenter calls it: a list swaps with the
+// tree in its place, the switch appears with it, and Enter and Escape in
+// the list neither scan nor close.
+TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.File("d\\small", 10);
+    t.File("d\\large", 5000);
+    static test::WinTempTree* s_tree;
+    s_tree = &t;
+    Live live;
+    live.Run([](Live& l) {
+        CDirScanner scanner;
+        ASSERT_EQ(scanner.Scan(s_tree->Path("d")), ScanStatus::Complete);
+        const CScanList& list = scanner.GetList();
+        CRowTable table(list, LargestFiles(list, 0, SizeMode::Apparent), SizeMode::Apparent);
+        // The dialog's view, which it keeps to itself.
+        auto& view = (CMainView&)l.dlg;
+        HWND rows = l.Item(IDC_ROWS), title = l.Item(IDC_ROWS_TITLE), area = l.Item(IDC_VIEW);
+        ASSERT_TRUE(rows && title && area);
+        EXPECT_FALSE(::IsWindowVisible(rows));
+        EXPECT_FALSE(::IsWindowVisible(area));  // until the first list
+        ASSERT_TRUE(l.Scan(s_tree->Path("d")));
+        const RECT tree = ClientRectOf(l.hwnd, l.Tree());
+
+        view.ShowArea(AreaView::LargestFiles, &table, "Largest files in d");
+        EXPECT_TRUE(::IsWindowVisible(rows));
+        EXPECT_FALSE(::IsWindowVisible(l.Tree()));
+        EXPECT_EQ(::GetFocus(), rows);
+        EXPECT_EQ(WindowText(title), "Largest files in d");
+        EXPECT_EQ(ListView_GetItemCount(rows), 2);
+        EXPECT_EQ(RowText(rows, 0, 0), "large");
+        // Title and list together stand where the tree stood.
+        const RECT top = ClientRectOf(l.hwnd, title), bottom = ClientRectOf(l.hwnd, rows);
+        EXPECT_EQ(top.left, tree.left);
+        EXPECT_EQ(top.top, tree.top);
+        EXPECT_EQ(top.bottom, bottom.top);
+        EXPECT_EQ(bottom.right, tree.right);
+        EXPECT_EQ(bottom.bottom, tree.bottom);
+        EXPECT_TRUE(::IsWindowVisible(area));
+        EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 1);
+        EXPECT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), 3);
+
+        // The rows selected, the current one first.
+        ListView_SetItemState(rows, 0, LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(rows, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        EXPECT_EQ(view.SelectedRows(),
+                  (std::vector<CScanTree::Item>{table.ItemAt(1), table.ItemAt(0)}));
+        view.ShowSelection(SelectionView::List, table.ItemAt(0));
+        EXPECT_EQ(view.SelectedRows(), std::vector<CScanTree::Item>{table.ItemAt(0)});
+
+        // Enter opens a row rather than pressing OK; Escape never closes.
+        const std::size_t scans = l.source.Scanned().size();
+        ::SetFocus(rows);
+        Key(l.hwnd, rows, VK_RETURN);
+        ::SetFocus(rows);
+        ::SendMessageW(l.hwnd, WM_COMMAND, IDOK, 0);  // as the dialog manager sends for Enter
+        EXPECT_FALSE(l.dlg.IsScanning());
+        EXPECT_EQ(l.source.Scanned().size(), scans);
+        ::SetFocus(rows);
+        Key(l.hwnd, rows, VK_ESCAPE);
+        EXPECT_TRUE(::IsWindowVisible(l.hwnd));
+
+        view.ShowArea(AreaView::Tree, nullptr, "");
+        EXPECT_FALSE(::IsWindowVisible(rows));
+        EXPECT_TRUE(::IsWindowVisible(l.Tree()));
+        EXPECT_EQ(::GetFocus(), l.Tree());
+        EXPECT_TRUE(::IsWindowVisible(area));  // it stays
+        EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 0);
+        EXPECT_TRUE(view.SelectedRows().empty());
+    });
+}
+
+// The whole way: Ctrl+L on a scanned tree lists its largest file first;
+// Enter on it brings the tree back with the file selected.
+TEST(LiveDialog, CtrlLListsTheLargestFilesAndEnterShowsOneInTheTree) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.Dir("d\\sub");
+    t.File("d\\small", 10);
+    t.File("d\\sub\\huge", 90000);
+    t.File("d\\mid", 4000);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        HWND rows = l.Item(IDC_ROWS);
+        ::SetFocus(l.Tree());
+        Key(l.hwnd, l.Tree(), 'L', true);
+        ASSERT_TRUE(::IsWindowVisible(rows));
+        EXPECT_FALSE(::IsWindowVisible(l.Tree()));
+        EXPECT_EQ(ListView_GetItemCount(rows), 3);
+        EXPECT_EQ(RowText(rows, 0, 0), "huge");
+        EXPECT_EQ(RowText(rows, 0, 1), s_dir + "\\sub");
+        EXPECT_EQ(::SendMessageW(l.Item(IDC_VIEW), CB_GETCURSEL, 0, 0), 1);
+        ListView_SetItemState(rows, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Key(l.hwnd, rows, VK_RETURN);
+        EXPECT_TRUE(::IsWindowVisible(l.Tree()));
+        EXPECT_FALSE(::IsWindowVisible(rows));
+        const HTREEITEM selected = TreeView_GetSelection(l.Tree());
+        ASSERT_NE(selected, nullptr);
+        EXPECT_EQ(test::LocalItemText(l.Tree(), selected).rfind("huge [", 0), 0u);
     });
 }
 

@@ -30,6 +30,9 @@ QKeySequence KeySequenceOf(const KeyChord& key) {
         case KeyName::Backspace:
             code = Qt::Key_Backspace;
             break;
+        case KeyName::Escape:
+            code = Qt::Key_Escape;
+            break;
     }
     Qt::KeyboardModifiers modifiers;
     if (key.ctrl) modifiers |= Qt::ControlModifier;

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -25,12 +27,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +51,8 @@
 #include "scan/dir_scanner.h"
 #include "ui/qt/command_actions.h"
 #include "ui/qt/display_text.h"
+#include "ui/qt/find_dialog.h"
+#include "ui/qt/row_table_model.h"
 #include "ui/qt/share_bar_delegate.h"
 #include "ui/qt/thread_wake.h"
 #include "ui/qt/tree_model.h"
@@ -60,6 +67,11 @@ namespace {
 
 // How often the progress is read while a scan runs.
 constexpr int kProgressMilliseconds = 100;
+
+// The view switch and its label, not in the template: in the right column
+// under the Treemap box.
+constexpr ControlRect kViewLabel = {IDC_STATIC, 201, 163, 56, 8, Anchor::Right};
+constexpr ControlRect kViewSwitch = {IDC_VIEW, 201, 173, 56, 14, Anchor::Right};
 
 }  // namespace
 
@@ -80,6 +92,9 @@ CSizewalkDlg::CSizewalkDlg(CEntrySource& source, CKeptScan& kept, QWidget* paren
 }
 
 CSizewalkDlg::~CSizewalkDlg() {
+    // The presenter's tables go with it; the list, hidden as the window
+    // goes, must not read them.
+    m_rowModel->SetTable(nullptr);
     // Stops and joins a running scan while everything it reports to exists.
     m_presenter.reset();
 }
@@ -94,7 +109,10 @@ void CSizewalkDlg::CreateControls() {
     // The tree shares its room with the treemap, which shows only when asked.
     m_split = new QSplitter(Qt::Vertical, this);
     m_split->setChildrenCollapsible(false);
-    m_tree = new QTreeView(m_split);
+    // A list takes the tree's place in it.
+    m_area = new QStackedWidget(m_split);
+    m_tree = new QTreeView(m_area);
+    m_area->addWidget(m_tree);
     m_tree->setModel(m_model);
     // Expand buttons with connecting lines, also at the top level: the
     // classic style draws both; it applies to the tree alone.
@@ -124,6 +142,7 @@ void CSizewalkDlg::CreateControls() {
     connect(m_tree->header(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_presenter->OnSortBy(DetailSortOrder(static_cast<DetailColumn>(section)));
     });
+    CreateRowList();  // here, so that the focus chain has it in the tree's place
 
     m_startDir = new QLineEdit(this);
     m_startDir->setMaxLength(std::numeric_limits<int>::max());
@@ -137,6 +156,25 @@ void CSizewalkDlg::CreateControls() {
     m_treemapBox->setObjectName(QStringLiteral("treemapBox"));
     connect(m_treemapBox, &QCheckBox::clicked, this,
             [this] { m_presenter->OnCommand(Command::TreemapBox); });
+
+    m_viewLabel = new QLabel(QStringLiteral("&View:"), this);
+    m_viewLabel->setObjectName(QStringLiteral("viewLabel"));
+    m_view = new QComboBox(this);
+    m_view->setObjectName(QStringLiteral("control%1").arg(IDC_VIEW));
+    m_view->setAccessibleName(QStringLiteral("View"));
+    for (std::string_view text : kAreaViewText) m_view->addItem(DisplayText(text));
+    m_viewLabel->setBuddy(m_view);
+    // Only the user's choices: ShowArea sets it without a word back.
+    connect(m_view, &QComboBox::activated, this, [this](int index) {
+        if (index < 0 || static_cast<std::size_t>(index) >= kAreaViewCount) return;
+        m_presenter->OnShowArea(static_cast<AreaView>(index));
+        // A choice that showed nothing new (a Find cancelled) leaves the
+        // switch at what shows.
+        if (m_view->currentIndex() != static_cast<int>(m_eShownArea))
+            m_view->setCurrentIndex(static_cast<int>(m_eShownArea));
+    });
+    m_viewLabel->hide();
+    m_view->hide();
 
     m_display = new QGroupBox(QStringLiteral("Display"), this);
     m_display->setAlignment(Qt::AlignLeft);
@@ -201,14 +239,107 @@ void CSizewalkDlg::CreateControls() {
     connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
 }
 
+void CSizewalkDlg::CreateRowList() {
+    m_rowsPage = new QWidget(m_area);
+    m_rowsTitle = new QLabel(m_rowsPage);
+    m_rowsTitle->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS_TITLE));
+    m_rowsTitle->setTextFormat(Qt::PlainText);
+    m_rowsTitle->setWordWrap(false);
+    m_rows = new QTreeView(m_rowsPage);
+    m_rows->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS));
+    m_rowModel = new CRowTableModel(m_strGroupSeparator, this);
+    m_rows->setModel(m_rowModel);
+    m_rows->setRootIsDecorated(false);
+    m_rows->setItemsExpandable(false);
+    m_rows->setUniformRowHeights(true);
+    m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_rows->setAllColumnsShowFocus(true);
+    // Long paths keep their start and their end.
+    m_rows->setTextElideMode(Qt::ElideMiddle);
+    QHeaderView* header = m_rows->header();
+    // The name and the folder share the width the size and time leave, as
+    // on Windows; long ones are elided rather than scrolled.
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(static_cast<int>(RowColumn::Size), QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(static_cast<int>(RowColumn::Modified),
+                                 QHeaderView::ResizeToContents);
+    header->setResizeContentsPrecision(0);  // the rows in view only
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    // The header has flipped its indicator when it reports the click; the
+    // presenter sorts the table and shows it again.
+    connect(header, &QHeaderView::sectionClicked, this, [this, header](int section) {
+        if (!m_rowModel->Table()) return;
+        m_presenter->OnSortRows(static_cast<RowColumn>(section),
+                                header->sortIndicatorOrder() == Qt::AscendingOrder);
+    });
+    connect(m_rows->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (m_bSettingRows) return;
+                m_chosenRows = SelectedRows();
+                if (m_presenter) m_presenter->OnItemChosen(SelectionView::List, RowItem(current));
+            });
+    // By item, not by row: the same table comes back re-sorted.
+    connect(m_rows->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_bSettingRows) m_chosenRows = SelectedRows();
+    });
+    connect(m_rows, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (const CScanTree::Item item = RowItem(index); item != CScanTree::kNoItem)
+            m_presenter->OnRowActivated(item);
+    });
+    // Enter opens the row in the tree rather than pressing OK.
+    m_rows->installEventFilter(this);
+    m_rows->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_rows, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowContextMenu(m_rows, pos); });
+
+    auto* layout = new QVBoxLayout(m_rowsPage);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_rowsTitle);
+    layout->addWidget(m_rows, 1);
+    m_area->addWidget(m_rowsPage);
+    m_area->setCurrentWidget(m_tree);
+}
+
+CScanTree::Item CSizewalkDlg::RowItem(const QModelIndex& index) const {
+    const CRowTable* table = m_rowModel->Table();
+    if (!table || !index.isValid() || static_cast<std::size_t>(index.row()) >= table->RowCount())
+        return CScanTree::kNoItem;
+    return table->ItemAt(static_cast<std::size_t>(index.row()));
+}
+
+bool CSizewalkDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_rows && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // Escape brings the tree back where its action is enabled; here it
+        // never reaches the window, which it would close.
+        if (QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()) ==
+            GetAction(Command::BackToTree)->shortcut())
+            return true;
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (const CScanTree::Item item = RowItem(m_rows->currentIndex());
+                item != CScanTree::kNoItem)
+                m_presenter->OnRowActivated(item);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CSizewalkDlg::CreateActions() {
     // One order for the whole tree; neither is checked while a details
     // column's header sorts the tree.
     auto* order = new QActionGroup(this);
     order->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const CommandInfo& info : kCommandList) {
-        // The map's items are its own; controls are widgets.
-        if (info.menu == Menu::None || info.menu == Menu::Map) continue;
+        // The map's items are its own; controls are widgets. A key alone
+        // (Escape in a list) is an action of no menu.
+        if ((info.menu == Menu::None && info.key.name == KeyName::None) || info.menu == Menu::Map)
+            continue;
         auto* action = new QAction(ActionText(info), this);
         if (info.check == Check::Radio) action->setActionGroup(order);
         action->setCheckable(info.check != Check::None);
@@ -217,6 +348,11 @@ void CSizewalkDlg::CreateActions() {
             // Only in the tree: elsewhere Ctrl+C and Delete are the edit box's.
             action->setShortcutContext(Qt::WidgetShortcut);
             m_tree->addAction(action);
+            m_rows->addAction(action);
+        } else if (info.key.scope == KeyScope::List) {
+            // Only in a list: elsewhere Escape stops a scan or closes.
+            action->setShortcutContext(Qt::WidgetShortcut);
+            m_rows->addAction(action);
         } else if (info.key.name != KeyName::None) {
             addAction(action);
         }
@@ -225,7 +361,8 @@ void CSizewalkDlg::CreateActions() {
         m_actions[static_cast<std::size_t>(info.id)] = action;
     }
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_tree, &QWidget::customContextMenuRequested, this, &CSizewalkDlg::ShowContextMenu);
+    connect(m_tree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowContextMenu(m_tree, pos); });
 }
 
 QWidget* CSizewalkDlg::GetDlgItem(int id) const {
@@ -248,6 +385,12 @@ QWidget* CSizewalkDlg::GetDlgItem(int id) const {
             return m_unitsKB;
         case IDC_UNITS_BYTES:
             return m_unitsBytes;
+        case IDC_VIEW:
+            return m_view;
+        case IDC_ROWS:
+            return m_rows;
+        case IDC_ROWS_TITLE:
+            return m_rowsTitle;
         default:
             return nullptr;
     }
@@ -292,9 +435,25 @@ void CSizewalkDlg::PlaceControls() {
     for (std::size_t i = 0; i < std::size(kControls); ++i) place(inTemplateOrder[i], kControls[i]);
     place(m_progress, kProgress);
     place(m_treemapBox, kTreemapBox);
+    place(m_viewLabel, kViewLabel);
+    place(m_view, kViewSwitch);
+    // Its longest entry shown whole: wider than the column, it grows to
+    // the left into the gap beside the tree.
+    if (const int need = m_view->sizeHint().width(); need > m_view->width()) {
+        QRect r = m_view->geometry();
+        const int gapLeft = m_split->geometry().right() + DialogRect(4, 0, 0, 0).x();
+        r.setLeft(std::max(gapLeft, r.right() + 1 - need));
+        m_view->setGeometry(r);
+        QRect label = m_viewLabel->geometry();
+        label.setLeft(r.left());
+        m_viewLabel->setGeometry(label);
+    }
     // The splitter lays its children out when it next shows; alone, the tree
     // takes all of its room at once.
-    if (m_treemap->isHidden()) m_tree->setGeometry(QRect(QPoint(), m_split->size()));
+    if (m_treemap->isHidden()) {
+        m_area->setGeometry(QRect(QPoint(), m_split->size()));
+        m_tree->setGeometry(QRect(QPoint(), m_area->size()));
+    }
     // A font wider than the template's would clip "Start from:"; let it grow
     // to the left, keeping its gap to the edit box.
     QRect label = m_startLabel->geometry();
@@ -404,6 +563,7 @@ void CSizewalkDlg::ShowCommands(const CommandStates& states) {
                 static_cast<QCheckBox*>(control)->setChecked(state.checked);
         }
     }
+    m_viewLabel->setEnabled(m_view->isEnabled());
 }
 
 // Over every window of the program, and shown at once: the work that
@@ -455,10 +615,16 @@ void CSizewalkDlg::FocusControl(Control control) {
     if (QWidget* w = GetDlgItem(static_cast<int>(control))) w->setFocus(Qt::OtherFocusReason);
 }
 
-void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
-    const QModelIndex index = m_tree->indexAt(pos);
-    // Selected first: the item's actions follow the selection.
-    if (index.isValid()) m_tree->setCurrentIndex(index);
+void CSizewalkDlg::ShowContextMenu(QTreeView* view, const QPoint& pos) {
+    const QModelIndex index = view->indexAt(pos);
+    // Selected first: the item's actions follow the selection. In a list a
+    // click on a row already selected keeps the others with it.
+    if (index.isValid()) {
+        if (view->selectionModel()->isSelected(index))
+            view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        else
+            view->setCurrentIndex(index);
+    }
     QMenu menu(this);
     // Off the items (an empty tree too) a scan can still be opened.
     for (const CommandInfo& info : kCommandList) {
@@ -466,7 +632,7 @@ void CSizewalkDlg::ShowContextMenu(const QPoint& pos) {
         menu.addAction(m_actions[static_cast<std::size_t>(info.id)]);
         if (info.separatorAfter) menu.addSeparator();
     }
-    menu.exec(m_tree->viewport()->mapToGlobal(pos));
+    menu.exec(view->viewport()->mapToGlobal(pos));
 }
 
 namespace {
@@ -570,7 +736,93 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
 
 void CSizewalkDlg::ShowMapList(const CScanList* list) { m_treemap->SetList(list); }
 
+void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_view title) {
+    m_eShownArea = area;
+    m_view->setCurrentIndex(static_cast<int>(area));  // activated only by the user
+    if (!rows) {
+        // The table may go once this returns.
+        const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+        m_rowModel->SetTable(nullptr);
+        m_chosenRows.clear();
+        m_area->setCurrentWidget(m_tree);
+        m_tree->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The same table again: its rows were re-sorted or made anew; what was
+    // chosen stays chosen where it still is.
+    std::vector<CScanTree::Item> kept;
+    if (rows == m_rowModel->Table()) kept.swap(m_chosenRows);
+    {
+        const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+        m_rowModel->SetTable(rows);
+        QItemSelection selection;
+        QModelIndex current;
+        for (const CScanTree::Item item : kept) {
+            const std::size_t row = rows->RowOf(item);
+            if (row == CRowTable::npos) continue;
+            const QModelIndex index = m_rowModel->index(static_cast<int>(row), 0);
+            if (!current.isValid()) current = index;
+            selection.select(index, index);
+        }
+        if (current.isValid()) {
+            m_rows->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+            m_rows->selectionModel()->select(
+                selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_rows->scrollTo(current);
+        }
+    }
+    m_area->setCurrentWidget(m_rowsPage);
+    m_chosenRows = SelectedRows();
+    m_rows->header()->setSortIndicator(
+        static_cast<int>(rows->SortColumn()),
+        rows->SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    const QString text = DisplayText(title);
+    m_rowsTitle->setText(text);
+    m_rowsTitle->setAccessibleName(text);
+    m_rows->setAccessibleName(DisplayText(kAreaViewText[static_cast<std::size_t>(area)]));
+    m_viewLabel->show();
+    m_view->show();
+    // A view taking the focus with no current row makes the first one
+    // current: not a choice of the user's.
+    const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+    m_rows->setFocus(Qt::OtherFocusReason);
+}
+
+std::vector<CScanTree::Item> CSizewalkDlg::SelectedRows() const {
+    std::vector<CScanTree::Item> items;
+    if (!m_rowModel->Table() || m_area->currentWidget() != m_rowsPage) return items;
+    const QModelIndex current = m_rows->currentIndex();
+    if (current.isValid() && m_rows->selectionModel()->isRowSelected(current.row()))
+        items.push_back(RowItem(current));
+    QModelIndexList selected = m_rows->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : selected)
+        if (index.row() != current.row()) items.push_back(RowItem(index));
+    return items;
+}
+
+bool CSizewalkDlg::AskFind(FindFields& fields, const std::vector<std::string>& history) {
+    return AskFindFields(this, fields, history);
+}
+
 void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::List) {
+        const CRowTable* table = m_rowModel->Table();
+        if (!table) return;
+        const std::size_t row = item == CScanTree::kNoItem ? CRowTable::npos : table->RowOf(item);
+        const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+        if (row == CRowTable::npos) {
+            m_rows->selectionModel()->clear();
+        } else {
+            const QModelIndex index = m_rowModel->index(static_cast<int>(row), 0);
+            m_rows->selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_rows->scrollTo(index);
+        }
+        m_chosenRows = SelectedRows();
+        return;
+    }
     if (view == SelectionView::Map) return m_treemap->SetSelected(item);
     const QModelIndex shown = m_model->IndexOfItem(item);
     if (!shown.isValid()) return;

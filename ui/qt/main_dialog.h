@@ -13,6 +13,11 @@
 // rescan (F5), open a terminal there, and move it to the trash (Delete) or
 // delete it (Shift+Delete).
 //
+// A flat list (the largest files, a search's results) may take the tree's
+// place under a line saying what it holds; the view switch under the
+// Treemap box, shown from the first list on, goes between them, and Escape
+// in a list brings the tree back.
+//
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
 // window scales with its font.
@@ -32,6 +37,7 @@
 class QAction;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -39,10 +45,12 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class QSplitter;
+class QStackedWidget;
 class QTreeView;
 
 namespace sizewalk {
 
+class CRowTableModel;
 class CThreadWake;
 class CTreeModel;
 class CTreemapView;
@@ -81,6 +89,9 @@ public:
     // The text that shows the progress of a scan (hidden when none runs).
     QLabel* GetProgressLabel() const { return m_progress; }
 
+    // The window as its presenter sees it (tests show lists through it).
+    CMainView& View() { return *this; }
+
     ScanFields& Fields() { return m_presenter->Fields(); }
     const ScanFields& Fields() const { return m_presenter->Fields(); }
 
@@ -94,6 +105,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
@@ -101,7 +113,10 @@ private:
     void ApplyLayout();
     void PlaceControls();
     QRect DialogRect(int x, int y, int w, int h) const;
-    void ShowContextMenu(const QPoint& pos);
+    void CreateRowList();
+    void ShowContextMenu(QTreeView* view, const QPoint& pos);
+    // The list's row as a scan list index (kNoItem: none).
+    CScanTree::Item RowItem(const QModelIndex& index) const;
     void DrawProgress();
 
     // CMainView: what the presenter shows through the widgets.
@@ -120,6 +135,9 @@ private:
     Control FocusedControl() const override;
     void FocusControl(Control control) override;
     TreeSelection SelectedItem() const override;
+    void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) override;
+    std::vector<CScanTree::Item> SelectedRows() const override;
+    bool AskFind(FindFields& fields, const std::vector<std::string>& history) override;
     void CopyToClipboard(const std::string& text) override;
     bool OpenFolder(const std::string& path) override;
     void CloseWindow() override { QDialog::reject(); }
@@ -157,6 +175,21 @@ private:
     QRadioButton* m_unitsBytes = nullptr;
     QButtonGroup* m_units = nullptr;
     QLabel* m_progress = nullptr;
+    // The tree's place: the tree, or a list under its title line.
+    QStackedWidget* m_area = nullptr;
+    QWidget* m_rowsPage = nullptr;
+    QLabel* m_rowsTitle = nullptr;
+    QTreeView* m_rows = nullptr;
+    CRowTableModel* m_rowModel = nullptr;
+    // The view switch and its label, hidden until the first list.
+    QLabel* m_viewLabel = nullptr;
+    QComboBox* m_view = nullptr;
+    AreaView m_eShownArea = AreaView::Tree;
+    // The list's selection set from the presenter: not reported back.
+    bool m_bSettingRows = false;
+    // The list's selection as SelectedRows() says it, kept for the same
+    // table coming back re-sorted.
+    std::vector<CScanTree::Item> m_chosenRows;
     ProgressText m_shownProgress;  // drawn again, elided anew, when the width changes
     QTimer* m_ticker = nullptr;
     CThreadWake* m_scanDone = nullptr;  // the worker's word that the scan ended

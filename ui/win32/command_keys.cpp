@@ -34,6 +34,9 @@ ACCEL AccelOf(const KeyChord& key, int id) {
         case KeyName::Backspace:
             code = VK_BACK;
             break;
+        case KeyName::Escape:
+            code = VK_ESCAPE;
+            break;
     }
     BYTE flags = FVIRTKEY;
     if (key.ctrl) flags |= FCONTROL;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/entry_source.h"
@@ -22,6 +23,7 @@
 #include "ui/win32/command_keys.h"
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
+#include "ui/win32/find_dialog.h"
 
 namespace sizewalk {
 
@@ -35,6 +37,11 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMilliseconds = 100;
 
 HINSTANCE ModuleInstance() { return ::GetModuleHandleA(nullptr); }
+
+// The view switch and its label, not in the template: in the right column
+// under the Treemap check box (the combo box's height is its drop-down's).
+constexpr ControlRect kViewLabel = {IDC_STATIC, 201, 163, 50, 8, Anchor::Right};
+constexpr ControlRect kViewSwitch = {IDC_VIEW, 201, 173, 56, 60, Anchor::Right};
 
 // Reports an allocation failure that escaped a handler, as the scan command
 // reports its own: the dialog stays open.
@@ -180,6 +187,7 @@ LRESULT CALLBACK CSizewalkDlg::KeyFilter(int code, WPARAM wParam, LPARAM lParam)
         if (msg->hwnd == self->m_hTree &&
             ::TranslateAcceleratorW(self->m_hWnd, self->m_hTreeKeys, msg))
             return TRUE;
+        if (msg->hwnd == self->m_rows.Window() && self->OnRowsKey(*msg)) return TRUE;
         if (::TranslateAcceleratorW(self->m_hWnd, self->m_hKeys, msg)) return TRUE;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -193,6 +201,15 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_NOTIFY: {
             const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+            if (header.hwndFrom == m_rows.Window()) {
+                if (header.code == NM_RCLICK) {
+                    const DWORD at = ::GetMessagePos();
+                    ShowRowsMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
+                    return answer(TRUE);  // no WM_CONTEXTMENU after it
+                }
+                LRESULT result = 0;
+                return m_rows.OnNotify(header, result) ? answer(result) : FALSE;
+            }
             if (header.hwndFrom == m_hTree && header.code == NM_RCLICK) {
                 const DWORD at = ::GetMessagePos();
                 ShowContextMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
@@ -227,7 +244,18 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!m_pPresenter) return FALSE;
             switch (LOWORD(wParam)) {
                 case IDOK:
-                    m_pPresenter->OnCommand(Command::OK);
+                    // Enter in the list activates its row; it starts no scan.
+                    if (m_rows.Rows() && ::GetFocus() == m_rows.Window())
+                        m_rows.ActivateCurrent();
+                    else
+                        m_pPresenter->OnCommand(Command::OK);
+                    return TRUE;
+                case IDC_VIEW:
+                    if (HIWORD(wParam) == CBN_SELCHANGE && !m_bShowingArea) {
+                        const auto chosen = ::SendMessageW(m_hViewSwitch, CB_GETCURSEL, 0, 0);
+                        if (chosen >= 0 && chosen < static_cast<LRESULT>(kAreaViewCount))
+                            m_pPresenter->OnShowArea(static_cast<AreaView>(chosen));
+                    }
                     return TRUE;
                 case IDCANCEL:
                     m_pPresenter->OnCancel();
@@ -263,6 +291,11 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             return OnSplitterMouse(message, lParam) ? TRUE : FALSE;
         case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) == m_rows.Window() && m_rows.Window()) {
+                ShowRowsMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
+                             GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1);
+                return TRUE;
+            }
             if (reinterpret_cast<HWND>(wParam) != m_hTree) return FALSE;
             // From the keyboard (Shift+F10, the Menu key) the point is -1,-1.
             ShowContextMenu(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
@@ -325,6 +358,7 @@ BOOL CSizewalkDlg::OnInitDialog() {
             if (m_pPresenter) m_pPresenter->OnItemChosen(SelectionView::Map, index);
         });
     }
+    CreateListControls(reinterpret_cast<HFONT>(font));
     m_pPresenter = std::make_unique<CMainPresenter>(static_cast<CMainView&>(*this), *m_pSource,
                                                     *m_pKept, *m_pTreeSink);
     // Info tips of several lines, as wide as they need up to a limit.
@@ -343,15 +377,20 @@ BOOL CSizewalkDlg::OnInitDialog() {
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     // The list's keys: those of the tree alone apart (elsewhere Ctrl+C
-    // copies the edit box's text, and Delete deletes it).
-    std::vector<ACCEL> keys, treeKeys;
+    // copies the edit box's text, and Delete deletes it); the row list has
+    // the tree's and its own (Escape there goes back to the tree).
+    std::vector<ACCEL> keys, treeKeys, listKeys;
     for (const CommandInfo& info : kCommandList) {
         if (info.key.name == KeyName::None || info.key.scope == KeyScope::Map) continue;
-        (info.key.scope == KeyScope::Tree ? treeKeys : keys)
-            .push_back(AccelOf(info.key, CommandIdOf(info.id)));
+        const ACCEL key = AccelOf(info.key, CommandIdOf(info.id));
+        if (info.key.scope == KeyScope::Window) keys.push_back(key);
+        if (info.key.scope == KeyScope::Tree) treeKeys.push_back(key);
+        if (info.key.scope == KeyScope::Tree || info.key.scope == KeyScope::List)
+            listKeys.push_back(key);
     }
     m_hKeys = ::CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
     m_hTreeKeys = ::CreateAcceleratorTableW(treeKeys.data(), static_cast<int>(treeKeys.size()));
+    m_hListKeys = ::CreateAcceleratorTableW(listKeys.data(), static_cast<int>(listKeys.size()));
     g_pKeyDialog = this;
     m_hKeyHook = ::SetWindowsHookExW(WH_MSGFILTER, &CSizewalkDlg::KeyFilter, nullptr,
                                      ::GetCurrentThreadId());
@@ -365,10 +404,12 @@ void CSizewalkDlg::OnDestroy() {
     ::KillTimer(m_hWnd, kTickTimer);
     if (m_hKeyHook) ::UnhookWindowsHookEx(m_hKeyHook);
     if (g_pKeyDialog == this) g_pKeyDialog = nullptr;
-    for (HACCEL keys : {m_hKeys, m_hTreeKeys})
+    for (HACCEL keys : {m_hKeys, m_hTreeKeys, m_hListKeys})
         if (keys) ::DestroyAcceleratorTable(keys);
     m_hKeyHook = nullptr;
-    m_hKeys = m_hTreeKeys = nullptr;
+    m_hKeys = m_hTreeKeys = m_hListKeys = nullptr;
+    m_rows.SetRows(nullptr, {});
+    m_rows.SetEvents({});
     m_bBusy = m_bWorking = false;
 }
 
@@ -492,7 +533,7 @@ void CSizewalkDlg::PlaceControls() {
         ::MapDialogRect(m_hWnd, &r);
         return PixelRect{r.left, r.top, r.right, r.bottom};
     };
-    HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 4);
+    HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 8);
     for (std::size_t i = 0; i < std::size(kControls) && positions; ++i) {
         if (!m_hControls[i]) continue;
         PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
@@ -515,6 +556,13 @@ void CSizewalkDlg::PlaceControls() {
         positions = ::DeferWindowPos(positions, m_hTreemapBox, nullptr, box.x, box.y, box.w, box.h,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    for (const auto& [control, rect] :
+         {std::pair{m_hViewLabel, kViewLabel}, std::pair{m_hViewSwitch, kViewSwitch}}) {
+        if (!control || !positions) continue;
+        const PixelRect r = Anchored(pixels(rect), rect.anchor, dx, dy);
+        positions = ::DeferWindowPos(positions, control, nullptr, r.x, r.y, r.w, r.h,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
     int treeHeight = all.h;
     m_splitter = RECT{};  // none while the map is hidden
@@ -534,6 +582,11 @@ void CSizewalkDlg::PlaceControls() {
                                          all.y + treeHeight + gap, all.w, mapHeight,
                                          SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    // A list takes the tree's room, the details header's too.
+    const bool list = m_rows.Rows() != nullptr;
+    positions = m_rows.Place(positions, all.x, all.y, all.w, treeHeight);
+    if (HWND header = m_details.Header())
+        ::ShowWindow(header, m_details.IsShown() && !list ? SW_SHOWNA : SW_HIDE);
     if (m_details.IsShown() && positions) {
         // The details header takes the top of the tree's room.
         const int header = m_details.Height();
@@ -568,7 +621,9 @@ bool CSizewalkDlg::OnCommand(int id) {
     const int index = id - kFirstCommandId;
     if (index < 0 || index >= static_cast<int>(kCommandCount)) return false;
     const CommandInfo& info = kCommandList[static_cast<std::size_t>(index)];
-    if (info.menu == Menu::None || info.menu == Menu::Map) return false;
+    // Of the keys alone, only the list's Escape comes here.
+    if ((info.menu == Menu::None && info.id != Command::BackToTree) || info.menu == Menu::Map)
+        return false;
     m_pPresenter->OnCommand(info.id);
     return true;
 }
@@ -591,9 +646,13 @@ void CSizewalkDlg::ShowContextMenu(POINT screen, bool fromKeyboard) {
         else
             TreeView_SelectItem(m_hTree, item);
     }
+    PopUpCommands(screen, item != nullptr);
+}
+
+void CSizewalkDlg::PopUpCommands(POINT screen, bool onItem) {
     HMENU menu = ::CreatePopupMenu();
     if (!menu) throw std::bad_alloc();
-    AppendCommands(menu, item != nullptr);
+    AppendCommands(menu, onItem);
     const int command = static_cast<int>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
                                                           screen.x, screen.y, 0, m_hWnd, nullptr));
     ::DestroyMenu(menu);
@@ -768,7 +827,120 @@ void CSizewalkDlg::ShowMapList(const CScanList* list) {
     if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetList(list);
 }
 
+void CSizewalkDlg::CreateListControls(HFONT font) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    // Tab order: the list after the tree (its title before it), the
+    // switch after the Treemap box.
+    if (m_rows.Create(m_hWnd, IDC_ROWS, IDC_ROWS_TITLE, font)) {
+        ::SetWindowPos(m_rows.Title(), m_hTree, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_rows.Window(), m_rows.Title(), 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    m_rows.SetEvents({
+        [this](RowColumn column, bool ascending) {
+            if (m_pPresenter) m_pPresenter->OnSortRows(column, ascending);
+        },
+        [this](CScanTree::Item item) {
+            if (m_pPresenter) m_pPresenter->OnItemChosen(SelectionView::List, item);
+        },
+        [this](CScanTree::Item item) {
+            if (m_pPresenter) m_pPresenter->OnRowActivated(item);
+        },
+    });
+    m_hViewLabel = ::CreateWindowExW(0, L"STATIC", L"View:", WS_CHILD | SS_LEFT, 0, 0, 0, 0, m_hWnd,
+                                     reinterpret_cast<HMENU>(IDC_STATIC), instance, nullptr);
+    m_hViewSwitch = ::CreateWindowExW(
+        0, WC_COMBOBOXW, L"", WS_CHILD | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 0, 0,
+        m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), instance, nullptr);
+    HWND after = m_hTreemapBox;
+    for (HWND control : {m_hViewLabel, m_hViewSwitch}) {
+        if (!control) continue;
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (after)
+            ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = control;
+    }
+    if (m_hViewSwitch)
+        for (std::string_view text : kAreaViewText)
+            ::SendMessageW(m_hViewSwitch, CB_ADDSTRING, 0,
+                           reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+}
+
+bool CSizewalkDlg::OnRowsKey(MSG& msg) {
+    // The dialog would take Enter for OK: here it opens the row.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        m_rows.ActivateCurrent();
+        return true;
+    }
+    return ::TranslateAcceleratorW(m_hWnd, m_hListKeys, &msg) != 0;
+}
+
+void CSizewalkDlg::ShowRowsMenu(POINT screen, bool fromKeyboard) {
+    HWND list = m_rows.Window();
+    int row = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+    if (fromKeyboard) {
+        RECT rect{};
+        if (row < 0 || !ListView_GetItemRect(list, row, &rect, LVIR_LABEL)) {
+            ::GetClientRect(list, &rect);
+            rect.bottom = rect.top;
+            row = -1;
+        }
+        screen = POINT{rect.left, rect.bottom};
+        ::ClientToScreen(list, &screen);
+    } else {
+        LVHITTESTINFO hit{};
+        hit.pt = screen;
+        ::ScreenToClient(list, &hit.pt);
+        row = ListView_HitTest(list, &hit);
+        // A click on a row outside the selection takes the row alone;
+        // within it the selection stays for a removal of all of them.
+        if (row >= 0 && !(ListView_GetItemState(list, row, LVIS_SELECTED) & LVIS_SELECTED)) {
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+            ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+        } else if (row >= 0) {
+            ListView_SetItemState(list, row, LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+    }
+    PopUpCommands(screen, row >= 0);
+}
+
+void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_view title) {
+    m_rows.SetSeparator(GroupSeparator());
+    m_rows.SetRows(rows, title);
+    if (rows && m_hViewSwitch && !::IsWindowVisible(m_hViewSwitch)) {
+        // From the first list on, the switch stays.
+        ::ShowWindow(m_hViewLabel, SW_SHOWNA);
+        ::ShowWindow(m_hViewSwitch, SW_SHOWNA);
+    }
+    m_bShowingArea = true;
+    if (m_hViewSwitch) ::SendMessageW(m_hViewSwitch, CB_SETCURSEL, static_cast<WPARAM>(area), 0);
+    m_bShowingArea = false;
+    // What shows takes the focus before the other hides, which would pass it on.
+    HWND shown = rows ? m_rows.Window() : m_hTree;
+    if (rows)
+        m_rows.Show(true);
+    else
+        ::ShowWindow(m_hTree, SW_SHOWNA);
+    PlaceControls();
+    if (shown) ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(shown), TRUE);
+    if (rows)
+        ::ShowWindow(m_hTree, SW_HIDE);
+    else
+        m_rows.Show(false);
+}
+
+std::vector<CScanTree::Item> CSizewalkDlg::SelectedRows() const {
+    return m_rows.Rows() ? m_rows.SelectedItems() : std::vector<CScanTree::Item>{};
+}
+
+bool CSizewalkDlg::AskFind(FindFields& fields, const std::vector<std::string>& history) {
+    return AskFindFields(m_hWnd, fields, history);
+}
+
 void CSizewalkDlg::ShowSelection(SelectionView view, CScanTree::Item item) {
+    if (view == SelectionView::List) return m_rows.Select(item);
     if (view == SelectionView::Map) {
         if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetSelected(item);
         return;

@@ -11,7 +11,9 @@
 // opens at the template's size, which is also its smallest; the tree takes
 // any extra room. The tree's context menu and keys copy an item's path, open
 // it in Explorer, sort by name or size, show sizes on disk, show the details
-// columns (F8; their headers sort), and rescan (F5).
+// columns (F8; their headers sort), and rescan (F5). Largest Files (Ctrl+L)
+// and Find (Ctrl+F) show a list in the tree's place; Escape there, or the
+// View switch, brings the tree back.
 
 #include <windows.h>
 
@@ -28,6 +30,7 @@
 #include "model/tree_order.h"
 #include "ui/win32/details_columns.h"
 #include "ui/win32/progress_view.h"
+#include "ui/win32/rows_list.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/treemap_window.h"
 
@@ -122,6 +125,14 @@ private:
     bool OnSplitterMouse(UINT message, LPARAM lParam);
     // The menu `menu` of the list, with the item's commands or without.
     void AppendCommands(HMENU menu, bool onItem);
+    void PopUpCommands(POINT screen, bool onItem);
+    // The same menu over the row list: on a row (selected first) or off them.
+    void ShowRowsMenu(POINT screen, bool fromKeyboard);
+    // The row list and the view switch, made hidden with the window.
+    void CreateListControls(HFONT font);
+    // A key on the row list that the dialog would take (Enter, Escape) or
+    // that is the list's command; true when it was used.
+    bool OnRowsKey(MSG& msg);
 
     // CMainView: what the presenter shows through the controls.
     void PostScanDone() noexcept override;
@@ -139,6 +150,9 @@ private:
     Control FocusedControl() const override;
     void FocusControl(Control control) override;
     TreeSelection SelectedItem() const override;
+    void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) override;
+    std::vector<CScanTree::Item> SelectedRows() const override;
+    bool AskFind(FindFields& fields, const std::vector<std::string>& history) override;
     void CopyToClipboard(const std::string& text) override;
     bool OpenFolder(const std::string& path) override;
     void CloseWindow() override;
@@ -178,13 +192,20 @@ private:
     bool m_bSplitting = false;
     CProgressView m_progress;
     CDetailsColumns m_details;
+    // The list in the tree's place, and the switch between them.
+    CRowsList m_rows;
+    HWND m_hViewLabel = nullptr;
+    HWND m_hViewSwitch = nullptr;
+    bool m_bShowingArea = false;  // ShowArea sets the switch: no echo
     std::function<void(const std::string&)> m_openFolder;
     FileChooser m_chooseScanFile;
     std::function<bool(const std::string&)> m_openTerminal;
 
-    // Keys that work anywhere in the dialog, and those of the tree alone.
+    // Keys that work anywhere in the dialog, those of the tree alone, and
+    // the row list's (the tree's and its own).
     HACCEL m_hKeys = nullptr;
     HACCEL m_hTreeKeys = nullptr;
+    HACCEL m_hListKeys = nullptr;
     HHOOK m_hKeyHook = nullptr;
     CommandStates m_commands;  // as the presenter last showed them
     bool m_bBusy = false;      // a scan runs: the wait cursor shows

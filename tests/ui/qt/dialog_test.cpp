@@ -97,7 +97,8 @@ private slots:
         QWidget* w = dlg.GetDlgItem(IDOK);
         for (int id : {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES}) {
             w = w->nextInFocusChain();
-            while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+            // As Tab goes: past what is hidden (the list in the tree's place).
+            while (w->focusPolicy() == Qt::NoFocus || !w->isVisible()) w = w->nextInFocusChain();
             QCOMPARE(w, dlg.GetDlgItem(id));
         }
         // The label is never clipped, whatever the font.

@@ -1,0 +1,108 @@
+#include "core/row_lists.h"
+
+#include <utility>
+
+#include "core/item_actions.h"
+#include "core/main_view.h"
+#include "model/detail_columns.h"
+#include "model/size_text.h"
+
+namespace sizewalk {
+
+namespace {
+
+std::string Title(const RankedRows& ranked, const std::string& root,
+                  const std::optional<FindRequest>& find, std::string_view separator) {
+    std::string title;
+    if (find) {
+        // Appended piece by piece: MinGW's GCC 12 takes "\"" + string for an
+        // overlapping copy (-Wrestrict).
+        title = "\"";
+        title += ShownName(find->fields.strPattern);
+        title += "\" in " + ShownName(root) + ": " + GroupDigits(ranked.nCount, separator) +
+                 " found, " + FormatAutoSize(ranked.nTotal, separator);
+    } else {
+        title = "Largest Files in " + ShownName(root) + ": " +
+                (ranked.nCount > ranked.rows.size()
+                     ? GroupDigits(ranked.rows.size(), separator) + " of "
+                     : std::string()) +
+                GroupDigits(ranked.nCount, separator) +
+                (ranked.nCount == 1 ? " file, " : " files, ") +
+                FormatAutoSize(ranked.nTotal, separator);
+    }
+    // A search cut at its limit says how many rows it shows.
+    if (find && ranked.nCount > ranked.rows.size())
+        title += " (the largest " + GroupDigits(ranked.rows.size(), separator) + " listed)";
+    return title;
+}
+
+}  // namespace
+
+CRowLists::RowList& CRowLists::Of(AreaView area) {
+    return area == AreaView::Found ? m_found : m_largest;
+}
+const CRowLists::RowList& CRowLists::Of(AreaView area) const {
+    return area == AreaView::Found ? m_found : m_largest;
+}
+
+bool CRowLists::IsMade(AreaView area) const { return area != AreaView::Tree && Of(area).bMade; }
+CRowTable& CRowLists::Table(AreaView area) { return Of(area).table; }
+const std::string& CRowLists::Title(AreaView area) const { return Of(area).strTitle; }
+
+bool CRowLists::Make(RowList& rows, const CScanTree& tree, SizeMode mode,
+                     std::string_view separator) {
+    const CScanTree::Item root = tree.Find(rows.strRoot);
+    if (root == CScanTree::kNoItem) return false;
+    const CScanList& list = tree.List();
+    RankedRows ranked = rows.find
+                            ? FindItems(list, root, *rows.find->pattern, rows.find->filters, mode)
+                            : LargestFiles(list, root, mode);
+    rows.strTitle = sizewalk::Title(ranked, rows.strRoot, rows.find, separator);
+    const RowColumn column = rows.table.SortColumn();
+    const bool ascending = rows.table.SortAscending();
+    rows.table = CRowTable(list, std::move(ranked), mode, std::string(separator));
+    // Ranked largest first; another order chosen before is kept.
+    if (column != RowColumn::Size || ascending) rows.table.Sort(column, ascending);
+    rows.bMade = true;
+    return true;
+}
+
+void CRowLists::MakeLargest(const CScanTree& tree, const std::string& root, SizeMode mode,
+                            std::string_view separator) {
+    m_strStart = tree.Path(0);
+    m_largest = RowList{};
+    m_largest.strRoot = tree.Find(root) == CScanTree::kNoItem ? m_strStart : root;
+    Make(m_largest, tree, mode, separator);
+}
+
+void CRowLists::MakeFound(const CScanTree& tree, const std::string& root, FindRequest request,
+                          SizeMode mode, std::string_view separator) {
+    m_strStart = tree.Path(0);
+    m_found = RowList{};
+    m_found.strRoot = tree.Find(root) == CScanTree::kNoItem ? m_strStart : root;
+    m_found.find = std::move(request);
+    Make(m_found, tree, mode, separator);
+}
+
+void CRowLists::Follow(const CScanTree* tree, SizeMode mode, std::string_view separator) {
+    const bool same = tree && tree->List().Count() > 0 && tree->Path(0) == m_strStart;
+    for (RowList* rows : {&m_largest, &m_found}) {
+        if (!rows->bMade) continue;
+        if (!same || !Make(*rows, *tree, mode, separator)) {
+            // The search is kept to fill the dialog again.
+            std::optional<FindRequest> find = std::move(rows->find);
+            *rows = RowList{};
+            rows->find = std::move(find);
+        }
+    }
+}
+
+void CRowLists::Drop() {
+    for (RowList* rows : {&m_largest, &m_found}) {
+        std::optional<FindRequest> find = std::move(rows->find);
+        *rows = RowList{};
+        rows->find = std::move(find);
+    }
+}
+
+}  // namespace sizewalk
