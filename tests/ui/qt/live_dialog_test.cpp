@@ -340,7 +340,7 @@ private slots:
                               "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "Show &Treemap|F9",
                               "Show D&etails|F8", "&Rescan|F5", "Open Ter&minal Here|",
                               "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
-                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F",
+                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
                               "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
@@ -584,6 +584,18 @@ private slots:
         QVERIFY(map->isHidden());
         QCOMPARE(map->List(), nullptr);
         QTRY_COMPARE(f.dlg.size(), before);
+
+        // An assistive tool's toggle, which never clicks, shows it too, once.
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(box);
+        QVERIFY(access && access->actionInterface());
+        access->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(box->isChecked());
+        QVERIFY(!map->isHidden());
+        QVERIFY(f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
+        QCOMPARE(map->List(), &tree->List());
+        box->setChecked(false);
+        QVERIFY(map->isHidden());
+        QVERIFY(!f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
     }
 
     // F8 adds the columns beside the unchanged labels; a header sorts by its
