@@ -211,8 +211,8 @@ void CSizewalkDlg::CreateControls() {
     m_progress->setWordWrap(false);
     m_progress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_progress->setAccessibleDescription(QStringLiteral("Scan progress"));
-    // The count of folders that could not be read is a link to their list.
-    m_progress->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    // The count of folders that could not be read is a link to their list
+    // (DrawProgress).
     connect(m_progress, &QLabel::linkActivated, this,
             [this] { m_presenter->OnCommand(Command::UnreadableFolders); });
     m_progress->hide();
@@ -618,7 +618,15 @@ void CSizewalkDlg::DrawProgress() {
         shown = counts + QLatin1Char('\n') + elided;
     }
     // Only real changes are drawn, so the text never flickers.
-    if (format != m_progress->textFormat()) m_progress->setTextFormat(format);
+    // Only a link takes the focus and clicks: a plain band stays out of the
+    // tab order.
+    if (format != m_progress->textFormat()) {
+        m_progress->setTextFormat(format);
+        m_progress->setTextInteractionFlags(
+            format == Qt::RichText ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                   : Qt::NoTextInteraction);
+        if (format == Qt::PlainText) m_progress->setFocusPolicy(Qt::NoFocus);
+    }
     if (shown != m_progress->text()) m_progress->setText(shown);
     const QString spoken = counts + QStringLiteral(", ") + dir;
     if (spoken != m_progress->accessibleName()) m_progress->setAccessibleName(spoken);
