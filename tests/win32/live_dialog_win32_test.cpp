@@ -810,7 +810,7 @@ TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
         EXPECT_EQ(bottom.bottom, tree.bottom);
         EXPECT_TRUE(::IsWindowVisible(area));
         EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 1);
-        EXPECT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(kAreaViewCount));
 
         // The rows selected, the current one first.
         ListView_SetItemState(rows, 0, LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED);
