@@ -48,7 +48,8 @@ const std::array<CommandInfo, kCommandCount> kCommandList = {{
      Check::None,
      0},
     {Command::LargestFiles, "&Largest Files", Ctrl('L'), Menu::Tree, false, Check::None, 0},
-    {Command::Find, "&Find\u2026", Ctrl('F'), Menu::Tree, true, Check::None, 0},
+    {Command::Find, "&Find\u2026", Ctrl('F'), Menu::Tree, false, Check::None, 0},
+    {Command::UnreadableFolders, "&Unreadable Folders", kNoKey, Menu::Tree, true, Check::None, 0},
     {Command::SaveScan, "Save Scan\u2026", Ctrl('S'), Menu::Tree, false, Check::None, 0},
     {Command::OpenScan, "Open Scan\u2026", Ctrl('O'), Menu::Tree, false, Check::None, 0},
     {Command::ZoomOut, "Zoom Out", Plain(KeyName::Backspace, KeyScope::Map), Menu::Map, false,
@@ -123,6 +124,7 @@ CommandStates CommandStatesOf(const PresenterState& s) {
     const bool lists = s.bHasScan && !s.bScanning;
     states[Command::LargestFiles].enabled = lists;
     states[Command::Find].enabled = lists;
+    states[Command::UnreadableFolders].enabled = lists && s.bUnreadable;
     states[Command::ViewSwitch].enabled = !s.bScanning;
     states[Command::BackToTree].enabled = s.bList;
     return states;

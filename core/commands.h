@@ -44,6 +44,7 @@ enum class Command : std::uint8_t {
     DeletePermanently,
     LargestFiles,
     Find,
+    UnreadableFolders,
     SaveScan,
     OpenScan,
     // The map's context menu.
@@ -118,12 +119,13 @@ private:
 // What the states follow. The checks of Show Files and the units are the
 // fields' values (CMainView::WriteFields), not states.
 struct PresenterState {
-    bool bScanning = false;   // a scan, a file's reading or a measure runs
-    bool bStopping = false;   // a stopped scan's worker has not returned
-    bool bBusy = false;       // a scan runs or a press waits for a stopped one
-    bool bHasScan = false;    // a kept scan exists
-    bool bSelection = false;  // an item is selected in the tree or a list
-    bool bList = false;       // a list shows in the tree's place
+    bool bScanning = false;    // a scan, a file's reading or a measure runs
+    bool bStopping = false;    // a stopped scan's worker has not returned
+    bool bBusy = false;        // a scan runs or a press waits for a stopped one
+    bool bHasScan = false;     // a kept scan exists
+    bool bUnreadable = false;  // the kept scan has a directory that could not be read
+    bool bSelection = false;   // an item is selected in the tree or a list
+    bool bList = false;        // a list shows in the tree's place
     bool bTreemap = false;
     bool bDetails = false;
     SortOrder eOrder = SortOrder::Name;

@@ -566,6 +566,8 @@ void CMainPresenter::OnCommand(Command command) {
             return OnLargestFiles();
         case Command::Find:
             return OnFind();
+        case Command::UnreadableFolders:
+            return OnUnreadableFolders();
         case Command::BackToTree:
             return OnBackToTree();
         case Command::ViewSwitch:
@@ -585,6 +587,7 @@ CommandStates CMainPresenter::Commands() const {
     state.bStopping = m_command.IsStopping();
     state.bBusy = m_command.IsBusy();
     state.bHasScan = m_command.Kept().IsValid();
+    state.bUnreadable = state.bHasScan && m_command.Kept().List().UnreadableCount() > 0;
     state.bSelection = (m_area == AreaView::Tree ? m_current : m_rowItem) != CScanTree::kNoItem;
     state.bList = m_area != AreaView::Tree;
     state.bTreemap = m_bTreemap;
@@ -662,6 +665,24 @@ void CMainPresenter::OnLargestFiles() {
     ShowArea(AreaView::LargestFiles);
 }
 
+void CMainPresenter::OnUnreadableFolders() {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (IsScanning() || !shown.pTree || !Commands()[Command::UnreadableFolders].enabled)
+        return ShowArea(m_area);  // the switch shows what is on show
+    m_rowItem = CScanTree::kNoItem;
+    try {
+        CWaitCursorScope busy(m_working);
+        // The whole scan, as the band counts them.
+        m_lists.MakeUnreadable(*shown.pTree, shown.pTree->Path(0), m_sizeMode,
+                               m_view.GroupSeparator());
+    } catch (const std::bad_alloc&) {
+        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
+        return;
+    }
+    ShowArea(AreaView::Unreadable);
+}
+
 void CMainPresenter::OnFind() {
     const UpdateAfter update(*this);
     const TreeSelection shown = m_view.SelectedItem();
@@ -702,6 +723,7 @@ void CMainPresenter::OnShowArea(AreaView area) {
     if (area == AreaView::Tree || IsScanning()) return ShowArea(AreaView::Tree);
     if (m_lists.IsMade(area)) return ShowArea(area);
     if (area == AreaView::Found) return OnFind();
+    if (area == AreaView::Unreadable) return OnUnreadableFolders();
     // Largest Files of the whole scan.
     const TreeSelection shown = m_view.SelectedItem();
     if (!shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);

@@ -90,6 +90,8 @@ public:
     // the kept scan: made again after a removal, dropped with a new scan.
     void OnLargestFiles();
     void OnFind();
+    // Every directory of the kept scan that could not be read, largest first.
+    void OnUnreadableFolders();
     // The view switch chose `area`; a list not made yet is made (Largest
     // Files of the whole scan; Find asks).
     void OnShowArea(AreaView area);

@@ -53,11 +53,11 @@ enum class SelectionView {
 };
 
 // What the tree's area shows: the tree, or a list in its place.
-enum class AreaView : std::uint8_t { Tree, LargestFiles, Found };
-inline constexpr std::size_t kAreaViewCount = 3;
+enum class AreaView : std::uint8_t { Tree, LargestFiles, Found, Unreadable };
+inline constexpr std::size_t kAreaViewCount = 4;
 // The view switch's entries, in AreaView order.
-inline constexpr std::string_view kAreaViewText[kAreaViewCount] = {"Tree", "Largest Files",
-                                                                   "Find Results"};
+inline constexpr std::string_view kAreaViewText[kAreaViewCount] = {
+    "Tree", "Largest Files", "Find Results", "Unreadable Folders"};
 
 // The tree item the tree's actions apply to: the tree the view shows and
 // the item selected in it (kNoItem, or no tree, when none is).

@@ -11,10 +11,14 @@ namespace sizewalk {
 
 namespace {
 
-std::string Title(const RankedRows& ranked, const std::string& root,
+std::string Title(const RankedRows& ranked, const std::string& root, bool unreadable,
                   const std::optional<FindRequest>& find, std::string_view separator) {
     std::string title;
-    if (find) {
+    if (unreadable) {
+        title = "Unreadable Folders in " + ShownName(root) + ": " +
+                GroupDigits(ranked.nCount, separator) +
+                (ranked.nCount == 1 ? " folder" : " folders");
+    } else if (find) {
         // Appended piece by piece: MinGW's GCC 12 takes "\"" + string for an
         // overlapping copy (-Wrestrict).
         title = "\"";
@@ -39,10 +43,12 @@ std::string Title(const RankedRows& ranked, const std::string& root,
 }  // namespace
 
 CRowLists::RowList& CRowLists::Of(AreaView area) {
-    return area == AreaView::Found ? m_found : m_largest;
+    return area == AreaView::Found        ? m_found
+           : area == AreaView::Unreadable ? m_unreadable
+                                          : m_largest;
 }
 const CRowLists::RowList& CRowLists::Of(AreaView area) const {
-    return area == AreaView::Found ? m_found : m_largest;
+    return const_cast<CRowLists*>(this)->Of(area);
 }
 
 bool CRowLists::IsMade(AreaView area) const { return area != AreaView::Tree && Of(area).bMade; }
@@ -56,8 +62,9 @@ bool CRowLists::Make(RowList& rows, const CScanTree& tree, SizeMode mode,
     const CScanList& list = tree.List();
     RankedRows ranked = rows.find
                             ? FindItems(list, root, *rows.find->pattern, rows.find->filters, mode)
-                            : LargestFiles(list, root, mode);
-    rows.strTitle = sizewalk::Title(ranked, rows.strRoot, rows.find, separator);
+                        : rows.bUnreadable ? UnreadableFolders(list, root, mode)
+                                           : LargestFiles(list, root, mode);
+    rows.strTitle = sizewalk::Title(ranked, rows.strRoot, rows.bUnreadable, rows.find, separator);
     const RowColumn column = rows.table.SortColumn();
     const bool ascending = rows.table.SortAscending();
     rows.table = CRowTable(list, std::move(ranked), mode, std::string(separator));
@@ -75,6 +82,15 @@ void CRowLists::MakeLargest(const CScanTree& tree, const std::string& root, Size
     Make(m_largest, tree, mode, separator);
 }
 
+void CRowLists::MakeUnreadable(const CScanTree& tree, const std::string& root, SizeMode mode,
+                               std::string_view separator) {
+    m_strStart = tree.Path(0);
+    m_unreadable = RowList{};
+    m_unreadable.strRoot = tree.Find(root) == CScanTree::kNoItem ? m_strStart : root;
+    m_unreadable.bUnreadable = true;
+    Make(m_unreadable, tree, mode, separator);
+}
+
 void CRowLists::MakeFound(const CScanTree& tree, const std::string& root, FindRequest request,
                           SizeMode mode, std::string_view separator) {
     m_strStart = tree.Path(0);
@@ -86,7 +102,7 @@ void CRowLists::MakeFound(const CScanTree& tree, const std::string& root, FindRe
 
 void CRowLists::Follow(const CScanTree* tree, SizeMode mode, std::string_view separator) {
     const bool same = tree && tree->List().Count() > 0 && tree->Path(0) == m_strStart;
-    for (RowList* rows : {&m_largest, &m_found}) {
+    for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) {
         if (!rows->bMade) continue;
         if (!same || !Make(*rows, *tree, mode, separator)) {
             // The search is kept to fill the dialog again.
@@ -98,7 +114,7 @@ void CRowLists::Follow(const CScanTree* tree, SizeMode mode, std::string_view se
 }
 
 void CRowLists::Drop() {
-    for (RowList* rows : {&m_largest, &m_found}) {
+    for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) {
         std::optional<FindRequest> find = std::move(rows->find);
         *rows = RowList{};
         rows->find = std::move(find);

@@ -1,8 +1,9 @@
 #pragma once
-// The lists that take the tree's place, free of any toolkit: Largest Files
-// and a search's results, each made from the kept scan below one directory,
-// with the line that says what it holds ("Largest Files in /home: 1,000 of
-// 52,340 files, 3.2 GB"; "\"*.iso\" in /home: 12 found, 4.4 GB").
+// The lists that take the tree's place, free of any toolkit: Largest Files,
+// a search's results and the folders that could not be read, each made from
+// the kept scan below one directory, with the line that says what it holds
+// ("Largest Files in /home: 1,000 of 52,340 files, 3.2 GB"; "\"*.iso\" in
+// /home: 12 found, 4.4 GB"; "Unreadable Folders in /home: 3 folders").
 //
 // A list follows the kept scan: when the scan is edited (a removal) or read
 // again from the same start, each list is made again below its directory,
@@ -27,6 +28,8 @@ public:
     // `root` of `tree` (the whole scan when it holds no such directory).
     void MakeLargest(const CScanTree& tree, const std::string& root, SizeMode mode,
                      std::string_view separator);
+    void MakeUnreadable(const CScanTree& tree, const std::string& root, SizeMode mode,
+                        std::string_view separator);
     void MakeFound(const CScanTree& tree, const std::string& root, FindRequest request,
                    SizeMode mode, std::string_view separator);
     // Every made list again from `tree` (see above); none when null.
@@ -44,6 +47,7 @@ public:
 private:
     struct RowList {
         bool bMade = false;
+        bool bUnreadable = false;  // the folders that could not be read
         std::string strRoot;
         std::optional<FindRequest> find;  // none: the largest files
         CRowTable table;
@@ -56,7 +60,7 @@ private:
                      std::string_view separator);
 
     std::string m_strStart;  // the scan's start the lists were made from
-    RowList m_largest, m_found;
+    RowList m_largest, m_found, m_unreadable;
 };
 
 }  // namespace sizewalk

@@ -96,4 +96,18 @@ RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode, 
     return ranking.Finish();
 }
 
+RankedRows UnreadableFolders(const CScanList& list, std::size_t root, SizeMode mode) {
+    CRanking ranking(list, mode, list.Count());
+    if (root < list.Count() && list.UnreadableCount() > 0) {
+        const std::size_t end = list.SubtreeEnd(root);
+        std::size_t coveredEnd = root;  // the end of the last directory offered
+        for (std::size_t i = root; i < end; ++i) {
+            if (!list[i].IsDirectory() || list.ReadErrorOf(i) == 0) continue;
+            ranking.Offer(static_cast<std::uint32_t>(i), i < coveredEnd);
+            coveredEnd = std::max(coveredEnd, list.SubtreeEnd(i));
+        }
+    }
+    return ranking.Finish();
+}
+
 }  // namespace sizewalk

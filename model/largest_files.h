@@ -89,4 +89,9 @@ inline constexpr std::size_t kLargestFilesDefault = 1000;
 RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode,
                         std::size_t count = kLargestFilesDefault);
 
+// Every directory at or below the entry `root` that could not be read,
+// wholly or in part, by its size in `mode`. The total counts a directory
+// below another of them once, with the outer one.
+RankedRows UnreadableFolders(const CScanList& list, std::size_t root, SizeMode mode);
+
 }  // namespace sizewalk

@@ -1165,6 +1165,45 @@ TEST_F(MainPresenter, LargestFilesTakeTheTreesPlaceAndShareTheSelection) {
     EXPECT_EQ(view.area, AreaView::Tree);
 }
 
+// The folders that could not be read, from a saved scan that marks them:
+// every one of the whole scan, nested ones too, largest first; the command
+// waits for a scan that has one, and the band's text stays as it was.
+TEST_F(MainPresenter, UnreadableFoldersListEveryDirectoryThatCouldNotBeRead) {
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    EXPECT_FALSE(presenter.Commands()[Command::UnreadableFolders].enabled);
+    presenter.OnCommand(Command::UnreadableFolders);  // the menu is disabled; a key is not
+    EXPECT_EQ(view.area, AreaView::Tree);
+
+    std::ofstream(t.Path("unread.json"))
+        << "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":5},"
+           "[{\"name\":\"small\",\"dsize\":4096,\"read_error\":true}],"
+           "[{\"name\":\"big\"},[{\"name\":\"deep\",\"read_error\":true},"
+           "{\"name\":\"f\",\"asize\":9000},"
+           "[{\"name\":\"inner\",\"read_error\":true},{\"name\":\"g\",\"asize\":7}]]],"
+           "[{\"name\":\"fine\"},{\"name\":\"h\",\"asize\":50000}]]]";
+    ASSERT_TRUE(OpenFile(t.Path("unread.json")));
+    ASSERT_TRUE(view.messages.empty()) << view.messages[0].text;
+    EXPECT_TRUE(presenter.Commands()[Command::UnreadableFolders].enabled);
+    const std::string band = view.progress.strCounts;
+    EXPECT_NE(band.find(" 3 directories could not be read."), std::string::npos) << band;
+
+    view.selected = "/r/big/deep/f";  // not only below the selection
+    presenter.OnCommand(Command::UnreadableFolders);
+    EXPECT_EQ(view.area, AreaView::Unreadable);
+    EXPECT_EQ(RowPaths(view.rows),
+              std::vector<std::string>({"/r/big/deep", "/r/big/deep/inner", "/r/small"}));
+    EXPECT_EQ(view.rowsTitle, "Unreadable Folders in /r: 3 folders");
+    EXPECT_EQ(view.progress.strCounts, band);
+
+    // The switch brings the made list back; another scan drops it.
+    presenter.OnShowArea(AreaView::Tree);
+    presenter.OnShowArea(AreaView::Unreadable);
+    EXPECT_EQ(RowPaths(view.rows).size(), 3u);
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    EXPECT_EQ(view.area, AreaView::Tree);
+    EXPECT_FALSE(presenter.Commands()[Command::UnreadableFolders].enabled);
+}
+
 // Find: a field it cannot read is said and the dialog comes back with what
 // was typed; the results show their count and total.
 TEST_F(MainPresenter, FindAsksAgainUntilItCanReadTheFields) {

@@ -299,10 +299,10 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
     live.dlg.SetFolderOpener([](const std::string& path) { s_opened.push_back(path); });
     live.Run([](Live& l) {
         // Off the items, before any scan: nothing to save yet.
-        EXPECT_EQ(
-            MenuAt(l, POINT{4, 4}),
-            std::vector<std::string>({"&Largest Files\tCtrl+L -", "&Find\u2026\tCtrl+F -",
-                                      "Save Scan\u2026\tCtrl+S -", "Open Scan\u2026\tCtrl+O"}));
+        EXPECT_EQ(MenuAt(l, POINT{4, 4}),
+                  std::vector<std::string>({"&Largest Files\tCtrl+L -", "&Find\u2026\tCtrl+F -",
+                                            "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S -",
+                                            "Open Scan\u2026\tCtrl+O"}));
         ASSERT_TRUE(l.Scan(s_dir + "\\"));
         l.Expand(l.Top());
         const HTREEITEM sub = Child(l.Tree(), l.Top(), "sub");
@@ -345,8 +345,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                        "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "Show &Treemap\tF9",
                        "Show D&etails\tF8", "&Rescan\tF5", "Open Ter&minal Here",
                        "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
-                       "&Largest Files\tCtrl+L", "&Find\u2026\tCtrl+F", "Save Scan\u2026\tCtrl+S",
-                       "Open Scan\u2026\tCtrl+O"}));
+                       "&Largest Files\tCtrl+L", "&Find\u2026\tCtrl+F", "&Unreadable Folders -",
+                       "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -810,7 +810,7 @@ TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
         EXPECT_EQ(bottom.bottom, tree.bottom);
         EXPECT_TRUE(::IsWindowVisible(area));
         EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 1);
-        EXPECT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(kAreaViewCount));
 
         // The rows selected, the current one first.
         ListView_SetItemState(rows, 0, LVIS_SELECTED, LVIS_SELECTED | LVIS_FOCUSED);

@@ -154,8 +154,11 @@ void CSizewalkDlg::CreateControls() {
     m_showFiles = new QCheckBox(QStringLiteral("Show Files"), this);
     m_treemapBox = new QCheckBox(QStringLiteral("Treemap"), this);
     m_treemapBox->setObjectName(QStringLiteral("treemapBox"));
-    connect(m_treemapBox, &QCheckBox::clicked, this,
-            [this] { m_presenter->OnCommand(Command::TreemapBox); });
+    // Any change, by a click, a key or an assistive tool's toggle, goes to
+    // the presenter once; its own drawing of the state does not come back.
+    connect(m_treemapBox, &QCheckBox::toggled, this, [this] {
+        if (!m_bDrawingCommands) m_presenter->OnCommand(Command::TreemapBox);
+    });
 
     m_viewLabel = new QLabel(QStringLiteral("&View:"), this);
     m_viewLabel->setObjectName(QStringLiteral("viewLabel"));
@@ -208,6 +211,10 @@ void CSizewalkDlg::CreateControls() {
     m_progress->setWordWrap(false);
     m_progress->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_progress->setAccessibleDescription(QStringLiteral("Scan progress"));
+    // The count of folders that could not be read is a link to their list
+    // (DrawProgress).
+    connect(m_progress, &QLabel::linkActivated, this,
+            [this] { m_presenter->OnCommand(Command::UnreadableFolders); });
     m_progress->hide();
     m_treemap = new CTreemapView(m_split);
     m_treemap->setObjectName(QStringLiteral("treemap"));
@@ -552,6 +559,7 @@ void CSizewalkDlg::SetScanning(bool scanning) {
 }
 
 void CSizewalkDlg::ShowCommands(const CommandStates& states) {
+    m_bDrawingCommands = true;
     for (const CommandInfo& info : kCommandList) {
         const CommandState state = states[info.id];
         if (QAction* action = m_actions[static_cast<std::size_t>(info.id)]) {
@@ -564,6 +572,7 @@ void CSizewalkDlg::ShowCommands(const CommandStates& states) {
         }
     }
     m_viewLabel->setEnabled(m_view->isEnabled());
+    m_bDrawingCommands = false;
 }
 
 // Over every window of the program, and shown at once: the work that
@@ -591,10 +600,33 @@ void CSizewalkDlg::HideProgress() {
 void CSizewalkDlg::DrawProgress() {
     const QString counts = DisplayText(m_shownProgress.strCounts);
     const QString dir = DisplayText(m_shownProgress.strDir);
-    const QString shown = counts + QLatin1Char('\n') +
-                          m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle,
-                                                               m_progress->contentsRect().width());
+    const QString elided = m_progress->fontMetrics().elidedText(dir, Qt::ElideMiddle,
+                                                                m_progress->contentsRect().width());
+    // The notes' last sentence, when it counts folders not read, links to
+    // their list.
+    static const QString kUnread = QStringLiteral(" could not be read.");
+    QString shown;
+    Qt::TextFormat format = Qt::PlainText;
+    if (counts.endsWith(kUnread)) {
+        const qsizetype end = counts.lastIndexOf(QStringLiteral(". "), -kUnread.size() - 1);
+        const qsizetype start = end < 0 ? 0 : end + 2;
+        shown = counts.left(start).toHtmlEscaped() + QStringLiteral("<a href=\"#unreadable\">") +
+                counts.mid(start).toHtmlEscaped() + QStringLiteral("</a><br>") +
+                elided.toHtmlEscaped();
+        format = Qt::RichText;
+    } else {
+        shown = counts + QLatin1Char('\n') + elided;
+    }
     // Only real changes are drawn, so the text never flickers.
+    // Only a link takes the focus and clicks: a plain band stays out of the
+    // tab order.
+    if (format != m_progress->textFormat()) {
+        m_progress->setTextFormat(format);
+        m_progress->setTextInteractionFlags(
+            format == Qt::RichText ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                   : Qt::NoTextInteraction);
+        if (format == Qt::PlainText) m_progress->setFocusPolicy(Qt::NoFocus);
+    }
     if (shown != m_progress->text()) m_progress->setText(shown);
     const QString spoken = counts + QStringLiteral(", ") + dir;
     if (spoken != m_progress->accessibleName()) m_progress->setAccessibleName(spoken);

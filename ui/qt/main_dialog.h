@@ -187,6 +187,7 @@ private:
     AreaView m_eShownArea = AreaView::Tree;
     // The list's selection set from the presenter: not reported back.
     bool m_bSettingRows = false;
+    bool m_bDrawingCommands = false;  // ShowCommands sets the Treemap box
     // The list's selection as SelectedRows() says it, kept for the same
     // table coming back re-sorted.
     std::vector<CScanTree::Item> m_chosenRows;

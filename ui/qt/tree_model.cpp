@@ -1,7 +1,10 @@
 #include "ui/qt/tree_model.h"
 
+#include <QApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QStringList>
+#include <QStyle>
 
 #include <vector>
 
@@ -168,9 +171,22 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
         case Qt::AccessibleDescriptionRole:
             return DetailsOf(index);
+        case Qt::ForegroundRole:
+            return IsUnreadable(item) ? QVariant(WarningColour()) : QVariant();
+        case Qt::DecorationRole:
+            // The view scales the icon to its icon size, one row high.
+            return IsUnreadable(item)
+                       ? QVariant(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning))
+                       : QVariant();
         default:
             return {};
     }
+}
+
+QColor CTreeModel::WarningColour() { return QColor(0xA0, 0x00, 0x00); }
+
+bool CTreeModel::IsUnreadable(Item item) const {
+    return m_tree->Entry(item).IsDirectory() && m_tree->List().ReadErrorOf(item) != 0;
 }
 
 void CTreeModel::SetSortOrder(SortOrder order) {

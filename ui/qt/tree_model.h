@@ -14,6 +14,7 @@
 // command empties it before the list changes.
 
 #include <QAbstractItemModel>
+#include <QColor>
 
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,10 @@ public:
 
     // The share of the parent (a double from 0 to 1) of a % cell, for its bar.
     static constexpr int kShareRole = Qt::UserRole + 1;
+    // The label of a directory that could not be read: drawn in this colour
+    // (dark red, readable on white; a selected row keeps the selection's
+    // text colour) beside the style's warning icon.
+    static QColor WarningColour();
     // The details columns after the labels, or the labels alone (the
     // default). Expanded items stay; indexes into the columns that go away
     // become invalid (move the current item to column 0 first).
@@ -80,6 +85,8 @@ public:
     std::size_t MemoryBytes() const;
 
 private:
+    // A directory that could not be read, wholly or in part.
+    bool IsUnreadable(Item item) const;
     // Re-sorts on next look; every persistent index follows its item.
     void Reorder(bool resort);
     QModelIndex MakeIndex(Item item, int column = 0) const;

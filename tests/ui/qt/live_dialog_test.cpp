@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "model/detail_columns.h"
 #include "tests/core/blocking_source.h"
@@ -340,7 +341,7 @@ private slots:
                               "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "Show &Treemap|F9",
                               "Show D&etails|F8", "&Rescan|F5", "Open Ter&minal Here|",
                               "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
-                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F",
+                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
                               "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
@@ -417,6 +418,48 @@ private slots:
         f.Press(t.Path("d"));
         QVERIFY(!f.dlg.IsScanning());
         QCOMPARE(model.index(0, 0).data().toString(), top);
+    }
+
+    // A saved scan with folders not read: the band's count of them is a
+    // link (the rest plain, a name's '<' too) that lists them; a screen
+    // reader hears the text unchanged.
+    void unreadableCountInTheBandLinksToTheirList() {
+        TempTree t;
+        const std::string file = t.Path("<u>.json");
+        std::ofstream(file) << "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},"
+                               "[{\"name\":\"a\",\"read_error\":true}],"
+                               "[{\"name\":\"b\",\"read_error\":true}]]]";
+        Fixture f;
+        QTimer::singleShot(50, &f.dlg, [&] {
+            if (auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                if (auto* name = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(QString::fromStdString(file));
+                QMetaObject::invokeMethod(box, "accept");
+            }
+        });
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_START_DIR), Qt::Key_O, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsScanning(), 10000);
+        QLabel* band = f.dlg.GetProgressLabel();
+        QCOMPARE(band->textFormat(), Qt::RichText);
+        const QString text = band->text();
+        QVERIFY2(text.startsWith("From a file") &&
+                     text.contains(". <a href=\"#unreadable\">2 directories could not be "
+                                   "read.</a><br>") &&
+                     text.contains("&lt;u&gt;.json") && !text.contains("<u>"),
+                 qPrintable(text));
+        QVERIFY(band->textInteractionFlags() & Qt::LinksAccessibleByKeyboard);
+        QVERIFY2(
+            band->accessibleName().contains(QStringLiteral(" 2 directories could not be read., ") +
+                                            QString::fromStdString(file)),
+            qPrintable(band->accessibleName()));
+
+        emit band->linkActivated(QStringLiteral("#unreadable"));
+        auto* rows = static_cast<QTreeView*>(f.dlg.GetDlgItem(IDC_ROWS));
+        QVERIFY(rows && rows->isVisible());
+        QCOMPARE(rows->model()->rowCount(), 2);
+        QCOMPARE(static_cast<QLabel*>(f.dlg.GetDlgItem(IDC_ROWS_TITLE))->text(),
+                 QStringLiteral("Unreadable Folders in /r: 2 folders"));
+        QVERIFY(f.dlg.GetAction(TreeAction::UnreadableFolders)->isEnabled());
     }
 
     // Delete asks, with No the default: Enter keeps the file. Shift+Delete
@@ -584,6 +627,18 @@ private slots:
         QVERIFY(map->isHidden());
         QCOMPARE(map->List(), nullptr);
         QTRY_COMPARE(f.dlg.size(), before);
+
+        // An assistive tool's toggle, which never clicks, shows it too, once.
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(box);
+        QVERIFY(access && access->actionInterface());
+        access->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(box->isChecked());
+        QVERIFY(!map->isHidden());
+        QVERIFY(f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
+        QCOMPARE(map->List(), &tree->List());
+        box->setChecked(false);
+        QVERIFY(map->isHidden());
+        QVERIFY(!f.dlg.GetAction(TreeAction::ShowTreemap)->isChecked());
     }
 
     // F8 adds the columns beside the unchanged labels; a header sorts by its

@@ -2,13 +2,19 @@
 // sorted children, and how name bytes are shown.
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QLocale>
+#include <QPixmap>
+#include <QStyle>
 #include <QTest>
 
 #include <string>
 #include <vector>
 
 #include "core/scan_command.h"
+#include "scan/scan_file_list.h"
 #include "tests/temp_tree.h"
 #include "ui/qt/display_text.h"
 #include "ui/qt/name_collator.h"
@@ -212,6 +218,38 @@ private slots:
         QCOMPARE(b.row(), 1);
         QCOMPARE(b.data().toString(), QStringLiteral("b [       300 bytes]"));
         QCOMPARE(x.data().toString(), QStringLiteral("x [        50 bytes]"));
+    }
+
+    // A directory that could not be read, and only it, stands out: the
+    // warning colour and icon, its label and tip as before.
+    void unreadableDirectoryStandsOut() {
+        CMemorySource in(
+            "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},{\"name\":\"a\",\"asize\":5},"
+            "[{\"name\":\"locked\",\"read_error\":true}],[{\"name\":\"open\"}]]]");
+        CScanList list;
+        ReadScanList(in, list);
+        QCOMPARE(list.UnreadableCount(), std::size_t{1});
+        CTreeModel model;
+        FillTree(list, Units::Bytes, Files::Shown, model);
+        model.SetShowDetails(true);
+        const QModelIndex top = model.index(0, 0);
+        const QStringList labels = ChildLabels(model, top);
+        QCOMPARE(labels.size(), 3);
+        QVERIFY2(labels[1].startsWith("locked [") && labels[1].endsWith("] (could not be read)"),
+                 qPrintable(labels[1]));
+        const QModelIndex locked = model.index(1, 0, top);
+        QCOMPARE(locked.data(Qt::ForegroundRole).value<QColor>(), CTreeModel::WarningColour());
+        const QIcon icon = locked.data(Qt::DecorationRole).value<QIcon>();
+        QVERIFY(!icon.isNull());
+        QCOMPARE(
+            icon.pixmap(16).toImage(),
+            QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16).toImage());
+        QVERIFY(locked.data(Qt::ToolTipRole).toString().contains("Could not be read"));
+        for (const QModelIndex& plain :
+             {top, model.index(0, 0, top), model.index(2, 0, top), model.index(1, 1, top)}) {
+            QVERIFY(!plain.data(Qt::ForegroundRole).isValid());
+            QVERIFY(!plain.data(Qt::DecorationRole).isValid());
+        }
     }
 
     void emptyFillShowsNothing() {
