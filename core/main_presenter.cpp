@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
 #include <iterator>
 #include <new>
 #include <utility>
@@ -654,15 +655,21 @@ void CMainPresenter::OnLargestFiles() {
     const TreeSelection shown = m_view.SelectedItem();
     if (IsScanning() || !shown.pTree || !m_command.Kept().IsValid()) return;
     const std::string root = ListRoot();
+    MakeList(AreaView::LargestFiles,
+             [&] { m_lists.MakeLargest(*shown.pTree, root, m_sizeMode, m_view.GroupSeparator()); });
+}
+
+bool CMainPresenter::MakeList(AreaView area, const std::function<void()>& make) {
     m_rowItem = CScanTree::kNoItem;
     try {
         CWaitCursorScope busy(m_working);
-        m_lists.MakeLargest(*shown.pTree, root, m_sizeMode, m_view.GroupSeparator());
+        make();
     } catch (const std::bad_alloc&) {
         m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
-        return;
+        return false;
     }
-    ShowArea(AreaView::LargestFiles);
+    ShowArea(area);
+    return true;
 }
 
 void CMainPresenter::OnUnreadableFolders() {
@@ -670,17 +677,11 @@ void CMainPresenter::OnUnreadableFolders() {
     const TreeSelection shown = m_view.SelectedItem();
     if (IsScanning() || !shown.pTree || !Commands()[Command::UnreadableFolders].enabled)
         return ShowArea(m_area);  // the switch shows what is on show
-    m_rowItem = CScanTree::kNoItem;
-    try {
-        CWaitCursorScope busy(m_working);
-        // The whole scan, as the band counts them.
+    // The whole scan, as the band counts them.
+    MakeList(AreaView::Unreadable, [&] {
         m_lists.MakeUnreadable(*shown.pTree, shown.pTree->Path(0), m_sizeMode,
                                m_view.GroupSeparator());
-    } catch (const std::bad_alloc&) {
-        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
-        return;
-    }
-    ShowArea(AreaView::Unreadable);
+    });
 }
 
 void CMainPresenter::OnFind() {
@@ -705,16 +706,10 @@ void CMainPresenter::OnFind() {
     std::erase(m_findHistory, fields.strPattern);
     m_findHistory.insert(m_findHistory.begin(), fields.strPattern);
     if (m_findHistory.size() > 20) m_findHistory.pop_back();
-    m_rowItem = CScanTree::kNoItem;
-    try {
-        CWaitCursorScope busy(m_working);
+    MakeList(AreaView::Found, [&] {
         m_lists.MakeFound(*shown.pTree, root, std::move(*request), m_sizeMode,
                           m_view.GroupSeparator());
-    } catch (const std::bad_alloc&) {
-        m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
-        return;
-    }
-    ShowArea(AreaView::Found);
+    });
 }
 
 void CMainPresenter::OnShowArea(AreaView area) {
@@ -727,8 +722,12 @@ void CMainPresenter::OnShowArea(AreaView area) {
     // Largest Files of the whole scan.
     const TreeSelection shown = m_view.SelectedItem();
     if (!shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);
-    m_lists.MakeLargest(*shown.pTree, shown.pTree->Path(0), m_sizeMode, m_view.GroupSeparator());
-    ShowArea(area);
+    // Out of memory, the switch shows what is on show.
+    if (!MakeList(area, [&] {
+            m_lists.MakeLargest(*shown.pTree, shown.pTree->Path(0), m_sizeMode,
+                                m_view.GroupSeparator());
+        }))
+        ShowArea(m_area);
 }
 
 void CMainPresenter::OnBackToTree() {

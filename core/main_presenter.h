@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -261,6 +262,9 @@ private:
     std::string ListRoot() const;
     // Shows `area` (a list must be made) and makes it the one on show.
     void ShowArea(AreaView area);
+    // Makes the list of `area` with `make` under the wait cursor, then shows
+    // it; out of memory is said and nothing changes on show.
+    bool MakeList(AreaView area, const std::function<void()>& make);
     // Takes the measured item (a directory's `fresh` scan, or a file's look)
     // into the tree, asks, removes, and follows the disk.
     void AskAndRemove(const PendingRemove& pending, const CScanList* fresh);
