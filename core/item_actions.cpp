@@ -81,6 +81,12 @@ std::string ConfirmRemoveText(const CScanList& list, std::size_t index, RemoveKi
     return text;
 }
 
+RemoveResult RemoveItem(RemoveKind kind, const std::string& path, const std::string& start,
+                        const ItemId& id) {
+    return kind == RemoveKind::Trash ? MoveToTrash(path, start, id)
+                                     : DeletePermanently(path, start, id);
+}
+
 std::string ConfirmRemoveItemsText(const CScanList& list, const std::vector<std::size_t>& indices,
                                    RemoveKind kind, SizeMode mode, std::string_view separator) {
     const std::string count = GroupDigits(indices.size(), separator);

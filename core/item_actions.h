@@ -69,6 +69,11 @@ std::string ItemsProblemsText(const std::vector<std::string>& problems);
 // list.Count() when the list holds none.
 std::size_t IndexOfPath(const CScanList& list, std::string_view path);
 
+// Moves the item `path` (as `look` found it: `id`) below `start` to the
+// trash, or deletes it, as `kind` says (platform/file_actions.h).
+RemoveResult RemoveItem(RemoveKind kind, const std::string& path, const std::string& start,
+                        const ItemId& id);
+
 // The message after the removal of `path` did not wholly succeed; empty
 // when there is nothing to say.
 std::string RemoveFailureText(const RemoveResult& result, RemoveKind kind, const std::string& path);

@@ -189,9 +189,7 @@ void CMainPresenter::ShownTree::ShowList(const CScanList& list, Units units, Fil
     p.m_pTreeList = &list;
     p.m_current = p.m_view.SelectedItem().item;
     p.UpdateMapList();
-    p.m_lists.Follow(p.m_view.SelectedItem().pTree, p.m_sizeMode, p.m_view.GroupSeparator());
-    if (p.m_area != AreaView::Tree)
-        p.ShowArea(p.m_lists.IsMade(p.m_area) ? p.m_area : AreaView::Tree);
+    p.FollowLists();
 }
 
 void CMainPresenter::UpdateMapList() {
@@ -301,15 +299,7 @@ void CMainPresenter::Remove(RemoveKind kind) {
     const CScanList& list = selected.pTree->List();
     const std::size_t index = selected.item;
     if (&list != &m_command.Kept().List() || index >= list.Count()) return;
-    // The tree holds the start and what lies below it, never what is above.
-    if (index == 0) {
-        m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
-        return;
-    }
-    if (m_command.Kept().IsOpened()) {
-        m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
-        return;
-    }
+    if (RemovalRefused(index == 0)) return;
     const std::string path = list.PathOf(index);
     if (!StartIsTheScanned(list.PathOf(0))) return;
     const ItemLook look = LookAtItem(path, list.PathOf(0), KindOf(list[index]));
@@ -366,14 +356,11 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
     RemoveResult result;
     try {
         CWaitCursorScope busy(m_working);
-        result = pending.eKind == RemoveKind::Trash
-                     ? MoveToTrash(path, start, pending.look.id)
-                     : DeletePermanently(path, start, pending.look.id);
+        result = RemoveItem(pending.eKind, path, start, pending.look.id);
     } catch (const std::bad_alloc&) {
         // Part of it may be gone: the tree cannot say what is left.
-        m_keep.reset();
         m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
-        Show(m_command.Rescan(m_fields));
+        ReadDiskAgain();
         return;
     }
     const std::string failure = RemoveFailureText(result, pending.eKind, path);
@@ -390,8 +377,7 @@ void CMainPresenter::AskAndRemove(const PendingRemove& pending, const CScanList*
     } catch (const std::bad_alloc&) {
         // The disk changed but the list could not follow: it is dropped, so
         // that the next OK reads the disk again.
-        m_keep.reset();
-        Show(m_command.Rescan(m_fields));
+        ReadDiskAgain();
     }
 }
 
@@ -441,10 +427,7 @@ void CMainPresenter::OnToggleSizeOnDisk() {
     else if (!m_command.IsBusy() && m_command.Kept().IsValid())
         ShowNotes();
     // The lists rank by the size on show.
-    if (!IsScanning()) {
-        m_lists.Follow(m_view.SelectedItem().pTree, m_sizeMode, m_view.GroupSeparator());
-        if (m_area != AreaView::Tree) ShowArea(m_lists.IsMade(m_area) ? m_area : AreaView::Tree);
-    }
+    if (!IsScanning()) FollowLists();
 }
 
 void CMainPresenter::OnToggleTreemap() {
@@ -613,9 +596,32 @@ void CMainPresenter::UpdateProgress() {
                                        m_command.IsOpening()));
 }
 
-}  // namespace sizewalk
+AreaView CMainPresenter::ShownArea() const {
+    return m_area == AreaView::Tree || m_lists.IsMade(m_area) ? m_area : AreaView::Tree;
+}
 
-namespace sizewalk {
+void CMainPresenter::FollowLists() {
+    m_lists.Follow(m_view.SelectedItem().pTree, m_sizeMode, m_view.GroupSeparator());
+    if (m_area != AreaView::Tree) ShowArea(ShownArea());
+}
+
+bool CMainPresenter::RemovalRefused(bool start) {
+    // The tree holds the start and what lies below it, never what is above.
+    if (start) {
+        m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
+        return true;
+    }
+    if (m_command.Kept().IsOpened()) {
+        m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
+        return true;
+    }
+    return false;
+}
+
+void CMainPresenter::ReadDiskAgain() {
+    m_keep.reset();
+    Show(m_command.Rescan(m_fields));
+}
 
 std::string CMainPresenter::ListRoot() const {
     const TreeSelection selected = ActionItem();
@@ -696,7 +702,7 @@ void CMainPresenter::OnFind() {
     while (!request) {
         if (!m_view.AskFind(fields, m_findHistory)) {
             // The switch may have chosen the results: it shows what is on show.
-            ShowArea(m_area == AreaView::Tree || m_lists.IsMade(m_area) ? m_area : AreaView::Tree);
+            ShowArea(ShownArea());
             return;
         }
         std::string error;
@@ -750,23 +756,12 @@ void CMainPresenter::OnRowActivated(CScanTree::Item item) {
     OnItemChosen(SelectionView::List, item);
 }
 
-}  // namespace sizewalk
-
-namespace sizewalk {
-
 void CMainPresenter::RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> items) {
     if (m_command.IsBusy() || m_command.IsStopping() || !m_command.Kept().IsValid()) return;
     const CScanList& list = m_command.Kept().List();
     std::erase_if(items, [&](CScanTree::Item item) { return item >= list.Count(); });
     if (items.empty()) return;
-    if (std::find(items.begin(), items.end(), 0u) != items.end()) {
-        m_view.ShowMessage(kCannotRemoveStartText, MessageIcon::Warning);
-        return;
-    }
-    if (m_command.Kept().IsOpened()) {
-        m_view.ShowMessage(kCannotRemoveOpenedScanText, MessageIcon::Warning);
-        return;
-    }
+    if (RemovalRefused(std::find(items.begin(), items.end(), 0u) != items.end())) return;
     // What lies below another chosen item goes with it.
     std::vector<std::size_t> chosen(items.begin(), items.end());
     std::sort(chosen.begin(), chosen.end());
@@ -791,9 +786,7 @@ void CMainPresenter::RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> it
                 problems.push_back(ChangedText(path, look));
                 continue;
             }
-            const RemoveResult result = kind == RemoveKind::Trash
-                                            ? MoveToTrash(path, start, look.id)
-                                            : DeletePermanently(path, start, look.id);
+            const RemoveResult result = RemoveItem(kind, path, start, look.id);
             const std::string failure = RemoveFailureText(result, kind, path);
             if (!failure.empty()) problems.push_back(failure);
             // The disk decides what left the tree.
@@ -803,9 +796,8 @@ void CMainPresenter::RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> it
                 partial.push_back(index);
         }
     } catch (const std::bad_alloc&) {
-        m_keep.reset();
         m_view.ShowMessage(kOutOfMemoryText, MessageIcon::Warning);
-        Show(m_command.Rescan(m_fields));
+        ReadDiskAgain();
         return;
     }
     if (!problems.empty()) m_view.ShowMessage(ItemsProblemsText(problems), MessageIcon::Warning);
@@ -830,8 +822,7 @@ void CMainPresenter::RemoveRows(RemoveKind kind, std::vector<CScanTree::Item> it
         }
         ReplaceKept(std::move(*edited), std::nullopt);
     } catch (const std::bad_alloc&) {
-        m_keep.reset();
-        Show(m_command.Rescan(m_fields));
+        ReadDiskAgain();
     }
 }
 

@@ -260,6 +260,17 @@ private:
     // The directory a new list looks below: the selected one, else the
     // whole scan.
     std::string ListRoot() const;
+    // The area on show, or the tree when its list is not made.
+    AreaView ShownArea() const;
+    // The lists made again from the tree on show (a new list, another size
+    // on show), and the one on show shown again.
+    void FollowLists();
+    // Says why not and is true when the start is among the items to remove,
+    // or the scan was opened from a file.
+    bool RemovalRefused(bool start);
+    // After the disk changed in a way the list could not follow: the kept
+    // scan is read again.
+    void ReadDiskAgain();
     // Shows `area` (a list must be made) and makes it the one on show.
     void ShowArea(AreaView area);
     // Makes the list of `area` with `make` under the wait cursor, then shows

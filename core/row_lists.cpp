@@ -100,25 +100,23 @@ void CRowLists::MakeFound(const CScanTree& tree, const std::string& root, FindRe
     Make(m_found, tree, mode, separator);
 }
 
+void CRowLists::Unmake(RowList& rows) {
+    // The search is kept to fill the dialog again.
+    std::optional<FindRequest> find = std::move(rows.find);
+    rows = RowList{};
+    rows.find = std::move(find);
+}
+
 void CRowLists::Follow(const CScanTree* tree, SizeMode mode, std::string_view separator) {
     const bool same = tree && tree->List().Count() > 0 && tree->Path(0) == m_strStart;
     for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) {
         if (!rows->bMade) continue;
-        if (!same || !Make(*rows, *tree, mode, separator)) {
-            // The search is kept to fill the dialog again.
-            std::optional<FindRequest> find = std::move(rows->find);
-            *rows = RowList{};
-            rows->find = std::move(find);
-        }
+        if (!same || !Make(*rows, *tree, mode, separator)) Unmake(*rows);
     }
 }
 
 void CRowLists::Drop() {
-    for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) {
-        std::optional<FindRequest> find = std::move(rows->find);
-        *rows = RowList{};
-        rows->find = std::move(find);
-    }
+    for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) Unmake(*rows);
 }
 
 }  // namespace sizewalk

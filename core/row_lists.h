@@ -55,6 +55,8 @@ private:
     };
     RowList& Of(AreaView area);
     const RowList& Of(AreaView area) const;
+    // `rows` gone, its search kept.
+    static void Unmake(RowList& rows);
     // Ranks `rows` from `tree`; false when its directory is gone.
     static bool Make(RowList& rows, const CScanTree& tree, SizeMode mode,
                      std::string_view separator);
