@@ -41,7 +41,8 @@
 //
 // --treemap WxH lays out and renders the treemap of the whole scan (every
 // file a tile, in the size on show) at WxH pixels and adds
-// treemap_layout_seconds, treemap_render_seconds and
+// treemap_layout_seconds, treemap_render_seconds, treemap_labels_seconds
+// and treemap_labels (the folders' name boxes at 16 pixels a line), and
 // treemap_layout_bytes_per_entry (what the layout keeps per entry).
 //
 // --types counts the files by kind and type (File Types) in the size on
@@ -87,6 +88,7 @@
 #include "model/file_types.h"
 #include "model/list_treemap_input.h"
 #include "model/scan_compare.h"
+#include "model/treemap_labels.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
 #include "platform/find_record.h"
@@ -415,10 +417,15 @@ void PrintTreemap(const sizewalk::CScanList& list, sizewalk::SizeMode mode, int 
     const auto r0 = std::chrono::steady_clock::now();
     sizewalk::RenderTreemap(input, layout, pixels);
     const double renderSeconds = Seconds(r0);
+    // The folders' names as a pane at 100% asks for them.
+    const auto l0 = std::chrono::steady_clock::now();
+    const std::size_t labels = sizewalk::TreemapLabels(input, layout).size();
+    const double labelSeconds = Seconds(l0);
     std::printf(
         ", \"treemap_width\": %d, \"treemap_height\": %d, \"treemap_layout_seconds\": %.6f, "
-        "\"treemap_render_seconds\": %.6f, \"treemap_layout_bytes_per_entry\": %.2f",
-        layout.Width(), layout.Height(), layoutSeconds, renderSeconds,
+        "\"treemap_render_seconds\": %.6f, \"treemap_labels_seconds\": %.6f, "
+        "\"treemap_labels\": %zu, \"treemap_layout_bytes_per_entry\": %.2f",
+        layout.Width(), layout.Height(), layoutSeconds, renderSeconds, labelSeconds, labels,
         list.Count() ? static_cast<double>(layout.MemoryBytes()) / static_cast<double>(list.Count())
                      : 0.0);
 }

@@ -224,9 +224,18 @@ std::uint32_t TreemapParent(const CTreemapInput& input, std::uint32_t node) {
     return path.size() >= 2 ? path[path.size() - 2] : kNoNode;
 }
 
-std::uint32_t TreemapZoomTarget(const CTreemapInput& input, std::uint32_t node) {
-    if (node >= input.Count()) return kNoNode;
-    return input.IsDirectory(node) ? node : TreemapParent(input, node);
+std::uint32_t TreemapZoomStep(const CTreemapInput& input, std::uint32_t root, std::uint32_t node) {
+    const std::uint32_t count = input.Count();
+    if (root >= count || node >= count || node <= root) return kNoNode;
+    const std::uint32_t end = std::min(input.SubtreeEnd(root), count);
+    if (node >= end) return kNoNode;
+    // Only the root's children are walked, each subtree skipped at once.
+    for (std::uint32_t j = root + 1; j < end;) {
+        const std::uint32_t next = std::max(input.SubtreeEnd(j), j + 1);
+        if (node < next) return input.IsDirectory(j) ? j : kNoNode;
+        j = next;
+    }
+    return kNoNode;
 }
 
 }  // namespace sizewalk

@@ -98,8 +98,9 @@ std::uint32_t TreemapParent(const CTreemapInput& input, std::uint32_t node);
 // outside the input): the zoom chain above a zoom root, for the pane's path.
 std::vector<std::uint32_t> TreemapPath(const CTreemapInput& input, std::uint32_t node);
 
-// The directory a zoom into `node`'s tile goes to: `node` itself if it is a
-// directory, else its parent.
-std::uint32_t TreemapZoomTarget(const CTreemapInput& input, std::uint32_t node);
+// One zoom step from `root` towards `node`: the child of `root` whose
+// subtree holds `node`, if that child is a directory; kNoNode when `node` is
+// `root`, lies outside its subtree, or is (or is in) a file directly in it.
+std::uint32_t TreemapZoomStep(const CTreemapInput& input, std::uint32_t root, std::uint32_t node);
 
 }  // namespace sizewalk

@@ -1,5 +1,6 @@
 #include "model/treemap_picture.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "model/treemap_render.h"
@@ -22,6 +23,13 @@ std::unique_ptr<TreemapPicture> MakeTreemapPicture(const TreemapRequest& request
                            static_cast<std::size_t>(picture->layout.Height()));
     RenderTreemap(input, picture->layout, picture->pixels, {},
                   request.highlight ? &*request.highlight : nullptr);
+    if (request.nLabelHeight > 0) {
+        TreemapLabelOptions options;
+        options.nHeight = request.nLabelHeight;
+        // As wide as some four letters are tall: room for a short name.
+        options.nMinWidth = std::max(options.nMinWidth, 4 * request.nLabelHeight);
+        picture->labels = TreemapLabels(input, picture->layout, options);
+    }
     return picture;
 }
 

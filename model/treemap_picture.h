@@ -16,13 +16,15 @@
 
 #include "model/file_type.h"
 #include "model/list_treemap_input.h"
+#include "model/treemap_labels.h"
 #include "model/treemap_layout.h"
 #include "scan/scan_list.h"
 
 namespace sizewalk {
 
 // What to draw: the subtree of `nRoot` of `pList` in `mode`, at nWidth x
-// nHeight device pixels; with `highlight`, the files it leaves out dimmed.
+// nHeight device pixels; with `highlight`, the files it leaves out dimmed;
+// with a label height, the boxes of the folders' names that tall.
 struct TreemapRequest {
     const CScanList* pList = nullptr;
     SizeMode mode = SizeMode::Apparent;
@@ -30,6 +32,7 @@ struct TreemapRequest {
     int nWidth = 0;
     int nHeight = 0;
     std::optional<FileTypeFilter> highlight;
+    int nLabelHeight = 0;  // 0: no labels
 };
 
 struct TreemapPicture {
@@ -37,6 +40,7 @@ struct TreemapPicture {
     std::uint64_t nGeneration = 0;  // of the request it answers
     CTreemapLayout layout;
     std::vector<std::uint32_t> pixels;  // 0xAARRGGBB, nWidth per row, top row first
+    std::vector<TreemapLabel> labels;   // in the pixels' coordinates
 };
 
 // Lays out and renders a request at once (an empty picture for no list, a

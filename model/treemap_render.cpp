@@ -83,6 +83,27 @@ private:
     std::vector<float> m_nx;
 };
 
+// A directory's frame: one pixel inside its edges at three eighths of its
+// brightness, dark on any colour while the shading stays visible.
+void DrawFrame(std::span<std::uint32_t> pixels, int width, TreemapRect r) {
+    auto darken = [](std::uint32_t& p) {
+        p = 0xFF000000u | (((p >> 2) & 0x3F3F3Fu) + ((p >> 3) & 0x1F1F1Fu));
+    };
+    std::uint32_t* top = pixels.data() + std::size_t(r.y0) * width;
+    std::uint32_t* bottom = pixels.data() + std::size_t(r.y1 - 1) * width;
+    for (int x = r.x0; x < r.x1; ++x) {
+        darken(top[x]);
+        darken(bottom[x]);
+    }
+    for (int y = r.y0 + 1; y < r.y1 - 1; ++y) {
+        darken(pixels[std::size_t(y) * width + r.x0]);
+        darken(pixels[std::size_t(y) * width + r.x1 - 1]);
+    }
+}
+
+// Smaller directories keep their pixels: a frame would be most of them.
+constexpr int kMinFrameSide = 6;
+
 }  // namespace
 
 std::uint32_t TreemapKindColor(FileKind kind) {
@@ -130,12 +151,16 @@ bool RenderTreemap(const CTreemapInput& input, const CTreemapLayout& layout,
         double dHeight;  // the ridge height of this frame's children
     };
     std::vector<Frame> stack;
+    std::vector<TreemapRect> frames;  // drawn over the cushions at the end
     const std::uint32_t count = input.Count();
     const std::uint32_t end = std::min(input.SubtreeEnd(root), count);
     Surface top;
     double height0 = options.dHeight;
     for (std::uint32_t i = root; i < std::max(end, root + 1);) {
         while (!stack.empty() && i >= stack.back().nEnd) stack.pop_back();
+        // The stack holds the node's directories from the root down: its
+        // size is the node's level below the root.
+        const int level = static_cast<int>(stack.size());
         const Surface& parent = stack.empty() ? top : stack.back().surface;
         const double h = stack.empty() ? height0 : stack.back().dHeight;
         const std::uint32_t next = std::max(input.SubtreeEnd(i), i + 1);
@@ -157,8 +182,12 @@ bool RenderTreemap(const CTreemapInput& input, const CTreemapLayout& layout,
         } else {
             stack.push_back({next, s, h * options.dScaleFactor});
         }
+        if (level >= 1 && level <= options.nFrameLevels && input.IsDirectory(i) &&
+            rect.Width() >= kMinFrameSide && rect.Height() >= kMinFrameSide)
+            frames.push_back(rect);
         ++i;
     }
+    for (const TreemapRect& r : frames) DrawFrame(pixels, width, r);
     return true;
 }
 

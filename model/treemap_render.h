@@ -6,7 +6,10 @@
 // one light from the top left shades it. Files take the colour of their kind;
 // directories show only through their children and their ridges, and where
 // nothing of theirs has a tile (an empty directory, merged small children)
-// in a neutral grey. Everything is in device pixels: the caller lays out at
+// in a neutral grey. The directories of the first levels below the root get
+// a thin dark frame (the pixels inside their edges darkened, so the cushions
+// still show through), which shows where a folder ends. Everything is in
+// device pixels: the caller lays out at
 // its device size, so the map is as sharp at any scale. Rendering only reads
 // the input and the layout, so it may run on another thread while neither
 // changes; the same layout always gives the same pixels.
@@ -29,6 +32,7 @@ struct CushionOptions {
     double dLightX = -1.0;       // the light's direction (normalised when used)
     double dLightY = -1.0;
     double dLightZ = 10.0;
+    int nFrameLevels = 2;  // levels of directories below the root with a frame
 };
 
 // The colour of a kind, and of what shows a directory itself (0xFFRRGGBB).

@@ -27,8 +27,8 @@ bool CTreemapState::SetSelected(std::uint32_t index) {
 bool CTreemapState::ZoomInto(std::uint32_t index) {
     if (!m_pList || index >= m_pList->Count()) return false;
     const CListTreemapInput input(*m_pList, m_mode);
-    const std::uint32_t target = TreemapZoomTarget(input, index);
-    if (target == kNoNode || target == m_nRoot) return false;
+    const std::uint32_t target = TreemapZoomStep(input, m_nRoot, index);
+    if (target == kNoNode) return false;
     m_nRoot = target;
     return true;
 }
@@ -37,6 +37,12 @@ bool CTreemapState::ZoomOut() {
     if (!m_pList || m_nRoot == 0 || m_nRoot >= m_pList->Count()) return false;
     const std::size_t up = m_pList->ParentOf(m_nRoot);
     m_nRoot = up == CScanList::kNone ? 0 : static_cast<std::uint32_t>(up);
+    return true;
+}
+
+bool CTreemapState::ZoomHome() {
+    if (!m_pList || m_nRoot == 0) return false;
+    m_nRoot = 0;
     return true;
 }
 

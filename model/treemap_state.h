@@ -20,10 +20,11 @@ public:
     bool SetSizeMode(SizeMode mode);
     // An index outside the list outlines nothing.
     bool SetSelected(std::uint32_t index);
-    // Into the directory a tile belongs to (a directory itself, a file's
-    // parent), and one directory up.
+    // One level into the root's child directory that holds a tile (none for
+    // a file directly in the root), one directory up, and back to the top.
     bool ZoomInto(std::uint32_t index);
     bool ZoomOut();
+    bool ZoomHome();
 
     SizeMode Mode() const { return m_mode; }
     std::uint32_t Root() const { return m_nRoot; }

@@ -30,7 +30,7 @@ python3 -c 'import json,sys; json.loads(sys.stdin.read())' <<<"$out"
 
 # The treemap of the whole scan, laid out and rendered.
 out=$("$bench" --treemap 64x48 "$dir")
-for key in '"treemap_layout_seconds": ' '"treemap_render_seconds": ' \
+for key in '"treemap_layout_seconds": ' '"treemap_render_seconds": ' '"treemap_labels_seconds": ' \
            '"treemap_layout_bytes_per_entry": ' '"treemap_width": 64' '"treemap_height": 48'; do
   grep -qF "$key" <<<"$out" || { echo "missing $key in: $out"; exit 1; }
 done

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/file_kind.h"
+#include "model/treemap_labels.h"
 #include "model/treemap_layout.h"
 #include "model/treemap_render.h"
 
@@ -327,8 +328,15 @@ TEST(TreemapLayout, ZoomRootAndPath) {
     EXPECT_TRUE(TreemapPath(tree, 7).empty());
     EXPECT_EQ(TreemapParent(tree, 3), sub);
     EXPECT_EQ(TreemapParent(tree, 0), kNoNode);
-    EXPECT_EQ(TreemapZoomTarget(tree, 5), deep);
-    EXPECT_EQ(TreemapZoomTarget(tree, sub), sub);
+    // One level a step: the root's child directory that holds the node.
+    EXPECT_EQ(TreemapZoomStep(tree, 0, 5), sub);
+    EXPECT_EQ(TreemapZoomStep(tree, sub, 5), deep);
+    EXPECT_EQ(TreemapZoomStep(tree, 0, sub), sub);
+    EXPECT_EQ(TreemapZoomStep(tree, deep, 5), kNoNode);  // a file in the root
+    EXPECT_EQ(TreemapZoomStep(tree, 0, 1), kNoNode);
+    EXPECT_EQ(TreemapZoomStep(tree, sub, 1), kNoNode);  // outside the root
+    EXPECT_EQ(TreemapZoomStep(tree, deep, deep), kNoNode);
+    EXPECT_EQ(TreemapZoomStep(tree, 0, 7), kNoNode);
 
     CTreemapLayout layout;
     layout.Layout(tree, sub, 100, 60);
@@ -344,7 +352,8 @@ TEST(TreemapLayout, ZoomRootAndPath) {
 }
 
 // A small fixed tree drawn at 2x: the checksum pins the picture (looked at
-// once: cushions lit from the top left, colours by kind, grey for empty).
+// once: cushions lit from the top left, colours by kind, grey for empty,
+// the folders framed).
 TEST(TreemapRender, FixedTreeRaster) {
     CTestTree tree;
     tree.Open("root");
@@ -375,7 +384,7 @@ TEST(TreemapRender, FixedTreeRaster) {
     std::vector<std::uint32_t> pixels = Render(tree, layout);
     std::uint64_t hash = 1469598103934665603ull;  // FNV-1a over the pixels
     for (std::uint32_t p : pixels) hash = (hash ^ p) * 1099511628211ull;
-    EXPECT_EQ(hash, 9610361166728586359ull);
+    EXPECT_EQ(hash, 2641205845935396056ull);
 
     // Lit from the top left: a tile's bottom-right corner is darker than its middle.
     TreemapRect r = layout.Rect(movie);
@@ -423,6 +432,128 @@ TEST(TreemapRender, HighlightDimsTheRest) {
         }
         EXPECT_EQ(covered, plain.size());
     }
+}
+
+// The folders of the first two levels get a dark one-pixel frame inside their
+// edges; deeper folders, files and the frame's inside keep their shading.
+TEST(TreemapRender, FramesTheTopLevelsOfFolders) {
+    CTestTree tree;
+    tree.Open("root");
+    const auto one = tree.Open("one");
+    tree.File("a.txt", 3000);
+    const auto two = tree.Open("two");
+    tree.File("b.txt", 2000);
+    const auto three = tree.Open("three");
+    tree.File("c.txt", 2000);
+    tree.Close();
+    tree.Close();
+    tree.Close();
+    const auto file = tree.File("d.png", 4000);
+    tree.Close();
+    CTreemapLayout layout;
+    layout.Layout(tree, 0, 300, 200);
+    CushionOptions bare;
+    bare.nFrameLevels = 0;
+    std::vector<std::uint32_t> plain(300 * 200), framed(300 * 200);
+    ASSERT_TRUE(RenderTreemap(tree, layout, plain, bare));
+    ASSERT_TRUE(RenderTreemap(tree, layout, framed));
+    auto at = [](const std::vector<std::uint32_t>& p, int x, int y) {
+        return p[std::size_t(y) * 300 + x];
+    };
+    auto darker = [&](int x, int y) {
+        const std::uint32_t a = at(plain, x, y), b = at(framed, x, y);
+        for (int shift : {0, 8, 16})
+            if ((b >> shift & 0xFF) * 2 > (a >> shift & 0xFF) || (a >> shift & 0xFF) == 0)
+                return false;
+        return true;
+    };
+    for (std::uint32_t dir : {one, two}) {
+        const TreemapRect r = layout.Rect(dir);
+        ASSERT_GE(r.Width(), 6);
+        EXPECT_TRUE(darker(r.x0, r.y0) && darker(r.x1 - 1, r.y1 - 1)) << tree.Name(dir);
+        EXPECT_TRUE(darker((r.x0 + r.x1) / 2, r.y1 - 1) && darker(r.x0, (r.y0 + r.y1) / 2));
+    }
+    const TreemapRect deep = layout.Rect(three), f = layout.Rect(file);
+    ASSERT_FALSE(deep.IsEmpty());
+    // The third level has no frame: its edge changes only where its
+    // parent's runs.
+    const TreemapRect parent = layout.Rect(two);
+    int kept = 0;
+    for (int y = deep.y0; y < deep.y1; ++y)
+        for (int x = deep.x0; x < deep.x1; ++x) {
+            const bool edge = x == deep.x0 || y == deep.y0 || x == deep.x1 - 1 || y == deep.y1 - 1;
+            const bool parentEdge =
+                x == parent.x0 || y == parent.y0 || x == parent.x1 - 1 || y == parent.y1 - 1;
+            if (edge && !parentEdge) kept += at(framed, x, y) == at(plain, x, y) ? 1 : -1000;
+        }
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(at(framed, f.x0, f.y0), at(plain, f.x0, f.y0));
+    const TreemapRect r = layout.Rect(one);
+    EXPECT_EQ(at(framed, r.x0 + 2, r.y0 + 2), at(plain, r.x0 + 2, r.y0 + 2));
+}
+
+// Names go at the top of roomy folders, a child's below its parent's, never
+// overlapping, never outside the folder's tile; small folders, deeper
+// levels, no line height and no pixels get none.
+TEST(TreemapLabels, BoxesOfRoomyFoldersWithoutOverlap) {
+    CTestTree tree;
+    tree.Open("root");
+    const auto big = tree.Open("big");
+    const auto inner = tree.Open("inner");
+    const auto innermost = tree.Open("innermost");
+    tree.File("x", 50000);
+    tree.Close();
+    tree.File("y", 20000);
+    tree.Close();
+    tree.File("z", 20000);
+    tree.Close();
+    const auto tiny = tree.Open("tiny");
+    tree.File("t", 100);
+    tree.Close();
+    tree.File("w", 30000);
+    tree.Close();
+    CTreemapLayout layout;
+    layout.Layout(tree, 0, 400, 300);
+    TreemapLabelOptions options;
+    std::vector<TreemapLabel> labels = TreemapLabels(tree, layout, options);
+    std::vector<std::uint32_t> nodes;
+    for (const TreemapLabel& label : labels) {
+        nodes.push_back(label.nNode);
+        EXPECT_EQ(label.strName, tree.Name(label.nNode));
+        EXPECT_EQ(label.rect.Height(), options.nHeight);
+        const TreemapRect tile = layout.Rect(label.nNode);
+        EXPECT_TRUE(label.rect.x0 > tile.x0 && label.rect.x1 < tile.x1 && label.rect.y0 > tile.y0 &&
+                    label.rect.y1 < tile.y1)
+            << label.strName;
+    }
+    EXPECT_EQ(nodes, (std::vector<std::uint32_t>{big, inner, innermost}));
+    EXPECT_TRUE(layout.Rect(tiny).Width() < 60 || layout.Rect(tiny).Height() < 20);
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        for (std::size_t j = i + 1; j < labels.size(); ++j) {
+            const TreemapRect a = labels[i].rect, b = labels[j].rect;
+            EXPECT_FALSE(a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1)
+                << labels[i].strName << " on " << labels[j].strName;
+        }
+    // The largest child takes its parent's top left corner: its name moves
+    // below the parent's.
+    EXPECT_EQ(labels[1].rect.y0, labels[0].rect.y1);
+
+    options.nLevels = 1;
+    EXPECT_EQ(TreemapLabels(tree, layout, options).size(), 1u);
+    options.nLevels = 3;
+    options.nMinWidth = 1000;
+    EXPECT_TRUE(TreemapLabels(tree, layout, options).empty());
+    options.nMinWidth = 60;
+    options.nHeight = 0;
+    EXPECT_TRUE(TreemapLabels(tree, layout, options).empty());
+    options.nHeight = 16;
+    // Zoomed in, the levels count from the new root.
+    layout.Layout(tree, big, 400, 300);
+    labels = TreemapLabels(tree, layout, options);
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[0].nNode, inner);
+    layout.Layout(tree, 0, 0, 0);
+    EXPECT_TRUE(TreemapLabels(tree, layout, options).empty());
 }
 
 TEST(TreemapRender, Outline) {
