@@ -54,6 +54,8 @@ const std::array<CommandInfo, kCommandCount> kCommandList = {{
     {Command::OpenScan, "Open Scan\u2026", Ctrl('O'), Menu::Tree, false, Check::None, 0},
     {Command::ZoomOut, "Zoom Out", Plain(KeyName::Backspace, KeyScope::Map), Menu::Map, false,
      Check::None, 0},
+    {Command::ZoomHome, "Zoom to &Top", Plain(KeyName::Home, KeyScope::Map), Menu::Map, false,
+     Check::None, 0},
     {Command::BackToTree,
      {},
      Plain(KeyName::Escape, KeyScope::List),
@@ -91,6 +93,9 @@ std::string KeyText(const KeyChord& key) {
         case KeyName::Escape:
             text += "Esc";
             break;
+        case KeyName::Home:
+            text += "Home";
+            break;
     }
     return text;
 }
@@ -120,6 +125,7 @@ CommandStates CommandStatesOf(const PresenterState& s) {
     states[Command::SaveScan].enabled = idle && s.bHasScan;
     // The map keeps its own zoom; this only says whether it has a scan.
     states[Command::ZoomOut].enabled = s.bTreemap && s.bHasScan && !s.bScanning;
+    states[Command::ZoomHome].enabled = states[Command::ZoomOut].enabled;
     // The lists read the kept scan, whichever way it came.
     const bool lists = s.bHasScan && !s.bScanning;
     states[Command::LargestFiles].enabled = lists;

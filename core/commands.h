@@ -49,13 +49,14 @@ enum class Command : std::uint8_t {
     OpenScan,
     // The map's context menu.
     ZoomOut,
+    ZoomHome,
     // A key alone: Escape in a list brings the tree back.
     BackToTree,
 };
 inline constexpr std::size_t kCommandCount = static_cast<std::size_t>(Command::BackToTree) + 1;
 
 // The keys the window binds; a letter or digit is its own character.
-enum class KeyName : std::uint8_t { None, Char, F5, F8, F9, Delete, Backspace, Escape };
+enum class KeyName : std::uint8_t { None, Char, F5, F8, F9, Delete, Backspace, Escape, Home };
 // Where a key acts: anywhere in the window, only in the tree or a list in
 // its place (elsewhere Ctrl+C and Delete are the edit box's), only in the
 // map, or only in a list.

@@ -561,6 +561,7 @@ void CMainPresenter::OnCommand(Command command) {
         case Command::UnitsKB:
         case Command::UnitsBytes:
         case Command::ZoomOut:
+        case Command::ZoomHome:
             return;
     }
 }

@@ -47,10 +47,20 @@ bool CTreemapController::ZoomOut() {
     return true;
 }
 
-bool CTreemapController::ZoomIntoSelected() {
-    if (Selected() == kNoNode) return false;
-    ZoomInto(Selected());
+bool CTreemapController::ZoomHome() {
+    if (!m_state.ZoomHome()) return false;
+    RootChanged();
     return true;
+}
+
+bool CTreemapController::ZoomIntoSelected() {
+    return Selected() != kNoNode && ZoomInto(Selected());
+}
+
+bool CTreemapController::CanZoomIntoSelected() const {
+    if (!List() || Selected() == kNoNode) return false;
+    const CListTreemapInput input(*List(), Mode());
+    return TreemapZoomStep(input, Root(), Selected()) != kNoNode;
 }
 
 void CTreemapController::RootChanged() {
@@ -80,6 +90,7 @@ void CTreemapController::Rerender() {
     request.nRoot = Root();
     request.nWidth = m_nWidth;
     request.nHeight = m_nHeight;
+    request.nLabelHeight = m_nLabelHeight;
     m_nAskedWidth = m_nWidth;
     m_nAskedHeight = m_nHeight;
     bool ready = false;
@@ -97,6 +108,18 @@ void CTreemapController::Adopt(std::unique_ptr<TreemapPicture> picture) {
     if (!picture) return;
     m_picture = std::move(picture);
     m_client.PictureChanged();
+}
+
+void CTreemapController::SetLabelHeight(int height) {
+    height = std::clamp(height, 0, kMaxTreemapSide);
+    if (height == m_nLabelHeight) return;
+    m_nLabelHeight = height;
+    Rerender();
+}
+
+const std::vector<TreemapLabel>& CTreemapController::Labels() const {
+    static const std::vector<TreemapLabel> none;
+    return m_picture && List() ? m_picture->labels : none;
 }
 
 int CTreemapController::PictureWidth() const {
@@ -138,7 +161,13 @@ std::string CTreemapController::PathText() const {
 
 std::string CTreemapController::Description() const {
     if (!List() || Root() >= List()->Count()) return "Treemap";
-    return DescribeTreemap(*List(), Root(), Mode());
+    std::string text = DescribeTreemap(*List(), Root(), Mode());
+    int level = 0;
+    for (std::size_t up = List()->ParentOf(Root()); up != CScanList::kNone;
+         up = List()->ParentOf(up))
+        ++level;
+    if (level > 0) text += ", zoom level " + std::to_string(level);
+    return text;
 }
 
 }  // namespace sizewalk

@@ -15,6 +15,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/treemap_input.h"
 #include "model/treemap_picture.h"
@@ -52,14 +53,19 @@ public:
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
     void SetSelected(std::uint32_t index);
-    // Into the directory of a tile (a directory itself, a file's parent);
-    // false when that is already the root.
+    // One level down, towards a tile: into the child directory of the root
+    // that holds it. False for a file directly in the root (nothing to zoom
+    // into) and for an index outside the root.
     bool ZoomInto(std::uint32_t index);
     // One directory up; false at the top.
     bool ZoomOut();
-    // Enter: into the outlined item's directory. False when nothing is
-    // outlined: the key then belongs to the dialog.
+    // Back to the map's start (node 0); false when already there.
+    bool ZoomHome();
+    // Enter: one level towards the outlined item. False when nothing is
+    // outlined or there is nothing to zoom into: the key then belongs to
+    // the dialog.
     bool ZoomIntoSelected();
+    bool CanZoomIntoSelected() const;
     // The map's size in device pixels (at most kMaxTreemapSide a side): a
     // picture of another size is asked for; the same size asks for nothing.
     void SetSize(int width, int height);
@@ -72,7 +78,8 @@ public:
     std::uint32_t Selected() const { return m_state.Selected(); }
     bool CanZoomOut() const { return List() && Root() != 0; }
     // The root's path (empty without a list) and what the map shows
-    // ("Treemap of /home: largest src, 41.0%", or "Treemap").
+    // ("Treemap of /home: largest src, 41.0%", or "Treemap"; zoomed in,
+    // with how deep: "..., zoom level 2").
     std::string PathText() const;
     std::string Description() const;
 
@@ -84,6 +91,13 @@ public:
     // wide, into `pixels` (PictureWidth() × PictureHeight() 0xAARRGGBB words,
     // top row first).
     void Compose(std::span<std::uint32_t> pixels, int thickness) const;
+    // Where the folders' names go, in the picture's pixels (scale them as
+    // the picture is scaled); none before the first picture or without a
+    // label height.
+    const std::vector<TreemapLabel>& Labels() const;
+    // The height of a line of the pane's small print in device pixels (0:
+    // no labels); another height asks for a new picture.
+    void SetLabelHeight(int height);
     // The list index at (x, y) of the map drawn `width` × `height` in the
     // pane's units (the picture may be older than that size); kNoNode
     // outside the map.
@@ -102,7 +116,8 @@ private:
 
     Client& m_client;
     CTreemapState m_state;
-    int m_nWidth = 0, m_nHeight = 0;               // the map's size now
+    int m_nWidth = 0, m_nHeight = 0;  // the map's size now
+    int m_nLabelHeight = 0;
     int m_nAskedWidth = -1, m_nAskedHeight = -1;   // of the newest request
     std::unique_ptr<TreemapPicture> m_picture;     // the newest picture received
     std::unique_ptr<CTreemapRenderQueue> m_queue;  // last: joined first

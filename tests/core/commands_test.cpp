@@ -33,6 +33,7 @@ TEST(CommandList, OneEntryPerCommandInOrderWithDistinctTextsAndKeys) {
     EXPECT_EQ(KeyText(InfoOf(Command::DeletePermanently).key), "Shift+Del");
     EXPECT_EQ(KeyText(InfoOf(Command::Rescan).key), "F5");
     EXPECT_EQ(KeyText(InfoOf(Command::ZoomOut).key), "Backspace");
+    EXPECT_EQ(KeyText(InfoOf(Command::ZoomHome).key), "Home");
     EXPECT_EQ(KeyText(InfoOf(Command::OpenTerminal).key), "");
 }
 

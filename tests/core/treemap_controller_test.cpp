@@ -77,6 +77,47 @@ TEST_F(TreemapController, ZoomsInAndOutAndReportsTheRoot) {
     EXPECT_EQ(map.PictureWidth(), 0);
 }
 
+// A tile four levels down takes four presses to reach its folder, one level
+// each; a fifth finds a file directly in the root and leaves the key alone.
+TEST_F(TreemapController, ZoomsOneLevelAPressBackUpAndHome) {
+    t.Dir("d/sub/x");
+    t.Dir("d/sub/x/y");
+    t.Dir("d/sub/x/y/z");
+    t.File("d/sub/x/y/z/deep", 5000);
+    map.SetList(nullptr);  // the list changes
+    scanner.ScanInto(t.Path("d"), list);
+    map.SetList(&list);
+    roots.clear();
+    const std::uint32_t deep = Index("d/sub/x/y/z/deep");
+    EXPECT_FALSE(map.ZoomInto(Index("d/big"))) << "a file in the root: nothing to zoom into";
+    EXPECT_FALSE(map.ZoomInto(0));
+    map.SetSelected(deep);
+    const std::vector<std::string> steps{"d/sub", "d/sub/x", "d/sub/x/y", "d/sub/x/y/z"};
+    for (const std::string& step : steps) {
+        EXPECT_TRUE(map.CanZoomIntoSelected());
+        EXPECT_TRUE(map.ZoomIntoSelected()) << step;
+        EXPECT_EQ(map.PathText(), t.Path(step));
+    }
+    EXPECT_FALSE(map.CanZoomIntoSelected());
+    EXPECT_FALSE(map.ZoomIntoSelected());
+    EXPECT_EQ(map.Root(), Index("d/sub/x/y/z"));
+    EXPECT_TRUE(map.Description().ends_with(": largest deep, 100.0%, zoom level 4"))
+        << map.Description();
+    EXPECT_TRUE(map.ZoomOut());
+    EXPECT_EQ(map.PathText(), t.Path("d/sub/x/y"));
+    // Outside the root's subtree nothing is a step away.
+    EXPECT_FALSE(map.ZoomInto(Index("d/sub/a")));
+    EXPECT_TRUE(map.ZoomHome());
+    EXPECT_FALSE(map.ZoomHome());
+    EXPECT_EQ(map.PathText(), t.Path("d"));
+    EXPECT_EQ(map.Description().find("zoom level"), std::string::npos);
+    EXPECT_EQ(roots.back(), 0u);
+    EXPECT_EQ(roots.size(), steps.size() + 2);
+    // A double-click deep down goes one level too.
+    EXPECT_TRUE(map.ZoomInto(deep));
+    EXPECT_EQ(map.Root(), Index("d/sub"));
+}
+
 TEST_F(TreemapController, TheOutlineLastsUntilANewList) {
     const std::uint32_t a = Index("d/sub/a");
     map.SetSelected(a);
@@ -95,6 +136,29 @@ TEST_F(TreemapController, TheOutlineLastsUntilANewList) {
     EXPECT_EQ(Composed(), Expected()->pixels);
     map.SetSelected(static_cast<std::uint32_t>(list.Count()));  // outside the list
     EXPECT_EQ(map.Selected(), kNoNode);
+}
+
+// The folders' names come with the picture that has room for them.
+TEST_F(TreemapController, LabelsComeWithAPictureOnlyWhenAsked) {
+    EXPECT_TRUE(map.Labels().empty()) << "no line height, no labels";
+    const int before = pictures;
+    map.SetLabelHeight(14);
+    EXPECT_EQ(pictures, before + 1);
+    map.SetLabelHeight(14);
+    EXPECT_EQ(pictures, before + 1);
+    ASSERT_EQ(map.Labels().size(), 1u);
+    EXPECT_EQ(map.Labels()[0].strName, "sub");
+    EXPECT_EQ(map.Labels()[0].rect.Height(), 14);
+    EXPECT_TRUE(Expected()
+                    ->layout.Rect(Index("d/sub"))
+                    .Contains(map.Labels()[0].rect.x0, map.Labels()[0].rect.y0));
+    map.SetSize(40, 20);  // no room for a name
+    EXPECT_TRUE(map.Labels().empty());
+    map.SetSize(200, 100);
+    EXPECT_TRUE(map.ZoomInto(Index("d/sub")));
+    EXPECT_TRUE(map.Labels().empty()) << "files are not named";
+    map.SetList(nullptr);
+    EXPECT_TRUE(map.Labels().empty());
 }
 
 TEST_F(TreemapController, DrawsAgainOnlyWhenSomethingShownChanged) {

@@ -162,13 +162,25 @@ TEST_F(TreemapWindowTest, PaintsTheRenderersPixels) {
     const auto picture = Expected();
     const RECT map = m_pane->MapRect();
     const auto* painted = static_cast<const std::uint32_t*>(bits);
-    int differing = 0;
+    // Outside the folders' names the picture as it is; a name (with its
+    // halo, a pixel around) changes pixels of its box.
+    const auto& labels = m_pane->Labels();
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].strName, "pics");
+    const TreemapRect box = labels[0].rect;
+    auto inBox = [&box](int x, int y) {
+        return x >= box.x0 - 1 && x <= box.x1 && y >= box.y0 - 1 && y <= box.y1;
+    };
+    int differing = 0, named = 0;
     for (int y = 0; y < picture->request.nHeight; ++y)
-        for (int x = 0; x < picture->request.nWidth; ++x)
-            differing +=
+        for (int x = 0; x < picture->request.nWidth; ++x) {
+            const bool differs =
                 (painted[(map.top + y) * client.right + map.left + x] & 0xFFFFFFu) !=
                 (picture->pixels[std::size_t(y) * picture->request.nWidth + x] & 0xFFFFFFu);
+            (inBox(x, y) ? named : differing) += differs;
+        }
     EXPECT_EQ(differing, 0);
+    EXPECT_GT(named, 20);
     ::SelectObject(dc, old);
     ::DeleteObject(dib);
     ::DeleteDC(dc);
@@ -201,7 +213,8 @@ TEST_F(TreemapWindowTest, ClickSelectsOutlinesAndZooms) {
     ::SendMessageW(m_pane->Window(), WM_LBUTTONDBLCLK, MK_LBUTTON, CentreOf(b));
     EXPECT_EQ(m_pane->ZoomRoot(), pics);
     EXPECT_EQ(TextOf(m_pane->PathWindow()), root + L"\\pics");
-    EXPECT_EQ(TextOf(m_pane->Window()), L"Treemap of " + root + L"\\pics: largest a.jpg, 66.7%");
+    EXPECT_EQ(TextOf(m_pane->Window()),
+              L"Treemap of " + root + L"\\pics: largest a.jpg, 66.7%, zoom level 1");
     EXPECT_TRUE(ShowsExpected());
     ::SendMessageW(m_pane->Window(), WM_KEYDOWN, VK_BACK, 0);
     EXPECT_EQ(m_pane->ZoomRoot(), 0u);
@@ -209,9 +222,23 @@ TEST_F(TreemapWindowTest, ClickSelectsOutlinesAndZooms) {
     // Enter zooms into the selection's directory, if there is one.
     m_pane->SetSelected(b);
     EXPECT_NE(::SendMessageW(m_pane->Window(), WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS, 0);
+    MSG enter{m_pane->Window(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EXPECT_NE(::SendMessageW(m_pane->Window(), WM_GETDLGCODE, VK_RETURN,
+                             reinterpret_cast<LPARAM>(&enter)) &
+                  DLGC_WANTMESSAGE,
+              0);
     ::SendMessageW(m_pane->Window(), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(m_pane->ZoomRoot(), pics);
     EXPECT_FALSE(m_pane->ZoomInto(IndexNamed(List(), "a.jpg")));
+    // In the tile's folder Enter is the dialog's again; Home goes to the start.
+    EXPECT_EQ(::SendMessageW(m_pane->Window(), WM_GETDLGCODE, VK_RETURN,
+                             reinterpret_cast<LPARAM>(&enter)) &
+                  DLGC_WANTMESSAGE,
+              0);
+    ::SendMessageW(m_pane->Window(), WM_KEYDOWN, VK_HOME, 0);
+    EXPECT_EQ(m_pane->ZoomRoot(), 0u);
+    EXPECT_EQ(TextOf(m_pane->PathWindow()), root);
+    EXPECT_EQ(TextOf(m_pane->Window()), L"Treemap of " + root + L": largest big.iso, 71.1%");
 }
 
 TEST_F(TreemapWindowTest, SizeSwitchRedraws) {

@@ -33,6 +33,9 @@ QKeySequence KeySequenceOf(const KeyChord& key) {
         case KeyName::Escape:
             code = Qt::Key_Escape;
             break;
+        case KeyName::Home:
+            code = Qt::Key_Home;
+            break;
     }
     Qt::KeyboardModifiers modifiers;
     if (key.ctrl) modifiers |= Qt::ControlModifier;

@@ -24,6 +24,7 @@ CTreemapView::CTreemapView(QWidget* parent)
     : QWidget(parent),
       m_pPath(new QLabel(this)),
       m_pZoomOut(new QAction(ActionText(InfoOf(Command::ZoomOut)), this)),
+      m_pZoomHome(new QAction(ActionText(InfoOf(Command::ZoomHome)), this)),
       m_pWake(new CThreadWake([this] { m_map.OnPictureReady(); }, this)),
       // Worker thread: only wake; the picture is taken on this thread.
       m_map(*this, [this] { m_pWake->Wake(); }) {
@@ -35,10 +36,17 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_pPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pPath->setAutoFillBackground(true);
     m_pPath->setIndent(4);
+    if (m_labelFont.pointSizeF() > 0)
+        m_labelFont.setPointSizeF(m_labelFont.pointSizeF() * 0.85);
+    else
+        m_labelFont.setPixelSize(std::max(8, m_labelFont.pixelSize() * 85 / 100));
     // Shown in the menu; keyPressEvent acts.
     m_pZoomOut->setShortcut(KeySequenceOf(InfoOf(Command::ZoomOut).key));
     m_pZoomOut->setEnabled(false);
     connect(m_pZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });
+    m_pZoomHome->setShortcut(KeySequenceOf(InfoOf(Command::ZoomHome).key));
+    m_pZoomHome->setEnabled(false);
+    connect(m_pZoomHome, &QAction::triggered, this, [this] { ZoomHome(); });
     TextsChanged();
 }
 
@@ -79,6 +87,7 @@ void CTreemapView::TextsChanged() {
     m_pPath->setAccessibleName(tr("Treemap root"));
     setAccessibleName(m_map.List() ? DisplayText(m_map.Description()) : tr("Treemap"));
     m_pZoomOut->setEnabled(m_map.CanZoomOut());
+    m_pZoomHome->setEnabled(m_map.CanZoomOut());
 }
 
 std::uint32_t CTreemapView::IndexAt(QPoint pos) const {
@@ -112,10 +121,10 @@ void CTreemapView::paintEvent(QPaintEvent*) {
     // until its successor arrives. One at another scale (the window moved to
     // another screen) is drawn anew.
     QMetaObject::invokeMethod(
-        this, [this] { m_map.SetSize(DeviceSize().width(), DeviceSize().height()); },
-        Qt::QueuedConnection);
+        this, [this] { SizeChanged(); }, Qt::QueuedConnection);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(map), m_shown, QRectF(m_shown.rect()));
+    PaintLabels(painter, map);
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);
@@ -137,7 +146,39 @@ void CTreemapView::focusOutEvent(QFocusEvent* e) {
 void CTreemapView::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     m_pPath->setGeometry(0, 0, width(), m_pPath->sizeHint().height());
+    SizeChanged();
+}
+
+void CTreemapView::SizeChanged() {
+    // A line of the labels' print with a pixel above and below, at device pixels.
+    const qreal line = QFontMetricsF(m_labelFont).height() + 2;
+    m_map.SetLabelHeight(static_cast<int>(std::ceil(line * devicePixelRatioF())));
     m_map.SetSize(DeviceSize().width(), DeviceSize().height());
+}
+
+void CTreemapView::PaintLabels(QPainter& painter, const QRect& map) const {
+    const auto& labels = m_map.Labels();
+    if (labels.empty()) return;
+    // Scaled as the picture is: a stretched older picture keeps its names on
+    // their folders.
+    const qreal sx = map.width() / qreal(m_shown.width());
+    const qreal sy = map.height() / qreal(m_shown.height());
+    const QFontMetricsF metrics(m_labelFont);
+    painter.setFont(m_labelFont);
+    painter.setPen(Qt::white);
+    for (const TreemapLabel& label : labels) {
+        const QRectF box(map.x() + label.rect.x0 * sx, map.y() + label.rect.y0 * sy,
+                         label.rect.Width() * sx, label.rect.Height() * sy);
+        const QString text =
+            metrics.elidedText(DisplayText(label.strName), Qt::ElideRight, box.width() - 6);
+        if (text.isEmpty() || text == QStringLiteral("\u2026")) continue;
+        // White on a translucent dark plate reads on every colour of the map.
+        const QRectF plate(
+            box.topLeft(),
+            QSizeF(std::min(box.width(), metrics.horizontalAdvance(text) + 6), box.height()));
+        painter.fillRect(plate, QColor(0, 0, 0, 150));
+        painter.drawText(plate.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
 }
 
 void CTreemapView::mousePressEvent(QMouseEvent* e) {
@@ -162,6 +203,9 @@ void CTreemapView::keyPressEvent(QKeyEvent* e) {
         case Qt::Key_Backspace:
             ZoomOut();
             return;
+        case Qt::Key_Home:
+            ZoomHome();
+            return;
         default:
             QWidget::keyPressEvent(e);
     }
@@ -170,6 +214,7 @@ void CTreemapView::keyPressEvent(QKeyEvent* e) {
 void CTreemapView::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
     menu.addAction(m_pZoomOut);
+    menu.addAction(m_pZoomHome);
     menu.exec(e->globalPos());
 }
 

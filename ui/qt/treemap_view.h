@@ -8,20 +8,24 @@
 //
 // Pointing at a tile shows its details (SetDescriber); clicking selects it
 // (itemSelected) and SetSelected() outlines an item, or the nearest of its
-// directories that has a tile. Double-click or Enter zooms into the tile's
-// directory; Backspace or "Zoom Out" in the context menu goes back up. The
-// pane takes keyboard focus; its accessible name says what it shows.
+// directories that has a tile. Folders large enough show their names in
+// small print on a dark plate, and the first levels a thin dark frame. Double-click or Enter zooms
+// one level towards the tile (into the root's child that holds it); Backspace or "Zoom Out" in the
+// context menu goes back up, Home or "Zoom to Top" to the start. The pane takes keyboard focus; its
+// accessible name says what it shows.
 //
 // What is shown and when it is drawn is the controller's
 // (core/treemap_controller.h): the pane paints its picture, hit-tests and
 // forwards input. The worker reads the list: before the list changes, call
 // SetList() (with null or the new list).
 
+#include <QFont>
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/treemap_controller.h"
 #include "model/treemap_input.h"
@@ -57,11 +61,12 @@ public:
 
     // The directory whose subtree the map shows (0 at the top).
     std::uint32_t ZoomRoot() const { return m_map.Root(); }
-    // Zooms into the directory a tile belongs to (a directory itself, a
-    // file's parent); false when that is already the root.
+    // One level towards a tile; false for a file directly in the root.
     bool ZoomInto(std::uint32_t index) { return m_map.ZoomInto(index); }
     // One directory up; false at the top.
     bool ZoomOut() { return m_map.ZoomOut(); }
+    // Back to the start; false when there.
+    bool ZoomHome() { return m_map.ZoomHome(); }
 
     // The list index under a point of the pane (kNoNode outside the map).
     std::uint32_t IndexAt(QPoint pos) const;
@@ -73,8 +78,11 @@ public:
     // The line above the map.
     QLabel* PathLabel() const { return m_pPath; }
     QAction* ZoomOutAction() const { return m_pZoomOut; }
+    QAction* ZoomHomeAction() const { return m_pZoomHome; }
     // True while a newer picture is drawn in the background.
     bool IsRendering() const { return m_map.IsRendering(); }
+    // The folders' names on show, in the picture's pixels.
+    const std::vector<TreemapLabel>& Labels() const { return m_map.Labels(); }
     // Tuning and test seam: the queue that draws the pictures.
     CTreemapRenderQueue& RenderQueue() { return m_map.RenderQueue(); }
 
@@ -102,11 +110,16 @@ private:
     void ZoomChanged(std::uint32_t root) override { emit zoomRootChanged(root); }
     // The map's size in device pixels (at most kMaxTreemapSide a side).
     QSize DeviceSize() const;
+    // The map's size and its labels' height to the controller.
+    void SizeChanged();
+    void PaintLabels(QPainter& painter, const QRect& map) const;
 
     Describer m_describer;
     QLabel* m_pPath;
     QAction* m_pZoomOut;
+    QAction* m_pZoomHome;
     QImage m_shown;        // the controller's picture with its outline
+    QFont m_labelFont;     // the folders' names
     CThreadWake* m_pWake;  // before m_map: the renderer's worker wakes it
     CTreemapController m_map;
 };

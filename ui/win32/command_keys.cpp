@@ -37,6 +37,9 @@ ACCEL AccelOf(const KeyChord& key, int id) {
         case KeyName::Escape:
             code = VK_ESCAPE;
             break;
+        case KeyName::Home:
+            code = VK_HOME;
+            break;
     }
     BYTE flags = FVIRTKEY;
     if (key.ctrl) flags |= FCONTROL;

@@ -16,6 +16,7 @@ namespace {
 
 constexpr wchar_t kClass[] = L"SizewalkTreemap";
 constexpr UINT_PTR kZoomOutCommand = 1;
+constexpr UINT_PTR kZoomHomeCommand = 2;
 constexpr int kPathIndent = 4;  // the path line's gap to the left edge
 
 // Device pixels per 96 of the screen.
@@ -54,6 +55,7 @@ CTreemapWindow::CTreemapWindow(HWND parent, int id, const RECT& rect, bool visib
     HFONT font = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0));
     if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     ::SendMessageW(m_hPath, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    m_hFont = font;
 
     m_hTip =
         ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -108,6 +110,7 @@ void CTreemapWindow::Layout() {
     ::ReleaseDC(m_hPath, dc);
     ::MoveWindow(m_hPath, kPathIndent, 0, std::max<LONG>(0, client.right - kPathIndent),
                  metrics.tmHeight + 4, TRUE);
+    m_map.SetLabelHeight(metrics.tmHeight + 2);  // a line with a pixel above and below
 }
 
 void CTreemapWindow::SizeChanged() {
@@ -181,11 +184,45 @@ void CTreemapWindow::Paint(HDC dc) {
     }
     ::SelectObject(memory, old);
     ::DeleteDC(memory);
+    PaintLabels(dc, map);
     if (::GetFocus() == m_hWnd) {
         RECT focus = map;
         ::InflateRect(&focus, -1, -1);
         ::DrawFocusRect(dc, &focus);
     }
+}
+
+void CTreemapWindow::PaintLabels(HDC dc, const RECT& map) const {
+    const auto& labels = m_map.Labels();
+    if (labels.empty() || m_nDibWidth <= 0 || m_nDibHeight <= 0) return;
+    const HGDIOBJ oldFont = ::SelectObject(dc, m_hFont);
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColor = ::GetTextColor(dc);
+    const int w = map.right - map.left, h = map.bottom - map.top;
+    // Scaled as the picture is, so a stretched older one keeps its names.
+    auto x = [&](int px) { return map.left + MulDiv(px, w, m_nDibWidth); };
+    auto y = [&](int py) { return map.top + MulDiv(py, h, m_nDibHeight); };
+    constexpr UINT kFlags = DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS;
+    for (const TreemapLabel& label : labels) {
+        const std::wstring name = WideFromUtf8(label.strName);
+        const RECT box{x(label.rect.x0) + 1, y(label.rect.y0), x(label.rect.x1) - 1,
+                       y(label.rect.y1)};
+        // White with a dark halo reads on every colour of the map.
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx == 0 && dy == 0) continue;
+                RECT halo = box;
+                ::OffsetRect(&halo, dx, dy);
+                ::DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &halo, kFlags);
+            }
+        ::SetTextColor(dc, RGB(255, 255, 255));
+        RECT text = box;
+        ::DrawTextW(dc, name.c_str(), static_cast<int>(name.size()), &text, kFlags);
+    }
+    ::SetTextColor(dc, oldColor);
+    ::SetBkMode(dc, oldMode);
+    ::SelectObject(dc, oldFont);
 }
 
 void CTreemapWindow::ShowContextMenu(POINT screen) {
@@ -194,6 +231,8 @@ void CTreemapWindow::ShowContextMenu(POINT screen) {
     const bool canZoomOut = m_map.CanZoomOut();
     ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomOutCommand,
                   MenuItemText(InfoOf(Command::ZoomOut)).c_str());
+    ::AppendMenuW(menu, MF_STRING | (canZoomOut ? MF_ENABLED : MF_GRAYED), kZoomHomeCommand,
+                  MenuItemText(InfoOf(Command::ZoomHome)).c_str());
     if (screen.x == -1 && screen.y == -1) {  // from the keyboard: at the map's corner
         const RECT map = MapRect();
         screen = {map.left + 8, map.top + 8};
@@ -203,6 +242,7 @@ void CTreemapWindow::ShowContextMenu(POINT screen) {
                                          0, m_hWnd, nullptr);
     ::DestroyMenu(menu);
     if (chosen == kZoomOutCommand) ZoomOut();
+    if (chosen == kZoomHomeCommand) ZoomHome();
 }
 
 LRESULT CALLBACK CTreemapWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -279,11 +319,12 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_GETDLGCODE: {
-            // Enter zooms when something is selected; else it is the dialog's.
+            // Enter zooms when there is a level towards the selection; else
+            // it is the dialog's.
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
             if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
-                m_map.Selected() != kNoNode)
+                m_map.CanZoomIntoSelected())
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
@@ -291,6 +332,10 @@ LRESULT CTreemapWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == VK_RETURN && m_map.ZoomIntoSelected()) return 0;
             if (wParam == VK_BACK) {
                 ZoomOut();
+                return 0;
+            }
+            if (wParam == VK_HOME) {
+                ZoomHome();
                 return 0;
             }
             break;

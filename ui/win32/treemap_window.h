@@ -9,8 +9,12 @@
 //
 // Pointing at a tile shows its details in a tooltip (SetDescriber); a click
 // selects it (SetOnSelect) and SetSelected() outlines an item, or the nearest
-// of its directories with a tile. Double-click or Enter zooms into the tile's
-// directory; Backspace or "Zoom Out" in the context menu goes back up. The
+// of its directories with a tile. Folders large enough show their names in
+// the dialog's font, white with a dark halo, and the first levels a thin
+// dark frame. Double-click or Enter zooms one level
+// towards the tile (into the root's child that holds it); Backspace or "Zoom
+// Out" in the context menu goes back up, Home or "Zoom to Top" to the start.
+// The
 // window takes the focus, and its text says what it shows ("Treemap of
 // C:\Windows: largest system32, 41.0%"), which screen readers read as its
 // name.
@@ -26,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/treemap_controller.h"
 #include "model/treemap_input.h"
@@ -71,10 +76,12 @@ public:
     void SetSelected(std::uint32_t index) { m_map.SetSelected(index); }
     std::uint32_t Selected() const { return m_map.Selected(); }
     std::uint32_t ZoomRoot() const { return m_map.Root(); }
-    // Zooms into the directory of a tile; false when that is the root.
+    // One level towards a tile; false for a file directly in the root.
     bool ZoomInto(std::uint32_t index) { return m_map.ZoomInto(index); }
     // One directory up; false at the top.
     bool ZoomOut() { return m_map.ZoomOut(); }
+    // Back to the start; false when there.
+    bool ZoomHome() { return m_map.ZoomHome(); }
 
     // The list index under a point of the window's client area (kNoNode
     // outside the map).
@@ -87,6 +94,8 @@ public:
     int PictureWidth() const { return m_nDibWidth; }
     int PictureHeight() const { return m_nDibHeight; }
     bool IsRendering() const { return m_map.IsRendering(); }
+    // The folders' names on show, in the picture's pixels.
+    const std::vector<TreemapLabel>& Labels() const { return m_map.Labels(); }
     // Tuning and test seam: the queue that draws the pictures.
     CTreemapRenderQueue& RenderQueue() { return m_map.RenderQueue(); }
 
@@ -105,6 +114,7 @@ private:
     // The map's size to the controller.
     void SizeChanged();
     void Paint(HDC dc);
+    void PaintLabels(HDC dc, const RECT& map) const;
     void Layout();
     void ShowContextMenu(POINT screen);
     void FreeDib();
@@ -112,6 +122,8 @@ private:
     HWND m_hWnd = nullptr;
     HWND m_hPath = nullptr;
     HWND m_hTip = nullptr;
+    HFONT m_hFont = nullptr;  // the parent's: the path line's and the labels'
+
     std::uint32_t m_nHot = kNoNode;  // the tile the tooltip tells of
     Describer m_describer;
     SelectHandler m_onSelect;

@@ -96,6 +96,14 @@ private slots:
         QCOMPARE(painted.size(), view.Picture().size());
         QCOMPARE(painted.pixel(painted.width() / 3, painted.height() / 2),
                  view.Picture().pixel(painted.width() / 3, painted.height() / 2));
+        // A folder with room shows its name on a dark plate: its box's left
+        // end is darker than the picture there.
+        const auto& labels = view.Labels();
+        QCOMPARE(labels.size(), std::size_t(1));
+        QCOMPARE(labels[0].strName, std::string("pics"));
+        const QRgb under = view.Picture().pixel(labels[0].rect.x0 + 1, labels[0].rect.y0 + 1);
+        const QRgb plate = painted.pixel(labels[0].rect.x0 + 1, labels[0].rect.y0 + 1);
+        QVERIFY(qGray(plate) < qGray(under));
 
         const CScanList& list = m_scanner.GetList();
         QSignalSpy selected(&view, &CTreemapView::itemSelected);
@@ -141,7 +149,8 @@ private slots:
         QCOMPARE(view.ZoomRoot(), pics);
         QCOMPARE(zoomed.count(), 1);
         QCOMPARE(view.PathLabel()->text(), root + "/pics");
-        QCOMPARE(view.accessibleName(), "Treemap of " + root + "/pics: largest a.jpg, 66.7%");
+        QCOMPARE(view.accessibleName(),
+                 "Treemap of " + root + "/pics: largest a.jpg, 66.7%, zoom level 1");
         QVERIFY(SamePixels(view.Picture(), Expected(view)->pixels));
         QVERIFY(view.ZoomOutAction()->isEnabled());
 
@@ -155,6 +164,20 @@ private slots:
         QCOMPARE(view.ZoomRoot(), pics);
         view.ZoomOutAction()->trigger();
         QCOMPARE(view.ZoomRoot(), 0u);
+        // Home goes back to the start; at the start it does nothing.
+        QVERIFY(!view.ZoomHomeAction()->isEnabled());
+        QTest::keyClick(&view, Qt::Key_Return);
+        QVERIFY(view.ZoomHomeAction()->isEnabled());
+        QTest::keyClick(&view, Qt::Key_Home);
+        QCOMPARE(view.ZoomRoot(), 0u);
+        QCOMPARE(view.PathLabel()->text(), root);
+        QVERIFY(!view.ZoomHomeAction()->isEnabled());
+        // The tile's folder reached, Enter finds nothing more and passes on.
+        QTest::keyClick(&view, Qt::Key_Return);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &enter);
+        QVERIFY(!enter.isAccepted());
+        QCOMPARE(view.ZoomRoot(), pics);
         // A file directly under the root zooms nowhere.
         QVERIFY(!view.ZoomInto(IndexNamed(list, "big.iso")));
     }
