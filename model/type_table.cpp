@@ -38,8 +38,13 @@ const FileTypeRow& CTypeTable::Row(std::size_t row) const {
 std::string CTypeTable::Text(std::size_t row, TypeColumn column) const {
     const FileTypeRow& r = Row(row);
     switch (column) {
-        case TypeColumn::Type:
-            return r.eClass == FileTypeClass::Extension ? "." + r.Label() : r.Label();
+        case TypeColumn::Type: {
+            if (r.eClass != FileTypeClass::Extension) return r.Label();
+            // Appended: MinGW's GCC 12 takes "." + string for an overlapping copy.
+            std::string text = ".";
+            text += r.Label();
+            return text;
+        }
         case TypeColumn::Files:
             return GroupDigits(r.nFiles, m_strSeparator);
         case TypeColumn::Size:
