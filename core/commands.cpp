@@ -48,6 +48,9 @@ const std::array<CommandInfo, kCommandCount> kCommandList = {{
      Check::None,
      0},
     {Command::LargestFiles, "&Largest Files", Ctrl('L'), Menu::Tree, false, Check::None, 0},
+    {Command::FileTypes, "File &Types", Plain(KeyName::F3), Menu::Tree, false, Check::None, 0},
+    {Command::LargestOfType, "Largest Files of this T&ype", kNoKey, Menu::Tree, false, Check::None,
+     0},
     {Command::Find, "&Find\u2026", Ctrl('F'), Menu::Tree, false, Check::None, 0},
     {Command::UnreadableFolders, "&Unreadable Folders", kNoKey, Menu::Tree, true, Check::None, 0},
     {Command::SaveScan, "Save Scan\u2026", Ctrl('S'), Menu::Tree, false, Check::None, 0},
@@ -74,6 +77,9 @@ std::string KeyText(const KeyChord& key) {
             return {};
         case KeyName::Char:
             text += key.ch;
+            break;
+        case KeyName::F3:
+            text += "F3";
             break;
         case KeyName::F5:
             text += "F5";
@@ -130,6 +136,8 @@ CommandStates CommandStatesOf(const PresenterState& s) {
     const bool lists = s.bHasScan && !s.bScanning;
     states[Command::LargestFiles].enabled = lists;
     states[Command::Find].enabled = lists;
+    states[Command::FileTypes].enabled = lists;
+    states[Command::LargestOfType].enabled = lists && s.bTypeChosen;
     states[Command::UnreadableFolders].enabled = lists && s.bUnreadable;
     states[Command::ViewSwitch].enabled = !s.bScanning;
     states[Command::BackToTree].enabled = s.bList;

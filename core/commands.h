@@ -43,6 +43,8 @@ enum class Command : std::uint8_t {
     MoveToTrash,
     DeletePermanently,
     LargestFiles,
+    FileTypes,
+    LargestOfType,  // the files of the type chosen in File Types
     Find,
     UnreadableFolders,
     SaveScan,
@@ -56,7 +58,7 @@ enum class Command : std::uint8_t {
 inline constexpr std::size_t kCommandCount = static_cast<std::size_t>(Command::BackToTree) + 1;
 
 // The keys the window binds; a letter or digit is its own character.
-enum class KeyName : std::uint8_t { None, Char, F5, F8, F9, Delete, Backspace, Escape, Home };
+enum class KeyName : std::uint8_t { None, Char, F3, F5, F8, F9, Delete, Backspace, Escape, Home };
 // Where a key acts: anywhere in the window, only in the tree or a list in
 // its place (elsewhere Ctrl+C and Delete are the edit box's), only in the
 // map, or only in a list.
@@ -127,6 +129,7 @@ struct PresenterState {
     bool bUnreadable = false;  // the kept scan has a directory that could not be read
     bool bSelection = false;   // an item is selected in the tree or a list
     bool bList = false;        // a list shows in the tree's place
+    bool bTypeChosen = false;  // a kind or type is chosen in File Types
     bool bTreemap = false;
     bool bDetails = false;
     SortOrder eOrder = SortOrder::Name;

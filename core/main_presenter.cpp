@@ -174,12 +174,13 @@ void CMainPresenter::ShownTree::DeleteAllItems() {
     p.m_pTreeList = nullptr;
     p.m_current = CScanTree::kNoItem;
     // The list's row keeps its place when the list is made again.
-    if (p.m_area != AreaView::Tree && p.m_rowItem != CScanTree::kNoItem)
+    if (CRowLists::HasRows(p.m_area) && p.m_rowItem != CScanTree::kNoItem)
         p.m_keepRow = p.m_lists.Table(p.m_area).RowOf(p.m_rowItem);
     p.m_rowItem = CScanTree::kNoItem;
     p.UpdateMapList();
-    // A list shown lets go too; it is made again from the next list.
-    if (p.m_area != AreaView::Tree) p.m_view.ShowArea(p.m_area, &p.m_noRows, {});
+    // A list shown lets go too; it is made again from the next list. File
+    // Types holds a copy of its counts.
+    if (CRowLists::HasRows(p.m_area)) p.m_view.ShowArea(p.m_area, &p.m_noRows, {});
     m_tree.DeleteAllItems();
 }
 
@@ -196,8 +197,10 @@ void CMainPresenter::UpdateMapList() {
     const CScanList* list = m_bTreemap ? m_pTreeList : nullptr;
     if (list == m_pMapList) return;
     m_pMapList = list;
+    m_highlight.reset();  // a new list starts with every tile as it is
     m_view.ShowMapList(list);
     if (list) m_view.ShowSelection(SelectionView::Map, m_current);
+    UpdateHighlight();
 }
 
 void CMainPresenter::OnItemChosen(SelectionView from, CScanTree::Item item) {
@@ -210,7 +213,9 @@ void CMainPresenter::OnItemChosen(SelectionView from, CScanTree::Item item) {
     // The tree cannot select what it does not list: the directory instead.
     while (item != CScanTree::kNoItem && !tree->IsShown(item)) item = tree->Parent(item);
     m_current = item;
-    if (from != SelectionView::List) m_rowItem = item;
+    // File Types lists no items: what a tile chose is no action's item there.
+    if (from != SelectionView::List)
+        m_rowItem = m_area == AreaView::Types ? CScanTree::kNoItem : item;
     m_bShowingSelection = true;
     for (const SelectionView view :
          {SelectionView::Tree, SelectionView::Map, SelectionView::List}) {
@@ -218,8 +223,9 @@ void CMainPresenter::OnItemChosen(SelectionView from, CScanTree::Item item) {
         // told (a file clicked there may stand for its directory).
         if (view == from && from != SelectionView::Map) continue;
         if (view == SelectionView::Map && !m_pMapList) continue;
-        if (view == SelectionView::List && m_area == AreaView::Tree) continue;
-        m_view.ShowSelection(view, view == SelectionView::Map ? m_rowItem : item);
+        if (view == SelectionView::List && !CRowLists::HasRows(m_area)) continue;
+        const bool row = view == SelectionView::Map && m_rowItem != CScanTree::kNoItem;
+        m_view.ShowSelection(view, row ? m_rowItem : item);
     }
     m_bShowingSelection = false;
 }
@@ -552,6 +558,10 @@ void CMainPresenter::OnCommand(Command command) {
             return OnFind();
         case Command::UnreadableFolders:
             return OnUnreadableFolders();
+        case Command::FileTypes:
+            return OnFileTypes();
+        case Command::LargestOfType:
+            return OnLargestOfType();
         case Command::BackToTree:
             return OnBackToTree();
         case Command::ViewSwitch:
@@ -575,6 +585,7 @@ CommandStates CMainPresenter::Commands() const {
     state.bUnreadable = state.bHasScan && m_command.Kept().List().UnreadableCount() > 0;
     state.bSelection = (m_area == AreaView::Tree ? m_current : m_rowItem) != CScanTree::kNoItem;
     state.bList = m_area != AreaView::Tree;
+    state.bTypeChosen = m_area == AreaView::Types && m_type.has_value();
     state.bTreemap = m_bTreemap;
     state.bDetails = m_bDetails;
     state.eOrder = m_sortOrder;
@@ -634,9 +645,24 @@ std::string CMainPresenter::ListRoot() const {
 
 void CMainPresenter::ShowArea(AreaView area) {
     m_area = area;
+    UpdateHighlight();
     if (area == AreaView::Tree) {
         m_view.ShowArea(area, nullptr, {});
         m_rowItem = m_current;
+        return;
+    }
+    if (area == AreaView::Types) {
+        CTypeTable& types = m_lists.Types();
+        std::size_t row = m_type ? types.RowOf(*m_type) : CTypeTable::npos;
+        // A type gone after a removal leaves nothing chosen.
+        if (row == CTypeTable::npos && m_type) {
+            m_type.reset();
+            UpdateHighlight();
+        }
+        m_view.ShowTypes(&types, row);
+        m_view.ShowArea(area, nullptr, m_lists.Title(area));
+        // No item is chosen: the item's actions wait for a list of items.
+        m_rowItem = CScanTree::kNoItem;
         return;
     }
     CRowTable& table = m_lists.Table(area);
@@ -655,6 +681,64 @@ void CMainPresenter::ShowArea(AreaView area) {
     m_bShowingSelection = false;
     // The tree and the map follow the row.
     if (m_rowItem != CScanTree::kNoItem) OnItemChosen(SelectionView::List, m_rowItem);
+}
+
+void CMainPresenter::UpdateHighlight() {
+    std::optional<FileTypeFilter> highlight;
+    if (m_area == AreaView::Types && m_pMapList) highlight = m_type;
+    if (highlight == m_highlight) return;
+    m_highlight = std::move(highlight);
+    m_view.ShowMapHighlight(m_highlight);
+}
+
+void CMainPresenter::OnFileTypes() {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (IsScanning() || !shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);
+    if (m_lists.IsMade(AreaView::Types)) return ShowArea(AreaView::Types);
+    m_type.reset();
+    if (!MakeList(AreaView::Types,
+                  [&] { m_lists.MakeTypes(*shown.pTree, m_sizeMode, m_view.GroupSeparator()); }))
+        ShowArea(m_area);
+}
+
+void CMainPresenter::OnTypeChosen(std::size_t row) {
+    const UpdateAfter update(*this);
+    if (m_area != AreaView::Types) return;
+    const CTypeTable& types = m_lists.Types();
+    if (row < types.RowCount())
+        m_type = types.Filter(row);
+    else
+        m_type.reset();
+    UpdateHighlight();
+}
+
+void CMainPresenter::OnSortTypes(TypeColumn column, bool ascending) {
+    const UpdateAfter update(*this);
+    if (m_area != AreaView::Types) return;
+    m_lists.Types().Sort(column, ascending);
+    ShowArea(AreaView::Types);
+}
+
+void CMainPresenter::OnLargestOfType() {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (!Commands()[Command::LargestOfType].enabled || !shown.pTree) return;
+    const FileTypeFilter type = *m_type;
+    MakeList(AreaView::LargestFiles, [&] {
+        m_lists.MakeLargest(*shown.pTree, shown.pTree->Path(0), m_sizeMode, m_view.GroupSeparator(),
+                            type);
+    });
+}
+
+void CMainPresenter::OnLegendKind(FileKind kind) {
+    const UpdateAfter update(*this);
+    const TreeSelection shown = m_view.SelectedItem();
+    if (IsScanning() || !shown.pTree || !m_command.Kept().IsValid()) return;
+    m_type = FileTypeFilter{kind, FileTypeClass::Kind, {}};
+    if (m_lists.IsMade(AreaView::Types)) return ShowArea(AreaView::Types);
+    MakeList(AreaView::Types,
+             [&] { m_lists.MakeTypes(*shown.pTree, m_sizeMode, m_view.GroupSeparator()); });
 }
 
 void CMainPresenter::OnLargestFiles() {
@@ -726,6 +810,7 @@ void CMainPresenter::OnShowArea(AreaView area) {
     if (m_lists.IsMade(area)) return ShowArea(area);
     if (area == AreaView::Found) return OnFind();
     if (area == AreaView::Unreadable) return OnUnreadableFolders();
+    if (area == AreaView::Types) return OnFileTypes();
     // Largest Files of the whole scan.
     const TreeSelection shown = m_view.SelectedItem();
     if (!shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);
@@ -744,14 +829,14 @@ void CMainPresenter::OnBackToTree() {
 
 void CMainPresenter::OnSortRows(RowColumn column, bool ascending) {
     const UpdateAfter update(*this);
-    if (m_area == AreaView::Tree || !m_lists.IsMade(m_area)) return;
+    if (!CRowLists::HasRows(m_area) || !m_lists.IsMade(m_area)) return;
     m_lists.Table(m_area).Sort(column, ascending);
     ShowArea(m_area);
 }
 
 void CMainPresenter::OnRowActivated(CScanTree::Item item) {
     const UpdateAfter update(*this);
-    if (m_area == AreaView::Tree) return;
+    if (!CRowLists::HasRows(m_area)) return;
     m_rowItem = item;
     ShowArea(AreaView::Tree);
     OnItemChosen(SelectionView::List, item);

@@ -101,6 +101,16 @@ public:
     void OnBackToTree();
     // A click on the list's header: its rows re-sorted.
     void OnSortRows(RowColumn column, bool ascending);
+    // File Types (F3): the whole scan's files by kind and type, made when
+    // first asked and following the kept scan. Choosing a row highlights its
+    // files in the map while File Types shows; Largest Files of this Type
+    // (Enter or a double-click on the row) lists the largest of them below
+    // the whole scan. A swatch of the map's legend clicked shows its kind.
+    void OnFileTypes();
+    void OnTypeChosen(std::size_t row);
+    void OnSortTypes(TypeColumn column, bool ascending);
+    void OnLargestOfType();
+    void OnLegendKind(FileKind kind);
     // Enter or a double-click on a row: the tree again, with the row's item
     // (or the directory holding a file the tree does not list) selected.
     void OnRowActivated(CScanTree::Item item);
@@ -273,6 +283,8 @@ private:
     void ReadDiskAgain();
     // Shows `area` (a list must be made) and makes it the one on show.
     void ShowArea(AreaView area);
+    // The map's highlight as File Types' choice says, when it changed.
+    void UpdateHighlight();
     // Makes the list of `area` with `make` under the wait cursor, then shows
     // it; out of memory is said and nothing changes on show.
     bool MakeList(AreaView area, const std::function<void()>& make);
@@ -309,8 +321,10 @@ private:
     CScanTree::Item m_rowItem = CScanTree::kNoItem;  // the list's current row
     std::size_t m_keepRow = CRowTable::npos;         // its place, while the list is made again
     CRowLists m_lists;
-    const CRowTable m_noRows;                // on show while the kept list is replaced
-    std::vector<std::string> m_findHistory;  // newest first
+    std::optional<FileTypeFilter> m_type;       // chosen in File Types
+    std::optional<FileTypeFilter> m_highlight;  // as the map shows it
+    const CRowTable m_noRows;                   // on show while the kept list is replaced
+    std::vector<std::string> m_findHistory;     // newest first
     const CScanList* m_pTreeList = nullptr;
     const CScanList* m_pMapList = nullptr;
     bool m_bShowingSelection = false;  // a view's echo of ShowSelection

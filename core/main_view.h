@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "model/scan_tree.h"
 #include "model/size_text.h"
 #include "model/tree_order.h"
+#include "model/type_table.h"
 #include "scan/scan_entry.h"
 
 namespace sizewalk {
@@ -53,11 +55,11 @@ enum class SelectionView {
 };
 
 // What the tree's area shows: the tree, or a list in its place.
-enum class AreaView : std::uint8_t { Tree, LargestFiles, Found, Unreadable };
-inline constexpr std::size_t kAreaViewCount = 4;
+enum class AreaView : std::uint8_t { Tree, LargestFiles, Types, Found, Unreadable };
+inline constexpr std::size_t kAreaViewCount = 5;
 // The view switch's entries, in AreaView order.
 inline constexpr std::string_view kAreaViewText[kAreaViewCount] = {
-    "Tree", "Largest Files", "Find Results", "Unreadable Folders"};
+    "Tree", "Largest Files", "File Types", "Find Results", "Unreadable Folders"};
 
 // The tree item the tree's actions apply to: the tree the view shows and
 // the item selected in it (kNoItem, or no tree, when none is).
@@ -109,6 +111,14 @@ public:
     // anew after a removal). The view switch shows `area`; it appears with
     // the first list and stays. The keyboard focus goes to what shows.
     virtual void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) = 0;
+    // File Types for the tree's area, shown by ShowArea(AreaView::Types,
+    // null, title): `types` stays valid until the next call (the same table
+    // again means its rows changed), with the row `row` selected (npos:
+    // none). Choosing a row reports CMainPresenter::OnTypeChosen.
+    virtual void ShowTypes(const CTypeTable* types, std::size_t row) = 0;
+    // The map shows the files of `type` as they are and dims the rest;
+    // none: every tile as it is.
+    virtual void ShowMapHighlight(const std::optional<FileTypeFilter>& type) = 0;
     // The rows selected in the list as scan list indices, the current row
     // first; empty when no list shows.
     virtual std::vector<CScanTree::Item> SelectedRows() const = 0;

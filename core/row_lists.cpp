@@ -11,8 +11,23 @@ namespace sizewalk {
 
 namespace {
 
+// ".png", "(no extension)", "Images": as File Types names the row.
+std::string TypeName(const FileTypeFilter& type) {
+    FileTypeRow row;
+    row.kind = type.kind;
+    row.eClass = type.eClass;
+    row.strExtension = type.strExtension;
+    std::string name = row.Label();
+    if (type.eClass == FileTypeClass::Extension) name.insert(0, ".");
+    // A hidden or extensionless row belongs to a kind.
+    if (type.eClass == FileTypeClass::NoExtension || type.eClass == FileTypeClass::Hidden)
+        name = std::string(FileKindLabel(type.kind)) + " " + name;
+    return ShownName(name);
+}
+
 std::string Title(const RankedRows& ranked, const std::string& root, bool unreadable,
-                  const std::optional<FindRequest>& find, std::string_view separator) {
+                  const std::optional<FindRequest>& find, const std::optional<FileTypeFilter>& type,
+                  std::string_view separator) {
     std::string title;
     if (unreadable) {
         title = "Unreadable Folders in " + ShownName(root) + ": " +
@@ -26,13 +41,15 @@ std::string Title(const RankedRows& ranked, const std::string& root, bool unread
         title += "\" in " + ShownName(root) + ": " + GroupDigits(ranked.nCount, separator) +
                  " found, " + FormatAutoSize(ranked.nTotal, separator);
     } else {
-        title = "Largest Files in " + ShownName(root) + ": " +
-                (ranked.nCount > ranked.rows.size()
-                     ? GroupDigits(ranked.rows.size(), separator) + " of "
-                     : std::string()) +
-                GroupDigits(ranked.nCount, separator) +
-                (ranked.nCount == 1 ? " file, " : " files, ") +
-                FormatAutoSize(ranked.nTotal, separator);
+        title = "Largest Files";
+        if (type) title += " of " + TypeName(*type);
+        title += " in " + ShownName(root) + ": " +
+                 (ranked.nCount > ranked.rows.size()
+                      ? GroupDigits(ranked.rows.size(), separator) + " of "
+                      : std::string()) +
+                 GroupDigits(ranked.nCount, separator) +
+                 (ranked.nCount == 1 ? " file, " : " files, ") +
+                 FormatAutoSize(ranked.nTotal, separator);
     }
     // A search cut at its limit says how many rows it shows.
     if (find && ranked.nCount > ranked.rows.size())
@@ -51,9 +68,15 @@ const CRowLists::RowList& CRowLists::Of(AreaView area) const {
     return const_cast<CRowLists*>(this)->Of(area);
 }
 
-bool CRowLists::IsMade(AreaView area) const { return area != AreaView::Tree && Of(area).bMade; }
+bool CRowLists::HasRows(AreaView area) { return area != AreaView::Tree && area != AreaView::Types; }
+bool CRowLists::IsMade(AreaView area) const {
+    if (area == AreaView::Types) return m_bTypes;
+    return HasRows(area) && Of(area).bMade;
+}
 CRowTable& CRowLists::Table(AreaView area) { return Of(area).table; }
-const std::string& CRowLists::Title(AreaView area) const { return Of(area).strTitle; }
+const std::string& CRowLists::Title(AreaView area) const {
+    return area == AreaView::Types ? m_strTypesTitle : Of(area).strTitle;
+}
 
 bool CRowLists::Make(RowList& rows, const CScanTree& tree, SizeMode mode,
                      std::string_view separator) {
@@ -63,8 +86,10 @@ bool CRowLists::Make(RowList& rows, const CScanTree& tree, SizeMode mode,
     RankedRows ranked = rows.find
                             ? FindItems(list, root, *rows.find->pattern, rows.find->filters, mode)
                         : rows.bUnreadable ? UnreadableFolders(list, root, mode)
-                                           : LargestFiles(list, root, mode);
-    rows.strTitle = sizewalk::Title(ranked, rows.strRoot, rows.bUnreadable, rows.find, separator);
+                                           : LargestFiles(list, root, mode, kLargestFilesDefault,
+                                                          rows.type ? &*rows.type : nullptr);
+    rows.strTitle =
+        sizewalk::Title(ranked, rows.strRoot, rows.bUnreadable, rows.find, rows.type, separator);
     const RowColumn column = rows.table.SortColumn();
     const bool ascending = rows.table.SortAscending();
     rows.table = CRowTable(list, std::move(ranked), mode, std::string(separator));
@@ -75,10 +100,11 @@ bool CRowLists::Make(RowList& rows, const CScanTree& tree, SizeMode mode,
 }
 
 void CRowLists::MakeLargest(const CScanTree& tree, const std::string& root, SizeMode mode,
-                            std::string_view separator) {
+                            std::string_view separator, std::optional<FileTypeFilter> type) {
     m_strStart = tree.Path(0);
     m_largest = RowList{};
     m_largest.strRoot = tree.Find(root) == CScanTree::kNoItem ? m_strStart : root;
+    m_largest.type = std::move(type);
     Make(m_largest, tree, mode, separator);
 }
 
@@ -100,6 +126,25 @@ void CRowLists::MakeFound(const CScanTree& tree, const std::string& root, FindRe
     Make(m_found, tree, mode, separator);
 }
 
+void CRowLists::MakeTypes(const CScanTree& tree, SizeMode mode, std::string_view separator) {
+    m_strStart = tree.Path(0);
+    m_types = CTypeTable();
+    RemakeTypes(tree, mode, separator);
+}
+
+void CRowLists::RemakeTypes(const CScanTree& tree, SizeMode mode, std::string_view separator) {
+    const TypeColumn column = m_types.SortColumn();
+    const bool ascending = m_types.SortAscending();
+    CFileTypes types;
+    types.Count(tree.List(), mode);
+    m_strTypesTitle =
+        "File Types in " + ShownName(tree.Path(0)) + ": " + GroupDigits(types.Files(), separator) +
+        (types.Files() == 1 ? " file, " : " files, ") + FormatAutoSize(types.Total(), separator);
+    m_types = CTypeTable(std::move(types), std::string(separator));
+    if (column != TypeColumn::Size || ascending) m_types.Sort(column, ascending);
+    m_bTypes = true;
+}
+
 void CRowLists::Unmake(RowList& rows) {
     // The search is kept to fill the dialog again.
     std::optional<FindRequest> find = std::move(rows.find);
@@ -113,10 +158,23 @@ void CRowLists::Follow(const CScanTree* tree, SizeMode mode, std::string_view se
         if (!rows->bMade) continue;
         if (!same || !Make(*rows, *tree, mode, separator)) Unmake(*rows);
     }
+    if (m_bTypes) {
+        if (same)
+            RemakeTypes(*tree, mode, separator);
+        else
+            DropTypes();
+    }
+}
+
+void CRowLists::DropTypes() {
+    m_bTypes = false;
+    m_types = CTypeTable();
+    m_strTypesTitle.clear();
 }
 
 void CRowLists::Drop() {
     for (RowList* rows : {&m_largest, &m_found, &m_unreadable}) Unmake(*rows);
+    DropTypes();
 }
 
 }  // namespace sizewalk

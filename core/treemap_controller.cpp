@@ -19,6 +19,7 @@ CTreemapController::~CTreemapController() {
 void CTreemapController::SetList(const CScanList* list) {
     m_queue->Cancel();
     m_state.SetList(list);
+    m_highlight.reset();
     m_picture.reset();  // the old list's picture must not stand for the new one
     m_client.TextsChanged();
     m_client.ZoomChanged(0);
@@ -29,6 +30,12 @@ void CTreemapController::SetSizeMode(SizeMode mode) {
     if (!m_state.SetSizeMode(mode)) return;
     m_client.TextsChanged();
     Rerender();
+}
+
+void CTreemapController::SetHighlight(std::optional<FileTypeFilter> type) {
+    if (type == m_highlight) return;
+    m_highlight = std::move(type);
+    if (List()) Rerender();
 }
 
 void CTreemapController::SetSelected(std::uint32_t index) {
@@ -91,6 +98,7 @@ void CTreemapController::Rerender() {
     request.nWidth = m_nWidth;
     request.nHeight = m_nHeight;
     request.nLabelHeight = m_nLabelHeight;
+    request.highlight = m_highlight;
     m_nAskedWidth = m_nWidth;
     m_nAskedHeight = m_nHeight;
     bool ready = false;

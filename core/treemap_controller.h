@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,6 +51,10 @@ public:
     // previous list's picture is dropped at once.
     void SetList(const CScanList* list);
     void SetSizeMode(SizeMode mode);
+    // The files of `type` as they are and the rest dimmed (none: every tile
+    // as it is); a new list starts with none.
+    void SetHighlight(std::optional<FileTypeFilter> type);
+    const std::optional<FileTypeFilter>& Highlight() const { return m_highlight; }
     // Outlines the tile of a list index, or of its nearest directory with a
     // tile; kNoNode (or an index outside the zoom root) outlines nothing.
     void SetSelected(std::uint32_t index);
@@ -116,6 +121,7 @@ private:
 
     Client& m_client;
     CTreemapState m_state;
+    std::optional<FileTypeFilter> m_highlight;
     int m_nWidth = 0, m_nHeight = 0;  // the map's size now
     int m_nLabelHeight = 0;
     int m_nAskedWidth = -1, m_nAskedHeight = -1;   // of the newest request

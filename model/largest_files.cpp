@@ -78,7 +78,8 @@ RankedRows CRanking::Finish() {
     return std::move(m_result);
 }
 
-RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode, std::size_t count) {
+RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode, std::size_t count,
+                        const FileTypeFilter* type) {
     CRanking ranking(list, mode, count);
     if (root < list.Count()) {
         const std::size_t end = list.SubtreeEnd(root);
@@ -87,7 +88,7 @@ RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode, 
             const std::size_t n = std::min(span.size(), end - i);
             for (std::size_t k = 0; k < n; ++k) {
                 const CScanEntry& e = span[k];
-                if (!e.IsDirectory() && !e.IsNotRegular())
+                if (!e.IsDirectory() && !e.IsNotRegular() && (!type || type->Matches(e.GetName())))
                     ranking.Offer(static_cast<std::uint32_t>(i + k), false);
             }
             i += n;

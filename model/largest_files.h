@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/file_type.h"
 #include "scan/scan_list.h"
 
 namespace sizewalk {
@@ -85,9 +86,11 @@ private:
 inline constexpr std::size_t kLargestFilesDefault = 1000;
 
 // The `count` largest regular files (no links, devices or the like) at or
-// below the entry `root`, by their size in `mode`.
+// below the entry `root`, by their size in `mode`; with `type`, only the
+// files of that type.
 RankedRows LargestFiles(const CScanList& list, std::size_t root, SizeMode mode,
-                        std::size_t count = kLargestFilesDefault);
+                        std::size_t count = kLargestFilesDefault,
+                        const FileTypeFilter* type = nullptr);
 
 // Every directory at or below the entry `root` that could not be read,
 // wholly or in part, by its size in `mode`. The total counts a directory

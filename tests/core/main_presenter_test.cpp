@@ -91,6 +91,13 @@ public:
         rows = shownRows;
         rowsTitle = title;
     }
+    void ShowTypes(const CTypeTable* table, std::size_t row) override {
+        types = table;
+        typeRow = row;
+    }
+    void ShowMapHighlight(const std::optional<FileTypeFilter>& type) override {
+        highlights.push_back(type);
+    }
     std::vector<CScanTree::Item> SelectedRows() const override { return selectedRows; }
     bool AskFind(FindFields& fields, const std::vector<std::string>& history) override {
         findHistory = history;
@@ -151,6 +158,9 @@ public:
     AreaView area = AreaView::Tree;  // what the tree's area shows
     const CRowTable* rows = nullptr;
     std::string rowsTitle;
+    const CTypeTable* types = nullptr;
+    std::size_t typeRow = CTypeTable::npos;
+    std::vector<std::optional<FileTypeFilter>> highlights;  // what the map was told, in turn
     std::vector<CScanTree::Item> selectedRows;
     std::vector<FindFields> findAnswers;  // what the Find dialog answers, in turn
     std::vector<std::string> findHistory;
@@ -1169,6 +1179,71 @@ TEST_F(MainPresenter, LargestFilesTakeTheTreesPlaceAndShareTheSelection) {
     // Another scan drops the lists, and the tree comes back.
     ASSERT_TRUE(Scan(t.Path("Other")));
     EXPECT_EQ(view.area, AreaView::Tree);
+}
+
+// File Types: the whole scan by kind and type; a type chosen highlights its
+// files in the map while the view shows, lists its largest files, and the
+// view follows a removal; the map's legend chooses a kind; no item is an
+// action's there, even one a tile chose.
+TEST_F(MainPresenter, FileTypesHighlightTheirFilesAndListTheLargestOfAType) {
+    t.File("Data/sub/c.png", 20);
+    t.File("Data/sub/d.PNG", 7);
+    t.File("Data/.hidden", 3);
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    presenter.OnToggleTreemap();
+    presenter.OnCommand(Command::FileTypes);
+    ASSERT_EQ(view.area, AreaView::Types);
+    ASSERT_NE(view.types, nullptr);
+    EXPECT_EQ(view.rowsTitle, "File Types in " + t.Path("Data") + ": 5 files, 45 bytes");
+    EXPECT_EQ(view.typeRow, CTypeTable::npos);
+    EXPECT_FALSE(presenter.Commands()[Command::LargestOfType].enabled);
+    std::vector<std::string> rows;
+    for (std::size_t r = 0; r < view.types->RowCount(); ++r)
+        rows.push_back(view.types->Text(r, TypeColumn::Type) + " " +
+                       view.types->Text(r, TypeColumn::Files) + " " +
+                       view.types->Text(r, TypeColumn::Share));
+    EXPECT_EQ(rows, (std::vector<std::string>{"Images 2 60.0%", ".png 2 60.0%", "Documents 2 33.3%",
+                                              ".txt 2 33.3%", "Other 1 6.7%", "(hidden) 1 6.7%"}));
+
+    const FileTypeFilter png{FileKind::Image, FileTypeClass::Extension, "png"};
+    presenter.OnTypeChosen(view.types->RowOf(png));
+    ASSERT_FALSE(view.highlights.empty());
+    EXPECT_EQ(view.highlights.back(), png);
+    EXPECT_TRUE(presenter.Commands()[Command::LargestOfType].enabled);
+    presenter.OnItemChosen(SelectionView::Map, Item(t.Path("Data/a.txt")).item);
+    EXPECT_FALSE(presenter.Commands()[Command::CopyPath].enabled);
+
+    presenter.OnCommand(Command::LargestOfType);
+    ASSERT_EQ(view.area, AreaView::LargestFiles);
+    EXPECT_EQ(RowPaths(view.rows),
+              (std::vector<std::string>{t.Path("Data/sub/c.png"), t.Path("Data/sub/d.PNG")}));
+    EXPECT_EQ(view.rowsTitle, "Largest Files of .png in " + t.Path("Data") + ": 2 files, 27 bytes");
+    EXPECT_EQ(view.highlights.back(), std::nullopt);  // only while File Types shows
+
+    // A row removed: File Types counts again and keeps the choice.
+    view.selectedRows = {Item(t.Path("Data/sub/c.png")).item};
+    view.yes = true;
+    presenter.OnDeletePermanently();
+    ASSERT_FALSE(std::filesystem::exists(t.Path("Data/sub/c.png")));
+    presenter.OnShowArea(AreaView::Types);
+    EXPECT_EQ(view.rowsTitle, "File Types in " + t.Path("Data") + ": 4 files, 25 bytes");
+    EXPECT_EQ(view.typeRow, view.types->RowOf(png));
+    EXPECT_EQ(view.highlights.back(), png);
+
+    // The legend's swatch chooses its kind; re-sorting keeps it.
+    const FileTypeFilter documents{FileKind::Document, FileTypeClass::Kind, {}};
+    presenter.OnBackToTree();
+    presenter.OnLegendKind(FileKind::Document);
+    EXPECT_EQ(view.area, AreaView::Types);
+    EXPECT_EQ(view.typeRow, view.types->RowOf(documents));
+    presenter.OnSortTypes(TypeColumn::Type, true);
+    EXPECT_EQ(view.types->Text(0, TypeColumn::Type), "Documents");
+    EXPECT_EQ(view.typeRow, 0u);
+
+    // Another scan drops the view; the map's highlight goes with it.
+    ASSERT_TRUE(Scan(t.Path("Other")));
+    EXPECT_EQ(view.area, AreaView::Tree);
+    EXPECT_EQ(view.highlights.back(), std::nullopt);
 }
 
 // The folders that could not be read, from a saved scan that marks them:

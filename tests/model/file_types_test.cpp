@@ -14,6 +14,8 @@
 #include <string>
 
 #include "model/file_types.h"
+#include "model/largest_files.h"
+#include "model/type_table.h"
 #include "scan/dir_scanner.h"
 #include "tests/temp_tree.h"
 
@@ -177,6 +179,47 @@ TEST_F(FileTypesTest, FiltersPickTheirFiles) {
     EXPECT_FALSE(hidden.Matches(".bashrc"));                   // hidden, but Other
     EXPECT_FALSE(MatchesFileType(list, 0, FileTypeFilter{}));  // a directory
     EXPECT_FALSE(MatchesFileType(list, list.Count(), FileTypeFilter{}));
+}
+
+// The view's table: each kind's types stay below it whichever way it is
+// sorted, a row is found again by its filter, and the largest files of a
+// type are that type's files alone.
+TEST_F(FileTypesTest, TheTableKeepsTypesBelowTheirKindInEveryOrder) {
+    const CScanList& list = scanner.GetList();
+    CFileTypes types;
+    types.Count(list, SizeMode::Apparent);
+    CTypeTable table(types);
+    const auto kindOf = [&](std::size_t row) { return table.Kind(row); };
+    for (const TypeColumn column :
+         {TypeColumn::Type, TypeColumn::Files, TypeColumn::Size, TypeColumn::Share})
+        for (const bool ascending : {true, false}) {
+            table.Sort(column, ascending);
+            ASSERT_GT(table.RowCount(), 0u);
+            EXPECT_TRUE(table.IsKind(0));
+            std::set<FileKind> seen;
+            for (std::size_t row = 0; row < table.RowCount(); ++row) {
+                if (table.IsKind(row)) {
+                    EXPECT_TRUE(seen.insert(kindOf(row)).second);  // each kind once
+                } else {
+                    EXPECT_EQ(kindOf(row), kindOf(row - 1));  // under its kind
+                }
+                EXPECT_EQ(table.RowOf(table.Filter(row)), row);
+            }
+        }
+    table.Sort(TypeColumn::Size, false);
+    EXPECT_EQ(table.Text(0, TypeColumn::Type), "Images");
+    EXPECT_EQ(table.Text(1, TypeColumn::Type), ".png");
+    table.Sort(TypeColumn::Size, true);
+    EXPECT_EQ(table.Text(table.RowCount() - 1, TypeColumn::Type), ".png");
+    EXPECT_EQ(table.RowOf(FileTypeFilter{FileKind::Video, FileTypeClass::Kind, {}}),
+              CTypeTable::npos);
+
+    const FileTypeFilter pdf{FileKind::Document, FileTypeClass::Extension, "pdf"};
+    const RankedRows largest = LargestFiles(list, 0, SizeMode::Apparent, 10, &pdf);
+    std::set<std::string> names;
+    for (const std::uint32_t row : largest.rows) names.insert(std::string(list[row].GetName()));
+    EXPECT_EQ(names, (std::set<std::string>{"Report.PDF", "notes.pdf"}));
+    EXPECT_EQ(largest.nTotal, 9500u);
 }
 
 }  // namespace

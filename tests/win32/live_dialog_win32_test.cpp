@@ -299,10 +299,12 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
     live.dlg.SetFolderOpener([](const std::string& path) { s_opened.push_back(path); });
     live.Run([](Live& l) {
         // Off the items, before any scan: nothing to save yet.
-        EXPECT_EQ(MenuAt(l, POINT{4, 4}),
-                  std::vector<std::string>({"&Largest Files\tCtrl+L -", "&Find\u2026\tCtrl+F -",
-                                            "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S -",
-                                            "Open Scan\u2026\tCtrl+O"}));
+        EXPECT_EQ(
+            MenuAt(l, POINT{4, 4}),
+            std::vector<std::string>({"&Largest Files\tCtrl+L -", "File &Types\tF3 -",
+                                      "Largest Files of this T&ype -", "&Find\u2026\tCtrl+F -",
+                                      "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S -",
+                                      "Open Scan\u2026\tCtrl+O"}));
         ASSERT_TRUE(l.Scan(s_dir + "\\"));
         l.Expand(l.Top());
         const HTREEITEM sub = Child(l.Tree(), l.Top(), "sub");
@@ -345,8 +347,9 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                        "Sort by &Size\tCtrl+2", "Size on &Disk\tCtrl+D", "Show &Treemap\tF9",
                        "Show D&etails\tF8", "&Rescan\tF5", "Open Ter&minal Here",
                        "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
-                       "&Largest Files\tCtrl+L", "&Find\u2026\tCtrl+F", "&Unreadable Folders -",
-                       "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
+                       "&Largest Files\tCtrl+L", "File &Types\tF3", "Largest Files of this T&ype -",
+                       "&Find\u2026\tCtrl+F", "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S",
+                       "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -872,6 +875,50 @@ TEST(LiveDialog, CtrlLListsTheLargestFilesAndEnterShowsOneInTheTree) {
         const HTREEITEM selected = TreeView_GetSelection(l.Tree());
         ASSERT_NE(selected, nullptr);
         EXPECT_EQ(test::LocalItemText(l.Tree(), selected).rfind("huge [", 0), 0u);
+    });
+}
+
+// F3 shows File Types in the tree's place; with the map, its legend's
+// swatch chooses its kind there, and Enter lists that kind's largest files.
+TEST(LiveDialog, F3ShowsFileTypesAndTheLegendChoosesAKind) {
+    test::WinTempTree t;
+    t.Dir("d");
+    t.File("d\\a.png", 9000);
+    t.File("d\\b.PNG", 100);
+    t.File("d\\notes.txt", 400);
+    static std::string s_dir;
+    s_dir = t.Path("d");
+    Live live;
+    live.Run([](Live& l) {
+        ASSERT_TRUE(l.Scan(s_dir));
+        HWND types = l.Item(IDC_TYPES);
+        ::SetFocus(l.Tree());
+        Key(l.hwnd, l.Tree(), VK_F3);
+        ASSERT_TRUE(::IsWindowVisible(types));
+        EXPECT_FALSE(::IsWindowVisible(l.Tree()));
+        EXPECT_EQ(::SendMessageW(l.Item(IDC_VIEW), CB_GETCURSEL, 0, 0), 2);
+        ASSERT_EQ(ListView_GetItemCount(types), 4);
+        EXPECT_EQ(RowText(types, 0, 0), "Images");
+        EXPECT_EQ(RowText(types, 1, 0), ".png");
+        EXPECT_EQ(RowText(types, 1, 1), "2");
+        EXPECT_EQ(RowText(types, 2, 0), "Documents");
+
+        // The legend shows with the map; a swatch chooses its kind.
+        HWND documents = l.Item(IDC_LEGEND + static_cast<int>(FileKind::Document));
+        ASSERT_NE(documents, nullptr);
+        EXPECT_FALSE(::IsWindowVisible(documents));
+        Key(l.hwnd, types, VK_F9);
+        EXPECT_TRUE(::IsWindowVisible(documents));
+        ::SendMessageW(documents, BM_CLICK, 0, 0);
+        EXPECT_EQ(ListView_GetNextItem(types, -1, LVNI_SELECTED), 2);
+
+        ::SetFocus(types);
+        Key(l.hwnd, types, VK_RETURN);
+        HWND rows = l.Item(IDC_ROWS);
+        ASSERT_TRUE(::IsWindowVisible(rows));
+        EXPECT_FALSE(::IsWindowVisible(types));
+        ASSERT_EQ(ListView_GetItemCount(rows), 1);
+        EXPECT_EQ(RowText(rows, 0, 0), "notes.txt");
     });
 }
 

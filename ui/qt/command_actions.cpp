@@ -15,6 +15,9 @@ QKeySequence KeySequenceOf(const KeyChord& key) {
             // Qt's codes of letters and digits are their characters.
             code = static_cast<Qt::Key>(key.ch);
             break;
+        case KeyName::F3:
+            code = Qt::Key_F3;
+            break;
         case KeyName::F5:
             code = Qt::Key_F5;
             break;

@@ -16,6 +16,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -33,6 +34,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -47,6 +49,7 @@
 #include "core/process_scan.h"
 #include "model/detail_columns.h"
 #include "model/size_text.h"
+#include "model/treemap_render.h"
 #include "platform/file_actions.h"
 #include "scan/dir_scanner.h"
 #include "ui/qt/command_actions.h"
@@ -57,6 +60,7 @@
 #include "ui/qt/thread_wake.h"
 #include "ui/qt/tree_model.h"
 #include "ui/qt/treemap_view.h"
+#include "ui/qt/type_table_model.h"
 
 // Resources of a static library must be pulled in by name.
 static void InitSizewalkResources() { Q_INIT_RESOURCE(sizewalk); }
@@ -216,9 +220,18 @@ void CSizewalkDlg::CreateControls() {
     connect(m_progress, &QLabel::linkActivated, this,
             [this] { m_presenter->OnCommand(Command::UnreadableFolders); });
     m_progress->hide();
-    m_treemap = new CTreemapView(m_split);
+    // The map with its legend below it share the splitter's second place.
+    m_mapPane = new QWidget(m_split);
+    m_treemap = new CTreemapView(m_mapPane);
     m_treemap->setObjectName(QStringLiteral("treemap"));
     m_treemap->hide();
+    CreateLegend();
+    auto* mapLayout = new QVBoxLayout(m_mapPane);
+    mapLayout->setContentsMargins(0, 0, 0, 0);
+    mapLayout->setSpacing(2);
+    mapLayout->addWidget(m_treemap, 1);
+    mapLayout->addWidget(m_legend);
+    m_mapPane->hide();
     m_treemap->SetDescriber([this](std::uint32_t index) {
         QStringList lines;
         if (const CScanTree* tree = m_model->Tree())
@@ -309,6 +322,7 @@ void CSizewalkDlg::CreateRowList() {
     layout->addWidget(m_rowsTitle);
     layout->addWidget(m_rows, 1);
     m_area->addWidget(m_rowsPage);
+    CreateTypeList();
     m_area->setCurrentWidget(m_tree);
 }
 
@@ -320,6 +334,16 @@ CScanTree::Item CSizewalkDlg::RowItem(const QModelIndex& index) const {
 }
 
 bool CSizewalkDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_typeList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()) ==
+            GetAction(Command::BackToTree)->shortcut())
+            return true;
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_presenter->OnCommand(Command::LargestOfType);
+            return true;
+        }
+    }
     if (watched == m_rows && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         // Escape brings the tree back where its action is enabled; here it
@@ -753,6 +777,7 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
         // The map takes part of the tree's room; a window at its smallest
         // grows by as much, so that the tree keeps its own.
         const int growth = TreemapGrowth(height(), base.height(), m_split->height());
+        m_mapPane->show();
         m_treemap->show();
         m_sizeBeforeTreemap = growth ? size() : QSize();
         if (growth) resize(width(), height() + growth);
@@ -760,6 +785,7 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
         m_split->setSizes({total * (100 - kTreemapShare) / 100, total * kTreemapShare / 100});
     } else {
         m_treemap->hide();
+        m_mapPane->hide();
         // A window the map made taller goes back to the height it had.
         if (m_sizeBeforeTreemap.isValid()) resize(width(), m_sizeBeforeTreemap.height());
         m_sizeBeforeTreemap = QSize();
@@ -768,9 +794,117 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
 
 void CSizewalkDlg::ShowMapList(const CScanList* list) { m_treemap->SetList(list); }
 
+void CSizewalkDlg::ShowMapHighlight(const std::optional<FileTypeFilter>& type) {
+    m_treemap->SetHighlight(type);
+}
+
+void CSizewalkDlg::CreateLegend() {
+    m_legend = new QWidget(m_mapPane);
+    m_legend->setObjectName(QStringLiteral("legend"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
+    auto* layout = new QHBoxLayout(m_legend);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    for (int k = 0; k < kFileKindCount; ++k) {
+        const auto kind = static_cast<FileKind>(k);
+        const QString name = DisplayText(FileKindLabel(kind));
+        auto* swatch = new QToolButton(m_legend);
+        swatch->setObjectName(QStringLiteral("legend%1").arg(k));
+        swatch->setAutoRaise(true);
+        swatch->setFont(small);
+        swatch->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        swatch->setIcon(KindSwatch(TreemapKindColor(kind) & 0xFFFFFFu, 10));
+        swatch->setIconSize(QSize(10, 10));
+        swatch->setText(name);
+        swatch->setAccessibleName(name);
+        swatch->setToolTip(QStringLiteral("Show %1 in File Types").arg(name));
+        swatch->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        connect(swatch, &QToolButton::clicked, this,
+                [this, kind] { m_presenter->OnLegendKind(kind); });
+        layout->addWidget(swatch, 1);
+    }
+}
+
+void CSizewalkDlg::CreateTypeList() {
+    m_typesPage = new QWidget(m_area);
+    m_typesTitle = new QLabel(m_typesPage);
+    m_typesTitle->setTextFormat(Qt::PlainText);
+    m_typeList = new QTreeView(m_typesPage);
+    m_typeList->setObjectName(QStringLiteral("types"));
+    m_typeModel = new CTypeTableModel(m_strGroupSeparator, this);
+    m_typeList->setModel(m_typeModel);
+    m_typeList->setRootIsDecorated(false);
+    m_typeList->setItemsExpandable(false);
+    m_typeList->setUniformRowHeights(true);
+    m_typeList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_typeList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_typeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_typeList->setAllColumnsShowFocus(true);
+    QHeaderView* header = m_typeList->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(static_cast<int>(TypeColumn::Type), QHeaderView::Stretch);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    connect(header, &QHeaderView::sectionClicked, this, [this, header](int section) {
+        if (!m_typeModel->Table()) return;
+        m_presenter->OnSortTypes(static_cast<TypeColumn>(section),
+                                 header->sortIndicatorOrder() == Qt::AscendingOrder);
+    });
+    connect(m_typeList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (m_bSettingRows || !m_presenter) return;
+                m_presenter->OnTypeChosen(
+                    current.isValid() ? static_cast<std::size_t>(current.row()) : CTypeTable::npos);
+            });
+    connect(m_typeList, &QAbstractItemView::doubleClicked, this,
+            [this] { m_presenter->OnCommand(Command::LargestOfType); });
+    m_typeList->installEventFilter(this);
+    m_typeList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_typeList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowContextMenu(m_typeList, pos); });
+    auto* layout = new QVBoxLayout(m_typesPage);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_typesTitle);
+    layout->addWidget(m_typeList, 1);
+    m_area->addWidget(m_typesPage);
+}
+
+void CSizewalkDlg::ShowTypes(const CTypeTable* types, std::size_t row) {
+    const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+    m_typeModel->SetTable(types);
+    if (!types) return;
+    m_typeList->header()->setSortIndicator(
+        static_cast<int>(types->SortColumn()),
+        types->SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    if (row >= types->RowCount()) {
+        m_typeList->selectionModel()->clear();
+        return;
+    }
+    const QModelIndex index = m_typeModel->index(static_cast<int>(row), 0);
+    m_typeList->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_typeList->scrollTo(index);
+}
+
 void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_view title) {
     m_eShownArea = area;
     m_view->setCurrentIndex(static_cast<int>(area));  // activated only by the user
+    if (area == AreaView::Types) {
+        const QString text = DisplayText(title);
+        m_typesTitle->setText(text);
+        m_typesTitle->setAccessibleName(text);
+        m_typeList->setAccessibleName(DisplayText(kAreaViewText[static_cast<std::size_t>(area)]));
+        m_area->setCurrentWidget(m_typesPage);
+        m_viewLabel->show();
+        m_view->show();
+        const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+        m_typeList->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     if (!rows) {
         // The table may go once this returns.
         const QScopedValueRollback<bool> quiet(m_bSettingRows, true);

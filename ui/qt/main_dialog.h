@@ -51,6 +51,7 @@ class QTreeView;
 namespace sizewalk {
 
 class CRowTableModel;
+class CTypeTableModel;
 class CThreadWake;
 class CTreeModel;
 class CTreemapView;
@@ -153,6 +154,10 @@ private:
     std::string AskOpenScanPath() override;
     bool Confirm(std::string_view text) override;
     bool OpenTerminal(const std::string& path) override;
+    void ShowTypes(const CTypeTable* types, std::size_t row) override;
+    void ShowMapHighlight(const std::optional<FileTypeFilter>& type) override;
+    void CreateTypeList();
+    void CreateLegend();
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font
@@ -181,6 +186,14 @@ private:
     QLabel* m_rowsTitle = nullptr;
     QTreeView* m_rows = nullptr;
     CRowTableModel* m_rowModel = nullptr;
+    // File Types in the tree's place, under its title line.
+    QWidget* m_typesPage = nullptr;
+    QLabel* m_typesTitle = nullptr;
+    QTreeView* m_typeList = nullptr;
+    CTypeTableModel* m_typeModel = nullptr;
+    // The map and its legend below it (a swatch and name a kind).
+    QWidget* m_mapPane = nullptr;
+    QWidget* m_legend = nullptr;
     // The view switch and its label, hidden until the first list.
     QLabel* m_viewLabel = nullptr;
     QComboBox* m_view = nullptr;

@@ -52,6 +52,8 @@ public:
     const CScanList* List() const { return m_map.List(); }
     void SetSizeMode(SizeMode mode) { m_map.SetSizeMode(mode); }
     SizeMode GetSizeMode() const { return m_map.Mode(); }
+    // The files of `type` as they are, the rest dimmed; none: every tile.
+    void SetHighlight(std::optional<FileTypeFilter> type) { m_map.SetHighlight(std::move(type)); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
 
     // Outlines the tile of a list index, or of its nearest directory with a

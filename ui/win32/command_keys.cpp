@@ -19,6 +19,9 @@ ACCEL AccelOf(const KeyChord& key, int id) {
             // The virtual keys of letters and digits are their characters.
             code = static_cast<WORD>(key.ch);
             break;
+        case KeyName::F3:
+            code = VK_F3;
+            break;
         case KeyName::F5:
             code = VK_F5;
             break;

@@ -15,6 +15,7 @@
 #include "core/entry_source.h"
 #include "core/process_scan.h"
 #include "model/size_text.h"
+#include "model/treemap_render.h"
 #include "platform/file_actions.h"
 #include "platform/wide_text_win32.h"
 #include "res/resource.h"
@@ -24,6 +25,7 @@
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
 #include "ui/win32/find_dialog.h"
+#include "ui/win32/list_view_cells.h"
 
 namespace sizewalk {
 
@@ -188,6 +190,7 @@ LRESULT CALLBACK CSizewalkDlg::KeyFilter(int code, WPARAM wParam, LPARAM lParam)
             ::TranslateAcceleratorW(self->m_hWnd, self->m_hTreeKeys, msg))
             return TRUE;
         if (msg->hwnd == self->m_rows.Window() && self->OnRowsKey(*msg)) return TRUE;
+        if (msg->hwnd == self->m_types.Window() && self->OnTypesKey(*msg)) return TRUE;
         if (::TranslateAcceleratorW(self->m_hWnd, self->m_hKeys, msg)) return TRUE;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -209,6 +212,15 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 }
                 LRESULT result = 0;
                 return m_rows.OnNotify(header, result) ? answer(result) : FALSE;
+            }
+            if (header.hwndFrom == m_types.Window() && m_types.Window()) {
+                if (header.code == NM_RCLICK) {
+                    const DWORD at = ::GetMessagePos();
+                    PopUpCommands(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
+                    return answer(TRUE);
+                }
+                LRESULT result = 0;
+                return m_types.OnNotify(header, result) ? answer(result) : FALSE;
             }
             if (header.hwndFrom == m_hTree && header.code == NM_RCLICK) {
                 const DWORD at = ::GetMessagePos();
@@ -240,6 +252,8 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_INITDIALOG:
             return OnInitDialog();
+        case WM_DRAWITEM:
+            return DrawLegend(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
         case WM_COMMAND:
             if (!m_pPresenter) return FALSE;
             switch (LOWORD(wParam)) {
@@ -247,6 +261,8 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     // Enter in the list activates its row; it starts no scan.
                     if (m_rows.Rows() && ::GetFocus() == m_rows.Window())
                         m_rows.ActivateCurrent();
+                    else if (m_types.Table() && ::GetFocus() == m_types.Window())
+                        m_types.ActivateCurrent();
                     else
                         m_pPresenter->OnCommand(Command::OK);
                     return TRUE;
@@ -260,6 +276,10 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 case IDCANCEL:
                     m_pPresenter->OnCancel();
                     return TRUE;
+            }
+            if (const int kind = LOWORD(wParam) - IDC_LEGEND; kind >= 0 && kind < kFileKindCount) {
+                m_pPresenter->OnLegendKind(static_cast<FileKind>(kind));
+                return TRUE;
             }
             return OnCommand(LOWORD(wParam)) ? TRUE : FALSE;
         case WM_CLOSE:
@@ -410,6 +430,8 @@ void CSizewalkDlg::OnDestroy() {
     m_hKeys = m_hTreeKeys = m_hListKeys = nullptr;
     m_rows.SetRows(nullptr, {});
     m_rows.SetEvents({});
+    m_types.SetTable(nullptr, CTypeTable::npos);
+    m_types.SetEvents({});
     m_bBusy = m_bWorking = false;
 }
 
@@ -572,19 +594,30 @@ void CSizewalkDlg::PlaceControls() {
         const int gap = kSplitterGap;
         const int mapHeight = (all.h - gap) * m_nMapShare / 1000;
         treeHeight = all.h - gap - mapHeight;
+        // The legend takes a line below the map.
+        const int legend = LegendHeight();
         m_splitter = RECT{all.x, all.y + treeHeight, all.x + all.w, all.y + treeHeight + gap};
         m_nRoomTop = all.y;
         m_nRoomHeight = all.h;
         positions = ::DeferWindowPos(positions, m_hTree, nullptr, all.x, all.y, all.w, treeHeight,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
         if (positions)
-            positions = ::DeferWindowPos(positions, m_pTreemap->Window(), nullptr, all.x,
-                                         all.y + treeHeight + gap, all.w, mapHeight,
-                                         SWP_NOZORDER | SWP_NOACTIVATE);
+            positions = ::DeferWindowPos(
+                positions, m_pTreemap->Window(), nullptr, all.x, all.y + treeHeight + gap, all.w,
+                std::max(0, mapHeight - legend), SWP_NOZORDER | SWP_NOACTIVATE);
+        for (int k = 0; k < kFileKindCount && positions; ++k) {
+            if (!m_hLegend[k]) continue;
+            const int left = all.x + all.w * k / kFileKindCount;
+            const int right = all.x + all.w * (k + 1) / kFileKindCount;
+            positions =
+                ::DeferWindowPos(positions, m_hLegend[k], nullptr, left, all.y + all.h - legend,
+                                 right - left, legend, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
     // A list takes the tree's room, the details header's too.
-    const bool list = m_rows.Rows() != nullptr;
+    const bool list = m_rows.Rows() != nullptr || m_types.IsShown();
     positions = m_rows.Place(positions, all.x, all.y, all.w, treeHeight);
+    positions = m_types.Place(positions, all.x, all.y, all.w, treeHeight);
     if (HWND header = m_details.Header())
         ::ShowWindow(header, m_details.IsShown() && !list ? SW_SHOWNA : SW_HIDE);
     if (m_details.IsShown() && positions) {
@@ -807,6 +840,8 @@ void CSizewalkDlg::ShowTreemap(bool shown) {
     ::GetWindowRect(m_hWnd, &window);
     const int width = window.right - window.left, height = window.bottom - window.top;
     ::ShowWindow(map, shown ? SW_SHOWNA : SW_HIDE);
+    for (HWND swatch : m_hLegend)
+        if (swatch) ::ShowWindow(swatch, shown ? SW_SHOWNA : SW_HIDE);
     RECT tree{};
     ::GetWindowRect(m_hTree, &tree);
     if (const int growth =
@@ -827,6 +862,77 @@ void CSizewalkDlg::ShowMapList(const CScanList* list) {
     if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetList(list);
 }
 
+void CSizewalkDlg::ShowMapHighlight(const std::optional<FileTypeFilter>& type) {
+    if (m_pTreemap && m_pTreemap->IsValid()) m_pTreemap->SetHighlight(type);
+}
+
+void CSizewalkDlg::ShowTypes(const CTypeTable* types, std::size_t row) {
+    m_types.SetSeparator(GroupSeparator());
+    m_types.SetTable(types, row);
+}
+
+int CSizewalkDlg::LegendHeight() const {
+    return m_hLegend[0] ? ControlLineHeight(m_hLegend[0]) + 2 : 0;
+}
+
+void CSizewalkDlg::CreateLegend(HFONT font) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HWND after = m_pTreemap && m_pTreemap->IsValid() ? m_pTreemap->Window() : nullptr;
+    for (int k = 0; k < kFileKindCount; ++k) {
+        const std::wstring name = WideFromUtf8(FileKindLabel(static_cast<FileKind>(k)));
+        // Drawn here: a swatch of the kind's colour before its name.
+        m_hLegend[k] = ::CreateWindowExW(
+            0, L"BUTTON", name.c_str(), WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 0, 0, m_hWnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LEGEND + k)), instance, nullptr);
+        if (!m_hLegend[k]) continue;
+        ::SendMessageW(m_hLegend[k], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (after)
+            ::SetWindowPos(m_hLegend[k], after, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = m_hLegend[k];
+    }
+}
+
+bool CSizewalkDlg::DrawLegend(const DRAWITEMSTRUCT& item) const {
+    const int kind = static_cast<int>(item.CtlID) - IDC_LEGEND;
+    if (item.CtlType != ODT_BUTTON || kind < 0 || kind >= kFileKindCount) return false;
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+    const int side = std::max<LONG>(4, (r.bottom - r.top) - 8);
+    RECT swatch{r.left + 4, r.top + (r.bottom - r.top - side) / 2, 0, 0};
+    swatch.right = swatch.left + side;
+    swatch.bottom = swatch.top + side;
+    const std::uint32_t color = TreemapKindColor(static_cast<FileKind>(kind));
+    HBRUSH fill = ::CreateSolidBrush(RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
+    ::FillRect(dc, &swatch, fill);
+    ::DeleteObject(fill);
+    ::FrameRect(dc, &swatch, static_cast<HBRUSH>(::GetStockObject(DKGRAY_BRUSH)));
+    wchar_t text[64] = {};
+    ::GetWindowTextW(item.hwndItem, text, static_cast<int>(std::size(text)));
+    RECT label = r;
+    label.left = swatch.right + 4;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    ::DrawTextW(dc, text, -1, &label,
+                DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
+    if (item.itemState & ODS_FOCUS) {
+        RECT focus = r;
+        ::InflateRect(&focus, -1, -1);
+        ::DrawFocusRect(dc, &focus);
+    }
+    return true;
+}
+
+bool CSizewalkDlg::OnTypesKey(MSG& msg) {
+    // The dialog would take Enter for OK: here it lists the type's files.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN) {
+        m_types.ActivateCurrent();
+        return true;
+    }
+    return ::TranslateAcceleratorW(m_hWnd, m_hListKeys, &msg) != 0;
+}
+
 void CSizewalkDlg::CreateListControls(HFONT font) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     // Tab order: the list after the tree (its title before it), the
@@ -837,6 +943,26 @@ void CSizewalkDlg::CreateListControls(HFONT font) {
         ::SetWindowPos(m_rows.Window(), m_rows.Title(), 0, 0, 0, 0,
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    if (m_types.Create(m_hWnd, IDC_TYPES, IDC_TYPES_TITLE, font)) {
+        ::SetWindowPos(m_types.Title(), m_rows.Window(), 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(m_types.Window(), m_types.Title(), 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    m_types.SetEvents({
+        [this](TypeColumn column, bool ascending) {
+            if (m_pPresenter) m_pPresenter->OnSortTypes(column, ascending);
+        },
+        [this](std::size_t row) {
+            if (m_pPresenter) m_pPresenter->OnTypeChosen(row);
+        },
+        [this](std::size_t row) {
+            if (!m_pPresenter) return;
+            m_pPresenter->OnTypeChosen(row);
+            m_pPresenter->OnCommand(Command::LargestOfType);
+        },
+    });
+    CreateLegend(font);
     m_rows.SetEvents({
         [this](RowColumn column, bool ascending) {
             if (m_pPresenter) m_pPresenter->OnSortRows(column, ascending);
@@ -909,7 +1035,7 @@ void CSizewalkDlg::ShowRowsMenu(POINT screen, bool fromKeyboard) {
 void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_view title) {
     m_rows.SetSeparator(GroupSeparator());
     m_rows.SetRows(rows, title);
-    if (rows && m_hViewSwitch && !::IsWindowVisible(m_hViewSwitch)) {
+    if ((rows || area == AreaView::Types) && m_hViewSwitch && !::IsWindowVisible(m_hViewSwitch)) {
         // From the first list on, the switch stays.
         ::ShowWindow(m_hViewLabel, SW_SHOWNA);
         ::ShowWindow(m_hViewSwitch, SW_SHOWNA);
@@ -917,18 +1043,21 @@ void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_vi
     m_bShowingArea = true;
     if (m_hViewSwitch) ::SendMessageW(m_hViewSwitch, CB_SETCURSEL, static_cast<WPARAM>(area), 0);
     m_bShowingArea = false;
-    // What shows takes the focus before the other hides, which would pass it on.
-    HWND shown = rows ? m_rows.Window() : m_hTree;
-    if (rows)
+    const bool types = area == AreaView::Types;
+    if (types) m_types.SetTitle(title);
+    // What shows takes the focus before the others hide, which would pass it on.
+    HWND shown = types ? m_types.Window() : rows ? m_rows.Window() : m_hTree;
+    if (types)
+        m_types.Show(true);
+    else if (rows)
         m_rows.Show(true);
     else
         ::ShowWindow(m_hTree, SW_SHOWNA);
     PlaceControls();
     if (shown) ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(shown), TRUE);
-    if (rows)
-        ::ShowWindow(m_hTree, SW_HIDE);
-    else
-        m_rows.Show(false);
+    if (types || rows) ::ShowWindow(m_hTree, SW_HIDE);
+    if (!rows) m_rows.Show(false);
+    if (!types) m_types.Show(false);
 }
 
 std::vector<CScanTree::Item> CSizewalkDlg::SelectedRows() const {

@@ -33,6 +33,7 @@
 #include "ui/win32/rows_list.h"
 #include "ui/win32/tree_view_sink.h"
 #include "ui/win32/treemap_window.h"
+#include "ui/win32/types_list.h"
 
 namespace sizewalk {
 
@@ -133,6 +134,11 @@ private:
     // A key on the row list that the dialog would take (Enter, Escape) or
     // that is the list's command; true when it was used.
     bool OnRowsKey(MSG& msg);
+    bool OnTypesKey(MSG& msg);
+    // The map's legend: a button a kind, below the map while it shows.
+    void CreateLegend(HFONT font);
+    int LegendHeight() const;
+    bool DrawLegend(const DRAWITEMSTRUCT& item) const;
 
     // CMainView: what the presenter shows through the controls.
     void PostScanDone() noexcept override;
@@ -169,6 +175,8 @@ private:
     std::string AskScanPath(bool save, const std::string& suggested);
     bool Confirm(std::string_view text) override;
     bool OpenTerminal(const std::string& path) override;
+    void ShowTypes(const CTypeTable* types, std::size_t row) override;
+    void ShowMapHighlight(const std::optional<FileTypeFilter>& type) override;
 
     HWND m_hParent;
     HWND m_hWnd = nullptr;
@@ -194,6 +202,8 @@ private:
     CDetailsColumns m_details;
     // The list in the tree's place, and the switch between them.
     CRowsList m_rows;
+    CTypesList m_types;
+    std::array<HWND, kFileKindCount> m_hLegend{};
     HWND m_hViewLabel = nullptr;
     HWND m_hViewSwitch = nullptr;
     bool m_bShowingArea = false;  // ShowArea sets the switch: no echo

@@ -6,6 +6,7 @@
 
 #include "model/size_text.h"
 #include "platform/wide_text_win32.h"
+#include "ui/win32/list_view_cells.h"
 
 namespace sizewalk {
 
@@ -14,26 +15,6 @@ namespace {
 // The columns' widths in dialog-font average characters: the size and
 // the time keep theirs, the name and the folder share the rest.
 constexpr int kColumnChars[kRowColumnCount] = {14, 20, 9, 19};
-
-int LineHeight(HWND control) {
-    HDC dc = ::GetDC(control);
-    if (!dc) return 16;
-    const HGDIOBJ old =
-        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(control, dc);
-    return metrics.tmHeight + 4;
-}
-
-// Copies `text` into the list's buffer of `size` units, cut to fit.
-void CopyOut(const std::wstring& text, wchar_t* out, int size) {
-    if (!out || size <= 0) return;
-    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
-    text.copy(out, n);
-    out[n] = L'\0';
-}
 
 }  // namespace
 
@@ -102,7 +83,7 @@ bool CRowsList::IsShown() const { return m_hList && ::IsWindowVisible(m_hList); 
 
 HDWP CRowsList::Place(HDWP positions, int x, int y, int w, int h) const {
     if (!m_hList || !m_hTitle) return positions;
-    const int line = std::min(h, LineHeight(m_hTitle));
+    const int line = std::min(h, ControlLineHeight(m_hTitle));
     if (positions)
         positions = ::DeferWindowPos(positions, m_hTitle, nullptr, x, y, w, line,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -170,7 +151,7 @@ bool CRowsList::OnNotify(const NMHDR& header, LRESULT& result) {
                 info.item.iSubItem >= static_cast<int>(kRowColumnCount))
                 return true;
             m_cell = WideFromUtf8(m_pRows->Text(row, static_cast<RowColumn>(info.item.iSubItem)));
-            CopyOut(m_cell, info.item.pszText, info.item.cchTextMax);
+            CopyCellText(m_cell, info.item.pszText, info.item.cchTextMax);
             return true;
         }
         case LVN_GETINFOTIPW: {
@@ -182,7 +163,7 @@ bool CRowsList::OnNotify(const NMHDR& header, LRESULT& result) {
             std::wstring text = tip.dwFlags & LVGIT_UNFOLDED || !tip.pszText ? L"" : tip.pszText;
             if (!text.empty()) text += L"\r\n";
             text += WideFromUtf8(GroupDigits(m_pRows->Size(row), m_strSeparator) + " bytes");
-            CopyOut(text, tip.pszText, tip.cchTextMax);
+            CopyCellText(text, tip.pszText, tip.cchTextMax);
             return true;
         }
         case LVN_COLUMNCLICK: {

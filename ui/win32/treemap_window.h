@@ -63,6 +63,8 @@ public:
     void SetList(const CScanList* list);
     void SetSizeMode(SizeMode mode) { m_map.SetSizeMode(mode); }
     const CScanList* List() const { return m_map.List(); }
+    // The files of `type` as they are, the rest dimmed; none: every tile.
+    void SetHighlight(std::optional<FileTypeFilter> type) { m_map.SetHighlight(std::move(type)); }
     SizeMode GetSizeMode() const { return m_map.Mode(); }
     void SetDescriber(Describer describer) { m_describer = std::move(describer); }
     // Called on a click on a tile with its list index. The window outlines

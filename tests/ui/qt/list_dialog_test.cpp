@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "model/file_kind.h"
 #include "tests/core/blocking_source.h"
 #include "tests/temp_tree.h"
 #include "ui/qt/main_dialog.h"
@@ -119,6 +120,42 @@ private slots:
         QCOMPARE(f.TreePath(), f.t.Path("Data/a"));
         QVERIFY(f.dlg.isVisible() && !f.dlg.IsScanning());
         QCOMPARE(f.source.Scanned().size(), scans);  // OK was not pressed
+    }
+
+    // F3: File Types in the tree's place, under its title; with the map,
+    // the legend below it chooses a kind there, and Enter on a kind lists
+    // its largest files.
+    void fileTypesAndTheMapsLegend() {
+        Fixture f;
+        QTest::keyClick(f.Rows(), Qt::Key_Escape);
+        QTest::keyClick(f.Tree(), Qt::Key_F3);
+        auto* types = f.dlg.findChild<QTreeView*>(QStringLiteral("types"));
+        QVERIFY(types && types->isVisible() && !f.Tree()->isVisible());
+        QCOMPARE(f.Switch()->currentText(), QStringLiteral("File Types"));
+        QCOMPARE(types->accessibleName(), QStringLiteral("File Types"));
+        QCOMPARE(QApplication::focusWidget(), types);
+        QCOMPARE(types->model()->rowCount(), 2);
+        QCOMPARE(types->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("Other"));
+        QCOMPARE(types->model()->index(1, 1).data().toString(), QStringLiteral("5"));
+
+        auto* other = f.dlg.findChild<QWidget*>(
+            QStringLiteral("legend%1").arg(static_cast<int>(FileKind::Other)));
+        QVERIFY(other && !other->isVisible());
+        QTest::keyClick(types, Qt::Key_F9);
+        QVERIFY(other->isVisible());
+        QCOMPARE(other->accessibleName(), QStringLiteral("Other"));
+        types->setCurrentIndex(types->model()->index(1, 0));
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCOMPARE(types->currentIndex().row(), 0);
+
+        types->setFocus();
+        QTest::keyClick(types, Qt::Key_Return);
+        QVERIFY(f.Rows()->isVisible() && !types->isVisible());
+        QCOMPARE(f.Rows()->model()->rowCount(), 5);
+        auto* title = static_cast<QLabel*>(f.dlg.GetDlgItem(IDC_ROWS_TITLE));
+        QVERIFY2(title->text().startsWith(QStringLiteral("Largest Files of Other in ")),
+                 qPrintable(title->text()));
     }
 
     // Several rows: the current first, then the others in the list's order.

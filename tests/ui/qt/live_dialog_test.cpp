@@ -336,13 +336,14 @@ private slots:
         });
         const QPoint at = tree->visualRect(f.dlg.GetTreeModel().index(0, 0)).center();
         emit tree->customContextMenuRequested(at);
-        QCOMPARE(seen,
-                 QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
-                              "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "Show &Treemap|F9",
-                              "Show D&etails|F8", "&Rescan|F5", "Open Ter&minal Here|",
-                              "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
-                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
-                              "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
+        QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|",
+                                    "Sort by &Name|Ctrl+1", "Sort by &Size|Ctrl+2",
+                                    "Size on &Disk|Ctrl+D", "Show &Treemap|F9", "Show D&etails|F8",
+                                    "&Rescan|F5", "Open Ter&minal Here|", "Move to Tr&ash|Del",
+                                    "Delete &Permanently|Shift+Del", "&Largest Files|Ctrl+L",
+                                    "File &Types|F3", "Largest Files of this T&ype|",
+                                    "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
+                                    "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
