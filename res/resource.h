@@ -33,5 +33,6 @@
 #define SIZEWALK_IDC_VIEW 1015             // what the tree's area shows: the tree or a list
 #define SIZEWALK_IDC_ROWS 1016             // the list of rows in the tree's place
 #define SIZEWALK_IDC_ROWS_TITLE 1017       // the line above it: what the list holds
+#define SIZEWALK_IDC_PROGRESS_LINK 1018    // the counts line as a link to the unreadable folders
 
 #endif  // SIZEWALK_RES_RESOURCE_H

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -336,13 +337,13 @@ private slots:
         });
         const QPoint at = tree->visualRect(f.dlg.GetTreeModel().index(0, 0)).center();
         emit tree->customContextMenuRequested(at);
-        QCOMPARE(seen,
-                 QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|", "Sort by &Name|Ctrl+1",
-                              "Sort by &Size|Ctrl+2", "Size on &Disk|Ctrl+D", "Show &Treemap|F9",
-                              "Show D&etails|F8", "&Rescan|F5", "Open Ter&minal Here|",
-                              "Move to Tr&ash|Del", "Delete &Permanently|Shift+Del",
-                              "&Largest Files|Ctrl+L", "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
-                              "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
+        QCOMPARE(seen, QStringList({"&Copy Path|Ctrl+C", "&Open in File Manager|",
+                                    "Sort by &Name|Ctrl+1", "Sort by &Size|Ctrl+2",
+                                    "Size on &Disk|Ctrl+D", "Show &Treemap|F9", "Show D&etails|F8",
+                                    "&Rescan|F5", "Open Ter&minal Here|", "Move to Tr&ash|Del",
+                                    "Delete &Permanently|Shift+Del", "&Largest Files|Ctrl+L",
+                                    "&Find\u2026|Ctrl+F", "&Unreadable Folders|Ctrl+U",
+                                    "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
         QCOMPARE(f.dlg.GetAction(TreeAction::Rescan)->shortcuts(),
@@ -460,6 +461,23 @@ private slots:
         QCOMPARE(static_cast<QLabel*>(f.dlg.GetDlgItem(IDC_ROWS_TITLE))->text(),
                  QStringLiteral("Unreadable Folders in /r: 2 folders"));
         QVERIFY(f.dlg.GetAction(TreeAction::UnreadableFolders)->isEnabled());
+
+        // The switch and the key reach the same list by keyboard alone.
+        auto* view = static_cast<QComboBox*>(f.dlg.GetDlgItem(IDC_VIEW));
+        QCOMPARE(view->currentText(), QStringLiteral("Unreadable Folders"));
+        f.dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
+        QCOMPARE(QApplication::focusWidget(), rows);
+        QTest::keyClick(rows, Qt::Key_Escape);
+        QCOMPARE(view->currentText(), QStringLiteral("Tree"));
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_TREE), Qt::Key_U, Qt::ControlModifier);
+        QVERIFY(rows->isVisible());
+        QTest::keyClick(rows, Qt::Key_Escape);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End);
+        QVERIFY(rows->isVisible());
+        QCOMPARE(QApplication::focusWidget(), rows);
+        QCOMPARE(view->currentText(), QStringLiteral("Unreadable Folders"));
     }
 
     // Delete asks, with No the default: Enter keeps the file. Shift+Delete
