@@ -612,9 +612,16 @@ void CSizewalkDlg::DrawProgress() {
     if (counts.endsWith(kUnread)) {
         const qsizetype end = counts.lastIndexOf(QStringLiteral(". "), -kUnread.size() - 1);
         const qsizetype start = end < 0 ? 0 : end + 2;
-        shown = counts.left(start).toHtmlEscaped() + QStringLiteral("<a href=\"#unreadable\">") +
-                counts.mid(start).toHtmlEscaped() + QStringLiteral("</a><br>") +
-                elided.toHtmlEscaped();
+        // Too long for the line (a file's origin before it, a narrow
+        // window), the link starts the second line and the directory gives
+        // way: the link is never clipped.
+        const bool fits = m_progress->fontMetrics().horizontalAdvance(counts) <=
+                          m_progress->contentsRect().width();
+        shown = counts.left(start).toHtmlEscaped() +
+                (fits || start == 0 ? QString() : QStringLiteral("<br>")) +
+                QStringLiteral("<a href=\"#unreadable\">") + counts.mid(start).toHtmlEscaped() +
+                QStringLiteral("</a>") +
+                (fits || start == 0 ? QStringLiteral("<br>") + elided.toHtmlEscaped() : QString());
         format = Qt::RichText;
     } else {
         shown = counts + QLatin1Char('\n') + elided;

@@ -427,8 +427,8 @@ private slots:
     void unreadableCountInTheBandLinksToTheirList() {
         TempTree t;
         const std::string file = t.Path("<u>.json");
-        std::ofstream(file) << "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},"
-                               "[{\"name\":\"a\",\"read_error\":true}],"
+        std::ofstream(file) << "[1,2,{\"progname\":\"x\",\"timestamp\":1796947710},"
+                               "[{\"name\":\"/r\"},[{\"name\":\"a\",\"read_error\":true}],"
                                "[{\"name\":\"b\",\"read_error\":true}]]]";
         Fixture f;
         QTimer::singleShot(50, &f.dlg, [&] {
@@ -442,8 +442,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsScanning(), 10000);
         QLabel* band = f.dlg.GetProgressLabel();
         QCOMPARE(band->textFormat(), Qt::RichText);
+        // At the window's smallest the link starts the second line, whole.
+        QVERIFY2(band->text().contains(". <br><a href=\"#unreadable\">2 directories could not be "
+                                       "read.</a>"),
+                 qPrintable(band->text()));
+        QVERIFY(band->fontMetrics().horizontalAdvance(QStringLiteral(
+                    "2 directories could not be read.")) <= band->contentsRect().width());
+        // Wide enough, one line says it all, and the file's path follows.
+        f.dlg.resize(f.dlg.width() * 3, f.dlg.height());
         const QString text = band->text();
-        QVERIFY2(text.startsWith("From a file") &&
+        QVERIFY2(text.startsWith("From a file, made ") &&
                      text.contains(". <a href=\"#unreadable\">2 directories could not be "
                                    "read.</a><br>") &&
                      text.contains("&lt;u&gt;.json") && !text.contains("<u>"),
