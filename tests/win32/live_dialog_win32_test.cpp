@@ -963,6 +963,10 @@ TEST(LiveDialog, UnreadableFoldersStandOutAndTheBandLinksToTheirList) {
         EXPECT_EQ(ListView_GetItemCount(rows), 2);
         EXPECT_EQ(::SendMessageW(l.Item(IDC_VIEW), CB_GETCURSEL, 0, 0),
                   static_cast<LRESULT>(AreaView::Unreadable));
+        // The focus mark on its first row, which no one chose yet.
+        EXPECT_EQ(::GetFocus(), rows);
+        EXPECT_EQ(ListView_GetNextItem(rows, -1, LVNI_FOCUSED), 0);
+        EXPECT_EQ(ListView_GetSelectedCount(rows), 0u);
         ListView_SetItemState(rows, -1, LVIS_SELECTED, LVIS_SELECTED);
         EXPECT_EQ(((CMainView&)l.dlg).SelectedRows().size(), 2u);
         // The switch back to the tree, and to the list again.
