@@ -797,6 +797,8 @@ TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
         // The switch shows from the start, on the tree, every view listed.
         EXPECT_TRUE(::IsWindowVisible(area));
         EXPECT_TRUE(::GetWindowLongW(area, GWL_STYLE) & WS_TABSTOP);
+        // Its label just before it names it to MSAA and gives it Alt+V.
+        EXPECT_EQ(WindowText(::GetWindow(area, GW_HWNDPREV)), "&View:");
         EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 0);
         ASSERT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(kAreaViewCount));
         int widest = 0;
