@@ -33,6 +33,7 @@ inline constexpr int IDC_DETAILS_HEADER = SIZEWALK_IDC_DETAILS_HEADER;
 inline constexpr int IDC_VIEW = SIZEWALK_IDC_VIEW;
 inline constexpr int IDC_ROWS = SIZEWALK_IDC_ROWS;
 inline constexpr int IDC_ROWS_TITLE = SIZEWALK_IDC_ROWS_TITLE;
+inline constexpr int IDC_PROGRESS_LINK = SIZEWALK_IDC_PROGRESS_LINK;
 inline constexpr int IDC_TYPES = SIZEWALK_IDC_TYPES;
 inline constexpr int IDC_TYPES_TITLE = SIZEWALK_IDC_TYPES_TITLE;
 inline constexpr int IDC_LEGEND = SIZEWALK_IDC_LEGEND;

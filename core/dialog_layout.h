@@ -37,6 +37,10 @@ inline constexpr ControlRect kControls[] = {
     {IDC_UNITS_BYTES, 206, 90, 33, 10, Anchor::Right},     // Bytes
 };
 
+// The place of the tree in kControls: the view switch may take some of its
+// width.
+inline constexpr std::size_t kTreeIndex = 2;
+
 // The place of "Start from:" in kControls: a font wider than the template's
 // would clip it, so it may grow to the left.
 inline constexpr std::size_t kStartLabelIndex = 4;

@@ -811,13 +811,13 @@ void CMainPresenter::OnShowArea(AreaView area) {
     if (area == AreaView::Found) return OnFind();
     if (area == AreaView::Unreadable) return OnUnreadableFolders();
     if (area == AreaView::Types) return OnFileTypes();
-    // Largest Files of the whole scan.
+    // Largest Files as its command makes them: below the selected directory.
     const TreeSelection shown = m_view.SelectedItem();
     if (!shown.pTree || !m_command.Kept().IsValid()) return ShowArea(m_area);
+    const std::string root = ListRoot();
     // Out of memory, the switch shows what is on show.
     if (!MakeList(area, [&] {
-            m_lists.MakeLargest(*shown.pTree, shown.pTree->Path(0), m_sizeMode,
-                                m_view.GroupSeparator());
+            m_lists.MakeLargest(*shown.pTree, root, m_sizeMode, m_view.GroupSeparator());
         }))
         ShowArea(m_area);
 }

@@ -93,8 +93,9 @@ public:
     void OnFind();
     // Every directory of the kept scan that could not be read, largest first.
     void OnUnreadableFolders();
-    // The view switch chose `area`; a list not made yet is made (Largest
-    // Files of the whole scan; Find asks).
+    // The view switch chose `area`; a list not made yet is made as its
+    // command makes it (Largest Files below the selected directory, else of
+    // the whole scan; Find asks).
     void OnShowArea(AreaView area);
     AreaView Area() const { return m_area; }
     // Escape in a list: the tree again, its selection kept.

@@ -108,8 +108,8 @@ public:
     // The tree's area: the tree (`rows` null), or the list of `rows` in its
     // place under the line `title`. `rows` stays valid until the next call;
     // the same table again means its rows changed (re-sorted, or made
-    // anew after a removal). The view switch shows `area`; it appears with
-    // the first list and stays. The keyboard focus goes to what shows.
+    // anew after a removal). The view switch, shown from the start, shows
+    // `area`. The keyboard focus goes to what shows.
     virtual void ShowArea(AreaView area, const CRowTable* rows, std::string_view title) = 0;
     // File Types for the tree's area, shown by ShowArea(AreaView::Types,
     // null, title): `types` stays valid until the next call (the same table

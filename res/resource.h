@@ -33,8 +33,9 @@
 #define SIZEWALK_IDC_VIEW 1015             // what the tree's area shows: the tree or a list
 #define SIZEWALK_IDC_ROWS 1016             // the list of rows in the tree's place
 #define SIZEWALK_IDC_ROWS_TITLE 1017       // the line above it: what the list holds
-#define SIZEWALK_IDC_TYPES 1018            // File Types in the tree's place
-#define SIZEWALK_IDC_TYPES_TITLE 1019      // the line above it
-#define SIZEWALK_IDC_LEGEND 1020           // the map's legend: this and the next 7, one a kind
+#define SIZEWALK_IDC_PROGRESS_LINK 1018    // the counts line as a link to the unreadable folders
+#define SIZEWALK_IDC_TYPES 1019            // File Types in the tree's place
+#define SIZEWALK_IDC_TYPES_TITLE 1020      // the line above it
+#define SIZEWALK_IDC_LEGEND 1021           // the map's legend: this and the next 7, one a kind
 
 #endif  // SIZEWALK_RES_RESOURCE_H

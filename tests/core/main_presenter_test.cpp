@@ -1179,6 +1179,13 @@ TEST_F(MainPresenter, LargestFilesTakeTheTreesPlaceAndShareTheSelection) {
     // Another scan drops the lists, and the tree comes back.
     ASSERT_TRUE(Scan(t.Path("Other")));
     EXPECT_EQ(view.area, AreaView::Tree);
+    // The switch, before any list, makes one as the key does: below the
+    // selected directory.
+    ASSERT_TRUE(Scan(t.Path("Data")));
+    view.selected = t.Path("Data/sub");
+    presenter.OnShowArea(AreaView::LargestFiles);
+    EXPECT_EQ(view.area, AreaView::LargestFiles);
+    EXPECT_EQ(view.rowsTitle, "Largest Files in " + t.Path("Data/sub") + ": 2 files, 25 bytes");
 }
 
 // File Types: the whole scan by kind and type; a type chosen highlights its

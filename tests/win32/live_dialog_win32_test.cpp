@@ -7,6 +7,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -303,7 +306,7 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
             MenuAt(l, POINT{4, 4}),
             std::vector<std::string>({"&Largest Files\tCtrl+L -", "File &Types\tF3 -",
                                       "Largest Files of this T&ype -", "&Find\u2026\tCtrl+F -",
-                                      "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S -",
+                                      "&Unreadable Folders\tCtrl+U -", "Save Scan\u2026\tCtrl+S -",
                                       "Open Scan\u2026\tCtrl+O"}));
         ASSERT_TRUE(l.Scan(s_dir + "\\"));
         l.Expand(l.Top());
@@ -348,8 +351,8 @@ TEST(LiveDialog, CopyPathOpenInExplorerAndTheContextMenu) {
                        "Show D&etails\tF8", "&Rescan\tF5", "Open Ter&minal Here",
                        "Move to Recycle &Bin\tDel", "Delete &Permanently\tShift+Del",
                        "&Largest Files\tCtrl+L", "File &Types\tF3", "Largest Files of this T&ype -",
-                       "&Find\u2026\tCtrl+F", "&Unreadable Folders -", "Save Scan\u2026\tCtrl+S",
-                       "Open Scan\u2026\tCtrl+O"}));
+                       "&Find\u2026\tCtrl+F", "&Unreadable Folders\tCtrl+U -",
+                       "Save Scan\u2026\tCtrl+S", "Open Scan\u2026\tCtrl+O"}));
         EXPECT_EQ(TreeView_GetSelection(l.Tree()), l.Top());
     });
 }
@@ -793,9 +796,37 @@ TEST(LiveDialog, AListTakesTheTreesPlaceAndKeepsEnterAndEscape) {
         HWND rows = l.Item(IDC_ROWS), title = l.Item(IDC_ROWS_TITLE), area = l.Item(IDC_VIEW);
         ASSERT_TRUE(rows && title && area);
         EXPECT_FALSE(::IsWindowVisible(rows));
-        EXPECT_FALSE(::IsWindowVisible(area));  // until the first list
+        // The switch shows from the start, on the tree, every view listed.
+        EXPECT_TRUE(::IsWindowVisible(area));
+        EXPECT_TRUE(::GetWindowLongW(area, GWL_STYLE) & WS_TABSTOP);
+        // Its label just before it names it to MSAA and gives it Alt+V.
+        EXPECT_EQ(WindowText(::GetWindow(area, GW_HWNDPREV)), "&View:");
+        EXPECT_EQ(::SendMessageW(area, CB_GETCURSEL, 0, 0), 0);
+        ASSERT_EQ(::SendMessageW(area, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(kAreaViewCount));
+        int widest = 0;
+        HDC dc = ::GetDC(area);
+        const HGDIOBJ font =
+            ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(area, WM_GETFONT, 0, 0)));
+        for (std::size_t i = 0; i < kAreaViewCount; ++i) {
+            wchar_t text[64] = {};
+            ::SendMessageW(area, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            EXPECT_EQ(Utf8FromWide(text), kAreaViewText[i]);
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+        ::SelectObject(dc, font);
+        ::ReleaseDC(area, dc);
         ASSERT_TRUE(l.Scan(s_tree->Path("d")));
         const RECT tree = ClientRectOf(l.hwnd, l.Tree());
+        // Its longest entry fits beside the arrow, clear of the tree, inside
+        // the window at its smallest.
+        const RECT shown = ClientRectOf(l.hwnd, area);
+        RECT client{};
+        ::GetClientRect(l.hwnd, &client);
+        EXPECT_GE(shown.right - shown.left, widest + ::GetSystemMetrics(SM_CXVSCROLL));
+        EXPECT_GT(shown.left, tree.right);
+        EXPECT_LE(shown.right, client.right);
 
         view.ShowArea(AreaView::LargestFiles, &table, "Largest files in d");
         EXPECT_TRUE(::IsWindowVisible(rows));
@@ -919,6 +950,80 @@ TEST(LiveDialog, F3ShowsFileTypesAndTheLegendChoosesAKind) {
         EXPECT_FALSE(::IsWindowVisible(types));
         ASSERT_EQ(ListView_GetItemCount(rows), 1);
         EXPECT_EQ(RowText(rows, 0, 0), "notes.txt");
+    });
+}
+
+// A saved scan with directories not read: their rows stand out in the
+// tree's drawing, the band's count is a link (a tab stop), and its click
+// lists them, each row selectable.
+TEST(LiveDialog, UnreadableFoldersStandOutAndTheBandLinksToTheirList) {
+    test::WinTempTree t;
+    static std::string s_file;
+    s_file = t.Path("unread.json");
+    std::ofstream(s_file) << "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},"
+                             "[{\"name\":\"a\",\"read_error\":true}],"
+                             "[{\"name\":\"b\"}],"
+                             "[{\"name\":\"c\",\"read_error\":true}]]]";
+    Live live;
+    live.dlg.SetScanFileChooser([](bool, const std::string&) { return s_file; });
+    live.Run([](Live& l) {
+        Key(l.hwnd, l.Item(IDC_START_DIR), 'O', true);
+        ASSERT_TRUE(Pump(l.hwnd, [&] { return !l.dlg.IsScanning(); }));
+        l.Expand(l.Top());
+        HTREEITEM a = Child(l.Tree(), l.Top(), "a"), b = Child(l.Tree(), l.Top(), "b");
+        ASSERT_TRUE(a && b);
+        // The tree's drawing, as the control asks the dialog for it.
+        auto draw = [&](DWORD stage, HTREEITEM item) {
+            NMTVCUSTOMDRAW cd{};
+            cd.nmcd.hdr = {l.Tree(), static_cast<UINT_PTR>(IDC_TREE),
+                           static_cast<UINT>(NM_CUSTOMDRAW)};
+            cd.nmcd.dwDrawStage = stage;
+            cd.nmcd.dwItemSpec = reinterpret_cast<DWORD_PTR>(item);
+            cd.clrText = RGB(0, 0, 0);
+            ::SendMessageW(l.hwnd, WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&cd));
+            return std::pair{::GetWindowLongPtrW(l.hwnd, DWLP_MSGRESULT), cd.clrText};
+        };
+        EXPECT_TRUE(draw(CDDS_PREPAINT, nullptr).first & CDRF_NOTIFYITEMDRAW);
+        const auto [marked, colour] = draw(CDDS_ITEMPREPAINT, a);
+        EXPECT_TRUE(marked & CDRF_NEWFONT);
+        EXPECT_EQ(colour, RGB(0xA0, 0, 0));
+        // The warning sign on those rows alone.
+        EXPECT_EQ(TreeView_GetItemState(l.Tree(), a, TVIS_STATEIMAGEMASK),
+                  INDEXTOSTATEIMAGEMASK(1));
+        EXPECT_EQ(TreeView_GetItemState(l.Tree(), b, TVIS_STATEIMAGEMASK), 0u);
+        EXPECT_NE(TreeView_GetImageList(l.Tree(), TVSIL_STATE), nullptr);
+        EXPECT_EQ(draw(CDDS_ITEMPREPAINT, b), (std::pair<LONG_PTR, COLORREF>{CDRF_DODEFAULT, 0}));
+
+        HWND link = l.Item(IDC_PROGRESS_LINK);
+        ASSERT_NE(link, nullptr);
+        EXPECT_TRUE(::IsWindowVisible(link));
+        EXPECT_FALSE(::IsWindowVisible(l.Item(IDC_PROGRESS_COUNTS)));
+        EXPECT_TRUE(::GetWindowLongW(link, GWL_STYLE) & WS_TABSTOP);
+        const std::string text = WindowText(link);
+        EXPECT_EQ(text.rfind("From a file", 0), 0u) << text;
+        EXPECT_NE(text.find(". <a>2 directories could not be read.</a>"), std::string::npos)
+            << text;
+        NMLINK click{};
+        click.hdr = {link, static_cast<UINT_PTR>(IDC_PROGRESS_LINK), static_cast<UINT>(NM_CLICK)};
+        ::SendMessageW(l.hwnd, WM_NOTIFY, IDC_PROGRESS_LINK, reinterpret_cast<LPARAM>(&click));
+        HWND rows = l.Item(IDC_ROWS);
+        ASSERT_TRUE(::IsWindowVisible(rows));
+        EXPECT_EQ(ListView_GetItemCount(rows), 2);
+        EXPECT_EQ(::SendMessageW(l.Item(IDC_VIEW), CB_GETCURSEL, 0, 0),
+                  static_cast<LRESULT>(AreaView::Unreadable));
+        // The focus mark on its first row, which no one chose yet.
+        EXPECT_EQ(::GetFocus(), rows);
+        EXPECT_EQ(ListView_GetNextItem(rows, -1, LVNI_FOCUSED), 0);
+        EXPECT_EQ(ListView_GetSelectedCount(rows), 0u);
+        ListView_SetItemState(rows, -1, LVIS_SELECTED, LVIS_SELECTED);
+        EXPECT_EQ(((CMainView&)l.dlg).SelectedRows().size(), 2u);
+        // The switch back to the tree, and to the list again.
+        ::SendMessageW(l.Item(IDC_VIEW), CB_SETCURSEL, 0, 0);
+        ::SendMessageW(l.hwnd, WM_COMMAND, MAKEWPARAM(IDC_VIEW, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(l.Item(IDC_VIEW)));
+        EXPECT_TRUE(::IsWindowVisible(l.Tree()));
+        Key(l.hwnd, l.Tree(), 'U', true);
+        EXPECT_TRUE(::IsWindowVisible(rows));
     });
 }
 

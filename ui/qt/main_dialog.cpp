@@ -73,7 +73,7 @@ namespace {
 constexpr int kProgressMilliseconds = 100;
 
 // The view switch and its label, not in the template: in the right column
-// under the Treemap box.
+// under the Treemap box, shown from the start.
 constexpr ControlRect kViewLabel = {IDC_STATIC, 201, 163, 56, 8, Anchor::Right};
 constexpr ControlRect kViewSwitch = {IDC_VIEW, 201, 173, 56, 14, Anchor::Right};
 
@@ -180,8 +180,6 @@ void CSizewalkDlg::CreateControls() {
         if (m_view->currentIndex() != static_cast<int>(m_eShownArea))
             m_view->setCurrentIndex(static_cast<int>(m_eShownArea));
     });
-    m_viewLabel->hide();
-    m_view->hide();
 
     m_display = new QGroupBox(QStringLiteral("Display"), this);
     m_display->setAlignment(Qt::AlignLeft);
@@ -469,15 +467,19 @@ void CSizewalkDlg::PlaceControls() {
     place(m_viewLabel, kViewLabel);
     place(m_view, kViewSwitch);
     // Its longest entry shown whole: wider than the column, it grows to
-    // the left into the gap beside the tree.
+    // the left, and the tree gives way so that a gap stays between them.
     if (const int need = m_view->sizeHint().width(); need > m_view->width()) {
         QRect r = m_view->geometry();
-        const int gapLeft = m_split->geometry().right() + DialogRect(4, 0, 0, 0).x();
-        r.setLeft(std::max(gapLeft, r.right() + 1 - need));
+        r.setLeft(r.right() + 1 - need);
         m_view->setGeometry(r);
         QRect label = m_viewLabel->geometry();
         label.setLeft(r.left());
         m_viewLabel->setGeometry(label);
+        const int treeRight = r.left() - DialogRect(4, 0, 0, 0).width() - 1;
+        if (QRect room = m_split->geometry(); room.right() > treeRight) {
+            room.setRight(treeRight);
+            m_split->setGeometry(room);
+        }
     }
     // The splitter lays its children out when it next shows; alone, the tree
     // takes all of its room at once.
@@ -634,9 +636,16 @@ void CSizewalkDlg::DrawProgress() {
     if (counts.endsWith(kUnread)) {
         const qsizetype end = counts.lastIndexOf(QStringLiteral(". "), -kUnread.size() - 1);
         const qsizetype start = end < 0 ? 0 : end + 2;
-        shown = counts.left(start).toHtmlEscaped() + QStringLiteral("<a href=\"#unreadable\">") +
-                counts.mid(start).toHtmlEscaped() + QStringLiteral("</a><br>") +
-                elided.toHtmlEscaped();
+        // Too long for the line (a file's origin before it, a narrow
+        // window), the link starts the second line and the directory gives
+        // way: the link is never clipped.
+        const bool fits = m_progress->fontMetrics().horizontalAdvance(counts) <=
+                          m_progress->contentsRect().width();
+        shown = counts.left(start).toHtmlEscaped() +
+                (fits || start == 0 ? QString() : QStringLiteral("<br>")) +
+                QStringLiteral("<a href=\"#unreadable\">") + counts.mid(start).toHtmlEscaped() +
+                QStringLiteral("</a>") +
+                (fits || start == 0 ? QStringLiteral("<br>") + elided.toHtmlEscaped() : QString());
         format = Qt::RichText;
     } else {
         shown = counts + QLatin1Char('\n') + elided;
@@ -946,8 +955,6 @@ void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_vi
     m_rowsTitle->setText(text);
     m_rowsTitle->setAccessibleName(text);
     m_rows->setAccessibleName(DisplayText(kAreaViewText[static_cast<std::size_t>(area)]));
-    m_viewLabel->show();
-    m_view->show();
     // A view taking the focus with no current row makes the first one
     // current: not a choice of the user's.
     const QScopedValueRollback<bool> quiet(m_bSettingRows, true);

@@ -15,8 +15,7 @@
 //
 // A flat list (the largest files, a search's results) may take the tree's
 // place under a line saying what it holds; the view switch under the
-// Treemap box, shown from the first list on, goes between them, and Escape
-// in a list brings the tree back.
+// Treemap box goes between them, and Escape in a list brings the tree back.
 //
 // Positions and sizes are kept in dialog units (a quarter of the font's
 // average character width across, an eighth of its height down), so the
@@ -194,7 +193,7 @@ private:
     // The map and its legend below it (a swatch and name a kind).
     QWidget* m_mapPane = nullptr;
     QWidget* m_legend = nullptr;
-    // The view switch and its label, hidden until the first list.
+    // The view switch and its label.
     QLabel* m_viewLabel = nullptr;
     QComboBox* m_view = nullptr;
     AreaView m_eShownArea = AreaView::Tree;

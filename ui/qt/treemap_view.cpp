@@ -115,6 +115,12 @@ void CTreemapView::paintEvent(QPaintEvent*) {
     const QRect map = MapRect();
     if (m_shown.isNull()) {
         painter.fillRect(map, palette().window());
+        if (hasFocus()) {  // an empty map is a tab stop all the same
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = map.adjusted(1, 1, -1, -1);
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        }
         return;
     }
     // At device pixels the picture lands 1:1; an older one is stretched

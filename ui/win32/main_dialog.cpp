@@ -73,6 +73,33 @@ void RefreshCursor(HWND dialog) {
 }
 
 // The width of a control's text in its font, in pixels.
+// The width a drop-down list needs to show its longest entry whole: the
+// text, the arrow button, the frame and the text's margins.
+int DropDownWidth(HWND combo) {
+    HDC dc = ::GetDC(combo);
+    if (!dc) return 0;
+    const HGDIOBJ old =
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(combo, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    const auto count = ::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const auto length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length <= 0) continue;
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(text.data()));
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(length), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SIZE average{};
+    ::GetTextExtentPoint32W(dc, L"x", 1, &average);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(combo, dc);
+    return widest + ::GetSystemMetrics(SM_CXVSCROLL) + 4 * ::GetSystemMetrics(SM_CXEDGE) +
+           2 * average.cx;
+}
+
 int TextWidth(HWND control) {
     const int length = ::GetWindowTextLengthW(control);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -222,6 +249,12 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 LRESULT result = 0;
                 return m_types.OnNotify(header, result) ? answer(result) : FALSE;
             }
+            // The band's link: the list of the directories not read.
+            if (header.hwndFrom == m_progress.Link() &&
+                (header.code == NM_CLICK || header.code == NM_RETURN)) {
+                if (m_pPresenter) m_pPresenter->OnCommand(Command::UnreadableFolders);
+                return answer(0);
+            }
             if (header.hwndFrom == m_hTree && header.code == NM_RCLICK) {
                 const DWORD at = ::GetMessagePos();
                 ShowContextMenu(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)}, false);
@@ -229,10 +262,13 @@ INT_PTR CSizewalkDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             if (header.hwndFrom == m_hTree && header.code == NM_CUSTOMDRAW && m_details.IsShown() &&
                 m_pTreeSink)
-                return answer(m_details.OnCustomDraw(
-                    *reinterpret_cast<NMTVCUSTOMDRAW*>(lParam), m_pTreeSink->Tree(),
-                    m_pTreeSink->GetSizeMode(), m_pTreeSink->GroupSeparator(),
-                    [this](HTREEITEM item) { return m_pTreeSink->ItemOf(item); }));
+                // The unreadable directories' marks too.
+                return answer(
+                    m_pTreeSink->OnCustomDraw(*reinterpret_cast<NMTVCUSTOMDRAW*>(lParam)) |
+                    m_details.OnCustomDraw(
+                        *reinterpret_cast<NMTVCUSTOMDRAW*>(lParam), m_pTreeSink->Tree(),
+                        m_pTreeSink->GetSizeMode(), m_pTreeSink->GroupSeparator(),
+                        [this](HTREEITEM item) { return m_pTreeSink->ItemOf(item); }));
             if (const int column = m_details.ClickedColumn(header); column >= 0 && m_pPresenter) {
                 m_pPresenter->OnSortBy(DetailSortOrder(static_cast<DetailColumn>(column)));
                 return answer(0);
@@ -389,6 +425,10 @@ BOOL CSizewalkDlg::OnInitDialog() {
         ::SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, width.right);
     }
     m_progress.Create(m_hWnd);
+    // The band's link comes after the start directory for Tab, as it sits.
+    if (m_progress.Link() && m_hControls[kStartLabelIndex])
+        ::SetWindowPos(m_progress.Link(), m_hControls[kStartLabelIndex], 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     m_pPresenter->OnInit();
     PlaceControls();
@@ -555,10 +595,16 @@ void CSizewalkDlg::PlaceControls() {
         ::MapDialogRect(m_hWnd, &r);
         return PixelRect{r.left, r.top, r.right, r.bottom};
     };
+    // The view switch shows its longest entry whole: wider than its column,
+    // it grows to the left and the tree gives way by as much.
+    int switchGrowth = 0;
+    if (m_hViewSwitch)
+        switchGrowth = std::max(0, DropDownWidth(m_hViewSwitch) - pixels(kViewSwitch).w);
     HDWP positions = ::BeginDeferWindowPos(static_cast<int>(std::size(kControls)) + 8);
     for (std::size_t i = 0; i < std::size(kControls) && positions; ++i) {
         if (!m_hControls[i]) continue;
         PixelRect r = Anchored(pixels(kControls[i]), kControls[i].anchor, dx, dy);
+        if (i == kTreeIndex) r.w -= switchGrowth;
         if (i == kStartLabelIndex) {
             // Grows to the left, keeping its gap to the edit box.
             const int need = TextWidth(m_hControls[i]);
@@ -581,11 +627,14 @@ void CSizewalkDlg::PlaceControls() {
     for (const auto& [control, rect] :
          {std::pair{m_hViewLabel, kViewLabel}, std::pair{m_hViewSwitch, kViewSwitch}}) {
         if (!control || !positions) continue;
-        const PixelRect r = Anchored(pixels(rect), rect.anchor, dx, dy);
+        PixelRect r = Anchored(pixels(rect), rect.anchor, dx, dy);
+        r.x -= switchGrowth;
+        r.w += switchGrowth;
         positions = ::DeferWindowPos(positions, control, nullptr, r.x, r.y, r.w, r.h,
                                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const PixelRect all = Anchored(pixels(kControls[2]), kControls[2].anchor, dx, dy);
+    PixelRect all = Anchored(pixels(kControls[kTreeIndex]), kControls[kTreeIndex].anchor, dx, dy);
+    all.w -= switchGrowth;
     int treeHeight = all.h;
     m_splitter = RECT{};  // none while the map is hidden
     if (m_pTreemap && m_pTreemap->IsValid() && ::IsWindowVisible(m_pTreemap->Window()) &&
@@ -974,11 +1023,14 @@ void CSizewalkDlg::CreateListControls(HFONT font) {
             if (m_pPresenter) m_pPresenter->OnRowActivated(item);
         },
     });
-    m_hViewLabel = ::CreateWindowExW(0, L"STATIC", L"View:", WS_CHILD | SS_LEFT, 0, 0, 0, 0, m_hWnd,
-                                     reinterpret_cast<HMENU>(IDC_STATIC), instance, nullptr);
+    // Shown from the start; "&View:" gives it Alt+V and its accessible name.
+    m_hViewLabel =
+        ::CreateWindowExW(0, L"STATIC", L"&View:", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 0, 0,
+                          m_hWnd, reinterpret_cast<HMENU>(IDC_STATIC), instance, nullptr);
     m_hViewSwitch = ::CreateWindowExW(
-        0, WC_COMBOBOXW, L"", WS_CHILD | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 0, 0,
-        m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), instance, nullptr);
+        0, WC_COMBOBOXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0,
+        0, 0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIEW)), instance,
+        nullptr);
     HWND after = m_hTreemapBox;
     for (HWND control : {m_hViewLabel, m_hViewSwitch}) {
         if (!control) continue;
@@ -987,10 +1039,12 @@ void CSizewalkDlg::CreateListControls(HFONT font) {
             ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = control;
     }
-    if (m_hViewSwitch)
+    if (m_hViewSwitch) {
         for (std::string_view text : kAreaViewText)
             ::SendMessageW(m_hViewSwitch, CB_ADDSTRING, 0,
                            reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
+        ::SendMessageW(m_hViewSwitch, CB_SETCURSEL, static_cast<WPARAM>(AreaView::Tree), 0);
+    }
 }
 
 bool CSizewalkDlg::OnRowsKey(MSG& msg) {
@@ -1035,11 +1089,6 @@ void CSizewalkDlg::ShowRowsMenu(POINT screen, bool fromKeyboard) {
 void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_view title) {
     m_rows.SetSeparator(GroupSeparator());
     m_rows.SetRows(rows, title);
-    if ((rows || area == AreaView::Types) && m_hViewSwitch && !::IsWindowVisible(m_hViewSwitch)) {
-        // From the first list on, the switch stays.
-        ::ShowWindow(m_hViewLabel, SW_SHOWNA);
-        ::ShowWindow(m_hViewSwitch, SW_SHOWNA);
-    }
     m_bShowingArea = true;
     if (m_hViewSwitch) ::SendMessageW(m_hViewSwitch, CB_SETCURSEL, static_cast<WPARAM>(area), 0);
     m_bShowingArea = false;

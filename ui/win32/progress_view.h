@@ -6,6 +6,11 @@
 // so the accessible name a screen reader reads) stays whole. A text is set
 // only when it changes, so nothing flickers, and each change is announced to
 // accessibility clients.
+//
+// When the counts line ends by saying how many directories could not be
+// read, a link control (SysLink) takes the band's place with both lines,
+// that sentence its link: a tab stop; Enter or a click reports NM_CLICK or
+// NM_RETURN to the dialog, which shows their list.
 
 #include <windows.h>
 
@@ -28,14 +33,23 @@ public:
     void SetText(const ProgressText& text);
 
     HWND Counts() const { return m_hCounts; }
+    // The link that shows instead of the counts line (null: none made).
+    HWND Link() const { return m_hLink; }
     HWND Dir() const { return m_hDir; }
 
 private:
     void SetLine(HWND line, std::wstring& shown, const std::string& utf8);
+    // The link's markup for the counts `utf8` and the second line `dir`, or
+    // empty when the counts name no unread directories.
+    static std::wstring LinkMarkup(const std::string& utf8, const std::string& dir);
+    // The counts line, or the link in its place, shown as it should be.
+    void ShowCountsOrLink();
 
     HWND m_hCounts = nullptr;
     HWND m_hDir = nullptr;
-    std::wstring m_strCounts, m_strDir;
+    HWND m_hLink = nullptr;
+    bool m_bShown = false;
+    std::wstring m_strCounts, m_strDir, m_strLink;
 };
 
 }  // namespace sizewalk

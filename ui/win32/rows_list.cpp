@@ -129,6 +129,10 @@ void CRowsList::Select(CScanTree::Item item) {
                               LVIS_SELECTED | LVIS_FOCUSED);
         ListView_SetSelectionMark(m_hList, at);
         ListView_EnsureVisible(m_hList, at, FALSE);
+    } else if (ListView_GetItemCount(m_hList) > 0) {
+        // None chosen: the first row is current, so that the list's focus
+        // shows; nothing is selected or reported.
+        ListView_SetItemState(m_hList, 0, LVIS_FOCUSED, LVIS_FOCUSED);
     }
     m_bSelecting = false;
 }

@@ -47,8 +47,8 @@ public:
 
     // The selected rows' items, the focused row first.
     std::vector<CScanTree::Item> SelectedItems() const;
-    // Selects the item's row alone, in view (kNoItem or no row: none),
-    // reporting no choice.
+    // Selects the item's row alone, in view (kNoItem or no row: none, the
+    // first row current so that the focus shows), reporting no choice.
     void Select(CScanTree::Item item);
     // Enter on the list: the focused row activated.
     void ActivateCurrent();

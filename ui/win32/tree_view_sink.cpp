@@ -35,11 +35,26 @@ CTreeViewSink::CTreeViewSink(HWND tree, std::wstring locale)
     : m_hTree(tree), m_strGroupSeparator(LocaleGroupSeparator(locale)), m_order(std::move(locale)) {
     // Notifications in UTF-16, whatever the owner window is.
     ::SendMessageW(m_hTree, TVM_SETUNICODEFORMAT, TRUE, 0);
+    // The warning sign as a state image: the control leaves room for one
+    // only on the items that have it. Image 0 is never shown.
+    const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
+    m_hStateImages = ImageList_Create(cx, cy, ILC_COLOR32 | ILC_MASK, 2, 0);
+    if (HICON warning = static_cast<HICON>(::LoadImageW(
+            nullptr, MAKEINTRESOURCEW(32515 /* OIC_WARNING */), IMAGE_ICON, cx, cy, LR_SHARED));
+        m_hStateImages && warning) {
+        ImageList_AddIcon(m_hStateImages, warning);
+        ImageList_AddIcon(m_hStateImages, warning);
+        ::SendMessageW(m_hTree, TVM_SETIMAGELIST, TVSIL_STATE,
+                       reinterpret_cast<LPARAM>(m_hStateImages));
+    }
 }
 
 CTreeViewSink::~CTreeViewSink() {
-    if (::IsWindow(m_hTree))
+    if (::IsWindow(m_hTree)) {
         ::SendMessageW(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        ::SendMessageW(m_hTree, TVM_SETIMAGELIST, TVSIL_STATE, 0);
+    }
+    if (m_hStateImages) ImageList_Destroy(m_hStateImages);
 }
 
 void CTreeViewSink::DeleteAllItems() {
@@ -75,6 +90,12 @@ void CTreeViewSink::CreateChildren(HTREEITEM parent, CScanTree::Item item) {
         // lParam 0 means no item: items are kept one up.
         insert.item.lParam = static_cast<LPARAM>(*it) + 1;
         insert.item.cChildren = m_pTree->ChildCount(*it) > 0 ? 1 : 0;
+        // A directory not read carries the warning sign.
+        const bool unread =
+            m_pTree->Entry(*it).IsDirectory() && m_pTree->List().ReadErrorOf(*it) != 0;
+        insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN | (unread ? TVIF_STATE : 0u);
+        insert.item.state = unread ? INDEXTOSTATEIMAGEMASK(kWarningImage) : 0;
+        insert.item.stateMask = unread ? TVIS_STATEIMAGEMASK : 0;
         // The control fails only when it cannot allocate the item: leave
         // none of the children rather than some.
         if (!::SendMessageW(m_hTree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert))) {
@@ -114,6 +135,9 @@ bool CTreeViewSink::OnNotify(const NMHDR& header, LRESULT& result) {
     switch (header.code) {
         case TVN_GETDISPINFOW:
             OnGetDispInfo(*reinterpret_cast<NMTVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+            return true;
+        case NM_CUSTOMDRAW:
+            result = OnCustomDraw(*reinterpret_cast<NMTVCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
             return true;
         case TVN_GETINFOTIPW:
             OnGetInfoTip(*reinterpret_cast<NMTVGETINFOTIPW*>(const_cast<NMHDR*>(&header)));
@@ -201,6 +225,29 @@ std::wstring CTreeViewSink::InfoTipOf(HTREEITEM item) const {
         AppendLabelText(tip, line);
     }
     return tip;
+}
+
+bool CTreeViewSink::IsUnreadable(HTREEITEM item) const {
+    const CScanTree::Item shown = ItemOf(item);
+    return shown != CScanTree::kNoItem && m_pTree->Entry(shown).IsDirectory() &&
+           m_pTree->List().ReadErrorOf(shown) != 0;
+}
+
+LRESULT CTreeViewSink::OnCustomDraw(NMTVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return m_pTree && m_pTree->List().UnreadableCount() > 0 ? CDRF_NOTIFYITEMDRAW
+                                                                    : CDRF_DODEFAULT;
+        case CDDS_ITEMPREPAINT:
+            // A selected row keeps the selection's colours, readable on them.
+            if (!(draw.nmcd.uItemState & CDIS_SELECTED) &&
+                IsUnreadable(reinterpret_cast<HTREEITEM>(draw.nmcd.dwItemSpec))) {
+                draw.clrText = kWarningColour;
+                return CDRF_NEWFONT;
+            }
+            return CDRF_DODEFAULT;
+    }
+    return CDRF_DODEFAULT;
 }
 
 void CTreeViewSink::OnGetInfoTip(NMTVGETINFOTIPW& tip) const {

@@ -13,7 +13,9 @@
 // every item keeps its state (open, selected) and nothing is scanned.
 //
 // The control's info tips tell an item's full path, both sizes in bytes, its
-// share of the parent and the entries below it.
+// share of the parent and the entries below it. A directory that could not
+// be read stands out: its label in a warning colour, the system's warning
+// sign before it as the item's state image (the tip says why).
 //
 // The window that owns the control passes its WM_NOTIFY to OnNotify.
 
@@ -73,6 +75,15 @@ public:
     std::string PathOf(HTREEITEM item) const;
     // The info tip of an item: its details, one line each, as UTF-16.
     std::wstring InfoTipOf(HTREEITEM item) const;
+    // Whether a control item shows a directory that could not be read.
+    bool IsUnreadable(HTREEITEM item) const;
+    // The label colour of those directories: a dark red.
+    static constexpr COLORREF kWarningColour = RGB(0xA0, 0x00, 0x00);
+    // The state image of those directories: the warning sign.
+    static constexpr UINT kWarningImage = 1;
+    // The control's NM_CUSTOMDRAW (OnNotify passes it here; an owner that
+    // draws more ORs its own answer in): those directories' colour.
+    LRESULT OnCustomDraw(NMTVCUSTOMDRAW& draw) const;
 
     // The digit group separator of the sink's locale, as UTF-8.
     const std::string& GroupSeparator() const { return m_strGroupSeparator; }
@@ -90,7 +101,8 @@ private:
     CScanTree::Item ItemOfParam(LPARAM param) const;
 
     HWND m_hTree;
-    std::string m_strGroupSeparator;  // of the locale that orders the names
+    HIMAGELIST m_hStateImages = nullptr;  // the warning sign
+    std::string m_strGroupSeparator;      // of the locale that orders the names
     CSystemNameOrder m_order;
     std::unique_ptr<CScanTree> m_pTree;
     // The control items whose children the control holds, with their items.

@@ -171,6 +171,11 @@ void CTreemapWindow::Paint(HDC dc) {
     ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
     if (!m_hDib) {
         ::FillRect(dc, &map, ::GetSysColorBrush(COLOR_BTNFACE));
+        if (::GetFocus() == m_hWnd) {  // an empty map is a tab stop all the same
+            RECT focus = map;
+            ::InflateRect(&focus, -1, -1);
+            ::DrawFocusRect(dc, &focus);
+        }
         return;
     }
     HDC memory = ::CreateCompatibleDC(dc);

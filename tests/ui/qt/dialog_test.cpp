@@ -107,22 +107,24 @@ private slots:
         QVERIFY(label->geometry().right() < dlg.GetDlgItem(IDC_START_DIR)->geometry().left());
     }
 
-    // Tab goes round OK, Cancel, the tree, the edit box and Show Files and
-    // never stops at a unit; a unit clicked takes the focus, and the arrow
-    // keys then move the choice among the three.
+    // Tab goes round OK, Cancel, the tree, the edit box, Show Files, the
+    // Treemap box and the view switch, and never stops at a unit; a unit clicked takes the focus,
+    // and the arrow keys then move the choice among the three.
     void unitsTakeNoTabStopButAnswerTheArrows() {
         CSizewalkDlg dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(IDOK));
-        const int ring[] = {IDCANCEL, IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES, IDC_TREEMAP, IDOK};
+        const int ring[] = {IDCANCEL,    IDC_TREE, IDC_START_DIR, IDC_SHOW_FILES,
+                            IDC_TREEMAP, IDC_VIEW, IDOK};
         for (int round = 0; round < 2; ++round) {
             for (int id : ring) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
             }
         }
-        for (int id : {IDC_TREEMAP, IDC_SHOW_FILES, IDC_START_DIR, IDC_TREE, IDCANCEL, IDOK}) {
+        for (int id :
+             {IDC_VIEW, IDC_TREEMAP, IDC_SHOW_FILES, IDC_START_DIR, IDC_TREE, IDCANCEL, IDOK}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
             QCOMPARE(QApplication::focusWidget(), dlg.GetDlgItem(id));
         }

@@ -47,7 +47,8 @@ struct Fixture {
         if (!source.WaitUntilWaiting()) qFatal("no scan");
         source.Release();
         if (!QTest::qWaitFor([&] { return !dlg.IsScanning(); }, 10000)) qFatal("scan hangs");
-        if (!Switch()->isHidden()) qFatal("the switch shows before any list");
+        if (!Switch()->isVisible() || Switch()->currentText() != QStringLiteral("Tree"))
+            qFatal("the switch does not show the tree from the start");
         treeRoom = InWindow(Tree());
         Tree()->setFocus();
         QTest::keyClick(Tree(), Qt::Key_L, Qt::ControlModifier);
@@ -95,6 +96,12 @@ private slots:
         while (!(next->focusPolicy() & Qt::TabFocus)) next = next->nextInFocusChain();
         QCOMPARE(next, f.Switch());
         QCOMPARE(f.Switch()->accessibleName(), QStringLiteral("View"));
+        // At the window's smallest its longest entry shows whole, clear of
+        // the tree's room and inside the window.
+        QCOMPARE(f.dlg.size(), f.dlg.minimumSize());
+        QVERIFY(f.Switch()->width() >= f.Switch()->sizeHint().width());
+        QVERIFY(f.InWindow(f.Switch()).left() > f.treeRoom.right());
+        QVERIFY(f.InWindow(f.Switch()).right() < f.dlg.width());
         QCOMPARE(f.Switch()->currentText(), QStringLiteral("Largest Files"));
 
         f.ClickRow(3);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -342,7 +343,7 @@ private slots:
                                     "&Rescan|F5", "Open Ter&minal Here|", "Move to Tr&ash|Del",
                                     "Delete &Permanently|Shift+Del", "&Largest Files|Ctrl+L",
                                     "File &Types|F3", "Largest Files of this T&ype|",
-                                    "&Find\u2026|Ctrl+F", "&Unreadable Folders|",
+                                    "&Find\u2026|Ctrl+F", "&Unreadable Folders|Ctrl+U",
                                     "Save Scan\u2026|Ctrl+S", "Open Scan\u2026|Ctrl+O"}));
         QCOMPARE(tree->currentIndex(), f.dlg.GetTreeModel().index(0, 0));
         // F5 is the only key of Rescan, whatever the desktop's key scheme.
@@ -427,8 +428,8 @@ private slots:
     void unreadableCountInTheBandLinksToTheirList() {
         TempTree t;
         const std::string file = t.Path("<u>.json");
-        std::ofstream(file) << "[1,2,{\"progname\":\"x\"},[{\"name\":\"/r\"},"
-                               "[{\"name\":\"a\",\"read_error\":true}],"
+        std::ofstream(file) << "[1,2,{\"progname\":\"x\",\"timestamp\":1796947710},"
+                               "[{\"name\":\"/r\"},[{\"name\":\"a\",\"read_error\":true}],"
                                "[{\"name\":\"b\",\"read_error\":true}]]]";
         Fixture f;
         QTimer::singleShot(50, &f.dlg, [&] {
@@ -442,8 +443,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsScanning(), 10000);
         QLabel* band = f.dlg.GetProgressLabel();
         QCOMPARE(band->textFormat(), Qt::RichText);
+        // At the window's smallest the link starts the second line, whole.
+        QVERIFY2(band->text().contains(". <br><a href=\"#unreadable\">2 directories could not be "
+                                       "read.</a>"),
+                 qPrintable(band->text()));
+        QVERIFY(band->fontMetrics().horizontalAdvance(QStringLiteral(
+                    "2 directories could not be read.")) <= band->contentsRect().width());
+        // Wide enough, one line says it all, and the file's path follows.
+        f.dlg.resize(f.dlg.width() * 3, f.dlg.height());
         const QString text = band->text();
-        QVERIFY2(text.startsWith("From a file") &&
+        QVERIFY2(text.startsWith("From a file, made ") &&
                      text.contains(". <a href=\"#unreadable\">2 directories could not be "
                                    "read.</a><br>") &&
                      text.contains("&lt;u&gt;.json") && !text.contains("<u>"),
@@ -461,6 +470,23 @@ private slots:
         QCOMPARE(static_cast<QLabel*>(f.dlg.GetDlgItem(IDC_ROWS_TITLE))->text(),
                  QStringLiteral("Unreadable Folders in /r: 2 folders"));
         QVERIFY(f.dlg.GetAction(TreeAction::UnreadableFolders)->isEnabled());
+
+        // The switch and the key reach the same list by keyboard alone.
+        auto* view = static_cast<QComboBox*>(f.dlg.GetDlgItem(IDC_VIEW));
+        QCOMPARE(view->currentText(), QStringLiteral("Unreadable Folders"));
+        f.dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
+        QCOMPARE(QApplication::focusWidget(), rows);
+        QTest::keyClick(rows, Qt::Key_Escape);
+        QCOMPARE(view->currentText(), QStringLiteral("Tree"));
+        QTest::keyClick(f.dlg.GetDlgItem(IDC_TREE), Qt::Key_U, Qt::ControlModifier);
+        QVERIFY(rows->isVisible());
+        QTest::keyClick(rows, Qt::Key_Escape);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_End);
+        QVERIFY(rows->isVisible());
+        QCOMPARE(QApplication::focusWidget(), rows);
+        QCOMPARE(view->currentText(), QStringLiteral("Unreadable Folders"));
     }
 
     // Delete asks, with No the default: Enter keeps the file. Shift+Delete
