@@ -832,7 +832,8 @@ void CSizewalkDlg::CreateLegend() {
         swatch->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         connect(swatch, &QToolButton::clicked, this,
                 [this, kind] { m_presenter->OnLegendKind(kind); });
-        layout->addWidget(swatch, 1);
+        // Each its own text's share of the width: a long name is cut last.
+        layout->addWidget(swatch, swatch->sizeHint().width());
     }
 }
 

@@ -654,10 +654,16 @@ void CSizewalkDlg::PlaceControls() {
             positions = ::DeferWindowPos(
                 positions, m_pTreemap->Window(), nullptr, all.x, all.y + treeHeight + gap, all.w,
                 std::max(0, mapHeight - legend), SWP_NOZORDER | SWP_NOACTIVATE);
+        // Each its own text's share of the width: a long name is cut last.
+        std::array<int, kFileKindCount + 1> edge{};
+        for (int k = 0; k < kFileKindCount; ++k)
+            edge[k + 1] = edge[k] + (m_hLegend[k] ? TextWidth(m_hLegend[k]) + legend + 8 : 1);
         for (int k = 0; k < kFileKindCount && positions; ++k) {
             if (!m_hLegend[k]) continue;
-            const int left = all.x + all.w * k / kFileKindCount;
-            const int right = all.x + all.w * (k + 1) / kFileKindCount;
+            const int left = all.x + static_cast<int>(std::int64_t{all.w} * edge[k] /
+                                                      std::max(1, edge[kFileKindCount]));
+            const int right = all.x + static_cast<int>(std::int64_t{all.w} * edge[k + 1] /
+                                                       std::max(1, edge[kFileKindCount]));
             positions =
                 ::DeferWindowPos(positions, m_hLegend[k], nullptr, left, all.y + all.h - legend,
                                  right - left, legend, SWP_NOZORDER | SWP_NOACTIVATE);
