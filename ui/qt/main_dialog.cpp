@@ -257,36 +257,56 @@ void CSizewalkDlg::CreateControls() {
     connect(m_cancel, &QPushButton::clicked, this, &CSizewalkDlg::reject);
 }
 
+namespace {
+
+// A page of the tree's area: a title line over a flat list of whole rows
+// that sort by a click on their header (the presenter sorts).
+QTreeView* AddListPage(QStackedWidget* area, QWidget*& page, QLabel*& title,
+                       QAbstractItemModel* model, QAbstractItemView::SelectionMode selection) {
+    page = new QWidget(area);
+    title = new QLabel(page);
+    title->setTextFormat(Qt::PlainText);
+    title->setWordWrap(false);
+    auto* list = new QTreeView(page);
+    list->setModel(model);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(selection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setAllColumnsShowFocus(true);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsClickable(true);
+    list->header()->setSortIndicatorShown(true);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(title);
+    layout->addWidget(list, 1);
+    area->addWidget(page);
+    return list;
+}
+
+}  // namespace
+
 void CSizewalkDlg::CreateRowList() {
-    m_rowsPage = new QWidget(m_area);
-    m_rowsTitle = new QLabel(m_rowsPage);
-    m_rowsTitle->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS_TITLE));
-    m_rowsTitle->setTextFormat(Qt::PlainText);
-    m_rowsTitle->setWordWrap(false);
-    m_rows = new QTreeView(m_rowsPage);
-    m_rows->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS));
     m_rowModel = new CRowTableModel(m_strGroupSeparator, this);
-    m_rows->setModel(m_rowModel);
-    m_rows->setRootIsDecorated(false);
-    m_rows->setItemsExpandable(false);
-    m_rows->setUniformRowHeights(true);
-    m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_rows->setAllColumnsShowFocus(true);
+    m_rows = AddListPage(m_area, m_rowsPage, m_rowsTitle, m_rowModel,
+                         QAbstractItemView::ExtendedSelection);
+    m_rowsTitle->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS_TITLE));
+    m_rows->setObjectName(QStringLiteral("control%1").arg(IDC_ROWS));
     // Long paths keep their start and their end.
     m_rows->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = m_rows->header();
     // The name and the folder share the width the size and time leave, as
     // on Windows; long ones are elided rather than scrolled.
-    header->setStretchLastSection(false);
     header->setSectionResizeMode(QHeaderView::Stretch);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Size), QHeaderView::ResizeToContents);
     header->setSectionResizeMode(static_cast<int>(RowColumn::Modified),
                                  QHeaderView::ResizeToContents);
     header->setResizeContentsPrecision(0);  // the rows in view only
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
     // The header has flipped its indicator when it reports the click; the
     // presenter sorts the table and shows it again.
     connect(header, &QHeaderView::sectionClicked, this, [this, header](int section) {
@@ -310,16 +330,9 @@ void CSizewalkDlg::CreateRowList() {
     });
     // Enter opens the row in the tree rather than pressing OK.
     m_rows->installEventFilter(this);
-    m_rows->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_rows, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowContextMenu(m_rows, pos); });
 
-    auto* layout = new QVBoxLayout(m_rowsPage);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addWidget(m_rowsTitle);
-    layout->addWidget(m_rows, 1);
-    m_area->addWidget(m_rowsPage);
     CreateTypeList();
     m_area->setCurrentWidget(m_tree);
 }
@@ -838,26 +851,13 @@ void CSizewalkDlg::CreateLegend() {
 }
 
 void CSizewalkDlg::CreateTypeList() {
-    m_typesPage = new QWidget(m_area);
-    m_typesTitle = new QLabel(m_typesPage);
-    m_typesTitle->setTextFormat(Qt::PlainText);
-    m_typeList = new QTreeView(m_typesPage);
-    m_typeList->setObjectName(QStringLiteral("types"));
     m_typeModel = new CTypeTableModel(m_strGroupSeparator, this);
-    m_typeList->setModel(m_typeModel);
-    m_typeList->setRootIsDecorated(false);
-    m_typeList->setItemsExpandable(false);
-    m_typeList->setUniformRowHeights(true);
-    m_typeList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_typeList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_typeList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_typeList->setAllColumnsShowFocus(true);
+    m_typeList = AddListPage(m_area, m_typesPage, m_typesTitle, m_typeModel,
+                             QAbstractItemView::SingleSelection);
+    m_typeList->setObjectName(QStringLiteral("types"));
     QHeaderView* header = m_typeList->header();
-    header->setStretchLastSection(false);
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(static_cast<int>(TypeColumn::Type), QHeaderView::Stretch);
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this, [this, header](int section) {
         if (!m_typeModel->Table()) return;
         m_presenter->OnSortTypes(static_cast<TypeColumn>(section),
@@ -872,15 +872,8 @@ void CSizewalkDlg::CreateTypeList() {
     connect(m_typeList, &QAbstractItemView::doubleClicked, this,
             [this] { m_presenter->OnCommand(Command::LargestOfType); });
     m_typeList->installEventFilter(this);
-    m_typeList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_typeList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowContextMenu(m_typeList, pos); });
-    auto* layout = new QVBoxLayout(m_typesPage);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addWidget(m_typesTitle);
-    layout->addWidget(m_typeList, 1);
-    m_area->addWidget(m_typesPage);
 }
 
 void CSizewalkDlg::ShowTypes(const CTypeTable* types, std::size_t row) {

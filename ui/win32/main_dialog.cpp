@@ -25,7 +25,7 @@
 #include "ui/win32/data_exchange.h"
 #include "ui/win32/dialog_message_box.h"
 #include "ui/win32/find_dialog.h"
-#include "ui/win32/list_view_cells.h"
+#include "ui/win32/list_pane.h"
 
 namespace sizewalk {
 

@@ -15,6 +15,7 @@
 
 #include "model/row_table.h"
 #include "model/scan_tree.h"
+#include "ui/win32/list_pane.h"
 
 namespace sizewalk {
 
@@ -30,8 +31,8 @@ public:
     // Both controls hidden, children of `parent`; false when they could not
     // be made.
     bool Create(HWND parent, int listId, int titleId, HFONT font);
-    HWND Window() const { return m_hList; }
-    HWND Title() const { return m_hTitle; }
+    HWND Window() const { return m_pane.List(); }
+    HWND Title() const { return m_pane.Title(); }
     void SetEvents(Events events) { m_events = std::move(events); }
     // The digit group separator of the exact size in a row's tip.
     void SetSeparator(std::string separator) { m_strSeparator = std::move(separator); }
@@ -59,10 +60,8 @@ public:
 
 private:
     void ShowSortColumn() const;
-    int FocusedRow() const;
 
-    HWND m_hList = nullptr;
-    HWND m_hTitle = nullptr;
+    CListPane m_pane;
     const CRowTable* m_pRows = nullptr;
     Events m_events;
     std::string m_strSeparator = ",";

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "model/type_table.h"
+#include "ui/win32/list_pane.h"
 
 namespace sizewalk {
 
@@ -35,8 +36,8 @@ public:
     // Both controls hidden, children of `parent`; false when they could not
     // be made.
     bool Create(HWND parent, int listId, int titleId, HFONT font);
-    HWND Window() const { return m_hList; }
-    HWND Title() const { return m_hTitle; }
+    HWND Window() const { return m_pane.List(); }
+    HWND Title() const { return m_pane.Title(); }
     void SetEvents(Events events) { m_events = std::move(events); }
     void SetSeparator(std::string separator) { m_strSeparator = std::move(separator); }
 
@@ -56,8 +57,7 @@ public:
 private:
     void ShowSortColumn() const;
 
-    HWND m_hList = nullptr;
-    HWND m_hTitle = nullptr;
+    CListPane m_pane;
     HIMAGELIST m_hSwatches = nullptr;
     const CTypeTable* m_pTable = nullptr;
     Events m_events;
