@@ -902,9 +902,10 @@ void CSizewalkDlg::ShowArea(AreaView area, const CRowTable* rows, std::string_vi
         m_typesTitle->setAccessibleName(text);
         m_typeList->setAccessibleName(DisplayText(kAreaViewText[static_cast<std::size_t>(area)]));
         m_area->setCurrentWidget(m_typesPage);
-        m_viewLabel->show();
-        m_view->show();
         const QScopedValueRollback<bool> quiet(m_bSettingRows, true);
+        // The rows' table may go while File Types shows.
+        m_rowModel->SetTable(nullptr);
+        m_chosenRows.clear();
         m_typeList->setFocus(Qt::OtherFocusReason);
         return;
     }
