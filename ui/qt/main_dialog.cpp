@@ -16,7 +16,6 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QItemSelectionModel>
@@ -345,6 +344,7 @@ CScanTree::Item CSizewalkDlg::RowItem(const QModelIndex& index) const {
 }
 
 bool CSizewalkDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_legend && event->type() == QEvent::Resize) PlaceLegend();
     if (watched == m_typeList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()) ==
@@ -824,9 +824,8 @@ void CSizewalkDlg::CreateLegend() {
     m_legend = new QWidget(m_mapPane);
     m_legend->setObjectName(QStringLiteral("legend"));
     m_legend->setAccessibleName(QStringLiteral("Legend"));
-    auto* layout = new QHBoxLayout(m_legend);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    // The names flow into as many lines as the width needs (PlaceLegend).
+    m_legend->installEventFilter(this);
     QFont small = font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     for (int k = 0; k < kFileKindCount; ++k) {
@@ -842,12 +841,26 @@ void CSizewalkDlg::CreateLegend() {
         swatch->setText(name);
         swatch->setAccessibleName(name);
         swatch->setToolTip(QStringLiteral("Show %1 in File Types").arg(name));
-        swatch->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         connect(swatch, &QToolButton::clicked, this,
                 [this, kind] { m_presenter->OnLegendKind(kind); });
-        // Each its own text's share of the width: a long name is cut last.
-        layout->addWidget(swatch, swatch->sizeHint().width());
     }
+    PlaceLegend();
+}
+
+void CSizewalkDlg::PlaceLegend() {
+    // Whole names, left to right, a new line where the next would not fit.
+    int x = 0, y = 0, line = 0;
+    for (QToolButton* swatch : m_legend->findChildren<QToolButton*>()) {
+        const QSize size = swatch->sizeHint();
+        if (x > 0 && x + size.width() > m_legend->width()) {
+            x = 0;
+            y += line;
+        }
+        swatch->setGeometry(x, y, size.width(), size.height());
+        x += size.width();
+        line = std::max(line, size.height());
+    }
+    m_legend->setFixedHeight(y + line);
 }
 
 void CSizewalkDlg::CreateTypeList() {

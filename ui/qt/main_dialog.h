@@ -157,6 +157,7 @@ private:
     void ShowMapHighlight(const std::optional<FileTypeFilter>& type) override;
     void CreateTypeList();
     void CreateLegend();
+    void PlaceLegend();
 
     bool m_bInitialized = false;
     QSize m_baseSize;  // the template's size in pixels for the font

@@ -643,8 +643,21 @@ void CSizewalkDlg::PlaceControls() {
         const int gap = kSplitterGap;
         const int mapHeight = (all.h - gap) * m_nMapShare / 1000;
         treeHeight = all.h - gap - mapHeight;
-        // The legend takes a line below the map.
-        const int legend = LegendHeight();
+        // The legend takes the lines below the map that its names need, whole
+        // names flowing left to right.
+        const int line = LegendHeight();
+        std::array<RECT, kFileKindCount> swatches{};
+        int x = 0, y = 0;
+        for (int k = 0; k < kFileKindCount; ++k) {
+            const int w = m_hLegend[k] ? TextWidth(m_hLegend[k]) + line + 8 : 0;
+            if (x > 0 && x + w > all.w) {
+                x = 0;
+                y += line;
+            }
+            swatches[k] = RECT{x, y, x + w, y + line};
+            x += w;
+        }
+        const int legend = line ? y + line : 0;
         m_splitter = RECT{all.x, all.y + treeHeight, all.x + all.w, all.y + treeHeight + gap};
         m_nRoomTop = all.y;
         m_nRoomHeight = all.h;
@@ -654,19 +667,12 @@ void CSizewalkDlg::PlaceControls() {
             positions = ::DeferWindowPos(
                 positions, m_pTreemap->Window(), nullptr, all.x, all.y + treeHeight + gap, all.w,
                 std::max(0, mapHeight - legend), SWP_NOZORDER | SWP_NOACTIVATE);
-        // Each its own text's share of the width: a long name is cut last.
-        std::array<int, kFileKindCount + 1> edge{};
-        for (int k = 0; k < kFileKindCount; ++k)
-            edge[k + 1] = edge[k] + (m_hLegend[k] ? TextWidth(m_hLegend[k]) + legend + 8 : 1);
         for (int k = 0; k < kFileKindCount && positions; ++k) {
             if (!m_hLegend[k]) continue;
-            const int left = all.x + static_cast<int>(std::int64_t{all.w} * edge[k] /
-                                                      std::max(1, edge[kFileKindCount]));
-            const int right = all.x + static_cast<int>(std::int64_t{all.w} * edge[k + 1] /
-                                                       std::max(1, edge[kFileKindCount]));
-            positions =
-                ::DeferWindowPos(positions, m_hLegend[k], nullptr, left, all.y + all.h - legend,
-                                 right - left, legend, SWP_NOZORDER | SWP_NOACTIVATE);
+            const RECT& r = swatches[k];
+            positions = ::DeferWindowPos(positions, m_hLegend[k], nullptr, all.x + r.left,
+                                         all.y + all.h - legend + r.top, r.right - r.left, line,
+                                         SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
     // A list takes the tree's room, the details header's too.
